@@ -1,0 +1,45 @@
+# The two everyday commands: `make run` and `make test`.
+BUILD ?= build
+JOBS ?= $(shell nproc)
+CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+.PHONY: all deps build test run asan tsan windows-deps test-windows format clean
+
+all: build
+
+deps:
+	@tools/install-deps.sh
+
+$(BUILD)/CMakeCache.txt:
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
+
+build: deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS)
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+run: build
+	@tools/run-demo.sh $(BUILD)
+
+asan: deps
+	cmake --preset asan
+	cmake --build build-asan -j $(JOBS)
+	cd build-asan && ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
+
+tsan: deps
+	cmake --preset tsan
+	cmake --build build-tsan -j $(JOBS)
+	cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -L threaded -j $(JOBS)
+
+windows-deps:
+	@tools/install-deps.sh --windows
+
+test-windows: windows-deps
+	@tools/test-windows.sh
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf build build-asan build-tsan build-win

@@ -1,0 +1,33 @@
+# Helpers to declare test executables.
+#
+# byteway_core_test(NAME LABEL SOURCES... LIBS ...): a GoogleTest executable on the
+# Qt-free core. THREADED marks tests that also run under ThreadSanitizer.
+# byteway_ui_test(NAME LABEL SOURCES... LIBS ...): a Qt Test executable, run offscreen.
+include(GoogleTest)
+
+function(byteway_core_test name label)
+    cmake_parse_arguments(T "THREADED" "" "SOURCES;LIBS" ${ARGN})
+    if(BYTEWAY_TSAN_ONLY AND NOT T_THREADED)
+        return()
+    endif()
+    add_executable(${name} ${T_SOURCES})
+    target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main warnings)
+    set(labels ${label} core)
+    if(T_THREADED)
+        list(APPEND labels threaded)
+    endif()
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES LABELS "${labels}" TIMEOUT 300)
+endfunction()
+
+function(byteway_ui_test name label)
+    cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+    if(BYTEWAY_CORE_ONLY OR BYTEWAY_TSAN_ONLY)
+        return()
+    endif()
+    add_executable(${name} ${T_SOURCES})
+    target_link_libraries(${name} PRIVATE ${T_LIBS} Qt6::Test Qt6::Widgets warnings)
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES LABELS "${label};ui" TIMEOUT 300
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+endfunction()
