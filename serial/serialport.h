@@ -1,0 +1,60 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+// The one serial port of the program, opened by its number 1..8 (COM1..COM8).
+//
+// Open, Close and WriteByte run on the user-interface thread, ReadByte on the
+// receive thread at the same time, without a lock: each transfer attempt fetches
+// the current handle afresh, and a Close racing a read never lets that read touch
+// a descriptor the number of which was reused.
+//
+// Failures are results: Open returns false, WriteByte and ReadByte return 0.
+// Nothing is shown to the user.
+class SerialPort
+{
+public:
+    static constexpr int kPortCount = 8;
+
+    SerialPort();
+    ~SerialPort();
+    SerialPort(const SerialPort &) = delete;
+    SerialPort &operator=(const SerialPort &) = delete;
+
+    // Opens port `port` (1..8) and applies baud rate, data bits, parity code
+    // (0 none, 1 odd, 2 even, 3 mark, 4 space) and stop-bits code (0 one, 1 one and a
+    // half, 2 two); every other line setting stays as the device had it. The port
+    // number becomes the current port even when opening fails.
+    bool Open(int32_t port, int32_t baudRate, uint8_t parity, uint8_t stopBits, uint8_t dataBits);
+    // Closes the current port; false when it held no open handle.
+    bool Close();
+    // Writes one byte: up to 100 attempts of at most 1 ms each. 1 on success, else 0.
+    int WriteByte(uint8_t byte);
+    // Reads one byte: attempts of at most 1 ms until a byte comes or more than 50 ms
+    // have passed. 1 with the byte in `byte`, else 0 with `byte` set to 0.
+    int ReadByte(uint8_t &byte);
+
+    int32_t currentPort() const { return FCurrentPort.load(); }
+    bool isOpen() const;
+    // The operating system's text for the last failure of Open, for messages.
+    std::string lastError() const;
+
+    // The device that port number `port` stands for on this system (on POSIX the
+    // comN link in the settings folder if present, else /dev/ttyS<N-1>; on Windows
+    // "COMn"). Empty for numbers outside 1..8.
+    static std::string DeviceName(int32_t port);
+
+    struct Handle;  // one open device, shared by the threads that use it
+
+private:
+    std::shared_ptr<Handle> handleOf(int32_t port) const;
+
+    std::atomic<std::shared_ptr<Handle>> FHandles[kPortCount];
+    std::atomic<int32_t> FCurrentPort { 0 };
+    std::string m_lastError;
+};
+
+extern SerialPort Port;
