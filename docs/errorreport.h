@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+// The general error report for failures that reach the event loop (a number that
+// does not convert, a file that cannot be read or written): a modal message box
+// with an error icon, the application's title as caption and the message with a
+// full stop added. Returns when the user has closed it.
+void ShowErrorReport(QWidget *parent, const QString &message);
