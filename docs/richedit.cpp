@@ -1,0 +1,237 @@
+#include "richedit.h"
+
+#include "codepage.h"
+
+#include <QFontDatabase>
+#include <QTextBlock>
+#include <QTextDocument>
+
+#include <algorithm>
+
+namespace {
+
+// Receiving writes mostly ASCII (numbers, headers), which reads the same in code
+// page 936, so it skips the converter.
+QString decodeCp936(std::string_view bytes)
+{
+    const bool ascii = std::all_of(
+        bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (ascii) {
+        return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    }
+    return FromCp936(bytes);
+}
+
+QColor toQColor(Rgb color)
+{
+    return QColor(color.r, color.g, color.b);
+}
+
+QFont documentFont()
+{
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setFamilies({ QStringLiteral("MS Sans Serif"),
+        QFontDatabase::systemFont(QFontDatabase::GeneralFont).family() });
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(13);
+    return font;
+}
+
+} // namespace
+
+RichEdit::RichEdit(QWidget *parent)
+    : QTextEdit(parent)
+{
+    setObjectName(QStringLiteral("RichEdit1"));
+    setFont(documentFont());
+    setLineWrapMode(QTextEdit::NoWrap);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // Pasted or dropped text arrives as plain text; only the file loader brings colours.
+    setAcceptRichText(false);
+    // Long receptions are cleared automatically again and again: an undo history would
+    // keep every removed character alive.
+    setUndoRedoEnabled(false);
+
+    QPalette pal = palette();
+    pal.setColor(QPalette::Base, Qt::white);
+    pal.setColor(QPalette::Text, toQColor(Colors::Red));
+    // The find dialogs keep the focus while the hit they selected must stay visible.
+    pal.setColor(
+        QPalette::Inactive, QPalette::Highlight, pal.color(QPalette::Active, QPalette::Highlight));
+    pal.setColor(QPalette::Inactive, QPalette::HighlightedText,
+        pal.color(QPalette::Active, QPalette::HighlightedText));
+    setPalette(pal);
+
+    m_insertFormat.setForeground(toQColor(m_insertColor));
+    setTextColor(toQColor(m_insertColor));
+}
+
+void RichEdit::BeginBatch()
+{
+    if (m_batchDepth++ == 0) {
+        m_caret = textCursor();
+        m_caret.beginEditBlock();
+    }
+}
+
+void RichEdit::EndBatch()
+{
+    Q_ASSERT(m_batchDepth > 0);
+    if (m_batchDepth <= 0 || --m_batchDepth > 0) {
+        return;
+    }
+    m_caret.endEditBlock();
+    // Hands the caret back to the control, which scrolls it into view.
+    setTextCursor(m_caret);
+}
+
+QTextCursor RichEdit::currentCaret() const
+{
+    return m_batchDepth > 0 ? m_caret : textCursor();
+}
+
+void RichEdit::MoveCaretToEnd()
+{
+    BeginBatch();
+    m_caret.movePosition(QTextCursor::End);
+    EndBatch();
+}
+
+void RichEdit::SetInsertColor(Rgb color)
+{
+    m_insertColor = color;
+    m_insertFormat.setForeground(toQColor(color));
+    BeginBatch();
+    if (m_caret.hasSelection()) {
+        QTextCharFormat colour;
+        colour.setForeground(toQColor(color));
+        m_caret.mergeCharFormat(colour);
+    }
+    EndBatch();
+}
+
+bool RichEdit::InsertAtCaret(std::string_view text)
+{
+    return insertTextAtCaret(decodeCp936(text));
+}
+
+bool RichEdit::AppendLine(std::string_view text)
+{
+    return appendTextLine(decodeCp936(text));
+}
+
+bool RichEdit::fits(qsizetype added) const
+{
+    return added <= static_cast<qsizetype>(m_capacity) - characterCount();
+}
+
+bool RichEdit::insertTextAtCaret(const QString &text)
+{
+    BeginBatch();
+    const qsizetype replaced = m_caret.selectionEnd() - m_caret.selectionStart();
+    const bool ok = fits(text.size() - replaced);
+    if (ok) {
+        m_caret.insertText(text, m_insertFormat);
+    }
+    EndBatch();
+    return ok;
+}
+
+bool RichEdit::appendTextLine(const QString &text)
+{
+    BeginBatch();
+    m_caret.movePosition(QTextCursor::End);
+    // An empty last block means an empty document or text that ends with a line break.
+    const bool atLineStart = document()->lastBlock().length() == 1;
+    const bool ok = fits(text.size() + 1);
+    if (ok) {
+        m_caret.insertText(
+            atLineStart ? text + QLatin1Char('\n') : QLatin1Char('\n') + text, m_insertFormat);
+    }
+    EndBatch();
+    return ok;
+}
+
+int RichEdit::LineCount() const
+{
+    const QTextDocument *doc = document();
+    return doc->blockCount() - (doc->lastBlock().length() == 1 ? 1 : 0);
+}
+
+void RichEdit::ClearDocument()
+{
+    BeginBatch();
+    m_caret.select(QTextCursor::Document);
+    m_caret.removeSelectedText();
+    EndBatch();
+}
+
+int RichEdit::characterCount() const
+{
+    return document()->characterCount() - 1;
+}
+
+QStringList RichEdit::lines() const
+{
+    QStringList result;
+    result.reserve(document()->blockCount());
+    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+        result.append(block.text());
+    }
+    if (!result.isEmpty() && result.last().isEmpty()) {
+        result.removeLast();
+    }
+    return result;
+}
+
+int RichEdit::selStart() const
+{
+    return currentCaret().selectionStart();
+}
+
+void RichEdit::setSelStart(int position)
+{
+    BeginBatch();
+    m_caret.setPosition(std::clamp(position, 0, characterCount()));
+    EndBatch();
+}
+
+int RichEdit::selLength() const
+{
+    const QTextCursor caret = currentCaret();
+    return caret.selectionEnd() - caret.selectionStart();
+}
+
+void RichEdit::setSelLength(int length)
+{
+    BeginBatch();
+    const int start = m_caret.selectionStart();
+    m_caret.setPosition(start);
+    m_caret.setPosition(
+        std::clamp(start + length, start, characterCount()), QTextCursor::KeepAnchor);
+    EndBatch();
+}
+
+QString RichEdit::selectedText() const
+{
+    QString text = currentCaret().selectedText();
+    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    return text;
+}
+
+int RichEdit::findText(const QString &what, int from, bool matchCase, bool wholeWord) const
+{
+    if (what.isEmpty()) {
+        return -1;
+    }
+    QTextDocument::FindFlags flags;
+    if (matchCase) {
+        flags |= QTextDocument::FindCaseSensitively;
+    }
+    if (wholeWord) {
+        flags |= QTextDocument::FindWholeWords;
+    }
+    const QTextCursor hit = document()->find(what, std::clamp(from, 0, characterCount()), flags);
+    return hit.isNull() ? -1 : hit.selectionStart();
+}

@@ -1,0 +1,80 @@
+#pragma once
+
+#include "documentops.h"
+
+#include <QStringList>
+#include <QTextCharFormat>
+#include <QTextCursor>
+#include <QTextEdit>
+
+// The rich-text control of a document window. Every run of text carries its own
+// colour; text is red "MS Sans Serif" 13 px (the platform's sans face where that
+// face is missing) on white, lines are never wrapped, so the document's lines are
+// exactly its paragraphs, and the selection stays highlighted without the focus.
+//
+// It implements the six document operations on code page 936 text ("\n" is a line
+// break) and the selection and search helpers that the file and find commands use.
+// Positions count characters (UTF-16 units) from 0; a line break counts as one.
+//
+// The caret of the operations is the control's own caret. Between BeginBatch and
+// the matching EndBatch the operations work on a private cursor, and the control
+// takes it over (and scrolls to it) once, at the outermost EndBatch; a burst of
+// insertions thus costs one layout and one repaint.
+//
+// User-interface thread only.
+class RichEdit : public QTextEdit, public DocumentOps
+{
+    Q_OBJECT
+
+public:
+    // Characters a document holds before it refuses more text.
+    static constexpr int kDefaultCapacity = 64 * 1024 * 1024;
+
+    explicit RichEdit(QWidget *parent = nullptr);
+
+    void MoveCaretToEnd() override;
+    void SetInsertColor(Rgb color) override;
+    bool InsertAtCaret(std::string_view text) override;
+    bool AppendLine(std::string_view text) override;
+    int LineCount() const override;
+    void ClearDocument() override;
+    void BeginBatch() override;
+    void EndBatch() override;
+
+    // The same insertions with text that is already decoded; "\n" is a line break.
+    bool insertTextAtCaret(const QString &text);
+    bool appendTextLine(const QString &text);
+    // The colour of text inserted next.
+    Rgb insertColor() const { return m_insertColor; }
+
+    // The lines that LineCount counts, in order, each without its line break.
+    QStringList lines() const;
+    int selStart() const;
+    // Puts an empty selection (the caret) at `position`, clamped to the text.
+    void setSelStart(int position);
+    int selLength() const;
+    // Extends the selection from its start over `length` characters (clamped).
+    void setSelLength(int length);
+    // The selected text; a line break inside it is "\n".
+    QString selectedText() const;
+    // The position of the first occurrence of `what` at or after `from`, or -1.
+    // An empty `what` is never found. Occurrences do not span line breaks.
+    int findText(const QString &what, int from, bool matchCase, bool wholeWord) const;
+
+    // Characters in the document, line breaks included (not the final one).
+    int characterCount() const;
+    int capacity() const { return m_capacity; }
+    void setCapacity(int characters) { m_capacity = characters; }
+
+private:
+    bool fits(qsizetype added) const;
+    // The cursor the operations work on: the private one inside a batch, else a
+    // copy of the control's caret.
+    QTextCursor currentCaret() const;
+
+    QTextCursor m_caret;
+    QTextCharFormat m_insertFormat;
+    Rgb m_insertColor = Colors::Red;
+    int m_batchDepth = 0;
+    int m_capacity = kDefaultCapacity;
+};
