@@ -47,7 +47,7 @@ public:
     // "COMn"). Empty for numbers outside 1..8.
     static std::string DeviceName(int32_t port);
 
-    struct Handle;  // one open device, shared by the threads that use it
+    struct Handle; // one open device, shared by the threads that use it
 
 private:
     std::shared_ptr<Handle> handleOf(int32_t port) const;

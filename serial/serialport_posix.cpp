@@ -1,0 +1,317 @@
+// POSIX termios backend of SerialPort.
+//
+// Port N is the device linked at <config>/byteway/comN when that entry exists
+// (<config> is $XDG_CONFIG_HOME, else ~/.config), else /dev/ttyS<N-1>.
+
+#include "serialport.h"
+#include "serialport_backend.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#ifdef __linux__
+#include "linuxbaud.h"
+#endif
+
+struct SerialPort::Handle
+{
+    explicit Handle(int descriptor)
+        : fd(descriptor)
+    { }
+    ~Handle()
+    {
+        // The exclusive flag belongs to the terminal, not to this descriptor: clear it
+        // so the next opener is not refused while someone else keeps the terminal open.
+        ioctl(fd, TIOCNXCL);
+        ::close(fd);
+    }
+    Handle(const Handle &) = delete;
+    Handle &operator=(const Handle &) = delete;
+
+    const int fd;
+};
+
+namespace serial_backend {
+
+namespace {
+
+constexpr int kAttemptMs = 1;
+
+std::string configFolder()
+{
+    const char *xdg = std::getenv("XDG_CONFIG_HOME");
+    if (xdg && xdg[0] == '/')
+        return std::string(xdg) + "/byteway";
+    const char *home = std::getenv("HOME");
+    return std::string(home ? home : "") + "/.config/byteway";
+}
+
+std::string systemError(const std::string &device, const char *what)
+{
+    return device + ": " + what + ": " + std::strerror(errno);
+}
+
+struct BaudEntry
+{
+    int rate;
+    speed_t code;
+};
+
+constexpr BaudEntry kBaudTable[] = {
+    { 50, B50 },
+    { 75, B75 },
+    { 110, B110 },
+    { 134, B134 },
+    { 150, B150 },
+    { 200, B200 },
+    { 300, B300 },
+    { 600, B600 },
+    { 1200, B1200 },
+    { 1800, B1800 },
+    { 2400, B2400 },
+    { 4800, B4800 },
+    { 9600, B9600 },
+    { 19200, B19200 },
+    { 38400, B38400 },
+    { 57600, B57600 },
+    { 115200, B115200 },
+    { 230400, B230400 },
+#ifdef B460800
+    { 460800, B460800 },
+#endif
+#ifdef B921600
+    { 921600, B921600 },
+#endif
+};
+
+bool standardBaud(int rate, speed_t &code)
+{
+    for (const BaudEntry &entry : kBaudTable) {
+        if (entry.rate == rate) {
+            code = entry.code;
+            return true;
+        }
+    }
+    return false;
+}
+
+// Character size, parity and stop bits; false for combinations a UART cannot do.
+bool setFraming(termios &tio, uint8_t parity, uint8_t stopBits, uint8_t dataBits)
+{
+    tcflag_t size = 0;
+    switch (dataBits) {
+    case 5:
+        size = CS5;
+        break;
+    case 6:
+        size = CS6;
+        break;
+    case 7:
+        size = CS7;
+        break;
+    case 8:
+        size = CS8;
+        break;
+    default:
+        return false;
+    }
+    tcflag_t parityBits = 0;
+    switch (parity) {
+    case 0:
+        break;
+    case 1:
+        parityBits = PARENB | PARODD;
+        break;
+    case 2:
+        parityBits = PARENB;
+        break;
+#ifdef CMSPAR
+    case 3:
+        parityBits = PARENB | CMSPAR | PARODD;
+        break;
+    case 4:
+        parityBits = PARENB | CMSPAR;
+        break;
+#endif
+    default:
+        return false;
+    }
+    // One and a half stop bits exist only with 5 data bits, where a UART's
+    // two-stop-bit setting gives them.
+    tcflag_t stop = 0;
+    if (stopBits == 2 || (stopBits == 1 && dataBits == 5))
+        stop = CSTOPB;
+    else if (stopBits != 0)
+        return false;
+
+    tcflag_t clear = CSIZE | PARENB | PARODD | CSTOPB;
+#ifdef CMSPAR
+    clear |= CMSPAR;
+#endif
+    tio.c_cflag = (tio.c_cflag & ~clear) | size | parityBits | stop;
+    return true;
+}
+
+// Turns the terminal's line discipline off so bytes pass unchanged, one for one,
+// and lets the receiver run regardless of carrier detect. Flow control (IXON, IXOFF,
+// IXANY, CRTSCTS) and HUPCL are deliberately left as they were.
+void makeRaw(termios &tio)
+{
+    tio.c_iflag &= ~static_cast<tcflag_t>(
+        IGNBRK | BRKINT | IGNPAR | PARMRK | INPCK | ISTRIP | INLCR | IGNCR | ICRNL);
+#ifdef IUCLC
+    tio.c_iflag &= ~static_cast<tcflag_t>(IUCLC);
+#endif
+    tio.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+    tio.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ECHOE | ECHOK | ECHONL | ISIG | IEXTEN);
+    tio.c_cflag |= CREAD | CLOCAL;
+    // With O_NONBLOCK, VMIN 1 makes an empty read report EAGAIN, so a read of 0
+    // bytes only ever means a hang-up.
+    tio.c_cc[VMIN] = 1;
+    tio.c_cc[VTIME] = 0;
+}
+
+bool configure(int fd, int32_t baudRate, uint8_t parity, uint8_t stopBits, uint8_t dataBits,
+    const std::string &device, std::string &error)
+{
+    termios tio {};
+    if (tcgetattr(fd, &tio) != 0) {
+        error = systemError(device, "reading the line settings");
+        return false;
+    }
+    if (!setFraming(tio, parity, stopBits, dataBits)) {
+        error = device + ": unsupported combination of data bits, parity and stop bits";
+        return false;
+    }
+    makeRaw(tio);
+    speed_t code = 0;
+    const bool standard = standardBaud(baudRate, code);
+    if (standard) {
+        cfsetispeed(&tio, code);
+        cfsetospeed(&tio, code);
+    }
+    if (tcsetattr(fd, TCSANOW, &tio) != 0) {
+        error = systemError(device, "applying the line settings");
+        return false;
+    }
+    if (standard)
+        return true;
+#ifdef __linux__
+    if (SetCustomBaud(fd, baudRate))
+        return true;
+#endif
+    error = device + ": baud rate " + std::to_string(baudRate) + " not supported";
+    return false;
+}
+
+} // namespace
+
+std::string DeviceName(int32_t port)
+{
+    const std::string mapped = configFolder() + "/com" + std::to_string(port);
+    // The entry counts even when it is a dangling link: the mapped device is away,
+    // and another one must not be opened in its place.
+    struct stat info
+    {
+    };
+    if (lstat(mapped.c_str(), &info) == 0)
+        return mapped;
+    return "/dev/ttyS" + std::to_string(port - 1);
+}
+
+std::shared_ptr<SerialPort::Handle> OpenDevice(int32_t port, int32_t baudRate, uint8_t parity,
+    uint8_t stopBits, uint8_t dataBits, std::string &error)
+{
+    const std::string device = DeviceName(port);
+    const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        error = systemError(device, "opening");
+        return nullptr;
+    }
+    // The advisory lock refuses cooperating openers (also those with the privilege
+    // that TIOCEXCL lets through); TIOCEXCL refuses every other unprivileged open.
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        error = systemError(device, "locking");
+        ::close(fd);
+        return nullptr;
+    }
+    if (!isatty(fd)) {
+        error = device + ": not a terminal";
+        ::close(fd);
+        return nullptr;
+    }
+    auto handle = std::make_shared<SerialPort::Handle>(fd);
+    if (ioctl(fd, TIOCEXCL) != 0) {
+        error = systemError(device, "claiming exclusive use");
+        return nullptr;
+    }
+    if (!configure(fd, baudRate, parity, stopBits, dataBits, device, error))
+        return nullptr;
+    return handle;
+}
+
+void ClearErrors(SerialPort::Handle &)
+{
+    // Nothing to do: with the line discipline off, a byte with a line error is
+    // delivered like any other and nothing holds up further transfers.
+}
+
+Attempt ReadAttempt(SerialPort::Handle &handle, uint8_t &byte)
+{
+    // The read comes first: with data waiting, one system call per byte.
+    uint8_t received = 0;
+    ssize_t count = ::read(handle.fd, &received, 1);
+    if (count < 0 && (errno == EAGAIN || errno == EINTR)) {
+        pollfd waiter { handle.fd, POLLIN, 0 };
+        const int ready = ::poll(&waiter, 1, kAttemptMs);
+        if (ready <= 0)
+            return Attempt::Nothing;
+        if ((waiter.revents & POLLIN) == 0)
+            return Attempt::Failed;
+        count = ::read(handle.fd, &received, 1);
+        if (count < 0 && (errno == EAGAIN || errno == EINTR))
+            return Attempt::Nothing;
+    }
+    if (count != 1)
+        return Attempt::Failed;
+    byte = received;
+    return Attempt::Byte;
+}
+
+bool WriteAttempt(SerialPort::Handle &handle, uint8_t byte)
+{
+    ssize_t count = ::write(handle.fd, &byte, 1);
+    if (count < 0 && (errno == EAGAIN || errno == EINTR)) {
+        pollfd waiter { handle.fd, POLLOUT, 0 };
+        if (::poll(&waiter, 1, kAttemptMs) <= 0 || (waiter.revents & POLLOUT) == 0)
+            return false;
+        count = ::write(handle.fd, &byte, 1);
+    }
+    return count == 1;
+}
+
+uint32_t TickMs()
+{
+    using namespace std::chrono;
+    return static_cast<uint32_t>(
+        duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+void SleepOneMs()
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+} // namespace serial_backend

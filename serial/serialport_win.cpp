@@ -1,0 +1,128 @@
+// Win32 communications backend of SerialPort: port N is the device "COMn".
+
+#include "serialport.h"
+#include "serialport_backend.h"
+
+#include <string>
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+struct SerialPort::Handle
+{
+    explicit Handle(HANDLE device)
+        : handle(device)
+    { }
+    ~Handle() { CloseHandle(handle); }
+    Handle(const Handle &) = delete;
+    Handle &operator=(const Handle &) = delete;
+
+    const HANDLE handle;
+};
+
+namespace serial_backend {
+
+namespace {
+
+std::string systemError(const std::string &device, const char *what)
+{
+    const DWORD code = GetLastError();
+    char text[256] = {};
+    const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0, text, sizeof text, nullptr);
+    std::string message = device + ": " + what + ": ";
+    if (length > 0)
+        message.append(text, length);
+    else
+        message += "error " + std::to_string(code);
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r'))
+        message.pop_back();
+    return message;
+}
+
+} // namespace
+
+std::string DeviceName(int32_t port)
+{
+    return "COM" + std::to_string(port);
+}
+
+std::shared_ptr<SerialPort::Handle> OpenDevice(int32_t port, int32_t baudRate, uint8_t parity,
+    uint8_t stopBits, uint8_t dataBits, std::string &error)
+{
+    const std::string device = DeviceName(port);
+    const HANDLE raw = CreateFileA(
+        device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (raw == INVALID_HANDLE_VALUE) {
+        error = systemError(device, "opening");
+        return nullptr;
+    }
+    // Owned from here on, so every failure below releases the device again.
+    auto handle = std::make_shared<SerialPort::Handle>(raw);
+
+    DCB dcb {};
+    dcb.DCBlength = sizeof dcb;
+    if (!GetCommState(raw, &dcb)) {
+        error = systemError(device, "reading the line settings");
+        return nullptr;
+    }
+    // Exactly these four fields change; parity checking, flow control and
+    // abort-on-error stay as the driver reported them.
+    dcb.BaudRate = static_cast<DWORD>(baudRate);
+    dcb.ByteSize = dataBits;
+    dcb.Parity = parity;
+    dcb.StopBits = stopBits;
+    if (!SetCommState(raw, &dcb)) {
+        error = systemError(device, "applying the line settings");
+        return nullptr;
+    }
+
+    COMMTIMEOUTS timeouts {};
+    GetCommTimeouts(raw, &timeouts);
+    timeouts.ReadIntervalTimeout = 0;
+    timeouts.ReadTotalTimeoutMultiplier = 0;
+    timeouts.ReadTotalTimeoutConstant = 1;
+    timeouts.WriteTotalTimeoutMultiplier = 0;
+    timeouts.WriteTotalTimeoutConstant = 1;
+    SetCommTimeouts(raw, &timeouts);
+    return handle;
+}
+
+void ClearErrors(SerialPort::Handle &handle)
+{
+    DWORD errors = 0;
+    COMSTAT status {};
+    ClearCommError(handle.handle, &errors, &status);
+}
+
+Attempt ReadAttempt(SerialPort::Handle &handle, uint8_t &byte)
+{
+    uint8_t received = 0;
+    DWORD count = 0;
+    ReadFile(handle.handle, &received, 1, &count, nullptr);
+    if (count != 1)
+        return Attempt::Nothing;
+    byte = received;
+    return Attempt::Byte;
+}
+
+bool WriteAttempt(SerialPort::Handle &handle, uint8_t byte)
+{
+    DWORD count = 0;
+    WriteFile(handle.handle, &byte, 1, &count, nullptr);
+    return count == 1;
+}
+
+uint32_t TickMs()
+{
+    return GetTickCount();
+}
+
+void SleepOneMs()
+{
+    Sleep(1);
+}
+
+} // namespace serial_backend
