@@ -22,7 +22,7 @@ struct SettingsValues
     std::atomic<bool> FAutoClear { true };
     std::atomic<bool> FCheckOrder { false };
     std::atomic<bool> FAutoSend { false };
-    std::atomic<int32_t> FTimeInterval { 1000 };  // ms
+    std::atomic<int32_t> FTimeInterval { 1000 }; // ms
     std::atomic<int32_t> FSendStart { 0 };
     std::atomic<int32_t> FSendEnd { 127 };
     std::atomic<int32_t> FComPort { 1 };
@@ -35,8 +35,8 @@ struct SettingsValues
     std::atomic<int32_t> FLineCharNum { 10 };
     std::atomic<int32_t> FParaCharNum { 100 };
     std::atomic<int32_t> FParity { 0 };
-    std::atomic<int32_t> FTwoCharDelay { 100 };  // µs
-    std::string FSendChar { "00" };               // code page 936 bytes
+    std::atomic<int32_t> FTwoCharDelay { 100 }; // µs
+    std::string FSendChar { "00" }; // code page 936 bytes
 };
 
 // Sets every settings member to its default (FSendChar to "00"); the code tables

@@ -1,0 +1,165 @@
+#include "settingsfile.h"
+
+#include <array>
+#include <fstream>
+#include <optional>
+#include <system_error>
+
+namespace {
+
+using FlagMember = std::atomic<bool> SettingsValues::*;
+using NumberMember = std::atomic<int32_t> SettingsValues::*;
+
+// One 4-byte slot of the file: either a flag or a number.
+struct FileField
+{
+    FlagMember flag;
+    NumberMember number;
+};
+
+// The file order, which is not the declaration order: FTimeInterval follows
+// FParaCharNum, and FSendEnd comes before FSendStart.
+constexpr std::array<FileField, 18> kFileFields { {
+    { &SettingsValues::FTimedSend, nullptr },
+    { &SettingsValues::FAutoClear, nullptr },
+    { &SettingsValues::FCheckOrder, nullptr },
+    { &SettingsValues::FAutoSend, nullptr },
+    { nullptr, &SettingsValues::FComPort },
+    { nullptr, &SettingsValues::FComBitNum },
+    { nullptr, &SettingsValues::FStopBits },
+    { nullptr, &SettingsValues::FComBps },
+    { nullptr, &SettingsValues::FClearLineNum },
+    { nullptr, &SettingsValues::FParaStart },
+    { nullptr, &SettingsValues::FParaEnd },
+    { nullptr, &SettingsValues::FLineCharNum },
+    { nullptr, &SettingsValues::FParaCharNum },
+    { nullptr, &SettingsValues::FTimeInterval },
+    { nullptr, &SettingsValues::FParity },
+    { nullptr, &SettingsValues::FSendEnd },
+    { nullptr, &SettingsValues::FSendStart },
+    { nullptr, &SettingsValues::FTwoCharDelay },
+} };
+
+static_assert(kFileFields.size() * 4 == kSettingsFixedSize);
+
+void AppendLittleEndian(std::string &out, int32_t value)
+{
+    const auto bits = static_cast<uint32_t>(value);
+    for (int shift = 0; shift < 32; shift += 8) {
+        out.push_back(static_cast<char>((bits >> shift) & 0xFFu));
+    }
+}
+
+int32_t ReadLittleEndian(std::string_view bytes, std::size_t offset)
+{
+    uint32_t bits = 0;
+    for (std::size_t i = 0; i < 4; ++i) {
+        bits |= static_cast<uint32_t>(static_cast<unsigned char>(bytes[offset + i])) << (8 * i);
+    }
+    return static_cast<int32_t>(bits);
+}
+
+// Reads at most the part of the file that the codec looks at, so that a huge file
+// in its place costs nothing. Empty optional when the file cannot be opened or read.
+std::optional<std::string> ReadSettingsBytes(const std::filesystem::path &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return std::nullopt;
+    }
+    std::string bytes(kSettingsFixedSize + kSettingsTextLimit, '\0');
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (in.bad()) {
+        return std::nullopt;
+    }
+    bytes.resize(static_cast<std::size_t>(in.gcount()));
+    return bytes;
+}
+
+} // namespace
+
+std::size_t Cp936PrefixLength(std::string_view bytes, std::size_t maxBytes)
+{
+    if (bytes.size() <= maxBytes) {
+        return bytes.size();
+    }
+    // A lead byte is 0x81..0xFE and always takes the next byte with it; walking from
+    // the start keeps a trail byte in that range from being taken for a lead byte.
+    std::size_t end = 0;
+    while (end < bytes.size()) {
+        const auto lead = static_cast<unsigned char>(bytes[end]);
+        const std::size_t width = (lead >= 0x81 && lead <= 0xFE) ? 2 : 1;
+        if (end + width > maxBytes) {
+            break;
+        }
+        end += width;
+    }
+    return end;
+}
+
+std::string EncodeSettings(const SettingsValues &settings)
+{
+    std::string out;
+    out.reserve(kSettingsFixedSize + kSettingsTextLimit);
+    for (const FileField &field : kFileFields) {
+        if (field.flag != nullptr) {
+            AppendLittleEndian(out, (settings.*field.flag).load() ? 1 : 0);
+        } else {
+            AppendLittleEndian(out, (settings.*field.number).load());
+        }
+    }
+    const std::string &text = settings.FSendChar;
+    out.append(text, 0, Cp936PrefixLength(text, kSettingsTextLimit));
+    return out;
+}
+
+void DecodeSettings(std::string_view bytes, SettingsValues &settings)
+{
+    SetDefaultSettings(settings);
+    std::size_t offset = 0;
+    for (const FileField &field : kFileFields) {
+        if (offset + 4 > bytes.size()) {
+            break;
+        }
+        const int32_t value = ReadLittleEndian(bytes, offset);
+        if (field.flag != nullptr) {
+            settings.*field.flag = value != 0;
+        } else {
+            settings.*field.number = value;
+        }
+        offset += 4;
+    }
+    if (bytes.size() < kSettingsFixedSize) {
+        return;
+    }
+    std::string_view text = bytes.substr(kSettingsFixedSize, kSettingsTextLimit);
+    text = text.substr(0, text.find('\0'));
+    settings.FSendChar.assign(text);
+}
+
+std::filesystem::path SettingsFilePath()
+{
+#ifdef _WIN32
+    // The system directory immediately followed by "\Byteway.ini": the folder's
+    // text is taken as it is, without adding or removing a separator.
+    return std::filesystem::path(SettingsFolder().string() + "\\Byteway.ini");
+#else
+    return SettingsFolder() / "Byteway.ini";
+#endif
+}
+
+bool SaveSettings(const SettingsValues &settings)
+{
+    return ReplaceFileAtomically(SettingsFilePath(), EncodeSettings(settings));
+}
+
+void LoadSettings(SettingsValues &settings)
+{
+    const std::optional<std::string> bytes = ReadSettingsBytes(SettingsFilePath());
+    if (!bytes || bytes->empty()) {
+        SetDefaultSettings(settings);
+        SaveSettings(settings);
+        return;
+    }
+    DecodeSettings(*bytes, settings);
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "settingsvalues.h"
+
+#include <cstddef>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+// The settings file: 18 little-endian signed 32-bit values in a fixed order (flags
+// as 0 or 1, read as true when not zero), then the bytes of FSendChar (0 to 1000, no
+// terminator). There is no header, version or checksum.
+//
+// Threads: user-interface thread only. The atomics of the values are read and
+// written one by one; nothing else is synchronised.
+
+// Size of the fixed part of the file and the largest send text it stores.
+constexpr std::size_t kSettingsFixedSize = 72;
+constexpr std::size_t kSettingsTextLimit = 1000;
+
+// The file bytes of `settings`: 72 + L bytes, L ≤ 1000. A longer FSendChar is cut
+// so that no code page 936 double-byte character is split.
+std::string EncodeSettings(const SettingsValues &settings);
+
+// Takes the values from file bytes. Each value whose four bytes are all present is
+// read; the others get their defaults. FSendChar is the text from offset 72 up to the
+// first zero byte and at most 1000 bytes, or its default when the file is shorter
+// than 72 bytes. The code tables are left alone.
+void DecodeSettings(std::string_view bytes, SettingsValues &settings);
+
+// The length of the longest start of `bytes` that has at most `maxBytes` bytes and
+// does not end inside a code page 936 double-byte character.
+std::size_t Cp936PrefixLength(std::string_view bytes, std::size_t maxBytes);
+
+// Where the settings live. POSIX: $XDG_CONFIG_HOME/byteway (or ~/.config/byteway),
+// created when missing. Windows: the system directory.
+std::filesystem::path SettingsFolder();
+
+// POSIX: SettingsFolder()/Byteway.ini. Windows: the system directory immediately
+// followed by "\Byteway.ini".
+std::filesystem::path SettingsFilePath();
+
+// Writes the settings file anew from `settings`, replacing the old one atomically:
+// a reader sees either the old file or the complete new one. False when it could
+// not be written (the old file is then left as it was). Shows nothing.
+bool SaveSettings(const SettingsValues &settings);
+
+// The loading part of the settings dialog's creation: reads the settings file into
+// `settings`. When the file is missing, empty or cannot be read, the defaults apply
+// and the file is written from them (a failed write is ignored).
+void LoadSettings(SettingsValues &settings);
+
+// Replaces the file at `path` by one holding exactly `bytes`: a temporary file
+// beside it is written, flushed to the disk and renamed over it. False on failure,
+// with no temporary file left behind.
+bool ReplaceFileAtomically(const std::filesystem::path &path, std::string_view bytes);
