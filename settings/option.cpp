@@ -1,0 +1,412 @@
+#include "option.h"
+
+#include "codepage.h"
+#include "errorreport.h"
+#include "optiontexts.h"
+#include "serialport.h"
+#include "settingsfile.h"
+#include "texttoint.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFocusEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QShowEvent>
+#include <QSignalBlocker>
+
+#include <algorithm>
+#include <filesystem>
+
+TFrmOption *FrmOption = nullptr;
+
+namespace {
+
+QString NumberText(int32_t value)
+{
+    return QString::fromStdString(IntToText(value));
+}
+
+// The position of the combo box's text among its items, compared exactly.
+int ItemPosition(const QComboBox *combo)
+{
+    const QString text = combo->currentText();
+    for (int i = 0; i < combo->count(); ++i) {
+        if (combo->itemText(i) == text) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+// The item for a parity or stop-bits code; the first item for a code that has none
+// (a value from an edited settings file), so the combo box always shows an item.
+QString ItemForCode(const QComboBox *combo, int32_t code)
+{
+    return combo->itemText(code >= 0 && code < combo->count() ? code : 0);
+}
+
+// The port takes its line settings as bytes; a value that does not fit must not wrap
+// round to a valid one (264 data bits are not 8), so it becomes 0xFF, which the port
+// refuses.
+uint8_t PortByte(int32_t value)
+{
+    return value >= 0 && value <= 0xFF ? static_cast<uint8_t>(value) : uint8_t { 0xFF };
+}
+
+} // namespace
+
+TFrmOption::TFrmOption(QWidget *parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowStaysOnTopHint)
+    , m_exitHandlers { {
+          { &TimeInterval, &TFrmOption::TimeIntervalExit },
+          { &TwoCharDelay, &TFrmOption::TwoCharDelayExit },
+          { &SendStart, &TFrmOption::SendStartExit },
+          { &SendEnd, &TFrmOption::SendEndExit },
+          { &LineCharNum, &TFrmOption::LineCharNumExit },
+          { &ParaCharNum, &TFrmOption::ParaCharNumExit },
+          { &ParaStart, &TFrmOption::ParaStartExit },
+          { &ParaEnd, &TFrmOption::ParaEndExit },
+          { &ClearLineNum, &TFrmOption::ClearLineNumExit },
+      } }
+{
+    createControls();
+    connectHandlers();
+    FormCreate();
+}
+
+void TFrmOption::connectHandlers()
+{
+    connect(Button1, &QPushButton::clicked, this, &TFrmOption::Button1Click);
+    connect(Button2, &QPushButton::clicked, this, &TFrmOption::Button2Click);
+    connect(ComJO, &QComboBox::editTextChanged, this, &TFrmOption::ComJOChange);
+    connect(ComBitStop, &QComboBox::editTextChanged, this, &TFrmOption::ComBitStopChange);
+    connect(ComPort, &QComboBox::editTextChanged, this, &TFrmOption::updatePortDevice);
+    for (const ExitHandler &exit : m_exitHandlers) {
+        (*exit.edit)->installEventFilter(this);
+    }
+}
+
+void TFrmOption::FormCreate()
+{
+    for (int32_t i = 0; i < 5; ++i) {
+        FParityCodes[i] = i;
+    }
+    for (int32_t i = 0; i < 3; ++i) {
+        FStopBitCodes[i] = i;
+    }
+    LoadSettings(*this);
+}
+
+void TFrmOption::FormShow()
+{
+    const QSignalBlocker blockPort(ComPort);
+    const QSignalBlocker blockBitNum(ComBitNum);
+    const QSignalBlocker blockBitStop(ComBitStop);
+    const QSignalBlocker blockBps(ComBps);
+    const QSignalBlocker blockParity(ComJO);
+    ChkSendTimer->setChecked(FTimedSend);
+    ChkAutoClear->setChecked(FAutoClear);
+    ChkRecOrder->setChecked(FCheckOrder);
+    (FAutoSend ? AutoSetting : ManSetting)->setChecked(true);
+    ComPort->setEditText(NumberText(FComPort));
+    ComBitNum->setEditText(NumberText(FComBitNum));
+    ComBitStop->setEditText(ItemForCode(ComBitStop, FStopBits));
+    ComBps->setEditText(NumberText(FComBps));
+    ClearLineNum->setText(NumberText(FClearLineNum));
+    ParaStart->setText(NumberText(FParaStart));
+    ParaEnd->setText(NumberText(FParaEnd));
+    LineCharNum->setText(NumberText(FLineCharNum));
+    ParaCharNum->setText(NumberText(FParaCharNum));
+    TwoCharDelay->setText(NumberText(FTwoCharDelay));
+    TimeInterval->setText(NumberText(FTimeInterval));
+    SendStart->setText(NumberText(FSendStart));
+    SendEnd->setText(NumberText(FSendEnd));
+    SendChar->setText(FromCp936(FSendChar));
+    ComJO->setEditText(ItemForCode(ComJO, FParity));
+    updatePortDevice();
+}
+
+void TFrmOption::showEvent(QShowEvent *event)
+{
+    // Only the dialog's own showing refills the controls, not a window that the
+    // system merely brings back (restored from minimised).
+    if (!event->spontaneous()) {
+        FormShow();
+    }
+    QDialog::showEvent(event);
+}
+
+bool TFrmOption::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::FocusOut) {
+        // Switching to another window or opening a context menu leaves the focus in
+        // the edit as far as this dialog is concerned.
+        const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
+            for (const ExitHandler &exit : m_exitHandlers) {
+                if (*exit.edit == watched) {
+                    (this->*exit.handler)();
+                }
+            }
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void TFrmOption::applyExit(QLineEdit *edit, int32_t fallback)
+{
+    const std::optional<int32_t> value = TextToInt(ToCp936(edit->text()));
+    edit->setText(NumberText(value.value_or(fallback)));
+}
+
+void TFrmOption::TimeIntervalExit()
+{
+    applyExit(TimeInterval, 100);
+}
+
+void TFrmOption::TwoCharDelayExit()
+{
+    applyExit(TwoCharDelay, 100);
+}
+
+void TFrmOption::SendStartExit()
+{
+    applyExit(SendStart, 0);
+}
+
+void TFrmOption::SendEndExit()
+{
+    applyExit(SendEnd, 128);
+}
+
+void TFrmOption::LineCharNumExit()
+{
+    applyExit(LineCharNum, 10);
+}
+
+void TFrmOption::ParaCharNumExit()
+{
+    applyExit(ParaCharNum, 100);
+}
+
+void TFrmOption::ParaStartExit()
+{
+    applyExit(ParaStart, 0);
+}
+
+void TFrmOption::ParaEndExit()
+{
+    applyExit(ParaEnd, 100);
+}
+
+void TFrmOption::ClearLineNumExit()
+{
+    applyExit(ClearLineNum, 100);
+}
+
+void TFrmOption::keepOnItem(QComboBox *combo)
+{
+    if (ItemPosition(combo) >= 0) {
+        return;
+    }
+    showWarning(Texts::Text(Texts::kBadChoice), Texts::Text(Texts::kErrorTitle));
+    const QSignalBlocker block(combo);
+    combo->setEditText(combo->itemText(0));
+}
+
+void TFrmOption::ComJOChange()
+{
+    keepOnItem(ComJO);
+}
+
+void TFrmOption::ComBitStopChange()
+{
+    keepOnItem(ComBitStop);
+}
+
+void TFrmOption::updatePortDevice()
+{
+    if (ComPortDevice == nullptr) {
+        return;
+    }
+    const std::optional<int32_t> port = TextToInt(ToCp936(ComPort->currentText()));
+    const std::string device = port ? SerialPort::DeviceName(*port) : std::string();
+    QString text = QString::fromStdString(device);
+    std::error_code error;
+    const std::filesystem::path target = std::filesystem::read_symlink(device, error);
+    if (!error) {
+        // A comN link in the settings folder: what counts for the user is the device
+        // it leads to.
+        text = QStringLiteral("%1 \u2192 %2")
+                   .arg(QString::fromStdString(std::filesystem::path(device).filename().string()),
+                       QString::fromStdString(target.string()));
+    }
+    ComPortDevice->setToolTip(text);
+    ComPortDevice->setText(
+        ComPortDevice->fontMetrics().elidedText(text, Qt::ElideMiddle, ComPortDevice->width()));
+}
+
+std::optional<int32_t> TFrmOption::convert(const QString &text)
+{
+    const std::optional<int32_t> value = TextToInt(ToCp936(text));
+    if (!value) {
+        ShowErrorReport(this, Texts::Text(Texts::kNotAnInteger).arg(text));
+    }
+    return value;
+}
+
+void TFrmOption::showWarning(const QString &text, const QString &title)
+{
+    QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok, this);
+    box.exec();
+}
+
+bool TFrmOption::checkRanges()
+{
+    const std::optional<int32_t> sendStart = convert(SendStart->text());
+    if (!sendStart) {
+        return false;
+    }
+    const std::optional<int32_t> sendEnd = convert(SendEnd->text());
+    if (!sendEnd) {
+        return false;
+    }
+    if (*sendStart > *sendEnd) {
+        showWarning(Texts::Text(Texts::kSendRangeReversed), Texts::Text(Texts::kWarningTitle));
+        return false;
+    }
+    const std::optional<int32_t> paraStart = convert(ParaStart->text());
+    if (!paraStart) {
+        return false;
+    }
+    const std::optional<int32_t> paraEnd = convert(ParaEnd->text());
+    if (!paraEnd) {
+        return false;
+    }
+    if (*paraStart > *paraEnd) {
+        showWarning(Texts::Text(Texts::kParaRangeReversed), Texts::Text(Texts::kWarningTitle));
+        return false;
+    }
+    return true;
+}
+
+std::optional<TFrmOption::PortValues> TFrmOption::openPortFromControls()
+{
+    // The change handlers keep both combo boxes on an item; the first item stands in
+    // should a text have been set around them.
+    PortValues values;
+    values.parity = FParityCodes[std::max(ItemPosition(ComJO), 0)];
+    values.stopBits = FStopBitCodes[std::max(ItemPosition(ComBitStop), 0)];
+    Port.Close();
+    const std::optional<int32_t> bitNum = convert(ComBitNum->currentText());
+    if (!bitNum) {
+        return std::nullopt;
+    }
+    const std::optional<int32_t> bps = convert(ComBps->currentText());
+    if (!bps) {
+        return std::nullopt;
+    }
+    const std::optional<int32_t> port = convert(ComPort->currentText());
+    if (!port) {
+        return std::nullopt;
+    }
+    values.bitNum = *bitNum;
+    values.bps = *bps;
+    values.port = *port;
+    if (!Port.Open(values.port, values.bps, PortByte(values.parity), PortByte(values.stopBits),
+            PortByte(values.bitNum))) {
+        showWarning(Texts::Text(Texts::kPortFailed), Texts::Text(Texts::kWarningTitle));
+        return std::nullopt;
+    }
+    return values;
+}
+
+std::optional<TFrmOption::EditValues> TFrmOption::readEdits()
+{
+    // Every edit has been through its exit handler, so these conversions normally
+    // succeed; doing them all before anything is stored keeps a failure from leaving
+    // half of the members changed.
+    const std::array<QLineEdit *, 9> edits { ClearLineNum, ParaStart, ParaEnd, LineCharNum,
+        ParaCharNum, TimeInterval, TwoCharDelay, SendStart, SendEnd };
+    std::array<int32_t, 9> numbers {};
+    for (std::size_t i = 0; i < edits.size(); ++i) {
+        const std::optional<int32_t> value = convert(edits[i]->text());
+        if (!value) {
+            return std::nullopt;
+        }
+        numbers[i] = *value;
+    }
+    return EditValues { numbers[0], numbers[1], numbers[2], numbers[3], numbers[4], numbers[5],
+        numbers[6], numbers[7], numbers[8] };
+}
+
+void TFrmOption::Button1Click()
+{
+    if (!checkRanges()) {
+        return;
+    }
+    const std::optional<PortValues> port = openPortFromControls();
+    if (!port) {
+        return;
+    }
+    const std::optional<EditValues> edits = readEdits();
+    if (!edits) {
+        return;
+    }
+    FTimedSend = ChkSendTimer->isChecked();
+    FAutoClear = ChkAutoClear->isChecked();
+    FCheckOrder = ChkRecOrder->isChecked();
+    FAutoSend = AutoSetting->isChecked();
+    FComPort = port->port;
+    FComBitNum = port->bitNum;
+    FStopBits = port->stopBits;
+    FComBps = port->bps;
+    FClearLineNum = edits->clearLineNum;
+    FParaStart = edits->paraStart;
+    FParaEnd = edits->paraEnd;
+    FLineCharNum = edits->lineCharNum;
+    FParaCharNum = edits->paraCharNum;
+    FTimeInterval = edits->timeInterval;
+    FSendChar = ToCp936(SendChar->text());
+    FParity = port->parity;
+    FTwoCharDelay = edits->twoCharDelay;
+    FSendStart = edits->sendStart;
+    FSendEnd = edits->sendEnd;
+    emit settingsAccepted();
+    SaveSettings(*this);
+    hide();
+}
+
+bool TFrmOption::reopenStoredPort()
+{
+    Port.Close();
+    if (Port.Open(
+            FComPort, FComBps, PortByte(FParity), PortByte(FStopBits), PortByte(FComBitNum))) {
+        return true;
+    }
+    showWarning(Texts::Text(Texts::kPortFailed), Texts::Text(Texts::kWarningTitle));
+    return false;
+}
+
+void TFrmOption::Button2Click()
+{
+    if (reopenStoredPort()) {
+        hide();
+    }
+}
+
+bool TFrmOption::FormCloseQuery()
+{
+    return reopenStoredPort();
+}
+
+void TFrmOption::reject()
+{
+    if (FormCloseQuery()) {
+        QDialog::reject();
+    }
+}

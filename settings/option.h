@@ -1,0 +1,178 @@
+#pragma once
+
+#include "settingsvalues.h"
+
+#include <QDialog>
+
+#include <array>
+#include <optional>
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QTabWidget;
+
+// The settings dialog "参数设定". It holds the program's settings values (the one
+// instance FrmOption is what every part reads them from), shows them on four tabs,
+// checks entries and applies them: OK reopens the serial port with the new line
+// settings, stores every control into the members, tells the main window and saves
+// the settings file. Cancel and closing reopen the port with the stored members.
+//
+// Modeless and on top of the main window. User-interface thread only; the receive
+// thread reads the atomic members in place while OK may rewrite them.
+class TFrmOption : public QDialog, public SettingsValues
+{
+    Q_OBJECT
+
+public:
+    // Builds the controls and runs FormCreate.
+    explicit TFrmOption(QWidget *parent = nullptr);
+
+    // Fills the code tables and loads the settings file (defaults when it is missing
+    // or unreadable, see LoadSettings).
+    void FormCreate();
+    // Copies every member into its control, raising no change handling.
+    void FormShow();
+    // Reopens the port with the stored members; true when the window may close.
+    bool FormCloseQuery();
+
+    void Button1Click();
+    void Button2Click();
+    // Keep the two combo boxes on one of their items.
+    void ComJOChange();
+    void ComBitStopChange();
+
+    // Run when the edit loses the focus: its text becomes the integer's decimal text,
+    // or the handler's fallback when the text is not an integer.
+    void TimeIntervalExit();
+    void TwoCharDelayExit();
+    void SendStartExit();
+    void SendEndExit();
+    void LineCharNumExit();
+    void ParaCharNumExit();
+    void ParaStartExit();
+    void ParaEndExit();
+    void ClearLineNumExit();
+
+    QTabWidget *PageControl1 = nullptr;
+    QWidget *TabSheet1 = nullptr;
+    QWidget *TabSheet2 = nullptr;
+    QWidget *TabSheet3 = nullptr;
+    QWidget *TabSheet4 = nullptr;
+
+    // Sending.
+    QCheckBox *ChkSendTimer = nullptr;
+    QLabel *Label1 = nullptr;
+    QLineEdit *TimeInterval = nullptr;
+    QLabel *Label11 = nullptr;
+    QLabel *Label18 = nullptr;
+    QLineEdit *TwoCharDelay = nullptr;
+    QLabel *Label19 = nullptr;
+    QGroupBox *GroupBox1 = nullptr;
+    QRadioButton *ManSetting = nullptr;
+    QLineEdit *SendChar = nullptr;
+    QRadioButton *AutoSetting = nullptr;
+    QLabel *Label2 = nullptr;
+    QLineEdit *SendStart = nullptr;
+    QLabel *Label5 = nullptr;
+    QLineEdit *SendEnd = nullptr;
+
+    // Receiving.
+    QLabel *Label3 = nullptr;
+    QLineEdit *LineCharNum = nullptr;
+    QLabel *Label4 = nullptr;
+    QLineEdit *ParaCharNum = nullptr;
+    QCheckBox *ChkRecOrder = nullptr;
+    QLabel *Label8 = nullptr;
+    QLineEdit *ParaStart = nullptr;
+    QLabel *Label17 = nullptr;
+    QLineEdit *ParaEnd = nullptr;
+
+    // System.
+    QCheckBox *ChkAutoClear = nullptr;
+    QLineEdit *ClearLineNum = nullptr;
+    QLabel *Label10 = nullptr;
+
+    // Port.
+    QLabel *Label12 = nullptr;
+    QComboBox *ComPort = nullptr;
+    QLabel *Label13 = nullptr;
+    QComboBox *ComBps = nullptr;
+    QLabel *Label14 = nullptr;
+    QComboBox *ComBitNum = nullptr;
+    QLabel *Label15 = nullptr;
+    QComboBox *ComJO = nullptr;
+    QLabel *Label16 = nullptr;
+    QComboBox *ComBitStop = nullptr;
+    // Beside ComPort on POSIX systems: the device its number stands for.
+    QLabel *ComPortDevice = nullptr;
+
+    QPushButton *Button1 = nullptr;
+    QPushButton *Button2 = nullptr;
+
+signals:
+    // Emitted by OK after the members are stored and before the file is saved: the
+    // main window then puts FSendChar into Edit2 and FTimeInterval into Timer1.
+    void settingsAccepted();
+
+public slots:
+    // Escape and the window's close box end up here: the close query decides.
+    void reject() override;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    struct ExitHandler
+    {
+        QLineEdit **edit;
+        void (TFrmOption::*handler)();
+    };
+
+    struct PortValues
+    {
+        int32_t port = 0;
+        int32_t bps = 0;
+        int32_t parity = 0;
+        int32_t stopBits = 0;
+        int32_t bitNum = 0;
+    };
+    struct EditValues
+    {
+        int32_t clearLineNum;
+        int32_t paraStart;
+        int32_t paraEnd;
+        int32_t lineCharNum;
+        int32_t paraCharNum;
+        int32_t timeInterval;
+        int32_t twoCharDelay;
+        int32_t sendStart;
+        int32_t sendEnd;
+    };
+
+    void createControls();
+    void createSendingTab();
+    void createReceivingTab();
+    void createSystemTab();
+    void createPortTab();
+    void connectHandlers();
+
+    void applyExit(QLineEdit *edit, int32_t fallback);
+    void keepOnItem(QComboBox *combo);
+    void updatePortDevice();
+    bool checkRanges();
+    std::optional<PortValues> openPortFromControls();
+    std::optional<EditValues> readEdits();
+    bool reopenStoredPort();
+    std::optional<int32_t> convert(const QString &text);
+    void showWarning(const QString &text, const QString &title);
+
+    const std::array<ExitHandler, 9> m_exitHandlers;
+};
+
+extern TFrmOption *FrmOption;
