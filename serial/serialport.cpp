@@ -6,6 +6,7 @@
 #include <thread>
 
 namespace backend = serial_backend;
+using backend::kInvalidHandle;
 
 SerialPort Port;
 
@@ -21,15 +22,56 @@ bool validPort(int32_t port)
 
 } // namespace
 
+// Counts itself among the slot's users before it reads the handle. Close swaps the
+// handle out first and then waits for the count to drop to zero; with both sides
+// sequentially consistent, a hold either sees the invalid value or is waited for.
+struct SerialPort::Handle
+{
+    explicit Handle(Slot *held)
+        : slot(held)
+    {
+        if (slot) {
+            slot->users.fetch_add(1);
+            value = slot->handle.load();
+        }
+    }
+    ~Handle()
+    {
+        if (slot)
+            slot->users.fetch_sub(1);
+    }
+    Handle(const Handle &) = delete;
+    Handle &operator=(const Handle &) = delete;
+
+    explicit operator bool() const { return value != kInvalidHandle; }
+
+    Slot *const slot;
+    intptr_t value = kInvalidHandle;
+};
+
 SerialPort::SerialPort() = default;
 
-SerialPort::~SerialPort() = default;
-
-std::shared_ptr<SerialPort::Handle> SerialPort::handleOf(int32_t port) const
+SerialPort::~SerialPort()
 {
-    if (!validPort(port))
-        return nullptr;
-    return FHandles[port - 1].load();
+    for (Slot &slot : FHandles) {
+        const intptr_t handle = slot.handle.exchange(kInvalidHandle);
+        if (handle != kInvalidHandle)
+            releaseWhenUnused(slot, handle);
+    }
+}
+
+SerialPort::Handle SerialPort::hold()
+{
+    const int32_t port = FCurrentPort.load();
+    return Handle(validPort(port) ? &FHandles[port - 1] : nullptr);
+}
+
+void SerialPort::releaseWhenUnused(Slot &slot, intptr_t handle)
+{
+    // An attempt holds the slot for about 1 ms at most.
+    while (slot.users.load() != 0)
+        std::this_thread::sleep_for(std::chrono::microseconds(20));
+    backend::CloseDevice(handle);
 }
 
 bool SerialPort::Open(
@@ -41,16 +83,18 @@ bool SerialPort::Open(
         return false;
     }
     std::string error;
-    std::shared_ptr<Handle> handle
-        = backend::OpenDevice(port, baudRate, parity, stopBits, dataBits, error);
-    if (!handle) {
+    const intptr_t handle = backend::OpenDevice(port, baudRate, parity, stopBits, dataBits, error);
+    if (handle == kInvalidHandle) {
         m_lastError = error;
         return false;
     }
     // The device is opened for exclusive use, so the slot is normally empty here; a
-    // system that lets a second open through would drop the older handle.
-    FHandles[port - 1].store(handle);
-    backend::ClearErrors(*handle);
+    // system that lets a second open through gets the older handle released.
+    Slot &slot = FHandles[port - 1];
+    const intptr_t previous = slot.handle.exchange(handle);
+    if (previous != kInvalidHandle)
+        releaseWhenUnused(slot, previous);
+    backend::ClearErrors(handle);
     m_lastError.clear();
     return true;
 }
@@ -60,29 +104,24 @@ bool SerialPort::Close()
     const int32_t port = FCurrentPort.load();
     if (!validPort(port))
         return false;
-    std::shared_ptr<Handle> handle = FHandles[port - 1].exchange(nullptr);
-    if (!handle)
+    Slot &slot = FHandles[port - 1];
+    const intptr_t handle = slot.handle.exchange(kInvalidHandle);
+    if (handle == kInvalidHandle)
         return false;
-    // A read or write attempt of another thread may still hold the handle for up to
-    // about 1 ms. Waiting for it lets the device be really closed on return, so an
-    // Open right after this (ours or another program's) finds it free. Should a
-    // holder take longer, it closes the device itself when it lets go.
-    using namespace std::chrono;
-    const auto deadline = steady_clock::now() + milliseconds(200);
-    while (handle.use_count() > 1 && steady_clock::now() < deadline)
-        std::this_thread::sleep_for(microseconds(50));
-    handle.reset();
+    // Waiting for the attempts in flight also means the device is really free when
+    // Close returns, so an Open right after it (ours or another program's) succeeds.
+    releaseWhenUnused(slot, handle);
     return true;
 }
 
 int SerialPort::WriteByte(uint8_t byte)
 {
     for (int attempt = 0; attempt < kWriteAttempts; ++attempt) {
-        std::shared_ptr<Handle> handle = handleOf(FCurrentPort.load());
+        const Handle handle = hold();
         if (!handle)
             continue;
-        backend::ClearErrors(*handle);
-        if (backend::WriteAttempt(*handle, byte))
+        backend::ClearErrors(handle.value);
+        if (backend::WriteAttempt(handle.value, byte))
             return 1;
     }
     return 0;
@@ -91,26 +130,26 @@ int SerialPort::WriteByte(uint8_t byte)
 int SerialPort::ReadByte(uint8_t &byte)
 {
     byte = 0;
-    if (std::shared_ptr<Handle> handle = handleOf(FCurrentPort.load()))
-        backend::ClearErrors(*handle);
+    if (const Handle handle = hold())
+        backend::ClearErrors(handle.value);
     const uint32_t start = backend::TickMs();
     for (;;) {
         if (backend::TickMs() - start > kReadBudgetMs)
             return 0;
         backend::Attempt result = backend::Attempt::Failed;
         {
-            // The handle is held for this one attempt only, so a Close in between
-            // takes effect at the next attempt.
-            std::shared_ptr<Handle> handle = handleOf(FCurrentPort.load());
+            // Held for this one attempt only, so a Close in between takes effect at
+            // the next attempt.
+            const Handle handle = hold();
             if (handle) {
-                backend::ClearErrors(*handle);
-                result = backend::ReadAttempt(*handle, byte);
+                backend::ClearErrors(handle.value);
+                result = backend::ReadAttempt(handle.value, byte);
             }
         }
         if (result == backend::Attempt::Byte)
             return 1;
-        // Without a device to wait on, an attempt would return at once; pausing keeps
-        // the receive thread from spinning a core for the rest of the budget.
+        // Without a device to wait on, an attempt returns at once; pausing keeps the
+        // receive thread from spinning a core for the rest of the budget.
         if (result == backend::Attempt::Failed)
             backend::SleepOneMs();
     }
@@ -118,7 +157,8 @@ int SerialPort::ReadByte(uint8_t &byte)
 
 bool SerialPort::isOpen() const
 {
-    return handleOf(FCurrentPort.load()) != nullptr;
+    const int32_t port = FCurrentPort.load();
+    return validPort(port) && FHandles[port - 1].handle.load() != kInvalidHandle;
 }
 
 std::string SerialPort::lastError() const

@@ -47,12 +47,24 @@ public:
     // "COMn"). Empty for numbers outside 1..8.
     static std::string DeviceName(int32_t port);
 
-    struct Handle; // one open device, shared by the threads that use it
+    struct Handle; // one transfer attempt's hold on the handle of the current port
 
 private:
-    std::shared_ptr<Handle> handleOf(int32_t port) const;
+    // One slot per port number: the platform's handle as one atomic word (-1, the
+    // invalid value of POSIX descriptors and of Win32 handles alike, when closed)
+    // and the number of transfer attempts holding the slot. Close takes the handle
+    // out of the slot and releases it only once no attempt holds it, so no attempt
+    // ever uses a released handle or a descriptor number that was reused.
+    struct Slot
+    {
+        std::atomic<intptr_t> handle { -1 };
+        std::atomic<int> users { 0 };
+    };
 
-    std::atomic<std::shared_ptr<Handle>> FHandles[kPortCount];
+    Handle hold();
+    static void releaseWhenUnused(Slot &slot, intptr_t handle);
+
+    Slot FHandles[kPortCount];
     std::atomic<int32_t> FCurrentPort { 0 };
     std::string m_lastError;
 };

@@ -1,35 +1,39 @@
 #pragma once
 
-#include "serialport.h"
-
 #include <cstdint>
-#include <memory>
 #include <string>
 
 // The platform side of SerialPort: one backend file per system implements these.
-// Everything here is internal to the serial library (and its tests).
+// A handle is the platform's device handle as one word; kInvalidHandle (-1) is both
+// the invalid POSIX descriptor and Win32's INVALID_HANDLE_VALUE. Internal to the
+// serial library and its tests.
 namespace serial_backend {
+
+constexpr intptr_t kInvalidHandle = -1;
 
 // The outcome of one read attempt.
 enum class Attempt {
     Byte, // one byte arrived
     Nothing, // the attempt's time-out passed with nothing
-    Failed, // the device refused at once (gone, hung up, not a terminal)
+    Failed, // the device refused at once (gone, hung up)
 };
 
-// Opens and configures the device of port `port` (1..8). Null with `error` set
-// on failure; the device is then released again.
-std::shared_ptr<SerialPort::Handle> OpenDevice(int32_t port, int32_t baudRate, uint8_t parity,
-    uint8_t stopBits, uint8_t dataBits, std::string &error);
+// Opens and configures the device of port `port` (1..8). kInvalidHandle with
+// `error` set on failure; the device is then released again.
+intptr_t OpenDevice(int32_t port, int32_t baudRate, uint8_t parity, uint8_t stopBits,
+    uint8_t dataBits, std::string &error);
+
+// Releases a handle that OpenDevice returned.
+void CloseDevice(intptr_t handle);
 
 // Clears the device's error state (line errors would otherwise hold up transfers).
-void ClearErrors(SerialPort::Handle &handle);
+void ClearErrors(intptr_t handle);
 
 // One read attempt of at most about 1 ms; `byte` is written only on Attempt::Byte.
-Attempt ReadAttempt(SerialPort::Handle &handle, uint8_t &byte);
+Attempt ReadAttempt(intptr_t handle, uint8_t &byte);
 
 // One write attempt of at most about 1 ms; true when exactly one byte went out.
-bool WriteAttempt(SerialPort::Handle &handle, uint8_t byte);
+bool WriteAttempt(intptr_t handle, uint8_t byte);
 
 // A millisecond tick count from an arbitrary start; only differences are used.
 uint32_t TickMs();

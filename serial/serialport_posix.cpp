@@ -3,7 +3,6 @@
 // Port N is the device linked at <config>/byteway/comN when that entry exists
 // (<config> is $XDG_CONFIG_HOME, else ~/.config), else /dev/ttyS<N-1>.
 
-#include "serialport.h"
 #include "serialport_backend.h"
 
 #include <cerrno>
@@ -24,24 +23,6 @@
 #ifdef __linux__
 #include "linuxbaud.h"
 #endif
-
-struct SerialPort::Handle
-{
-    explicit Handle(int descriptor)
-        : fd(descriptor)
-    { }
-    ~Handle()
-    {
-        // The exclusive flag belongs to the terminal, not to this descriptor: clear it
-        // so the next opener is not refused while someone else keeps the terminal open.
-        ioctl(fd, TIOCNXCL);
-        ::close(fd);
-    }
-    Handle(const Handle &) = delete;
-    Handle &operator=(const Handle &) = delete;
-
-    const int fd;
-};
 
 namespace serial_backend {
 
@@ -231,56 +212,63 @@ std::string DeviceName(int32_t port)
     return "/dev/ttyS" + std::to_string(port - 1);
 }
 
-std::shared_ptr<SerialPort::Handle> OpenDevice(int32_t port, int32_t baudRate, uint8_t parity,
-    uint8_t stopBits, uint8_t dataBits, std::string &error)
+intptr_t OpenDevice(int32_t port, int32_t baudRate, uint8_t parity, uint8_t stopBits,
+    uint8_t dataBits, std::string &error)
 {
     const std::string device = DeviceName(port);
     const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         error = systemError(device, "opening");
-        return nullptr;
+        return kInvalidHandle;
     }
     // The advisory lock refuses cooperating openers (also those with the privilege
     // that TIOCEXCL lets through); TIOCEXCL refuses every other unprivileged open.
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         error = systemError(device, "locking");
         ::close(fd);
-        return nullptr;
+        return kInvalidHandle;
     }
-    if (!isatty(fd)) {
-        error = device + ": not a terminal";
-        ::close(fd);
-        return nullptr;
-    }
-    auto handle = std::make_shared<SerialPort::Handle>(fd);
     if (ioctl(fd, TIOCEXCL) != 0) {
         error = systemError(device, "claiming exclusive use");
-        return nullptr;
+        CloseDevice(fd);
+        return kInvalidHandle;
     }
-    if (!configure(fd, baudRate, parity, stopBits, dataBits, device, error))
-        return nullptr;
-    return handle;
+    if (!configure(fd, baudRate, parity, stopBits, dataBits, device, error)) {
+        CloseDevice(fd);
+        return kInvalidHandle;
+    }
+    return fd;
 }
 
-void ClearErrors(SerialPort::Handle &)
+void CloseDevice(intptr_t handle)
+{
+    const int fd = static_cast<int>(handle);
+    // The exclusive flag belongs to the terminal, not to the descriptor: clear it so
+    // the next opener is not refused while someone else keeps the terminal open.
+    ioctl(fd, TIOCNXCL);
+    ::close(fd);
+}
+
+void ClearErrors(intptr_t)
 {
     // Nothing to do: with the line discipline off, a byte with a line error is
     // delivered like any other and nothing holds up further transfers.
 }
 
-Attempt ReadAttempt(SerialPort::Handle &handle, uint8_t &byte)
+Attempt ReadAttempt(intptr_t handle, uint8_t &byte)
 {
+    const int fd = static_cast<int>(handle);
     // The read comes first: with data waiting, one system call per byte.
     uint8_t received = 0;
-    ssize_t count = ::read(handle.fd, &received, 1);
+    ssize_t count = ::read(fd, &received, 1);
     if (count < 0 && (errno == EAGAIN || errno == EINTR)) {
-        pollfd waiter { handle.fd, POLLIN, 0 };
+        pollfd waiter { fd, POLLIN, 0 };
         const int ready = ::poll(&waiter, 1, kAttemptMs);
         if (ready <= 0)
             return Attempt::Nothing;
         if ((waiter.revents & POLLIN) == 0)
             return Attempt::Failed;
-        count = ::read(handle.fd, &received, 1);
+        count = ::read(fd, &received, 1);
         if (count < 0 && (errno == EAGAIN || errno == EINTR))
             return Attempt::Nothing;
     }
@@ -290,14 +278,15 @@ Attempt ReadAttempt(SerialPort::Handle &handle, uint8_t &byte)
     return Attempt::Byte;
 }
 
-bool WriteAttempt(SerialPort::Handle &handle, uint8_t byte)
+bool WriteAttempt(intptr_t handle, uint8_t byte)
 {
-    ssize_t count = ::write(handle.fd, &byte, 1);
+    const int fd = static_cast<int>(handle);
+    ssize_t count = ::write(fd, &byte, 1);
     if (count < 0 && (errno == EAGAIN || errno == EINTR)) {
-        pollfd waiter { handle.fd, POLLOUT, 0 };
+        pollfd waiter { fd, POLLOUT, 0 };
         if (::poll(&waiter, 1, kAttemptMs) <= 0 || (waiter.revents & POLLOUT) == 0)
             return false;
-        count = ::write(handle.fd, &byte, 1);
+        count = ::write(fd, &byte, 1);
     }
     return count == 1;
 }

@@ -1,6 +1,5 @@
 // Win32 communications backend of SerialPort: port N is the device "COMn".
 
-#include "serialport.h"
 #include "serialport_backend.h"
 
 #include <string>
@@ -10,21 +9,14 @@
 #endif
 #include <windows.h>
 
-struct SerialPort::Handle
-{
-    explicit Handle(HANDLE device)
-        : handle(device)
-    { }
-    ~Handle() { CloseHandle(handle); }
-    Handle(const Handle &) = delete;
-    Handle &operator=(const Handle &) = delete;
-
-    const HANDLE handle;
-};
-
 namespace serial_backend {
 
 namespace {
+
+HANDLE asHandle(intptr_t handle)
+{
+    return reinterpret_cast<HANDLE>(handle);
+}
 
 std::string systemError(const std::string &device, const char *what)
 {
@@ -49,24 +41,23 @@ std::string DeviceName(int32_t port)
     return "COM" + std::to_string(port);
 }
 
-std::shared_ptr<SerialPort::Handle> OpenDevice(int32_t port, int32_t baudRate, uint8_t parity,
-    uint8_t stopBits, uint8_t dataBits, std::string &error)
+intptr_t OpenDevice(int32_t port, int32_t baudRate, uint8_t parity, uint8_t stopBits,
+    uint8_t dataBits, std::string &error)
 {
     const std::string device = DeviceName(port);
     const HANDLE raw = CreateFileA(
         device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (raw == INVALID_HANDLE_VALUE) {
         error = systemError(device, "opening");
-        return nullptr;
+        return kInvalidHandle;
     }
-    // Owned from here on, so every failure below releases the device again.
-    auto handle = std::make_shared<SerialPort::Handle>(raw);
 
     DCB dcb {};
     dcb.DCBlength = sizeof dcb;
     if (!GetCommState(raw, &dcb)) {
         error = systemError(device, "reading the line settings");
-        return nullptr;
+        CloseHandle(raw);
+        return kInvalidHandle;
     }
     // Exactly these four fields change; parity checking, flow control and
     // abort-on-error stay as the driver reported them.
@@ -76,7 +67,8 @@ std::shared_ptr<SerialPort::Handle> OpenDevice(int32_t port, int32_t baudRate, u
     dcb.StopBits = stopBits;
     if (!SetCommState(raw, &dcb)) {
         error = systemError(device, "applying the line settings");
-        return nullptr;
+        CloseHandle(raw);
+        return kInvalidHandle;
     }
 
     COMMTIMEOUTS timeouts {};
@@ -87,31 +79,36 @@ std::shared_ptr<SerialPort::Handle> OpenDevice(int32_t port, int32_t baudRate, u
     timeouts.WriteTotalTimeoutMultiplier = 0;
     timeouts.WriteTotalTimeoutConstant = 1;
     SetCommTimeouts(raw, &timeouts);
-    return handle;
+    return reinterpret_cast<intptr_t>(raw);
 }
 
-void ClearErrors(SerialPort::Handle &handle)
+void CloseDevice(intptr_t handle)
+{
+    CloseHandle(asHandle(handle));
+}
+
+void ClearErrors(intptr_t handle)
 {
     DWORD errors = 0;
     COMSTAT status {};
-    ClearCommError(handle.handle, &errors, &status);
+    ClearCommError(asHandle(handle), &errors, &status);
 }
 
-Attempt ReadAttempt(SerialPort::Handle &handle, uint8_t &byte)
+Attempt ReadAttempt(intptr_t handle, uint8_t &byte)
 {
     uint8_t received = 0;
     DWORD count = 0;
-    ReadFile(handle.handle, &received, 1, &count, nullptr);
+    ReadFile(asHandle(handle), &received, 1, &count, nullptr);
     if (count != 1)
         return Attempt::Nothing;
     byte = received;
     return Attempt::Byte;
 }
 
-bool WriteAttempt(SerialPort::Handle &handle, uint8_t byte)
+bool WriteAttempt(intptr_t handle, uint8_t byte)
 {
     DWORD count = 0;
-    WriteFile(handle.handle, &byte, 1, &count, nullptr);
+    WriteFile(asHandle(handle), &byte, 1, &count, nullptr);
     return count == 1;
 }
 
