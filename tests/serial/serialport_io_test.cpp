@@ -1,0 +1,196 @@
+// Moving single bytes through SerialPort on real pseudo-terminals: both directions,
+// the read budget, closed ports and a device that goes away.
+
+#include "ptydevice.h"
+#include "rowname.h"
+#include "serialport.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <thread>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double msSince(Clock::time_point start)
+{
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+std::string allByteValues()
+{
+    std::string bytes;
+    for (int value = 0; value < 256; ++value)
+        bytes.push_back(static_cast<char>(value));
+    return bytes;
+}
+
+class SerialIo : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        pty = std::make_unique<PtyDevice>();
+        home.link(1, pty->slaveName());
+        ASSERT_TRUE(port.Open(1, 57600, 0, 0, 8)) << port.lastError();
+    }
+
+    TempConfigHome home;
+    std::unique_ptr<PtyDevice> pty;
+    SerialPort port;
+};
+
+// Every value, the control characters a terminal would act on included, passes
+// unchanged and one for one.
+TEST_F(SerialIo, EveryByteValueGoesOutUnchanged)
+{
+    const std::string bytes = allByteValues();
+    for (char c : bytes)
+        ASSERT_EQ(port.WriteByte(static_cast<uint8_t>(c)), 1);
+    EXPECT_EQ(pty->receive(bytes.size(), 2000), bytes);
+}
+
+TEST_F(SerialIo, EveryByteValueComesInUnchanged)
+{
+    const std::string bytes = allByteValues();
+    ASSERT_TRUE(pty->send(bytes));
+    std::string received;
+    uint8_t byte = 0;
+    while (received.size() < bytes.size() && port.ReadByte(byte) == 1)
+        received.push_back(static_cast<char>(byte));
+    EXPECT_EQ(received, bytes);
+}
+
+TEST_F(SerialIo, ByteArrivingWithinTheBudgetIsReturned)
+{
+    std::thread device([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        pty->send("\x7E");
+    });
+    uint8_t byte = 0;
+    const auto start = Clock::now();
+    const int result = port.ReadByte(byte);
+    const double elapsed = msSince(start);
+    device.join();
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(byte, 0x7E);
+    EXPECT_LT(elapsed, 50.0);
+}
+
+TEST_F(SerialIo, WriteGivesUpWhenNobodyReads)
+{
+    // The device never reads, so the terminal's buffers fill up.
+    int written = 0;
+    const int limit = 4 * 1024 * 1024;
+    while (written < limit && port.WriteByte(0x55) == 1)
+        ++written;
+    ASSERT_LT(written, limit) << "the buffers never filled";
+    const auto start = Clock::now();
+    EXPECT_EQ(port.WriteByte(0x55), 0);
+    // 100 attempts that each wait their 1 ms for room.
+    EXPECT_GE(msSince(start), 90.0);
+    // Once the device reads again, writing works again.
+    EXPECT_EQ(pty->receive(static_cast<std::size_t>(written), 5000).size(),
+        static_cast<std::size_t>(written));
+    EXPECT_EQ(port.WriteByte(0x56), 1);
+}
+
+TEST_F(SerialIo, DeviceBackAfterUnplugOpensAgain)
+{
+    pty->unplug();
+    uint8_t byte = 0xAA;
+    EXPECT_EQ(port.ReadByte(byte), 0);
+    EXPECT_EQ(port.WriteByte(0x41), 0);
+
+    PtyDevice replacement;
+    home.link(1, replacement.slaveName());
+    EXPECT_TRUE(port.Close());
+    ASSERT_TRUE(port.Open(1, 57600, 0, 0, 8)) << port.lastError();
+    EXPECT_EQ(port.WriteByte(0x42), 1);
+    EXPECT_EQ(replacement.receive(1, 1000), "B");
+    ASSERT_TRUE(replacement.send("C"));
+    EXPECT_EQ(port.ReadByte(byte), 1);
+    EXPECT_EQ(byte, 'C');
+}
+
+// ---- no byte: the read budget in every state of the port -----------------
+
+struct NoByteCase
+{
+    const char *name;
+    std::function<void(SerialPort &, PtyDevice &)> prepare;
+    bool writeWorks; // whether WriteByte still succeeds in this state
+};
+
+void PrintTo(const NoByteCase &row, std::ostream *out)
+{
+    *out << row.name;
+}
+
+class SerialNoByte : public ::testing::TestWithParam<NoByteCase>
+{
+};
+
+TEST_P(SerialNoByte, ReadReturnsZeroAfterTheBudgetWithoutSpinning)
+{
+    const NoByteCase &c = GetParam();
+    TempConfigHome home;
+    PtyDevice pty;
+    home.link(1, pty.slaveName());
+    SerialPort port;
+    c.prepare(port, pty);
+
+    uint8_t byte = 0xAA;
+    const double cpuBefore = ThreadCpuMs();
+    const auto start = Clock::now();
+    const int result = port.ReadByte(byte);
+    const double elapsed = msSince(start);
+    const double cpu = ThreadCpuMs() - cpuBefore;
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(byte, 0);
+    EXPECT_GE(elapsed, 50.0);
+    EXPECT_LT(elapsed, 1000.0);
+    // A loop spinning through the budget would burn about all of it.
+    EXPECT_LT(cpu, elapsed / 2) << "elapsed " << elapsed << " ms";
+
+    const auto writeStart = Clock::now();
+    EXPECT_EQ(port.WriteByte(0x41), c.writeWorks ? 1 : 0);
+    if (!c.writeWorks) {
+        // A port that is not open fails every attempt at once.
+        EXPECT_LT(msSince(writeStart), 50.0);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(States, SerialNoByte,
+    ::testing::Values(
+        NoByteCase { "OpenButIdle",
+            [](SerialPort &port, PtyDevice &) { ASSERT_TRUE(port.Open(1, 57600, 0, 0, 8)); },
+            true },
+        NoByteCase { "NeverOpened", [](SerialPort &, PtyDevice &) {}, false },
+        NoByteCase { "Closed",
+            [](SerialPort &port, PtyDevice &) {
+                ASSERT_TRUE(port.Open(1, 57600, 0, 0, 8));
+                ASSERT_TRUE(port.Close());
+            },
+            false },
+        NoByteCase { "FailedOpen",
+            [](SerialPort &port, PtyDevice &) {
+                ASSERT_TRUE(port.Open(1, 57600, 0, 0, 8));
+                ASSERT_FALSE(port.Open(9, 57600, 0, 0, 8));
+            },
+            false },
+        NoByteCase { "DeviceUnplugged",
+            [](SerialPort &port, PtyDevice &pty) {
+                ASSERT_TRUE(port.Open(1, 57600, 0, 0, 8));
+                pty.unplug();
+            },
+            false }),
+    RowName());
+
+} // namespace

@@ -1,0 +1,107 @@
+// Close and Open on one thread while another reads and writes without a lock, as the
+// user-interface and receive threads do. Runs under ThreadSanitizer too.
+
+#include "ptydevice.h"
+#include "serialport.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kRounds = 150;
+
+// A pipe opened right after Close takes the lowest free descriptor numbers, which
+// are the ones the port just gave up. A read that used a stale number would eat
+// the marker byte waiting in it.
+struct Decoy
+{
+    int readEnd = -1, writeEnd = -1;
+
+    Decoy()
+    {
+        int ends[2];
+        if (pipe(ends) == 0) {
+            readEnd = ends[0];
+            writeEnd = ends[1];
+            fcntl(readEnd, F_SETFL, O_NONBLOCK);
+            fcntl(writeEnd, F_SETFL, O_NONBLOCK);
+            const char marker[2] = { 'Z', 'Z' };
+            [[maybe_unused]] ssize_t n = ::write(writeEnd, marker, sizeof marker);
+        }
+    }
+    // The marker bytes still waiting in the pipe.
+    int markersLeft() const
+    {
+        char buffer[8];
+        const ssize_t n = ::read(readEnd, buffer, sizeof buffer);
+        return n > 0 ? static_cast<int>(n) : 0;
+    }
+    void close()
+    {
+        ::close(readEnd);
+        ::close(writeEnd);
+    }
+};
+
+TEST(SerialRace, CloseAndReopenWhileAnotherThreadReads)
+{
+    TempConfigHome home;
+    PtyDevice pty;
+    home.link(1, pty.slaveName());
+    SerialPort port;
+    ASSERT_TRUE(port.Open(1, 57600, 0, 0, 8)) << port.lastError();
+    // A steady supply of 'a' so the reader is inside real reads most of the time.
+    ASSERT_TRUE(pty.send(std::string(3000, 'a')));
+
+    std::atomic<bool> stop { false };
+    std::atomic<int> received { 0 };
+    std::atomic<int> foreign { 0 };
+    std::thread reader([&] {
+        uint8_t byte = 0;
+        while (!stop.load()) {
+            if (port.ReadByte(byte) == 1) {
+                received.fetch_add(1);
+                if (byte != 'a')
+                    foreign.fetch_add(1);
+            }
+        }
+    });
+
+    std::vector<Decoy> decoys;
+    int reopened = 0, closed = 0;
+    for (int round = 0; round < kRounds; ++round) {
+        pty.send(std::string(20, 'a'));
+        std::this_thread::sleep_for(std::chrono::microseconds(300 + 37 * (round % 20)));
+        if (port.Close())
+            ++closed;
+        decoys.emplace_back();
+        if (port.Open(1, 57600, 0, 0, 8))
+            ++reopened;
+        port.WriteByte('w');
+    }
+    stop.store(true);
+    reader.join();
+
+    // Close waits for the reader to let go, so every reopen finds the device free.
+    EXPECT_EQ(closed, kRounds);
+    EXPECT_EQ(reopened, kRounds);
+    EXPECT_GT(received.load(), 0);
+    EXPECT_EQ(foreign.load(), 0);
+    int eaten = 0;
+    for (Decoy &decoy : decoys) {
+        eaten += 2 - decoy.markersLeft();
+        decoy.close();
+    }
+    EXPECT_EQ(eaten, 0) << "a read used a descriptor after Close";
+    EXPECT_TRUE(port.Close());
+}
+
+} // namespace
