@@ -1,0 +1,292 @@
+#include "receiveengine.h"
+
+#include "receiveapply.h"
+#include "settingsvalues.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+
+namespace {
+
+constexpr std::size_t kOpsPerPush = 1024;
+
+// True when `count` completes a group of `size` bytes: count / size and
+// (count - 1) / size differ, with the division truncating toward zero, so that a
+// negative size gives the boundaries of its absolute value.
+bool CompletesGroup(int32_t count, int32_t size)
+{
+    const int64_t c = count;
+    return c / size != (c - 1) / size;
+}
+
+} // namespace
+
+struct ReceiveEngine::ByteSettings
+{
+    Notation notation;
+    bool autoClear;
+    int32_t clearLineNum;
+    bool checkOrder;
+    int32_t paraStart;
+    int32_t paraEnd;
+    int32_t lineCharNum;
+    int32_t paraCharNum;
+};
+
+std::string_view FormatReceivedByte(
+    uint8_t byte, Notation notation, char (&buffer)[ReceiveOp::kMaxItem])
+{
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::size_t n = 0;
+    switch (notation) {
+    case Notation::Decimal:
+        if (byte >= 100) {
+            buffer[n++] = static_cast<char>('0' + byte / 100);
+        }
+        if (byte >= 10) {
+            buffer[n++] = static_cast<char>('0' + byte / 10 % 10);
+        }
+        buffer[n++] = static_cast<char>('0' + byte % 10);
+        break;
+    case Notation::Chars: {
+        const std::string shown = ByteAsCharacter(byte);
+        buffer[n++] = '\'';
+        std::memcpy(buffer + n, shown.data(), shown.size());
+        n += shown.size();
+        buffer[n++] = '\'';
+        break;
+    }
+    case Notation::Hex:
+        buffer[n++] = '0';
+        buffer[n++] = 'x';
+        buffer[n++] = kDigits[byte >> 4];
+        buffer[n++] = kDigits[byte & 0x0F];
+        break;
+    }
+    buffer[n++] = ' ';
+    return { buffer, n };
+}
+
+ReceiveEngine::ReceiveEngine(const SettingsValues &settings, ReadByteFunction readByte,
+    std::function<void()> notify, std::size_t queueCapacity)
+    : m_settings(settings)
+    , m_readByte(std::move(readByte))
+    , m_queue(queueCapacity, std::move(notify))
+{ }
+
+ReceiveEngine::~ReceiveEngine()
+{
+    DropReception();
+}
+
+void ReceiveEngine::DropReception()
+{
+    if (!m_thread.joinable()) {
+        return;
+    }
+    StopReceive = true;
+    m_queue.Fail();
+    m_thread.join();
+}
+
+void ReceiveEngine::Start()
+{
+    DropReception();
+    m_queue.Reset();
+    m_shown = {};
+    m_exitCode = -1;
+    StopReceive = false;
+    m_thread = std::thread([this] { ReceiveThreadProc(); });
+}
+
+void ReceiveEngine::ApplyPending(DocumentOps *doc)
+{
+    m_queue.TakeAll(m_applying);
+    if (!m_queue.failed() && !ApplyReceiveOps(doc, m_applying, m_shown)) {
+        m_queue.Fail();
+    }
+    m_applying.clear();
+}
+
+void ReceiveEngine::Stop(DocumentOps *doc)
+{
+    if (!m_thread.joinable()) {
+        return;
+    }
+    StopReceive = true;
+    while (!m_queue.WaitAndTake(m_applying)) {
+        if (!m_queue.failed() && !ApplyReceiveOps(doc, m_applying, m_shown)) {
+            m_queue.Fail();
+        }
+    }
+    m_applying.clear();
+    m_thread.join();
+    ReceiveHasError = m_shown.ReceiveHasError;
+    RecvByteCount = m_shown.RecvByteCount;
+    RecvLineCount = m_shown.RecvLineCount;
+    RecvParaCount = m_shown.RecvParaCount;
+}
+
+void ReceiveEngine::ReceiveThreadProc()
+{
+    ParaFill = 0;
+    m_paraFilledEver = 0;
+    m_counted = {};
+    int exitCode = 1;
+    for (;;) {
+        if (StopReceive) {
+            break;
+        }
+        if (sendButtonDown) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        uint8_t byte = 0;
+        if (m_readByte(byte) == 0) {
+            if (m_queue.failed()) {
+                exitCode = 0;
+                break;
+            }
+            continue;
+        }
+        const Outcome outcome = HandleByte(byte);
+        if (outcome == Outcome::Failed) {
+            exitCode = 0;
+            break;
+        }
+        if (outcome == Outcome::Stopped) {
+            break;
+        }
+    }
+    m_exitCode = exitCode;
+    m_queue.Finish();
+}
+
+ReceiveEngine::Outcome ReceiveEngine::HandleByte(uint8_t byte)
+{
+    const ByteSettings s { notation.load(), m_settings.FAutoClear.load(),
+        m_settings.FClearLineNum.load(), m_settings.FCheckOrder.load(),
+        m_settings.FParaStart.load(), m_settings.FParaEnd.load(), m_settings.FLineCharNum.load(),
+        m_settings.FParaCharNum.load() };
+    m_ops.clear();
+    if (s.autoClear) {
+        Add(ReceiveOp::Kind::ClearIfLineCount, s.clearLineNum);
+    }
+    if (m_counted.RecvByteCount == 0) {
+        Add(ReceiveOp::Kind::MoveCaretToEnd);
+        AddHeader();
+    }
+    Add(ReceiveOp::Kind::MoveCaretToEnd);
+    AddItem(byte, s.notation);
+    AddCount(ReceiveOp::CountByte);
+
+    if (s.paraCharNum == 0) {
+        Flush();
+        return Outcome::Failed;
+    }
+    if (CompletesGroup(m_counted.RecvByteCount, s.paraCharNum)) {
+        ParagraphEnd();
+        if (s.checkOrder) {
+            const Outcome outcome = CheckOrder(s);
+            if (outcome != Outcome::Next) {
+                return outcome;
+            }
+        }
+        AddColor(Colors::Black);
+        ParaFill = 0;
+    } else if (ParaFill < static_cast<int32_t>(kParaBufferSize)) {
+        ParaBuffer[static_cast<std::size_t>(ParaFill)] = byte;
+        ++ParaFill;
+        m_paraFilledEver = std::max(m_paraFilledEver, ParaFill);
+    }
+
+    if (s.lineCharNum == 0) {
+        Flush();
+        return Outcome::Failed;
+    }
+    if (CompletesGroup(m_counted.RecvByteCount, s.lineCharNum)) {
+        Add(ReceiveOp::Kind::MoveCaretToEnd);
+        AddCount(ReceiveOp::CountLine);
+        AddHeader();
+    }
+    return Flush() ? Outcome::Next : Outcome::Failed;
+}
+
+void ReceiveEngine::ParagraphEnd()
+{
+    Add(ReceiveOp::Kind::MoveCaretToEnd);
+    AddColor(Colors::Red);
+    Add(ReceiveOp::Kind::ParagraphEnd);
+    AddCount(ReceiveOp::CountParagraph);
+}
+
+bool ReceiveEngine::PositionIsRight(int64_t pos) const
+{
+    return pos >= 0 && pos < m_paraFilledEver && ParaBuffer[static_cast<std::size_t>(pos)] == pos;
+}
+
+ReceiveEngine::Outcome ReceiveEngine::CheckOrder(const ByteSettings &s)
+{
+    for (int64_t pos = s.paraStart; pos < s.paraEnd; ++pos) {
+        if (PositionIsRight(pos)) {
+            continue;
+        }
+        AddCount(ReceiveOp::CountError);
+        Add(ReceiveOp::Kind::ErrorLine, static_cast<int32_t>(pos));
+        // A check range far beyond the buffer writes a great many lines: hand them
+        // over as they come and let a stop request end the check.
+        if (m_ops.size() >= kOpsPerPush) {
+            if (!Flush()) {
+                return Outcome::Failed;
+            }
+            if (StopReceive) {
+                return Outcome::Stopped;
+            }
+        }
+    }
+    return Outcome::Next;
+}
+
+void ReceiveEngine::AddHeader()
+{
+    AddColor(Colors::Green);
+    Add(ReceiveOp::Kind::Header);
+    AddColor(Colors::Black);
+}
+
+void ReceiveEngine::Add(ReceiveOp::Kind kind, int32_t value)
+{
+    ReceiveOp op;
+    op.kind = kind;
+    op.value = value;
+    m_ops.push_back(op);
+}
+
+void ReceiveEngine::AddColor(Rgb color)
+{
+    ReceiveOp op;
+    op.kind = ReceiveOp::Kind::SetColor;
+    op.color = color;
+    m_ops.push_back(op);
+}
+
+void ReceiveEngine::AddItem(uint8_t byte, Notation itemNotation)
+{
+    ReceiveOp op;
+    op.kind = ReceiveOp::Kind::InsertItem;
+    op.length = static_cast<uint8_t>(FormatReceivedByte(byte, itemNotation, op.text).size());
+    m_ops.push_back(op);
+}
+
+void ReceiveEngine::AddCount(ReceiveOp::Counter counter)
+{
+    m_counted.count(counter);
+    Add(ReceiveOp::Kind::Count, counter);
+}
+
+bool ReceiveEngine::Flush()
+{
+    const bool ok = m_queue.Push(m_ops.data(), m_ops.size());
+    m_ops.clear();
+    return ok;
+}

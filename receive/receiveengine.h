@@ -1,0 +1,109 @@
+#pragma once
+
+#include "notation.h"
+#include "receivequeue.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+class DocumentOps;
+struct SettingsValues;
+
+// The receive thread and the reception state it keeps. The thread, running
+// ReceiveThreadProc, reads the port one byte at a time and turns every byte into
+// document changes (header, item, paragraph end, order errors, line header,
+// automatic clearing) that it pushes onto a bounded queue; it never touches a
+// document. The thread that owns the document carries them out with ApplyPending,
+// which `notify` (called on the receive thread) asks it to do.
+//
+// Start, ApplyPending, Stop and the destructor belong to one thread, the
+// document's owner. The counters and ReceiveHasError may be read on that thread
+// once Stop has returned. The settings, `notation` and `sendButtonDown` are read
+// on the receive thread once per byte; any thread may change them at any time.
+class ReceiveEngine
+{
+public:
+    using ReadByteFunction = std::function<int(uint8_t &byte)>;
+
+    static constexpr std::size_t kParaBufferSize = 1200;
+    static constexpr std::size_t kDefaultQueueCapacity = 1 << 16;
+
+    ReceiveEngine(const SettingsValues &settings, ReadByteFunction readByte,
+        std::function<void()> notify, std::size_t queueCapacity = kDefaultQueueCapacity);
+    // Ends a running reception; changes still waiting are dropped.
+    ~ReceiveEngine();
+    ReceiveEngine(const ReceiveEngine &) = delete;
+    ReceiveEngine &operator=(const ReceiveEngine &) = delete;
+
+    // Clears StopReceive and starts the receive thread. A reception still running
+    // is stopped first, its changes dropped.
+    void Start();
+    // Carries out every change waiting, in one batch. A null `doc` (the document
+    // is gone) or a failing change ends the reception: later changes are dropped.
+    void ApplyPending(DocumentOps *doc);
+    // Sets StopReceive and waits until the thread has ended, carrying out its
+    // changes on `doc` meanwhile; returns when all of them are done. Returns at
+    // once when no reception was started.
+    void Stop(DocumentOps *doc);
+    // A reception was started and not yet stopped (its thread may have ended
+    // through a failure).
+    bool isStarted() const { return m_thread.joinable(); }
+    // 1 when the thread ended on the stop request, 0 when through a failure; -1
+    // while it runs or before the first reception.
+    int exitCode() const { return m_exitCode.load(); }
+    std::size_t queueHighWater() const { return m_queue.highWater(); }
+
+    std::atomic<Notation> notation { Notation::Hex };
+    std::atomic<bool> sendButtonDown { false };
+
+    std::atomic<bool> StopReceive { true };
+    // The counts of the last reception, set by Stop: those of the changes carried
+    // out, which are all the thread made unless a change failed.
+    bool ReceiveHasError = false;
+    int32_t RecvByteCount = 0;
+    int32_t RecvLineCount = 0;
+    int32_t RecvParaCount = 0;
+
+private:
+    enum class Outcome { Next, Failed, Stopped };
+    struct ByteSettings;
+
+    void ReceiveThreadProc();
+    Outcome HandleByte(uint8_t byte);
+    void ParagraphEnd();
+    Outcome CheckOrder(const ByteSettings &s);
+    bool PositionIsRight(int64_t pos) const;
+    void AddHeader();
+    void Add(ReceiveOp::Kind kind, int32_t value = 0);
+    void AddColor(Rgb color);
+    void AddItem(uint8_t byte, Notation notation);
+    void AddCount(ReceiveOp::Counter counter);
+    bool Flush();
+    void DropReception();
+
+    const SettingsValues &m_settings;
+    const ReadByteFunction m_readByte;
+    ReceiveQueue m_queue;
+    std::thread m_thread;
+    std::atomic<int> m_exitCode { -1 };
+    std::vector<ReceiveOp> m_ops; // receive thread: the changes of the byte in hand
+    std::vector<ReceiveOp> m_applying; // owner thread: the changes being carried out
+    ReceptionCounts m_counted; // receive thread
+    ReceptionCounts m_shown; // owner thread: counts of the changes carried out
+
+    // ParaBuffer keeps the stored bytes of the current paragraph. Positions from
+    // m_paraFilledEver on have not been filled in this reception and never count
+    // as right in the order check, nor do positions outside the buffer.
+    std::array<uint8_t, kParaBufferSize> ParaBuffer {};
+    int32_t ParaFill = 0;
+    int32_t m_paraFilledEver = 0;
+};
+
+// The text of one received byte in `notation`, with its trailing space.
+std::string_view FormatReceivedByte(
+    uint8_t byte, Notation notation, char (&buffer)[ReceiveOp::kMaxItem]);

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "documentops.h"
+
+#include <cstdint>
+#include <string_view>
+
+// One document change handed from the receive thread to the user-interface thread.
+// A plain value (no heap memory), so that a byte's changes cost no allocation.
+struct ReceiveOp
+{
+    enum class Kind : uint8_t {
+        MoveCaretToEnd,
+        SetColor, // color
+        InsertItem, // text[0..length)
+        Header, // "Receiving: " inserted when LineCount is 0, else appended as a line
+        ParagraphEnd, // AppendLine "End of one Paragraph"
+        ErrorLine, // AppendLine "the char <value> is error"
+        ClearIfLineCount, // ClearDocument when LineCount >= value
+        Count, // a reception counter moves on (value: a Counter)
+    };
+    // What a Count change counts. Counts travel with the document changes so that
+    // the counts of what was carried out are known when a change fails.
+    enum Counter : int32_t { CountByte, CountLine, CountParagraph, CountError };
+
+    static constexpr std::size_t kMaxItem = 8;
+
+    Kind kind = Kind::MoveCaretToEnd;
+    uint8_t length = 0;
+    Rgb color;
+    int32_t value = 0;
+    char text[kMaxItem] = {};
+
+    std::string_view item() const { return { text, length }; }
+};
+
+// The counters of one reception.
+struct ReceptionCounts
+{
+    bool ReceiveHasError = false;
+    int32_t RecvByteCount = 0;
+    int32_t RecvLineCount = 0;
+    int32_t RecvParaCount = 0;
+
+    // Moves `counter` on; the numbers wrap instead of overflowing after 2^31.
+    void count(ReceiveOp::Counter counter);
+};
+
+inline constexpr std::string_view kReceivingHeader = "Receiving: ";
+inline constexpr std::string_view kParagraphEndLine = "End of one Paragraph";

@@ -1,0 +1,35 @@
+#include "receivesummary.h"
+
+#include "documentops.h"
+
+#include <string>
+#include <string_view>
+
+namespace {
+
+// Code page 936 texts; literals are split where a letter would continue an escape.
+constexpr std::string_view kErrorsText = "\xB4\xED\xCE\xF3\xA3\xAC"
+                                         "There are errors!"; // 错误，
+constexpr std::string_view kCorrectText = "\xD5\xFD\xC8\xB7\xA3\xAC"
+                                          "All data are correct!"; // 正确，
+constexpr std::string_view kLinesText
+    = "\xBD\xD3\xCA\xD5\xB5\xC4\xD0\xD0\xCA\xFD\xCA\xC7\xA3\xBA"; // 接收的行数是：
+constexpr std::string_view kParagraphsText
+    = "\xBD\xD3\xCA\xD5\xB5\xC4\xB6\xCE\xCA\xFD\xCA\xC7\xA3\xBA"; // 接收的段数是：
+
+} // namespace
+
+void WriteReceiveSummary(
+    DocumentOps &doc, bool checkOrder, bool hasError, int32_t lineCount, int32_t paraCount)
+{
+    doc.BeginBatch();
+    doc.MoveCaretToEnd();
+    doc.SetInsertColor(Colors::Blue);
+    if (checkOrder) {
+        doc.AppendLine(hasError ? kErrorsText : kCorrectText);
+    }
+    doc.AppendLine(std::string(kLinesText) + std::to_string(lineCount));
+    doc.AppendLine(std::string(kParagraphsText) + std::to_string(paraCount));
+    doc.SetInsertColor(Colors::Black);
+    doc.EndBatch();
+}

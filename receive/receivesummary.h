@@ -1,0 +1,11 @@
+#pragma once
+
+#include <cstdint>
+
+class DocumentOps;
+
+// Writes the blue summary of a reception at the end of `doc`: the result of the
+// order check when `checkOrder` is on, then the numbers of lines and paragraphs.
+// Thread: the one that owns `doc`.
+void WriteReceiveSummary(
+    DocumentOps &doc, bool checkOrder, bool hasError, int32_t lineCount, int32_t paraCount);

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "serialport.h"
+
+#include <cstddef>
+#include <string>
+
+// A SerialPort opened on one side of a real pseudo-terminal pair, for the tests
+// and benchmarks of sending and receiving. The other side ("far side") plays the
+// device. XDG_CONFIG_HOME points at a temporary folder holding the com1 link for
+// the object's lifetime. One at a time per process.
+class PtyPort
+{
+public:
+    PtyPort();
+    ~PtyPort();
+    PtyPort(const PtyPort &) = delete;
+    PtyPort &operator=(const PtyPort &) = delete;
+
+    // The port was opened on the pseudo-terminal.
+    bool isOpen() const { return port.isOpen(); }
+    // Writes all of `bytes` on the far side.
+    bool send(const std::string &bytes) const;
+    // Reads what the far side has received within `timeoutMs`, up to `count` bytes.
+    std::string receive(std::size_t count, int timeoutMs) const;
+    // The far side's descriptor.
+    int farSide() const { return m_master; }
+
+    SerialPort port;
+
+private:
+    int m_master = -1;
+    int m_slave = -1;
+    std::string m_folder;
+    std::string m_savedXdg;
+    bool m_hadXdg = false;
+};
