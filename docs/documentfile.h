@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+class RichEdit;
+
+// Loads the file at `path` into `edit`, replacing its text: as rich text (text and
+// colours) when the file starts with the RTF signature, else as plain text in code
+// page 936 with CR LF, CR or LF line breaks. The caret ends at the start.
+// On failure (the file cannot be read, is malformed RTF or holds more than the
+// document takes) the document is left empty and `error`, when given, says why,
+// with the operating system's reason where there is one.
+// User-interface thread only.
+bool LoadDocumentFile(RichEdit *edit, const QString &path, QString *error);
+
+// Writes the plain text of `edit` to `path`, creating the file or cutting an
+// existing one to length 0: each of its LineCount lines followed by CR LF, in code
+// page 936, without byte-order mark. An empty document gives an empty file.
+// On failure `error`, when given, says why.
+// User-interface thread only.
+bool SaveDocumentPlain(const RichEdit *edit, const QString &path, QString *error);

@@ -1,0 +1,87 @@
+#pragma once
+
+#include <QDialog>
+
+class QCheckBox;
+class QLineEdit;
+class QRadioButton;
+class RichEdit;
+
+// The modeless find dialog (objectName "DlgFind"): a search field of at most 255
+// bytes in code page 936, whole-word and match-case boxes, the direction buttons
+// up and down (down preset; searches always run forward), Find Next and Cancel.
+// It stays open between searches and keeps its fields; Cancel and Escape hide it.
+// User-interface thread only.
+class TFindDialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit TFindDialog(QWidget *parent = nullptr);
+
+    QString findText() const;
+    // Presets the search field; a text of more than 255 bytes in code page 936 is
+    // cut to its first 255 bytes, never inside a character.
+    void setFindText(const QString &text);
+    bool matchCase() const;
+    bool wholeWord() const;
+    bool searchDown() const;
+
+signals:
+    // Find Next was pressed.
+    void findNext();
+
+private:
+    QLineEdit *m_findEdit;
+    QCheckBox *m_wholeWord;
+    QCheckBox *m_matchCase;
+    QRadioButton *m_up;
+    QRadioButton *m_down;
+};
+
+// The modeless replace dialog (objectName "DlgReplace"): the search field, a
+// replacement field of at most 255 bytes in code page 936, whole-word and
+// match-case boxes, Find Next, Replace, Replace All and Cancel.
+// User-interface thread only.
+class TReplaceDialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit TReplaceDialog(QWidget *parent = nullptr);
+
+    QString findText() const;
+    void setFindText(const QString &text);
+    QString replaceText() const;
+    void setReplaceText(const QString &text);
+    bool matchCase() const;
+    bool wholeWord() const;
+    // Whether the last replace request came from Replace All.
+    bool replaceAll() const { return m_replaceAll; }
+
+signals:
+    void findNext();
+    // Replace (all = false) or Replace All (all = true) was pressed.
+    void replace(bool all);
+
+private:
+    QLineEdit *m_findEdit;
+    QLineEdit *m_replaceEdit;
+    QCheckBox *m_wholeWord;
+    QCheckBox *m_matchCase;
+    bool m_replaceAll = false;
+};
+
+// The search step on `edit`: a non-empty selection moves the start one character
+// past its first character; from there the first occurrence of `what` is selected
+// (the focus stays where it is). When there is none, an information box
+// "文档搜索完毕！" titled "查找" (parent `msgParent`) is shown and, once closed, the
+// caret goes to position 0. An empty `what` is never found.
+void FindStep(
+    QWidget *msgParent, RichEdit *edit, const QString &what, bool matchCase, bool wholeWord);
+
+// Replace: a non-empty selection, whatever it holds, is replaced by the dialog's
+// replacement text, then the search step runs with the dialog's search text and
+// options. With `all` this repeats while the search step leaves a hit selected,
+// so it ends after the last occurrence with the message and the caret at 0.
+void ReplaceStep(QWidget *msgParent, RichEdit *edit, const TReplaceDialog &dlg, bool all);
