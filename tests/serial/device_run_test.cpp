@@ -1,0 +1,203 @@
+// The demo device program seen through SerialPort, as the application sees it.
+
+#include "ptydevice.h"
+#include "serialport.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char **environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// byteway-device running as a child process, its standard output read through a pipe.
+class DeviceProcess
+{
+public:
+    explicit DeviceProcess(const std::vector<std::string> &args)
+    {
+        int out[2];
+        if (pipe(out) != 0)
+            return;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+        posix_spawn_file_actions_adddup2(&actions, out[1], STDERR_FILENO);
+        posix_spawn_file_actions_addclose(&actions, out[0]);
+        std::vector<std::string> all { BYTEWAY_DEVICE };
+        all.insert(all.end(), args.begin(), args.end());
+        std::vector<char *> argv;
+        for (std::string &arg : all)
+            argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        if (posix_spawn(&m_pid, BYTEWAY_DEVICE, &actions, nullptr, argv.data(), environ) != 0)
+            m_pid = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(out[1]);
+        m_output = out[0];
+    }
+    ~DeviceProcess()
+    {
+        if (m_pid > 0)
+            stop(SIGKILL);
+        ::close(m_output);
+    }
+
+    // Reads the output until it contains `text` or `timeoutMs` passed.
+    bool waitFor(const std::string &text, int timeoutMs)
+    {
+        const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+        while (m_text.find(text) == std::string::npos && Clock::now() < deadline) {
+            pollfd waiter { m_output, POLLIN, 0 };
+            if (::poll(&waiter, 1, 50) <= 0)
+                continue;
+            char buffer[512];
+            const ssize_t n = ::read(m_output, buffer, sizeof buffer);
+            if (n <= 0)
+                break;
+            m_text.append(buffer, static_cast<size_t>(n));
+        }
+        return m_text.find(text) != std::string::npos;
+    }
+
+    // Sends `signal` and returns the exit code (-1 if it did not exit normally).
+    int stop(int signal)
+    {
+        kill(m_pid, signal);
+        return wait();
+    }
+    int wait()
+    {
+        int status = 0;
+        waitpid(m_pid, &status, 0);
+        m_pid = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    const std::string &text() const { return m_text; }
+
+private:
+    pid_t m_pid = -1;
+    int m_output = -1;
+    std::string m_text;
+};
+
+class DeviceRun : public ::testing::Test
+{
+protected:
+    std::string link() const { return home.bytewayFolder() + "/com1"; }
+
+    TempConfigHome home;
+    SerialPort port;
+};
+
+TEST_F(DeviceRun, SendsThePatternCountAndRemovesItsLinkOnStop)
+{
+    DeviceProcess device({ "--link", link(), "--pattern", "7", "--count", "30" });
+    ASSERT_TRUE(device.waitFor("linked " + link(), 5000)) << device.text();
+    ASSERT_TRUE(port.Open(1, 57600, 0, 0, 8)) << port.lastError();
+    std::vector<int> received;
+    uint8_t byte = 0;
+    while (port.ReadByte(byte) == 1)
+        received.push_back(byte);
+    ASSERT_EQ(received.size(), 30u);
+    for (size_t i = 0; i < received.size(); ++i)
+        EXPECT_EQ(received[i], static_cast<int>(i % 7)) << "at " << i;
+    EXPECT_TRUE(port.Close());
+    EXPECT_EQ(device.stop(SIGTERM), 0);
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link())));
+}
+
+TEST_F(DeviceRun, EchoesByDefault)
+{
+    DeviceProcess device({ "--link", link() });
+    ASSERT_TRUE(device.waitFor("echoing", 5000)) << device.text();
+    ASSERT_TRUE(port.Open(1, 57600, 0, 0, 8)) << port.lastError();
+    std::string back;
+    for (uint8_t value : { 0x00, 0x0D, 0x0A, 0x11, 0x13, 0xFF }) {
+        ASSERT_EQ(port.WriteByte(value), 1);
+        uint8_t byte = 0;
+        ASSERT_EQ(port.ReadByte(byte), 1);
+        back.push_back(static_cast<char>(byte));
+    }
+    EXPECT_EQ(back, std::string("\x00\x0D\x0A\x11\x13\xFF", 6));
+    EXPECT_EQ(device.stop(SIGINT), 0);
+}
+
+TEST_F(DeviceRun, PacesItsRate)
+{
+    const auto start = Clock::now();
+    DeviceProcess device({ "--link", link(), "--rate", "2000" });
+    ASSERT_TRUE(device.waitFor("bytes/s", 5000)) << device.text();
+    ASSERT_TRUE(port.Open(1, 57600, 0, 0, 8)) << port.lastError();
+    uint8_t byte = 0;
+    for (int i = 0; i < 400; ++i) {
+        ASSERT_EQ(port.ReadByte(byte), 1) << "at " << i;
+        ASSERT_EQ(byte, i % 128);
+    }
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    // Since it started, the device cannot have sent 400 bytes at 2000 bytes/s in
+    // less than 0.2 s.
+    EXPECT_GE(seconds, 0.2);
+    EXPECT_EQ(device.stop(SIGTERM), 0);
+}
+
+TEST_F(DeviceRun, LogsEachByteWithItsTime)
+{
+    const std::string logPath = home.root() + "/received.log";
+    DeviceProcess device({ "--link", link(), "--log", logPath });
+    ASSERT_TRUE(device.waitFor("recording", 5000)) << device.text();
+    ASSERT_TRUE(port.Open(1, 57600, 0, 0, 8)) << port.lastError();
+    for (uint8_t value : { 0x01, 0xA5, 0x7F }) {
+        ASSERT_EQ(port.WriteByte(value), 1);
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    }
+    EXPECT_EQ(device.stop(SIGTERM), 0);
+
+    std::ifstream log(logPath);
+    std::vector<long long> times;
+    std::vector<std::string> bytes;
+    long long us = 0;
+    std::string hex;
+    while (log >> us >> hex) {
+        times.push_back(us);
+        bytes.push_back(hex);
+    }
+    ASSERT_EQ(bytes, (std::vector<std::string> { "01", "A5", "7F" }));
+    EXPECT_GE(times[1] - times[0], 20000);
+    EXPECT_GE(times[2] - times[1], 20000);
+}
+
+TEST_F(DeviceRun, RefusesBadArgumentsAndToReplaceAFile)
+{
+    DeviceProcess badRate({ "--rate", "fast" });
+    EXPECT_NE(badRate.wait(), 0);
+    badRate.waitFor("--rate", 1000);
+    EXPECT_NE(badRate.text().find("--rate"), std::string::npos) << badRate.text();
+
+    std::ofstream(home.bytewayFolder() + "/com1") << "settings";
+    DeviceProcess onAFile({ "--link", link() });
+    EXPECT_NE(onAFile.wait(), 0);
+    std::ifstream kept(link());
+    std::string content;
+    kept >> content;
+    EXPECT_EQ(content, "settings");
+}
+
+} // namespace

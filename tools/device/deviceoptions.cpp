@@ -1,0 +1,115 @@
+#include "deviceoptions.h"
+
+#include <charconv>
+#include <cstdlib>
+
+namespace {
+
+bool readNumber(const std::string &text, int64_t low, int64_t high, int64_t &value)
+{
+    const char *end = text.data() + text.size();
+    const auto [where, status] = std::from_chars(text.data(), end, value);
+    return status == std::errc() && where == end && !text.empty() && value >= low && value <= high;
+}
+
+// "~/x" as the shell would have expanded it (it does not after "--link=").
+std::string expandHome(const std::string &path)
+{
+    const char *home = std::getenv("HOME");
+    if (path.size() >= 2 && path[0] == '~' && path[1] == '/' && home)
+        return home + path.substr(1);
+    return path;
+}
+
+// Splits "--name=value" into name and value.
+void splitOption(const std::string &arg, std::string &name, std::string &value, bool &inlineValue)
+{
+    const auto equals = arg.find('=');
+    inlineValue = arg.rfind("--", 0) == 0 && equals != std::string::npos;
+    name = inlineValue ? arg.substr(0, equals) : arg;
+    value = inlineValue ? arg.substr(equals + 1) : std::string();
+}
+
+bool numberOption(const std::string &name, const std::string &value, int64_t low, int64_t high,
+    int64_t &target, std::string &error)
+{
+    if (readNumber(value, low, high, target))
+        return true;
+    error = name + " needs a whole number from " + std::to_string(low) + " to "
+        + std::to_string(high) + ", not \"" + value + "\"";
+    return false;
+}
+
+} // namespace
+
+bool ParseDeviceOptions(
+    const std::vector<std::string> &args, DeviceOptions &options, std::string &error)
+{
+    options = DeviceOptions();
+    bool explicitEcho = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::string name, value;
+        bool inlineValue = false;
+        splitOption(args[i], name, value, inlineValue);
+        const bool takesValue = name == "--link" || name == "--pattern" || name == "--rate"
+            || name == "--count" || name == "--log";
+        if (!takesValue && inlineValue) {
+            error = name + " takes no value";
+            return false;
+        }
+        if (takesValue && !inlineValue) {
+            if (i + 1 >= args.size()) {
+                error = name + " needs a value";
+                return false;
+            }
+            value = args[++i];
+        }
+        int64_t number = 0;
+        if (name == "--help" || name == "-h") {
+            options.help = true;
+        } else if (name == "--echo") {
+            explicitEcho = true;
+        } else if (name == "--link" || name == "--log") {
+            if (value.empty()) {
+                error = name + " needs a file path";
+                return false;
+            }
+            (name == "--link" ? options.link : options.log) = expandHome(value);
+        } else if (name == "--pattern") {
+            if (!numberOption(name, value, 1, 256, number, error))
+                return false;
+            options.pattern = static_cast<int>(number);
+            options.sending = true;
+        } else if (name == "--rate") {
+            if (!numberOption(name, value, 0, 1000000000, options.rate, error))
+                return false;
+            options.sending = true;
+        } else if (name == "--count") {
+            if (!numberOption(name, value, 1, INT64_MAX, options.count, error))
+                return false;
+            options.sending = true;
+        } else {
+            error = "unknown argument \"" + args[i] + "\"";
+            return false;
+        }
+    }
+    options.echo = explicitEcho || !options.sending;
+    return true;
+}
+
+const char *DeviceUsage()
+{
+    return "Usage: byteway-device [--link PATH] [--pattern N] [--rate BYTES_PER_S] [--count K]\n"
+           "                      [--echo] [--log FILE]\n"
+           "Plays a serial device on a new pseudo-terminal until stopped (Ctrl+C).\n"
+           "  --link PATH        link the pseudo-terminal at PATH (folders are created),\n"
+           "                     e.g. ~/.config/byteway/com1 for port 1; removed on exit\n"
+           "  --pattern N        send the counting pattern 0..N-1 over and over\n"
+           "                     (1..256, default 128)\n"
+           "  --rate BYTES_PER_S send at this rate (0 = as fast as possible, the default)\n"
+           "  --count K          send K bytes of the pattern in all, then only listen\n"
+           "  --echo             send back every byte that arrives\n"
+           "  --log FILE         record each byte that arrives: microseconds since start\n"
+           "                     and the byte in hexadecimal, one line each\n"
+           "Without --pattern, --rate or --count the device echoes.\n";
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Command line of byteway-device, the program that plays the device at the other end
+// of a pseudo-terminal.
+struct DeviceOptions
+{
+    std::string link; // where to link the pty (empty: only print its name)
+    int pattern = 128; // the counting pattern 0..pattern-1, sent over and over
+    int64_t rate = 0; // bytes per second; 0 = as fast as the pty accepts
+    int64_t count = -1; // bytes to send in all; -1 = no end
+    bool sending = false; // --pattern, --rate or --count given
+    bool echo = false; // send back what arrives (also when no mode is given)
+    std::string log; // file recording each received byte with its time
+    bool help = false;
+};
+
+// Reads the arguments after the program name. False with `error` set when they are
+// unusable; `options` is then undefined.
+bool ParseDeviceOptions(
+    const std::vector<std::string> &args, DeviceOptions &options, std::string &error);
+
+// The --help text.
+const char *DeviceUsage();
