@@ -1,0 +1,91 @@
+#pragma once
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QColor>
+#include <QMessageBox>
+#include <QPointer>
+#include <QString>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTimer>
+
+#include <vector>
+
+// What a document shows, as runs of one colour each ("" for text without a colour
+// of its own), adjacent runs of the same colour merged, line breaks as "\n".
+struct ColorRun
+{
+    QString text;
+    QString color; // QColor::name() or ""
+    friend bool operator==(const ColorRun &, const ColorRun &) = default;
+};
+
+inline std::vector<ColorRun> ColorRuns(const QTextDocument *doc)
+{
+    std::vector<ColorRun> runs;
+    auto add = [&runs](const QString &text, const QString &color) {
+        if (!runs.empty() && runs.back().color == color) {
+            runs.back().text += text;
+        } else {
+            runs.push_back({ text, color });
+        }
+    };
+    for (QTextBlock block = doc->begin(); block.isValid(); block = block.next()) {
+        if (block != doc->begin()) {
+            add(QStringLiteral("\n"), runs.empty() ? QString() : runs.back().color);
+        }
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            const QTextCharFormat format = fragment.charFormat();
+            add(fragment.text(),
+                format.hasProperty(QTextFormat::ForegroundBrush)
+                    ? format.foreground().color().name()
+                    : QString());
+        }
+    }
+    return runs;
+}
+
+inline QString DescribeRuns(const std::vector<ColorRun> &runs)
+{
+    QString out;
+    for (const ColorRun &run : runs) {
+        out += QStringLiteral("[%1]%2").arg(run.color, run.text);
+    }
+    return out;
+}
+
+// Closes every message box that becomes the active modal widget while it lives,
+// pressing its OK button, and remembers what each one said.
+class MessageBoxCloser : public QObject
+{
+public:
+    struct Seen
+    {
+        QString title;
+        QString text;
+        QMessageBox::Icon icon;
+    };
+
+    MessageBoxCloser()
+    {
+        m_timer.setInterval(5);
+        QObject::connect(&m_timer, &QTimer::timeout, this, [this] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box || box == m_closing) {
+                return;
+            }
+            m_closing = box;
+            seen.push_back({ box->windowTitle(), box->text(), box->icon() });
+            box->button(QMessageBox::Ok)->click();
+        });
+        m_timer.start();
+    }
+
+    std::vector<Seen> seen;
+
+private:
+    QTimer m_timer;
+    QPointer<QMessageBox> m_closing;
+};

@@ -1,0 +1,371 @@
+#include "ChildWin.h"
+#include "codepage.h"
+#include "docstesthelpers.h"
+#include "richedit.h"
+
+#include <QMdiArea>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <string>
+
+Q_DECLARE_METATYPE(std::string)
+
+namespace {
+
+const QString kRed = QStringLiteral("#ff0000");
+const QString kGreen = QStringLiteral("#008000");
+const QString kBlue = QStringLiteral("#0000ff");
+const QString kBlack = QStringLiteral("#000000");
+
+} // namespace
+
+class RichEditTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void lineCount_data();
+    void lineCount();
+    void appendLine_data();
+    void appendLine();
+    void insertAtCaretReplacesSelectionAndDecodesCp936();
+    void colorsOfRuns();
+    void setInsertColorRecoloursSelection();
+    void clearDocumentKeepsInsertColor();
+    void capacityRefusesText_data();
+    void capacityRefusesText();
+    void batchIsOneChange();
+    void batchHandsCaretOverAtOutermostEnd();
+    void lines_data();
+    void lines();
+    void selection_data();
+    void selection();
+    void findText_data();
+    void findText();
+    void controlLooksAsItShould();
+    void documentWindow();
+};
+
+void RichEditTest::lineCount_data()
+{
+    QTest::addColumn<std::string>("text");
+    QTest::addColumn<int>("lines");
+    QTest::newRow("empty") << std::string() << 0;
+    QTest::newRow("one-character") << std::string("a") << 1;
+    QTest::newRow("line-with-break") << std::string("a\n") << 1;
+    QTest::newRow("two-lines") << std::string("a\nb") << 2;
+    QTest::newRow("only-a-break") << std::string("\n") << 1;
+    QTest::newRow("blank-line-inside") << std::string("a\n\nb") << 3;
+    QTest::newRow("two-breaks-at-end") << std::string("a\n\n") << 2;
+}
+
+void RichEditTest::lineCount()
+{
+    QFETCH(std::string, text);
+    QFETCH(int, lines);
+    RichEdit edit;
+    QVERIFY(edit.InsertAtCaret(text));
+    QCOMPARE(edit.LineCount(), lines);
+    QCOMPARE(edit.lines().size(), lines);
+}
+
+void RichEditTest::appendLine_data()
+{
+    QTest::addColumn<std::string>("before");
+    QTest::addColumn<int>("caret");
+    QTest::addColumn<QString>("after");
+    QTest::newRow("empty-document") << std::string() << 0 << QStringLiteral("x\n");
+    QTest::newRow("ends-with-break") << std::string("a\n") << 0 << QStringLiteral("a\nx\n");
+    QTest::newRow("open-last-line") << std::string("a") << 1 << QStringLiteral("a\nx");
+    QTest::newRow("caret-at-start") << std::string("ab") << 0 << QStringLiteral("ab\nx");
+    QTest::newRow("selection-untouched") << std::string("ab\n") << -1 << QStringLiteral("ab\nx\n");
+}
+
+void RichEditTest::appendLine()
+{
+    QFETCH(std::string, before);
+    QFETCH(int, caret);
+    QFETCH(QString, after);
+    RichEdit edit;
+    QVERIFY(edit.InsertAtCaret(before));
+    if (caret >= 0) {
+        edit.setSelStart(caret);
+    } else {
+        edit.setSelStart(0);
+        edit.setSelLength(2);
+    }
+    QVERIFY(edit.AppendLine("x"));
+    QCOMPARE(edit.toPlainText(), after);
+    QCOMPARE(edit.selStart(), static_cast<int>(after.size()));
+    QCOMPARE(edit.selLength(), 0);
+}
+
+void RichEditTest::insertAtCaretReplacesSelectionAndDecodesCp936()
+{
+    RichEdit edit;
+    QVERIFY(edit.InsertAtCaret("hello world"));
+    edit.setSelStart(6);
+    edit.setSelLength(5);
+    QVERIFY(edit.InsertAtCaret("\xBD\xD3\xCA\xD5")); // "接收"
+    QCOMPARE(edit.toPlainText(), QStringLiteral("hello 接收"));
+    QCOMPARE(edit.selStart(), 8);
+    QCOMPARE(edit.selLength(), 0);
+    edit.setSelStart(0);
+    QVERIFY(edit.InsertAtCaret(">"));
+    QCOMPARE(edit.toPlainText(), QStringLiteral(">hello 接收"));
+    QCOMPARE(edit.textCursor().position(), 1);
+}
+
+void RichEditTest::colorsOfRuns()
+{
+    RichEdit edit;
+    QVERIFY(edit.InsertAtCaret("red "));
+    edit.SetInsertColor(Colors::Green);
+    QVERIFY(edit.InsertAtCaret("Receiving: "));
+    edit.SetInsertColor(Colors::Black);
+    QVERIFY(edit.InsertAtCaret("01 02"));
+    edit.SetInsertColor(Colors::Blue);
+    QVERIFY(edit.AppendLine("sum"));
+    const std::vector<ColorRun> expected { { "red ", kRed }, { "Receiving: ", kGreen },
+        { "01 02\n", kBlack }, { "sum", kBlue } };
+    QCOMPARE(DescribeRuns(ColorRuns(edit.document())), DescribeRuns(expected));
+}
+
+void RichEditTest::setInsertColorRecoloursSelection()
+{
+    RichEdit edit;
+    QVERIFY(edit.InsertAtCaret("abcd"));
+    edit.setSelStart(1);
+    edit.setSelLength(2);
+    edit.SetInsertColor(Colors::Blue);
+    QCOMPARE(edit.insertColor(), Colors::Blue);
+    edit.MoveCaretToEnd();
+    QVERIFY(edit.InsertAtCaret("e"));
+    const std::vector<ColorRun> expected { { "a", kRed }, { "bc", kBlue }, { "d", kRed },
+        { "e", kBlue } };
+    QCOMPARE(DescribeRuns(ColorRuns(edit.document())), DescribeRuns(expected));
+}
+
+void RichEditTest::clearDocumentKeepsInsertColor()
+{
+    RichEdit edit;
+    edit.SetInsertColor(Colors::Green);
+    QVERIFY(edit.AppendLine("one"));
+    QVERIFY(edit.AppendLine("two"));
+    edit.ClearDocument();
+    QCOMPARE(edit.LineCount(), 0);
+    QCOMPARE(edit.toPlainText(), QString());
+    QCOMPARE(edit.selStart(), 0);
+    QVERIFY(edit.InsertAtCaret("x"));
+    const std::vector<ColorRun> expected { { "x", kGreen } };
+    QCOMPARE(DescribeRuns(ColorRuns(edit.document())), DescribeRuns(expected));
+}
+
+void RichEditTest::capacityRefusesText_data()
+{
+    QTest::addColumn<std::string>("operation");
+    QTest::addColumn<bool>("accepted");
+    QTest::addColumn<QString>("after");
+    // The document holds "abc" with capacity 5.
+    QTest::newRow("insert-up-to-capacity") << std::string("insert:de") << true << "abcde";
+    QTest::newRow("insert-past-capacity") << std::string("insert:def") << false << "abc";
+    QTest::newRow("append-counts-the-break") << std::string("append:d") << true << "abc\nd";
+    QTest::newRow("append-past-capacity") << std::string("append:de") << false << "abc";
+    QTest::newRow("replacing-frees-room") << std::string("replace:vwxyz") << true << "vwxyz";
+    QTest::newRow("multibyte-counts-characters")
+        << std::string("insert:\xBD\xD3\xCA\xD5") << true << QStringLiteral("abc接收");
+}
+
+void RichEditTest::capacityRefusesText()
+{
+    QFETCH(std::string, operation);
+    QFETCH(bool, accepted);
+    QFETCH(QString, after);
+    RichEdit edit;
+    edit.setCapacity(5);
+    QVERIFY(edit.InsertAtCaret("abc"));
+    const auto colon = operation.find(':');
+    const std::string kind = operation.substr(0, colon);
+    const std::string text = operation.substr(colon + 1);
+    bool result = false;
+    if (kind == "append") {
+        result = edit.AppendLine(text);
+    } else {
+        if (kind == "replace") {
+            edit.setSelStart(0);
+            edit.setSelLength(3);
+        }
+        result = edit.InsertAtCaret(text);
+    }
+    QCOMPARE(result, accepted);
+    QCOMPARE(edit.toPlainText(), after);
+}
+
+void RichEditTest::batchIsOneChange()
+{
+    RichEdit edit;
+    QSignalSpy changes(edit.document(), &QTextDocument::contentsChanged);
+    edit.BeginBatch();
+    edit.BeginBatch();
+    for (int i = 0; i < 100; ++i) {
+        edit.SetInsertColor(i % 2 ? Colors::Black : Colors::Green);
+        QVERIFY(edit.InsertAtCaret("12 "));
+    }
+    edit.EndBatch();
+    QVERIFY(edit.AppendLine("end"));
+    edit.EndBatch();
+    QCOMPARE(changes.count(), 1);
+    QCOMPARE(edit.LineCount(), 2);
+    QCOMPARE(edit.lines().constFirst().size(), 300);
+}
+
+void RichEditTest::batchHandsCaretOverAtOutermostEnd()
+{
+    RichEdit edit;
+    QVERIFY(edit.InsertAtCaret("abc"));
+    edit.setSelStart(1);
+    edit.BeginBatch();
+    edit.MoveCaretToEnd();
+    QVERIFY(edit.InsertAtCaret("de"));
+    QCOMPARE(edit.selStart(), 5); // the operations see their own caret
+    QCOMPARE(edit.textCursor().position(), 1); // the control's one is untouched yet
+    edit.EndBatch();
+    QCOMPARE(edit.textCursor().position(), 5);
+}
+
+void RichEditTest::lines_data()
+{
+    QTest::addColumn<std::string>("text");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("empty") << std::string() << QStringList();
+    QTest::newRow("last-line-open") << std::string("a\nb") << QStringList { "a", "b" };
+    QTest::newRow("last-break-dropped") << std::string("a\nb\n") << QStringList { "a", "b" };
+    QTest::newRow("blank-lines-kept") << std::string("\na\n\n") << QStringList { "", "a", "" };
+}
+
+void RichEditTest::lines()
+{
+    QFETCH(std::string, text);
+    QFETCH(QStringList, expected);
+    RichEdit edit;
+    QVERIFY(edit.InsertAtCaret(text));
+    QCOMPARE(edit.lines(), expected);
+}
+
+void RichEditTest::selection_data()
+{
+    QTest::addColumn<int>("start");
+    QTest::addColumn<int>("length");
+    QTest::addColumn<int>("expectedStart");
+    QTest::addColumn<QString>("selected");
+    // The document holds "hello\nworld" (11 characters).
+    QTest::newRow("inside-line") << 6 << 5 << 6 << QStringLiteral("world");
+    QTest::newRow("across-break") << 3 << 5 << 3 << QStringLiteral("lo\nwo");
+    QTest::newRow("caret-only") << 4 << 0 << 4 << QString();
+    QTest::newRow("length-clamped") << 9 << 50 << 9 << QStringLiteral("ld");
+    QTest::newRow("start-clamped") << 99 << 3 << 11 << QString();
+    QTest::newRow("negative-start") << -4 << 2 << 0 << QStringLiteral("he");
+    QTest::newRow("negative-length") << 5 << -3 << 5 << QString();
+}
+
+void RichEditTest::selection()
+{
+    QFETCH(int, start);
+    QFETCH(int, length);
+    QFETCH(int, expectedStart);
+    QFETCH(QString, selected);
+    RichEdit edit;
+    QVERIFY(edit.InsertAtCaret("hello\nworld"));
+    edit.setSelStart(start);
+    QCOMPARE(edit.selLength(), 0);
+    edit.setSelLength(length);
+    QCOMPARE(edit.selStart(), expectedStart);
+    QCOMPARE(edit.selLength(), static_cast<int>(selected.size()));
+    QCOMPARE(edit.selectedText(), selected);
+    QCOMPARE(edit.textCursor().selectionStart(), expectedStart);
+}
+
+void RichEditTest::findText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("what");
+    QTest::addColumn<int>("from");
+    QTest::addColumn<bool>("matchCase");
+    QTest::addColumn<bool>("wholeWord");
+    QTest::addColumn<int>("found");
+    QTest::newRow("ignoring-case") << "xABC abc"
+                                   << "abc" << 0 << false << false << 1;
+    QTest::newRow("matching-case") << "xABC abc"
+                                   << "abc" << 0 << true << false << 5;
+    QTest::newRow("whole-word-skips-part") << "abc ab"
+                                           << "ab" << 0 << false << true << 4;
+    QTest::newRow("part-of-word-without-option") << "abc ab"
+                                                 << "ab" << 0 << false << false << 0;
+    QTest::newRow("hit-at-start-position") << "xab"
+                                           << "ab" << 1 << false << false << 1;
+    QTest::newRow("nothing-after-start") << "abx"
+                                         << "ab" << 1 << false << false << -1;
+    QTest::newRow("later-line") << "a\nb\nab"
+                                << "ab" << 0 << false << false << 4;
+    QTest::newRow("empty-search") << "abc"
+                                  << "" << 0 << false << false << -1;
+    QTest::newRow("chinese") << QStringLiteral("接收接收") << QStringLiteral("收") << 2 << false
+                             << false << 3;
+    QTest::newRow("start-past-end") << "abc"
+                                    << "c" << 10 << false << false << -1;
+}
+
+void RichEditTest::findText()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, what);
+    QFETCH(int, from);
+    QFETCH(bool, matchCase);
+    QFETCH(bool, wholeWord);
+    QFETCH(int, found);
+    RichEdit edit;
+    QVERIFY(edit.InsertAtCaret(ToCp936(text)));
+    QCOMPARE(edit.findText(what, from, matchCase, wholeWord), found);
+}
+
+void RichEditTest::controlLooksAsItShould()
+{
+    RichEdit edit;
+    QCOMPARE(edit.objectName(), QStringLiteral("RichEdit1"));
+    QCOMPARE(edit.font().pixelSize(), 13);
+    QCOMPARE(edit.font().families().value(0), QStringLiteral("MS Sans Serif"));
+    QCOMPARE(edit.document()->defaultFont().pixelSize(), 13);
+    QCOMPARE(edit.lineWrapMode(), QTextEdit::NoWrap);
+    QVERIFY(!edit.acceptRichText());
+    const QPalette pal = edit.palette();
+    QCOMPARE(pal.color(QPalette::Active, QPalette::Base), QColor(Qt::white));
+    QCOMPARE(pal.color(QPalette::Active, QPalette::Text), QColor(255, 0, 0));
+    QCOMPARE(pal.color(QPalette::Inactive, QPalette::Highlight),
+        pal.color(QPalette::Active, QPalette::Highlight));
+    QCOMPARE(pal.color(QPalette::Inactive, QPalette::HighlightedText),
+        pal.color(QPalette::Active, QPalette::HighlightedText));
+    QCOMPARE(edit.insertColor(), Colors::Red);
+}
+
+void RichEditTest::documentWindow()
+{
+    QMdiArea area;
+    area.resize(800, 600);
+    auto *child = new TMDIChild;
+    area.addSubWindow(child);
+    area.show();
+    child->show();
+    QCOMPARE(child->widget(), child->RichEdit1);
+    QCOMPARE(child->RichEdit1->objectName(), QStringLiteral("RichEdit1"));
+    QCOMPARE(child->focusProxy(), child->RichEdit1);
+    QCOMPARE(child->size(), QSize(290, 207));
+    QVERIFY(child->testAttribute(Qt::WA_DeleteOnClose));
+    QPointer<RichEdit> edit = child->RichEdit1;
+    child->close();
+    QTRY_VERIFY(edit.isNull());
+    QVERIFY(area.subWindowList().isEmpty());
+}
+
+QTEST_MAIN(RichEditTest)
+#include "richedit_test.moc"
