@@ -1,0 +1,244 @@
+#include "Main.h"
+
+#include "ChildWin.h"
+#include "about.h"
+#include "codepage.h"
+#include "icons.h"
+#include "intervaltimer.h"
+#include "maintexts.h"
+#include "option.h"
+#include "richedit.h"
+#include "serialport.h"
+#include "settingsfile.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMenu>
+#include <QMessageBox>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <cstdint>
+
+TMainForm *MainForm = nullptr;
+
+namespace {
+
+constexpr QSize kMainSize(584, 408);
+constexpr int kStatusBarHeight = 19;
+
+// The controls' face: the platform's default face at 11 pixels.
+QFont controlFont()
+{
+    QFont font = QApplication::font();
+    font.setPixelSize(11);
+    return font;
+}
+
+// The settings file is not checked on loading: a value that does not fit a byte
+// must not wrap round to a valid code, so it becomes 255, which no port accepts.
+uint8_t portCode(int32_t value)
+{
+    return value < 0 || value > 255 ? uint8_t(255) : static_cast<uint8_t>(value);
+}
+
+} // namespace
+
+TMainForm::TMainForm(QWidget *parent)
+    : QMainWindow(parent)
+{
+    setObjectName(QStringLiteral("MainForm"));
+    setWindowTitle(Texts::MainCaption);
+    setWindowIcon(Icons::ProgramIcon());
+    setFont(controlFont());
+
+    createActions();
+    createMenus();
+    createButtonBar();
+    createToolBar();
+
+    MdiArea = new QMdiArea(this);
+    MdiArea->setObjectName(QStringLiteral("MdiArea"));
+    // QMdiArea's default background is the palette's dark shade, the workspace grey.
+    MdiArea->setBackground(palette().brush(QPalette::Dark));
+
+    auto *client = new QWidget(this);
+    auto *layout = new QVBoxLayout(client);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(Panel1);
+    layout->addWidget(ToolBar1);
+    layout->addWidget(MdiArea, 1);
+    setCentralWidget(client);
+
+    StatusBar = new QStatusBar(this);
+    StatusBar->setObjectName(QStringLiteral("StatusBar"));
+    StatusBar->setFixedHeight(kStatusBarHeight);
+    setStatusBar(StatusBar);
+
+    Timer1 = new IntervalTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+
+    resize(kMainSize);
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        QRect frame(QPoint(), kMainSize);
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+
+    connectHandlers();
+    FormCreate();
+}
+
+TMainForm::~TMainForm()
+{
+    // The windows below go away with this one: no handler may run on the way.
+    disconnect(MdiArea, nullptr, this, nullptr);
+    ShutDownSendReceive();
+}
+
+void TMainForm::connectHandlers()
+{
+    connect(BtnSend, &QToolButton::clicked, this, &TMainForm::BtnSendClick);
+    connect(BtnRecieve, &QToolButton::clicked, this, &TMainForm::BtnRecieveClick);
+    connect(BtnOption, &QToolButton::clicked, this, &TMainForm::BtnOptionClick);
+    connect(BtnClear, &QToolButton::clicked, this, &TMainForm::BtnClearClick);
+    connect(BtnFind, &QToolButton::clicked, this, &TMainForm::BtnFindClick);
+    connect(BtnCom, &QToolButton::clicked, this, &TMainForm::BtnComClick);
+    connect(Edit2, &QLineEdit::textChanged, this, &TMainForm::Edit2Change);
+    connect(Timer1, &IntervalTimer::timeout, this, &TMainForm::Timer1Timer);
+
+    connect(FileNew1, &QAction::triggered, this, &TMainForm::FileNew1Execute);
+    connect(FileOpen1, &QAction::triggered, this, &TMainForm::FileOpen1Execute);
+    connect(FileClose1, &QAction::triggered, this, &TMainForm::FileClose1Execute);
+    connect(FileSaveAsItem, &QAction::triggered, this, &TMainForm::FileSaveAsItemClick);
+    connect(FileExit1, &QAction::triggered, this, &TMainForm::FileExit1Execute);
+    connect(ItemFind, &QAction::triggered, this, &TMainForm::BtnFindClick);
+    connect(ItemReplace, &QAction::triggered, this, &TMainForm::BtnReplaceClick);
+    connect(WindowCascade1, &QAction::triggered, this, &TMainForm::WindowCascade1Execute);
+    connect(
+        WindowTileHorizontal1, &QAction::triggered, this, &TMainForm::WindowTileHorizontal1Execute);
+    connect(WindowTileVertical1, &QAction::triggered, this, &TMainForm::WindowTileVertical1Execute);
+    connect(HelpAbout1, &QAction::triggered, this, &TMainForm::HelpAbout1Execute);
+    connect(Window1, &QMenu::aboutToShow, this, &TMainForm::fillWindowMenu);
+}
+
+void TMainForm::FormCreate()
+{
+    StatusBar->clearMessage();
+    connect(MdiArea, &QMdiArea::subWindowActivated, this, &TMainForm::UpdateMenuItems);
+    updateWindowCommands();
+    SetUpSendReceive();
+}
+
+void TMainForm::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (!m_shown) {
+        m_shown = true;
+        // Queued, so that a warning at start comes up over a window that is shown.
+        QMetaObject::invokeMethod(this, &TMainForm::FormShow, Qt::QueuedConnection);
+    }
+}
+
+void TMainForm::FormShow()
+{
+    if (!openPortWithSettings()) {
+        QMessageBox warning(QMessageBox::Warning, Texts::PortWarningTitle, Texts::PortWarning,
+            QMessageBox::Ok, this);
+        warning.exec();
+        if (FrmOption) {
+            FrmOption->show();
+        }
+    }
+    if (FrmOption) {
+        // Blocked, so that FSendChar keeps its exact bytes rather than a round trip
+        // through the edit's text.
+        const QSignalBlocker blocker(Edit2);
+        Edit2->setText(FromCp936(FrmOption->FSendChar));
+    }
+    CreateDocumentWindow(nextDocumentName());
+}
+
+void TMainForm::closeEvent(QCloseEvent *event)
+{
+    FormClose();
+    event->accept();
+}
+
+void TMainForm::FormClose()
+{
+    ShutDownSendReceive();
+    if (FrmOption) {
+        SaveSettings(*FrmOption);
+    }
+}
+
+void TMainForm::FileExit1Execute()
+{
+    close();
+}
+
+void TMainForm::HelpAbout1Execute()
+{
+    if (AboutBox) {
+        AboutBox->exec();
+    }
+}
+
+void TMainForm::BtnOptionClick()
+{
+    if (FrmOption) {
+        FrmOption->show();
+        FrmOption->raise();
+        FrmOption->activateWindow();
+    }
+}
+
+void TMainForm::BtnClearClick()
+{
+    if (TMDIChild *child = ActiveChild()) {
+        child->RichEdit1->ClearDocument();
+    }
+}
+
+void TMainForm::BtnComClick()
+{
+    if (BtnCom->isChecked()) {
+        Port.Close();
+    } else {
+        openPortWithSettings();
+    }
+}
+
+bool TMainForm::openPortWithSettings()
+{
+    if (!FrmOption) {
+        return false;
+    }
+    return Port.Open(FrmOption->FComPort, FrmOption->FComBps, portCode(FrmOption->FParity),
+        portCode(FrmOption->FStopBits), portCode(FrmOption->FComBitNum));
+}
+
+void TMainForm::Edit2Change()
+{
+    if (FrmOption) {
+        FrmOption->FSendChar = ToCp936(Edit2->text());
+    }
+}
+
+void TMainForm::SettingsAccepted()
+{
+    {
+        const QSignalBlocker blocker(Edit2);
+        Edit2->setText(FromCp936(FrmOption->FSendChar));
+    }
+    Timer1->setInterval(FrmOption->FTimeInterval);
+}

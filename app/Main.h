@@ -1,0 +1,163 @@
+#pragma once
+
+#include <QIcon>
+#include <QList>
+#include <QMainWindow>
+
+class EditCommands;
+class IntervalTimer;
+class QAction;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QMdiArea;
+class QMdiSubWindow;
+class QMenu;
+class QStatusBar;
+class QToolBar;
+class QToolButton;
+class ReceiveController;
+class TFindDialog;
+class TMDIChild;
+class TReplaceDialog;
+
+// The main window "Byteway": the button bar Panel1, the toolbar with the send text
+// Edit2 and the notation ComboDataType, the menus, the status bar and the
+// multiple-document area MdiArea that holds the document windows. It owns the
+// controls that sending and receiving read and drive, and the send timer Timer1.
+//
+// The handlers keep the names of the window's events; the sending and receiving
+// ones are defined in MainSendReceive.cpp. User-interface thread only.
+class TMainForm : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    // Builds the controls and runs FormCreate.
+    explicit TMainForm(QWidget *parent = nullptr);
+    ~TMainForm() override;
+
+    // The button bar.
+    QWidget *Panel1 = nullptr;
+    QToolButton *BtnSend = nullptr;
+    QToolButton *BtnRecieve = nullptr;
+    QToolButton *BtnOption = nullptr;
+    QToolButton *BtnClear = nullptr;
+    QToolButton *BtnFind = nullptr;
+    QToolButton *BtnCom = nullptr;
+
+    // The toolbar.
+    QToolBar *ToolBar1 = nullptr;
+    QLabel *Label1 = nullptr;
+    QLineEdit *Edit2 = nullptr;
+    QLabel *Label2 = nullptr;
+    QComboBox *ComboDataType = nullptr;
+
+    QStatusBar *StatusBar = nullptr;
+    QMdiArea *MdiArea = nullptr;
+    IntervalTimer *Timer1 = nullptr;
+    TFindDialog *DlgFind = nullptr;
+    TReplaceDialog *DlgReplace = nullptr;
+
+    // The menus and their items.
+    QMenu *File1 = nullptr;
+    QAction *FileNewItem = nullptr;
+    QAction *FileOpenItem = nullptr;
+    QAction *FileCloseItem = nullptr;
+    QAction *FileSaveAsItem = nullptr;
+    QAction *FileExitItem = nullptr;
+    QMenu *Edit1 = nullptr;
+    QAction *CutItem = nullptr;
+    QAction *CopyItem = nullptr;
+    QAction *PasteItem = nullptr;
+    QAction *ItemFind = nullptr;
+    QAction *ItemReplace = nullptr;
+    QMenu *Window1 = nullptr;
+    QAction *WindowCascadeItem = nullptr;
+    QAction *WindowTileItem = nullptr;
+    QAction *WindowTileItem2 = nullptr;
+    QMenu *Help1 = nullptr;
+    QAction *HelpAboutItem = nullptr;
+
+    // The commands behind the menu items (ActionList1); an item with an action
+    // shows the action's enabled state and runs the action.
+    QAction *FileNew1 = nullptr;
+    QAction *FileOpen1 = nullptr;
+    QAction *FileClose1 = nullptr;
+    QAction *FileExit1 = nullptr;
+    QAction *EditCut1 = nullptr;
+    QAction *EditCopy1 = nullptr;
+    QAction *EditPaste1 = nullptr;
+    QAction *WindowCascade1 = nullptr;
+    QAction *WindowTileHorizontal1 = nullptr;
+    QAction *WindowTileVertical1 = nullptr;
+    QAction *HelpAbout1 = nullptr;
+    QList<QIcon> ImageList1;
+
+    // The active document window (the one last active in the area, also while
+    // another top-level window has the focus), or nullptr.
+    TMDIChild *ActiveChild() const;
+    // The open document windows.
+    int ChildCount() const;
+    QList<TMDIChild *> Children() const;
+
+    void FormCreate();
+    // Opens the port, puts the stored send text into Edit2, creates 窗口1. Runs once,
+    // queued after the window is first shown.
+    void FormShow();
+    // Stops a running reception and saves the settings.
+    void FormClose();
+
+    void CreateDocumentWindow(const QString &name);
+    void FileNew1Execute();
+    void FileOpen1Execute();
+    void FileSaveAsItemClick();
+    void FileClose1Execute();
+    void FileExit1Execute();
+    void HelpAbout1Execute();
+    void WindowCascade1Execute();
+    void WindowTileHorizontal1Execute();
+    void WindowTileVertical1Execute();
+    void UpdateMenuItems();
+
+    void BtnOptionClick();
+    void BtnClearClick();
+    void BtnComClick();
+    void BtnFindClick();
+    void BtnReplaceClick();
+    void Find(bool fromReplaceDialog);
+    void Replace(bool all);
+    void Edit2Change();
+    // The settings dialog's OK: Edit2 and Timer1 take the accepted values.
+    void SettingsAccepted();
+
+    // Sending and receiving (MainSendReceive.cpp).
+    void SetUpSendReceive();
+    void ShutDownSendReceive();
+    void BtnSendClick();
+    void Timer1Timer();
+    void SendData();
+    void BtnRecieveClick();
+    ReceiveController *Receiver = nullptr;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void createButtonBar();
+    void createToolBar();
+    void createActions();
+    void createMenus();
+    void connectHandlers();
+    void fillWindowMenu();
+    void updateWindowCommands();
+    bool openPortWithSettings();
+    QString nextDocumentName() const;
+
+    EditCommands *m_editCommands = nullptr;
+    QList<QAction *> m_windowListItems;
+    bool m_shown = false;
+};
+
+extern TMainForm *MainForm;

@@ -1,0 +1,237 @@
+// The controls, commands and menus of the main window.
+#include "Main.h"
+#include "editcommands.h"
+#include "icons.h"
+#include "intervaltimer.h"
+#include "maintexts.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMenu>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int kButtonSize = 58;
+constexpr int kButtonStep = 58;
+constexpr int kButtonLeft = 5;
+constexpr int kPanelHeight = 61;
+
+// A hint "tip|status" shows "tip" as tooltip and "status" in the status bar; a hint
+// without "|" shows the whole text in both.
+void setHint(QWidget *widget, const QString &hint)
+{
+    const qsizetype bar = hint.indexOf(QLatin1Char('|'));
+    widget->setToolTip(bar < 0 ? hint : hint.left(bar));
+    widget->setStatusTip(bar < 0 ? hint : hint.mid(bar + 1));
+}
+
+void setHint(QAction *action, const QString &hint)
+{
+    const qsizetype bar = hint.indexOf(QLatin1Char('|'));
+    action->setToolTip(bar < 0 ? hint : hint.left(bar));
+    action->setStatusTip(bar < 0 ? hint : hint.mid(bar + 1));
+}
+
+QToolButton *addButton(QWidget *panel, int index, const char *name, const QString &caption,
+    const QString &hint, Icons::Button picture, bool toggle)
+{
+    auto *button = new QToolButton(panel);
+    button->setObjectName(QLatin1String(name));
+    button->setText(caption);
+    button->setIcon(Icons::ButtonIcon(picture));
+    button->setIconSize(QSize(32, 32));
+    button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    button->setAutoRaise(true);
+    button->setCheckable(toggle);
+    button->setGeometry(kButtonLeft + index * kButtonStep, 0, kButtonSize, kButtonSize);
+    setHint(button, hint);
+    return button;
+}
+
+QFrame *addSeparator(QToolBar *bar, const char *name)
+{
+    auto *separator = new QFrame(bar);
+    separator->setObjectName(QLatin1String(name));
+    separator->setFrameStyle(QFrame::VLine | QFrame::Sunken);
+    separator->setFixedWidth(8);
+    bar->addWidget(separator);
+    return separator;
+}
+
+QLabel *addLabel(QToolBar *bar, const char *name, const QString &text, int width)
+{
+    auto *label = new QLabel(text, bar);
+    label->setObjectName(QLatin1String(name));
+    label->setFixedWidth(width);
+    bar->addWidget(label);
+    return label;
+}
+
+} // namespace
+
+void TMainForm::createButtonBar()
+{
+    Panel1 = new QWidget(this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setFixedHeight(kPanelHeight);
+    BtnSend = addButton(
+        Panel1, 0, "BtnSend", Texts::BtnSend, Texts::BtnSend, Icons::Button::Send, true);
+    BtnRecieve = addButton(Panel1, 1, "BtnRecieve", Texts::BtnRecieve, Texts::BtnRecieve,
+        Icons::Button::Receive, true);
+    BtnOption = addButton(
+        Panel1, 2, "BtnOption", Texts::BtnOption, Texts::BtnOption, Icons::Button::Settings, false);
+    BtnClear = addButton(
+        Panel1, 3, "BtnClear", Texts::BtnClear, Texts::BtnClear, Icons::Button::Clear, false);
+    BtnFind = addButton(
+        Panel1, 4, "BtnFind", Texts::BtnFind, Texts::BtnFind, Icons::Button::Find, false);
+    BtnCom = addButton(
+        Panel1, 5, "BtnCom", Texts::BtnCom, Texts::BtnComHint, Icons::Button::Port, true);
+}
+
+void TMainForm::createToolBar()
+{
+    ToolBar1 = new QToolBar(this);
+    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
+    ToolBar1->setMovable(false);
+    ToolBar1->setFloatable(false);
+    ToolBar1->setContentsMargins(5, 0, 0, 0);
+    ToolBar1->setStyleSheet(
+        QStringLiteral("QToolBar#ToolBar1 { border: 1px solid palette(mid); }"));
+
+    addSeparator(ToolBar1, "ToolButton1");
+    Label1 = addLabel(ToolBar1, "Label1", Texts::Label1, 84);
+    Edit2 = new QLineEdit(Texts::Edit2Initial, ToolBar1);
+    Edit2->setObjectName(QStringLiteral("Edit2"));
+    Edit2->setFixedSize(296, 22);
+    ToolBar1->addWidget(Edit2);
+    Label1->setBuddy(Edit2);
+    addSeparator(ToolBar1, "ToolButton2");
+    Label2 = addLabel(ToolBar1, "Label2", Texts::Label2, 60);
+    ComboDataType = new QComboBox(ToolBar1);
+    ComboDataType->setObjectName(QStringLiteral("ComboDataType"));
+    ComboDataType->setEditable(true);
+    ComboDataType->setInsertPolicy(QComboBox::NoInsert);
+    ComboDataType->addItems({ Texts::Hexadecimal, Texts::Decimal, Texts::Characters });
+    ComboDataType->setCurrentIndex(0);
+    ComboDataType->setFixedWidth(104);
+    ToolBar1->addWidget(ComboDataType);
+    Label2->setBuddy(ComboDataType);
+}
+
+void TMainForm::createActions()
+{
+    ImageList1 = Icons::MenuImages();
+    auto action = [this](const char *name, const QString &hint, int image = -1,
+                      QKeySequence shortcut = {}) {
+        auto *created = new QAction(this);
+        created->setObjectName(QLatin1String(name));
+        setHint(created, hint);
+        if (image >= 0) {
+            created->setIcon(ImageList1.value(image));
+        }
+        created->setShortcut(shortcut);
+        return created;
+    };
+    FileNew1
+        = action("FileNew1", Texts::FileNew1Hint, Icons::kNew, QKeySequence(Qt::CTRL | Qt::Key_N));
+    FileOpen1 = action(
+        "FileOpen1", Texts::FileOpen1Hint, Icons::kOpen, QKeySequence(Qt::CTRL | Qt::Key_O));
+    FileClose1 = action("FileClose1", Texts::FileClose1Hint);
+    FileExit1 = action("FileExit1", Texts::FileExit1Hint);
+    EditCut1
+        = action("EditCut1", Texts::EditCut1Hint, Icons::kCut, QKeySequence(Qt::CTRL | Qt::Key_X));
+    EditCopy1 = action(
+        "EditCopy1", Texts::EditCopy1Hint, Icons::kCopy, QKeySequence(Qt::CTRL | Qt::Key_C));
+    EditPaste1 = action(
+        "EditPaste1", Texts::EditPaste1Hint, Icons::kPaste, QKeySequence(Qt::CTRL | Qt::Key_V));
+    WindowCascade1 = action("WindowCascade1", Texts::WindowCascade1Hint, Icons::kCascade);
+    WindowTileHorizontal1 = action(
+        "WindowTileHorizontal1", Texts::WindowTileHorizontal1Hint, Icons::kTileHorizontally);
+    WindowTileVertical1
+        = action("WindowTileVertical1", Texts::WindowTileVertical1Hint, Icons::kTileVertically);
+    HelpAbout1 = action("HelpAbout1", QString());
+    m_editCommands = new EditCommands(EditCut1, EditCopy1, EditPaste1, this);
+}
+
+namespace {
+
+// A menu item showing `source`'s picture, shortcut and hint, following its enabled
+// state and running it when chosen. The shortcut lives on the item, which is in the
+// menu bar and therefore reachable, and fires only while the item is enabled.
+QAction *addItem(QMenu *menu, const char *name, const QString &caption, QAction *source)
+{
+    QAction *item = menu->addAction(caption);
+    item->setObjectName(QLatin1String(name));
+    item->setIcon(source->icon());
+    item->setShortcut(source->shortcut());
+    item->setStatusTip(source->statusTip());
+    item->setEnabled(source->isEnabled());
+    source->setShortcut(QKeySequence());
+    QObject::connect(
+        source, &QAction::changed, item, [item, source] { item->setEnabled(source->isEnabled()); });
+    QObject::connect(item, &QAction::triggered, source, [source] { source->trigger(); });
+    return item;
+}
+
+QAction *addPlainItem(QMenu *menu, const char *name, const QString &caption, const QString &hint)
+{
+    QAction *item = menu->addAction(caption);
+    item->setObjectName(QLatin1String(name));
+    setHint(item, hint);
+    return item;
+}
+
+QMenu *addMenu(QMenuBar *bar, const char *name, const QString &caption, const QString &hint)
+{
+    QMenu *menu = bar->addMenu(caption);
+    menu->setObjectName(QLatin1String(name));
+    menu->menuAction()->setStatusTip(hint);
+    return menu;
+}
+
+} // namespace
+
+void TMainForm::createMenus()
+{
+    QMenuBar *bar = menuBar();
+    bar->setObjectName(QStringLiteral("MainMenu1"));
+    // The menus keep the platform's menu font; the 11-pixel face is the controls'.
+    bar->setFont(QFont());
+
+    File1 = addMenu(bar, "File1", Texts::File1, Texts::File1Hint);
+    FileNewItem = addItem(File1, "FileNewItem", Texts::FileNewItem, FileNew1);
+    FileOpenItem = addItem(File1, "FileOpenItem", Texts::FileOpenItem, FileOpen1);
+    FileCloseItem = addItem(File1, "FileCloseItem", Texts::FileCloseItem, FileClose1);
+    FileSaveAsItem
+        = addPlainItem(File1, "FileSaveAsItem", Texts::FileSaveAsItem, Texts::FileSaveAsHint);
+    File1->addSeparator()->setObjectName(QStringLiteral("N1"));
+    FileExitItem = addItem(File1, "FileExitItem", Texts::FileExitItem, FileExit1);
+
+    Edit1 = addMenu(bar, "Edit1", Texts::Edit1, Texts::Edit1Hint);
+    CutItem = addItem(Edit1, "CutItem", Texts::CutItem, EditCut1);
+    CopyItem = addItem(Edit1, "CopyItem", Texts::CopyItem, EditCopy1);
+    PasteItem = addItem(Edit1, "PasteItem", Texts::PasteItem, EditPaste1);
+    Edit1->addSeparator()->setObjectName(QStringLiteral("N3"));
+    ItemFind = addPlainItem(Edit1, "ItemFind", Texts::ItemFind, QString());
+    ItemReplace = addPlainItem(Edit1, "ItemReplace", Texts::ItemReplace, QString());
+
+    Window1 = addMenu(bar, "Window1", Texts::Window1, Texts::Window1Hint);
+    WindowCascadeItem
+        = addItem(Window1, "WindowCascadeItem", Texts::WindowCascadeItem, WindowCascade1);
+    WindowTileItem
+        = addItem(Window1, "WindowTileItem", Texts::WindowTileItem, WindowTileHorizontal1);
+    WindowTileItem2
+        = addItem(Window1, "WindowTileItem2", Texts::WindowTileItem2, WindowTileVertical1);
+
+    Help1 = addMenu(bar, "Help1", Texts::Help1, Texts::Help1Hint);
+    HelpAboutItem = addItem(Help1, "HelpAboutItem", Texts::HelpAboutItem, HelpAbout1);
+}
