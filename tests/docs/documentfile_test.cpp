@@ -1,0 +1,251 @@
+#include "codepage.h"
+#include "docstesthelpers.h"
+#include "documentfile.h"
+#include "richedit.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <string>
+
+Q_DECLARE_METATYPE(std::string)
+
+namespace {
+
+const QString kRed = QStringLiteral("#ff0000");
+const QString kGreen = QStringLiteral("#008000");
+const QString kBlue = QStringLiteral("#0000ff");
+
+QByteArray Bytes(const std::string &s)
+{
+    return QByteArray(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+bool WriteFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QByteArray ReadFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+} // namespace
+
+class DocumentFileTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void saveWritesLinesWithCrLf_data();
+    void saveWritesLinesWithCrLf();
+    void saveOverLongerFileLeavesNoOldBytes();
+    void saveFailureGivesReason_data();
+    void saveFailureGivesReason();
+    void loadPlainText_data();
+    void loadPlainText();
+    void loadRtf_data();
+    void loadRtf();
+    void loadReplacesTextAndPutsCaretAtStart();
+    void loadFailureLeavesDocumentEmpty_data();
+    void loadFailureLeavesDocumentEmpty();
+    void rtfSavedUnderItsOwnNameBecomesPlainText();
+
+private:
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+
+    QTemporaryDir m_dir;
+};
+
+void DocumentFileTest::init()
+{
+    QVERIFY(m_dir.isValid());
+}
+
+void DocumentFileTest::saveWritesLinesWithCrLf_data()
+{
+    QTest::addColumn<std::string>("text");
+    QTest::addColumn<std::string>("bytes");
+    QTest::newRow("empty-document") << std::string() << std::string();
+    QTest::newRow("open-last-line") << std::string("a") << std::string("a\r\n");
+    QTest::newRow("last-empty-line-not-written") << std::string("a\n") << std::string("a\r\n");
+    QTest::newRow("two-lines") << std::string("ab\ncd") << std::string("ab\r\ncd\r\n");
+    QTest::newRow("blank-lines-kept")
+        << std::string("\n\na\n\n") << std::string("\r\n\r\na\r\n\r\n");
+    QTest::newRow("cp936-chinese")
+        << std::string("\xBD\xD3\xCA\xD5: 01\n") << std::string("\xBD\xD3\xCA\xD5: 01\r\n");
+}
+
+void DocumentFileTest::saveWritesLinesWithCrLf()
+{
+    QFETCH(std::string, text);
+    QFETCH(std::string, bytes);
+    RichEdit edit;
+    QVERIFY(edit.InsertAtCaret(text));
+    QString error;
+    QVERIFY2(SaveDocumentPlain(&edit, path("out.txt"), &error), qPrintable(error));
+    QCOMPARE(ReadFile(path("out.txt")), Bytes(bytes));
+}
+
+void DocumentFileTest::saveOverLongerFileLeavesNoOldBytes()
+{
+    QVERIFY(WriteFile(path("old.txt"), QByteArray(1000, 'z')));
+    RichEdit edit;
+    QVERIFY(edit.InsertAtCaret("a"));
+    QString error;
+    QVERIFY(SaveDocumentPlain(&edit, path("old.txt"), &error));
+    QCOMPARE(ReadFile(path("old.txt")), QByteArray("a\r\n"));
+    edit.ClearDocument();
+    QVERIFY(SaveDocumentPlain(&edit, path("old.txt"), &error));
+    QCOMPARE(QFileInfo(path("old.txt")).size(), 0);
+}
+
+void DocumentFileTest::saveFailureGivesReason_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("missing-folder") << QStringLiteral("no/such/folder/x.txt");
+    QTest::newRow("a-folder") << QStringLiteral("folder");
+}
+
+void DocumentFileTest::saveFailureGivesReason()
+{
+    QFETCH(QString, name);
+    QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("folder")));
+    RichEdit edit;
+    QVERIFY(edit.InsertAtCaret("a"));
+    QString error;
+    QVERIFY(!SaveDocumentPlain(&edit, path(name), &error));
+    QVERIFY2(error.contains(QDir::toNativeSeparators(path(name))), qPrintable(error));
+    QVERIFY2(!error.endsWith(QStringLiteral(": ")), qPrintable(error));
+}
+
+void DocumentFileTest::loadPlainText_data()
+{
+    QTest::addColumn<std::string>("bytes");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("lines");
+    QTest::newRow("empty-file") << std::string() << QString() << 0;
+    QTest::newRow("crlf") << std::string("a\r\nb\r\n") << QStringLiteral("a\nb\n") << 2;
+    QTest::newRow("cr-only") << std::string("a\rb") << QStringLiteral("a\nb") << 2;
+    QTest::newRow("lf-only") << std::string("a\nb") << QStringLiteral("a\nb") << 2;
+    QTest::newRow("cr-then-crlf") << std::string("a\r\r\nb") << QStringLiteral("a\n\nb") << 3;
+    QTest::newRow("cp936") << std::string("\xBD\xD3\xCA\xD5\r\n\xB7\xA2\xCB\xCD")
+                           << QStringLiteral("接收\n发送") << 2;
+    QTest::newRow("rtf-lookalike") << std::string("{\\rt") << QStringLiteral("{\\rt") << 1;
+}
+
+void DocumentFileTest::loadPlainText()
+{
+    QFETCH(std::string, bytes);
+    QFETCH(QString, text);
+    QFETCH(int, lines);
+    QVERIFY(WriteFile(path("in.txt"), Bytes(bytes)));
+    RichEdit edit;
+    QString error;
+    QVERIFY2(LoadDocumentFile(&edit, path("in.txt"), &error), qPrintable(error));
+    QCOMPARE(edit.toPlainText(), text);
+    QCOMPARE(edit.LineCount(), lines);
+    for (const ColorRun &run : ColorRuns(edit.document())) {
+        QCOMPARE(run.color, kRed);
+    }
+}
+
+void DocumentFileTest::loadRtf_data()
+{
+    QTest::addColumn<std::string>("rtf");
+    QTest::addColumn<QString>("runs");
+    const std::string table = R"({\colortbl;\red0\green128\blue0;\red0\green0\blue255;})";
+    QTest::newRow("colours-and-default")
+        << R"({\rtf1)" + table + R"(\cf1 Receiving: \cf0 01\par\cf2 end})"
+        << QStringLiteral("[%1]Receiving: [%2]01\n[%3]end").arg(kGreen, kRed, kBlue);
+    QTest::newRow("hex-bytes-in-cp936") << std::string(R"({\rtf1 \'bd\'d3\'ca\'d5\line x})")
+                                        << QStringLiteral("[%1]接收\nx").arg(kRed);
+    QTest::newRow("unicode-and-fallback")
+        << std::string(R"({\rtf1\uc1 \u25509?\u25910?!})") << QStringLiteral("[%1]接收!").arg(kRed);
+    QTest::newRow("tabs-and-paragraphs")
+        << std::string(R"({\rtf1 a\tab b\par\par c})") << QStringLiteral("[%1]a\tb\n\nc").arg(kRed);
+}
+
+void DocumentFileTest::loadRtf()
+{
+    QFETCH(std::string, rtf);
+    QFETCH(QString, runs);
+    QVERIFY(WriteFile(path("in.rtf"), Bytes(rtf)));
+    RichEdit edit;
+    QString error;
+    QVERIFY2(LoadDocumentFile(&edit, path("in.rtf"), &error), qPrintable(error));
+    QCOMPARE(DescribeRuns(ColorRuns(edit.document())), runs);
+}
+
+void DocumentFileTest::loadReplacesTextAndPutsCaretAtStart()
+{
+    QVERIFY(WriteFile(path("in.txt"), "new\r\ntext"));
+    RichEdit edit;
+    QVERIFY(edit.InsertAtCaret("old text\n"));
+    edit.SetInsertColor(Colors::Blue);
+    QString error;
+    QVERIFY(LoadDocumentFile(&edit, path("in.txt"), &error));
+    QCOMPARE(edit.toPlainText(), QStringLiteral("new\ntext"));
+    QCOMPARE(edit.selStart(), 0);
+    QCOMPARE(edit.selLength(), 0);
+    QCOMPARE(edit.insertColor(), Colors::Blue);
+}
+
+void DocumentFileTest::loadFailureLeavesDocumentEmpty_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<std::string>("content"); // none: the file is not created
+    QTest::addColumn<int>("capacity");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("missing-file") << "missing.txt" << std::string() << RichEdit::kDefaultCapacity
+                                  << "No such file";
+    QTest::newRow("folder") << "folder" << std::string() << RichEdit::kDefaultCapacity << "";
+    QTest::newRow("malformed-rtf")
+        << "bad.rtf" << std::string("{\\rtf1 abc") << RichEdit::kDefaultCapacity << "open group";
+    QTest::newRow("plain-too-large") << "big.txt" << std::string("abcdefgh") << 5 << "too large";
+    QTest::newRow("file-size-beyond-any-fit")
+        << "huge.txt" << std::string(100, 'x') << 5 << "too large";
+    QTest::newRow("rtf-too-large")
+        << "big.rtf" << std::string("{\\rtf1 abcdef}") << 5 << "too large";
+}
+
+void DocumentFileTest::loadFailureLeavesDocumentEmpty()
+{
+    QFETCH(QString, name);
+    QFETCH(std::string, content);
+    QFETCH(int, capacity);
+    QFETCH(QString, reason);
+    QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("folder")));
+    if (!content.empty()) {
+        QVERIFY(WriteFile(path(name), Bytes(content)));
+    }
+    RichEdit edit;
+    QVERIFY(edit.InsertAtCaret("before"));
+    edit.setCapacity(capacity);
+    QString error;
+    QVERIFY(!LoadDocumentFile(&edit, path(name), &error));
+    QCOMPARE(edit.toPlainText(), QString());
+    QVERIFY2(error.contains(QDir::toNativeSeparators(path(name))), qPrintable(error));
+    QVERIFY2(error.contains(reason), qPrintable(error));
+}
+
+void DocumentFileTest::rtfSavedUnderItsOwnNameBecomesPlainText()
+{
+    const QString file = path("doc.rtf");
+    QVERIFY(WriteFile(
+        file, R"({\rtf1{\colortbl;\red0\green0\blue255;}\cf1 \'bd\'d3\'ca\'d5\par two\par})"));
+    RichEdit edit;
+    QString error;
+    QVERIFY(LoadDocumentFile(&edit, file, &error));
+    QVERIFY(SaveDocumentPlain(&edit, file, &error));
+    QCOMPARE(ReadFile(file), QByteArray("\xBD\xD3\xCA\xD5\r\ntwo\r\n"));
+}
+
+QTEST_MAIN(DocumentFileTest)
+#include "documentfile_test.moc"
