@@ -1,0 +1,52 @@
+#include "receiveui.h"
+
+#include "ChildWin.h"
+#include "codepage.h"
+#include "receivesummary.h"
+#include "richedit.h"
+#include "serialport.h"
+
+ReceiveController::ReceiveController(
+    const SettingsValues &settings, SerialPort &port, QObject *parent)
+    : QObject(parent)
+    , m_engine(
+          settings, [&port](uint8_t &byte) { return port.ReadByte(byte); },
+          [this] {
+              // Runs on the receive thread; the call is carried out by this object's
+              // thread, and dropped if the object is gone by then.
+              QMetaObject::invokeMethod(
+                  this, &ReceiveController::applyPending, Qt::QueuedConnection);
+          })
+{ }
+
+ReceiveController::~ReceiveController() = default;
+
+void ReceiveController::start(TMDIChild *doc)
+{
+    m_edit = doc ? doc->RichEdit1 : nullptr;
+    m_engine.Start();
+}
+
+void ReceiveController::stop()
+{
+    m_engine.Stop(m_edit.data());
+    m_edit = nullptr;
+}
+
+void ReceiveController::writeSummary(DocumentOps &doc, bool checkOrder) const
+{
+    WriteReceiveSummary(
+        doc, checkOrder, m_engine.ReceiveHasError, m_engine.RecvLineCount, m_engine.RecvParaCount);
+}
+
+void ReceiveController::setNotationText(const QString &comboText)
+{
+    m_engine.notation = NotationFromText(ToCp936(comboText));
+}
+
+void ReceiveController::applyPending()
+{
+    if (m_engine.isStarted()) {
+        m_engine.ApplyPending(m_edit.data());
+    }
+}

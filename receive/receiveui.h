@@ -1,0 +1,57 @@
+#pragma once
+
+#include "notation.h"
+#include "receiveengine.h"
+
+#include <QObject>
+#include <QPointer>
+
+class DocumentOps;
+class RichEdit;
+class SerialPort;
+class TMDIChild;
+struct SettingsValues;
+
+// Receiving for the main window: runs the receive engine on `port` with the
+// settings `settings`, and carries out the receive thread's document changes on
+// the document window that was active when the reception started, all that is
+// waiting in one batch per turn of the event loop. The thread asks for a turn with
+// one queued call each time its queue goes from empty to non-empty.
+//
+// The main window publishes the notation and the down state of BtnSend here;
+// the receive thread reads them once per byte. User-interface thread only.
+class ReceiveController : public QObject
+{
+    Q_OBJECT
+
+public:
+    ReceiveController(const SettingsValues &settings, SerialPort &port, QObject *parent = nullptr);
+    // Ends a running reception without waiting for its changes to be carried out.
+    ~ReceiveController() override;
+
+    // Starts a reception into `doc` (null, or a window closed later, ends the
+    // thread quietly at its next byte).
+    void start(TMDIChild *doc);
+    // Stops the reception and waits for its thread; all its changes are carried
+    // out before this returns. Nothing happens when no reception was started.
+    void stop();
+    // Between start and stop (the thread may have ended through a failure).
+    bool isReceiving() const { return m_engine.isStarted(); }
+
+    // The blue summary of the last reception at the end of `doc`; `checkOrder`
+    // adds the result of the order check.
+    void writeSummary(DocumentOps &doc, bool checkOrder) const;
+
+    // The combo text ComboDataType shows, compared byte for byte in code page 936.
+    void setNotationText(const QString &comboText);
+    void setNotation(Notation notation) { m_engine.notation = notation; }
+    void setSendButtonDown(bool down) { m_engine.sendButtonDown = down; }
+
+    const ReceiveEngine &engine() const { return m_engine; }
+
+private:
+    void applyPending();
+
+    ReceiveEngine m_engine;
+    QPointer<RichEdit> m_edit;
+};
