@@ -120,7 +120,8 @@ int SerialPort::WriteByte(uint8_t byte)
         const Handle handle = hold();
         if (!handle)
             continue;
-        backend::ClearErrors(handle.value);
+        if (backend::kHasErrorState)
+            backend::ClearErrors(handle.value);
         if (backend::WriteAttempt(handle.value, byte))
             return 1;
     }
@@ -130,8 +131,18 @@ int SerialPort::WriteByte(uint8_t byte)
 int SerialPort::ReadByte(uint8_t &byte)
 {
     byte = 0;
-    if (const Handle handle = hold())
-        backend::ClearErrors(handle.value);
+    if (backend::kHasErrorState) {
+        if (const Handle handle = hold())
+            backend::ClearErrors(handle.value);
+    }
+    // A byte already waiting is taken before the clock is read at all: the budget
+    // would start microseconds later, far below the clock's resolution, and the
+    // clock reading is a good part of what a byte costs when data streams in.
+    if (backend::kHasQuickRead) {
+        const Handle handle = hold();
+        if (handle && backend::QuickRead(handle.value, byte) == backend::Attempt::Byte)
+            return 1;
+    }
     const uint32_t start = backend::TickMs();
     for (;;) {
         if (backend::TickMs() - start > kReadBudgetMs)
@@ -142,7 +153,8 @@ int SerialPort::ReadByte(uint8_t &byte)
             // the next attempt.
             const Handle handle = hold();
             if (handle) {
-                backend::ClearErrors(handle.value);
+                if (backend::kHasErrorState)
+                    backend::ClearErrors(handle.value);
                 result = backend::ReadAttempt(handle.value, byte);
             }
         }

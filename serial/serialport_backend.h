@@ -11,6 +11,17 @@ namespace serial_backend {
 
 constexpr intptr_t kInvalidHandle = -1;
 
+// kHasErrorState: whether ClearErrors does anything here (where it does not, the
+// per-byte path leaves the call out). kHasQuickRead: whether QuickRead can take a
+// waiting byte without waiting (Win32 reads always wait out their time-out).
+#ifdef _WIN32
+constexpr bool kHasErrorState = true;
+constexpr bool kHasQuickRead = false;
+#else
+constexpr bool kHasErrorState = false;
+constexpr bool kHasQuickRead = true;
+#endif
+
 // The outcome of one read attempt.
 enum class Attempt {
     Byte, // one byte arrived
@@ -31,6 +42,9 @@ void ClearErrors(intptr_t handle);
 
 // One read attempt of at most about 1 ms; `byte` is written only on Attempt::Byte.
 Attempt ReadAttempt(intptr_t handle, uint8_t &byte);
+
+// A read that takes a waiting byte and never waits for one.
+Attempt QuickRead(intptr_t handle, uint8_t &byte);
 
 // One write attempt of at most about 1 ms; true when exactly one byte went out.
 bool WriteAttempt(intptr_t handle, uint8_t byte);

@@ -255,27 +255,31 @@ void ClearErrors(intptr_t)
     // delivered like any other and nothing holds up further transfers.
 }
 
+Attempt QuickRead(intptr_t handle, uint8_t &byte)
+{
+    uint8_t received = 0;
+    const ssize_t count = ::read(static_cast<int>(handle), &received, 1);
+    if (count == 1) {
+        byte = received;
+        return Attempt::Byte;
+    }
+    // A read of 0 bytes is a hang-up: VMIN is 1, so an empty queue reports EAGAIN.
+    return count < 0 && (errno == EAGAIN || errno == EINTR) ? Attempt::Nothing : Attempt::Failed;
+}
+
 Attempt ReadAttempt(intptr_t handle, uint8_t &byte)
 {
-    const int fd = static_cast<int>(handle);
     // The read comes first: with data waiting, one system call per byte.
-    uint8_t received = 0;
-    ssize_t count = ::read(fd, &received, 1);
-    if (count < 0 && (errno == EAGAIN || errno == EINTR)) {
-        pollfd waiter { fd, POLLIN, 0 };
-        const int ready = ::poll(&waiter, 1, kAttemptMs);
-        if (ready <= 0)
-            return Attempt::Nothing;
-        if ((waiter.revents & POLLIN) == 0)
-            return Attempt::Failed;
-        count = ::read(fd, &received, 1);
-        if (count < 0 && (errno == EAGAIN || errno == EINTR))
-            return Attempt::Nothing;
-    }
-    if (count != 1)
+    const Attempt first = QuickRead(handle, byte);
+    if (first != Attempt::Nothing)
+        return first;
+    pollfd waiter { static_cast<int>(handle), POLLIN, 0 };
+    const int ready = ::poll(&waiter, 1, kAttemptMs);
+    if (ready <= 0)
+        return Attempt::Nothing;
+    if ((waiter.revents & POLLIN) == 0)
         return Attempt::Failed;
-    byte = received;
-    return Attempt::Byte;
+    return QuickRead(handle, byte);
 }
 
 bool WriteAttempt(intptr_t handle, uint8_t byte)

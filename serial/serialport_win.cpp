@@ -105,6 +105,11 @@ Attempt ReadAttempt(intptr_t handle, uint8_t &byte)
     return Attempt::Byte;
 }
 
+Attempt QuickRead(intptr_t, uint8_t &)
+{
+    return Attempt::Nothing; // never used: kHasQuickRead is false here
+}
+
 bool WriteAttempt(intptr_t handle, uint8_t byte)
 {
     DWORD count = 0;
