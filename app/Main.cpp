@@ -63,6 +63,7 @@ TMainForm::TMainForm(QWidget *parent)
     createMenus();
     createButtonBar();
     createToolBar();
+    createSearchDialogs();
 
     MdiArea = new QMdiArea(this);
     MdiArea->setObjectName(QStringLiteral("MdiArea"));

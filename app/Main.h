@@ -8,6 +8,7 @@ class EditCommands;
 class IntervalTimer;
 class QAction;
 class QComboBox;
+class QDialog;
 class QLabel;
 class QLineEdit;
 class QMdiArea;
@@ -125,7 +126,9 @@ public:
     void BtnComClick();
     void BtnFindClick();
     void BtnReplaceClick();
-    void Find(bool fromReplaceDialog);
+    // The search step of `dialog` (DlgFind or DlgReplace) on the active document.
+    void Find(QDialog *dialog);
+    // Replace or Replace All of DlgReplace on the active document.
     void Replace(bool all);
     void Edit2Change();
     // The settings dialog's OK: Edit2 and Timer1 take the accepted values.
@@ -149,6 +152,7 @@ private:
     void createToolBar();
     void createActions();
     void createMenus();
+    void createSearchDialogs();
     void connectHandlers();
     void fillWindowMenu();
     void updateWindowCommands();

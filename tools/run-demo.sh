@@ -69,6 +69,14 @@ Byteway demo
   The demo device stops when you close Byteway.
 TEXT
 
+# In the background, so that an interrupt or a termination of this script can be
+# passed on to the program (a background job of a script ignores Ctrl+C itself).
+XDG_CONFIG_HOME="$config" "$app" &
+app_pid=$!
+trap 'kill "$app_pid" 2>/dev/null || true' INT TERM HUP
 status=0
-XDG_CONFIG_HOME="$config" "$app" || status=$?
+while kill -0 "$app_pid" 2>/dev/null; do
+    status=0
+    wait "$app_pid" || status=$?
+done
 exit "$status"

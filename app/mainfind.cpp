@@ -1,0 +1,67 @@
+// Find and replace on the active document window, through the two modeless dialogs.
+#include "ChildWin.h"
+#include "Main.h"
+#include "findreplace.h"
+#include "richedit.h"
+
+void TMainForm::createSearchDialogs()
+{
+    DlgFind = new TFindDialog(this);
+    DlgReplace = new TReplaceDialog(this);
+    connect(DlgFind, &TFindDialog::findNext, this, [this] { Find(DlgFind); });
+    connect(DlgReplace, &TReplaceDialog::findNext, this, [this] { Find(DlgReplace); });
+    connect(DlgReplace, &TReplaceDialog::replace, this, &TMainForm::Replace);
+}
+
+namespace {
+
+// Presets the search field from the document's selection, unless the dialog is
+// already open: then its field keeps what the user sees.
+template <typename Dialog>
+void openSearchDialog(Dialog *dialog, const TMDIChild *child)
+{
+    if (!dialog->isVisible()) {
+        dialog->setFindText(child->RichEdit1->selectedText());
+    }
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
+}
+
+} // namespace
+
+void TMainForm::BtnFindClick()
+{
+    if (TMDIChild *child = ActiveChild()) {
+        openSearchDialog(DlgFind, child);
+    }
+}
+
+void TMainForm::BtnReplaceClick()
+{
+    if (TMDIChild *child = ActiveChild()) {
+        openSearchDialog(DlgReplace, child);
+    }
+}
+
+void TMainForm::Find(QDialog *dialog)
+{
+    TMDIChild *child = ActiveChild();
+    if (!child) {
+        return;
+    }
+    if (dialog == DlgReplace) {
+        FindStep(DlgReplace, child->RichEdit1, DlgReplace->findText(), DlgReplace->matchCase(),
+            DlgReplace->wholeWord());
+    } else {
+        FindStep(DlgFind, child->RichEdit1, DlgFind->findText(), DlgFind->matchCase(),
+            DlgFind->wholeWord());
+    }
+}
+
+void TMainForm::Replace(bool all)
+{
+    if (TMDIChild *child = ActiveChild()) {
+        ReplaceStep(DlgReplace, child->RichEdit1, *DlgReplace, all);
+    }
+}

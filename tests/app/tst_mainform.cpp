@@ -1,0 +1,197 @@
+#include "ChildWin.h"
+#include "appfixture.h"
+#include "codepage.h"
+#include "intervaltimer.h"
+
+#include <QFile>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QSignalBlocker>
+#include <QToolButton>
+#include <QWindow>
+
+#include <memory>
+
+// Start-up, shut-down and the port button of the main window, on real settings
+// files and a real pseudo-terminal.
+class MainFormTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void startUpWithPort_data();
+    void startUpWithPort();
+    void startUpWithoutPort();
+    void settingsSavedOnClose_data();
+    void settingsSavedOnClose();
+    void edit2FollowsSettings();
+    void btnComClosesAndReopens();
+    void btnComReopenFailureIsSilent();
+};
+
+static QList<QToolButton *> buttonBar()
+{
+    return { MainForm->BtnSend, MainForm->BtnRecieve, MainForm->BtnOption, MainForm->BtnClear,
+        MainForm->BtnFind, MainForm->BtnCom };
+}
+
+// Sends one byte from the device end and reads it through Port.
+static bool portCarriesByte(int master, uint8_t byte)
+{
+    if (::write(master, &byte, 1) != 1) {
+        return false;
+    }
+    uint8_t received = 0;
+    return Port.ReadByte(received) == 1 && received == byte;
+}
+
+void MainFormTest::startUpWithPort_data()
+{
+    QTest::addColumn<QByteArray>("stored");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("hex-default") << QByteArray("00") << QStringLiteral("00");
+    QTest::newRow("cp936-text") << QByteArray("41 \xD6\xD0\xCE\xC4") << QStringLiteral("41 中文");
+    QTest::newRow("empty") << QByteArray() << QString();
+}
+
+void MainFormTest::startUpWithPort()
+{
+    QFETCH(QByteArray, stored);
+    QFETCH(QString, shown);
+    AppFixture fixture;
+    QVERIFY(fixture.prepare(stored.toStdString(), AppFixture::PortKind::PseudoTerminal));
+    ModalWatcher watcher;
+    QVERIFY(fixture.start());
+
+    QVERIFY(watcher.boxes.isEmpty());
+    QVERIFY(Port.isOpen());
+    QVERIFY(portCarriesByte(fixture.master(), 0x5A));
+    QVERIFY(!FrmOption->isVisible());
+    // A maximised document window adds its caption, as multiple-document frames do.
+    QCOMPARE(MainForm->windowTitle(), QStringLiteral("Byteway - [窗口1]"));
+    QCOMPARE(MainForm->Edit2->text(), shown);
+    // Showing the text must not rewrite the stored bytes.
+    QCOMPARE(QByteArray::fromStdString(FrmOption->FSendChar), stored);
+    QCOMPARE(MainForm->ChildCount(), 1);
+    TMDIChild *child = MainForm->ActiveChild();
+    QVERIFY(child);
+    QCOMPARE(child->windowTitle(), QStringLiteral("窗口1"));
+    QVERIFY(child->isMaximized());
+    for (QToolButton *button : buttonBar()) {
+        QVERIFY2(button->isEnabled() && !button->isChecked(), qPrintable(button->objectName()));
+    }
+    QVERIFY(!MainForm->Timer1->isEnabled());
+}
+
+void MainFormTest::startUpWithoutPort()
+{
+    AppFixture fixture;
+    QVERIFY(fixture.prepare("01 02", AppFixture::PortKind::Missing));
+    ModalWatcher watcher;
+    QVERIFY(fixture.start());
+
+    QCOMPARE(watcher.boxes.size(), 1);
+    QCOMPARE(watcher.boxes[0].title, QStringLiteral("警告"));
+    QCOMPARE(
+        watcher.boxes[0].text, QStringLiteral("  串口初始化失败,\n请检查串口参数是否设定正确"));
+    QCOMPARE(watcher.boxes[0].icon, QMessageBox::Warning);
+    QVERIFY(FrmOption->isVisible());
+    QVERIFY(!Port.isOpen());
+    QCOMPARE(MainForm->Edit2->text(), QStringLiteral("01 02"));
+    QCOMPARE(MainForm->ActiveChild()->windowTitle(), QStringLiteral("窗口1"));
+    QVERIFY(!MainForm->BtnCom->isChecked());
+}
+
+using CloseWay = std::function<void()>;
+Q_DECLARE_METATYPE(CloseWay)
+
+void MainFormTest::settingsSavedOnClose_data()
+{
+    QTest::addColumn<CloseWay>("closeWay");
+    QTest::newRow("menu-exit") << CloseWay([] { MainForm->FileExitItem->trigger(); });
+    QTest::newRow("close-box") << CloseWay([] { MainForm->close(); });
+    QTest::newRow("window-system-close") << CloseWay([] { MainForm->windowHandle()->close(); });
+}
+
+void MainFormTest::settingsSavedOnClose()
+{
+    QFETCH(CloseWay, closeWay);
+    AppFixture fixture;
+    QVERIFY(fixture.prepare("00", AppFixture::PortKind::PseudoTerminal));
+    ModalWatcher watcher;
+    QVERIFY(fixture.start());
+    // Typed text reaches FSendChar in code page 936; the close must write it out.
+    MainForm->Edit2->setText(QStringLiteral("7F 中"));
+    QCOMPARE(FrmOption->FSendChar, std::string("7F \xD6\xD0"));
+    FrmOption->FComBps = 9600;
+    QVERIFY(QFile::remove(fixture.settingsFile()));
+
+    closeWay();
+
+    QVERIFY(!MainForm->isVisible());
+    QFile file(fixture.settingsFile());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    SettingsValues saved;
+    DecodeSettings(file.readAll().toStdString(), saved);
+    QCOMPARE(saved.FSendChar, std::string("7F \xD6\xD0"));
+    QCOMPARE(saved.FComBps.load(), 9600);
+    QVERIFY(watcher.boxes.isEmpty());
+}
+
+void MainFormTest::edit2FollowsSettings()
+{
+    AppFixture fixture;
+    QVERIFY(fixture.prepare("00", AppFixture::PortKind::PseudoTerminal));
+    ModalWatcher watcher;
+    QVERIFY(fixture.start());
+    MainForm->Timer1->setEnabled(true);
+
+    FrmOption->FSendChar = "\xB0\xA1 41"; // "啊 41"
+    FrmOption->FTimeInterval = 250;
+    emit FrmOption->settingsAccepted();
+
+    QCOMPARE(MainForm->Edit2->text(), QStringLiteral("啊 41"));
+    QCOMPARE(MainForm->Timer1->interval(), 250);
+    // The interval changes; whether the timer runs does not.
+    QVERIFY(MainForm->Timer1->isEnabled());
+}
+
+void MainFormTest::btnComClosesAndReopens()
+{
+    AppFixture fixture;
+    QVERIFY(fixture.prepare("00", AppFixture::PortKind::PseudoTerminal));
+    ModalWatcher watcher;
+    QVERIFY(fixture.start());
+    QVERIFY(Port.isOpen());
+
+    QTest::mouseClick(MainForm->BtnCom, Qt::LeftButton);
+    QVERIFY(MainForm->BtnCom->isChecked());
+    QVERIFY(!Port.isOpen());
+
+    QTest::mouseClick(MainForm->BtnCom, Qt::LeftButton);
+    QVERIFY(!MainForm->BtnCom->isChecked());
+    QVERIFY(Port.isOpen());
+    QVERIFY(portCarriesByte(fixture.master(), 0xA5));
+    QVERIFY(watcher.boxes.isEmpty());
+}
+
+void MainFormTest::btnComReopenFailureIsSilent()
+{
+    AppFixture fixture;
+    QVERIFY(fixture.prepare("00", AppFixture::PortKind::PseudoTerminal));
+    ModalWatcher watcher;
+    QVERIFY(fixture.start());
+
+    QTest::mouseClick(MainForm->BtnCom, Qt::LeftButton);
+    QVERIFY(fixture.unplug());
+    QTest::mouseClick(MainForm->BtnCom, Qt::LeftButton);
+
+    QVERIFY(!MainForm->BtnCom->isChecked());
+    QVERIFY(!Port.isOpen());
+    QTest::qWait(50); // give a wrongly queued message box the chance to show
+    QVERIFY(watcher.boxes.isEmpty());
+    QVERIFY(!FrmOption->isVisible());
+}
+
+QTEST_MAIN(MainFormTest)
+#include "tst_mainform.moc"
