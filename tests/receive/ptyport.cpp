@@ -10,7 +10,8 @@
 #include <termios.h>
 #include <unistd.h>
 
-PtyPort::PtyPort()
+PtyPort::PtyPort(bool openPort)
+    : m_openPort(openPort)
 {
     if (const char *xdg = std::getenv("XDG_CONFIG_HOME")) {
         m_hadXdg = true;
@@ -29,7 +30,9 @@ PtyPort::PtyPort()
     }
     fcntl(m_master, F_SETFL, fcntl(m_master, F_GETFL) | O_NONBLOCK);
     std::filesystem::create_symlink(name, m_folder + "/byteway/com1");
-    port.Open(1, 115200, 0, 0, 8);
+    if (m_openPort) {
+        port.Open(1, 115200, 0, 0, 8);
+    }
 }
 
 PtyPort::~PtyPort()

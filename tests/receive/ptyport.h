@@ -12,13 +12,15 @@
 class PtyPort
 {
 public:
-    PtyPort();
+    // `openPort`: open the object's own `port` (else the com1 link is only made,
+    // for another SerialPort such as the program's Port to open).
+    explicit PtyPort(bool openPort = true);
     ~PtyPort();
     PtyPort(const PtyPort &) = delete;
     PtyPort &operator=(const PtyPort &) = delete;
 
-    // The port was opened on the pseudo-terminal.
-    bool isOpen() const { return port.isOpen(); }
+    // The pseudo-terminal exists and the port (when asked for) was opened on it.
+    bool isOpen() const { return m_master >= 0 && (port.isOpen() || !m_openPort); }
     // Writes all of `bytes` on the far side.
     bool send(const std::string &bytes) const;
     // Reads what the far side has received within `timeoutMs`, up to `count` bytes.
@@ -29,6 +31,7 @@ public:
     SerialPort port;
 
 private:
+    bool m_openPort = true;
     int m_master = -1;
     int m_slave = -1;
     std::string m_folder;

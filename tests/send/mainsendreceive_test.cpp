@@ -1,0 +1,238 @@
+#include "ChildWin.h"
+#include "Main.h"
+#include "intervaltimer.h"
+#include "option.h"
+#include "ptyport.h"
+#include "receiveui.h"
+#include "richedit.h"
+#include "serialport.h"
+#include "startup.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTest>
+#include <QToolButton>
+
+#include <memory>
+#include <thread>
+
+namespace {
+
+const QString kSending = QStringLiteral("Sending: ");
+const QString kReceiving = QStringLiteral("Receiving: ");
+
+int CountOf(const QStringList &lines, const QString &prefix)
+{
+    int count = 0;
+    for (const QString &line : lines) {
+        count += line.startsWith(prefix) ? 1 : 0;
+    }
+    return count;
+}
+
+} // namespace
+
+// The main window's sending and receiving handlers against the program's Port on
+// a real pseudo-terminal: the settings folder's com1 link points at it, so the
+// main window's first show opens it.
+class MainSendReceiveTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void singleSendRaisesTheButton_data();
+    void singleSendRaisesTheButton();
+    void timedSendRepeatsUntilReleased();
+    void timedSendWithZeroIntervalSendsOnce();
+    void nothingIsSentWithoutAWindow();
+    void receptionGoesToTheFirstWindowAndTheSummaryToTheActive();
+    void comboChangeAppliesDuringAReception();
+    void receptionWithoutAWindowWritesNothing();
+    void closingTheProgramDuringAReception();
+
+private:
+    RichEdit *activeEdit() const { return MainForm->ActiveChild()->RichEdit1; }
+    void closeAllWindows();
+
+    std::unique_ptr<PtyPort> m_pty;
+};
+
+void MainSendReceiveTest::init()
+{
+    m_pty = std::make_unique<PtyPort>(false);
+    QVERIFY(m_pty->isOpen());
+    CreateMainObjects();
+    MainForm->show();
+    QTRY_VERIFY(MainForm->ActiveChild() != nullptr);
+    QVERIFY(Port.isOpen());
+    FrmOption->FTwoCharDelay = 0;
+}
+
+void MainSendReceiveTest::cleanup()
+{
+    DestroyMainObjects();
+    Port.Close();
+    m_pty.reset();
+}
+
+void MainSendReceiveTest::closeAllWindows()
+{
+    for (TMDIChild *child : MainForm->Children()) {
+        delete child;
+    }
+    QTRY_COMPARE(MainForm->ChildCount(), 0);
+}
+
+void MainSendReceiveTest::singleSendRaisesTheButton_data()
+{
+    QTest::addColumn<QString>("comboText");
+    QTest::addColumn<QString>("sendText");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("echo");
+    QTest::newRow("hex") << QStringLiteral("16进制") << "41 42" << QByteArray("AB")
+                         << kSending + "0x41 0x42 ";
+    QTest::newRow("decimal") << QStringLiteral("10进制") << "65,300" << QByteArray("A,")
+                             << kSending + "65 300 ";
+    QTest::newRow("chars") << QStringLiteral("ACSII字符") << "XY" << QByteArray("XY")
+                           << kSending + "'X' 'Y' ";
+    QTest::newRow("typed-text-is-hex")
+        << QStringLiteral("decimal") << "41" << QByteArray("A") << kSending + "0x41 ";
+}
+
+void MainSendReceiveTest::singleSendRaisesTheButton()
+{
+    QFETCH(QString, comboText);
+    QFETCH(QString, sendText);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, echo);
+    FrmOption->FTimedSend = false;
+    MainForm->ComboDataType->setCurrentText(comboText);
+    MainForm->Edit2->setText(sendText);
+    MainForm->BtnSend->click();
+    QCOMPARE(QByteArray::fromStdString(m_pty->receive(bytes.size() + 1, 200)), bytes);
+    QVERIFY(!MainForm->BtnSend->isChecked());
+    QVERIFY(!MainForm->Timer1->isEnabled());
+    QCOMPARE(activeEdit()->lines(), QStringList { echo });
+}
+
+void MainSendReceiveTest::timedSendRepeatsUntilReleased()
+{
+    FrmOption->FTimedSend = true;
+    FrmOption->FTimeInterval = 20;
+    MainForm->Edit2->setText(QStringLiteral("41"));
+    MainForm->BtnSend->click();
+    // The first send happens in the click itself.
+    QCOMPARE(CountOf(activeEdit()->lines(), kSending), 1);
+    QVERIFY(MainForm->BtnSend->isChecked());
+    QVERIFY(MainForm->Timer1->isEnabled());
+    QCOMPARE(MainForm->Timer1->interval(), 20);
+    QTRY_VERIFY(CountOf(activeEdit()->lines(), kSending) >= 3);
+    MainForm->BtnSend->click();
+    QVERIFY(!MainForm->BtnSend->isChecked());
+    QVERIFY(!MainForm->Timer1->isEnabled());
+    const int sends = CountOf(activeEdit()->lines(), kSending);
+    QCOMPARE(m_pty->receive(static_cast<std::size_t>(sends) + 1, 200),
+        std::string(static_cast<std::size_t>(sends), 'A'));
+}
+
+void MainSendReceiveTest::timedSendWithZeroIntervalSendsOnce()
+{
+    FrmOption->FTimedSend = true;
+    FrmOption->FTimeInterval = 0;
+    MainForm->Edit2->setText(QStringLiteral("41"));
+    MainForm->BtnSend->click();
+    QVERIFY(MainForm->BtnSend->isChecked());
+    QCOMPARE(MainForm->Timer1->interval(), 0);
+    QCOMPARE(m_pty->receive(2, 200), std::string("A"));
+    QCOMPARE(CountOf(activeEdit()->lines(), kSending), 1);
+}
+
+void MainSendReceiveTest::nothingIsSentWithoutAWindow()
+{
+    closeAllWindows();
+    MainForm->Edit2->setText(QStringLiteral("41"));
+    MainForm->SendData();
+    MainForm->Timer1Timer();
+    QCOMPARE(m_pty->receive(1, 100), std::string());
+}
+
+void MainSendReceiveTest::receptionGoesToTheFirstWindowAndTheSummaryToTheActive()
+{
+    FrmOption->FCheckOrder = true;
+    RichEdit *first = activeEdit();
+    MainForm->BtnRecieve->click();
+    QVERIFY(MainForm->Receiver->isReceiving());
+    QVERIFY(m_pty->send(std::string("\0\1\2\3\4\5\6\7\10\11\12\13", 12)));
+    QTRY_COMPARE(first->lines().value(1), kReceiving + "0x0A 0x0B ");
+    MainForm->CreateDocumentWindow(QStringLiteral("second"));
+    QTRY_VERIFY(activeEdit() != first);
+    QVERIFY(m_pty->send("\x0C"));
+    QTRY_COMPARE(first->lines().value(1), kReceiving + "0x0A 0x0B 0x0C ");
+    MainForm->BtnRecieve->click();
+    QVERIFY(!MainForm->Receiver->isReceiving());
+    QCOMPARE(first->lines().size(), 2);
+    QCOMPARE(activeEdit()->lines(),
+        QStringList({ QStringLiteral("正确，All data are correct!"),
+            QStringLiteral("接收的行数是：1"), QStringLiteral("接收的段数是：0") }));
+}
+
+void MainSendReceiveTest::comboChangeAppliesDuringAReception()
+{
+    MainForm->BtnRecieve->click();
+    QVERIFY(m_pty->send("A"));
+    QTRY_COMPARE(activeEdit()->lines().value(0), kReceiving + "0x41 ");
+    MainForm->ComboDataType->setCurrentText(QStringLiteral("10进制"));
+    QVERIFY(m_pty->send("A"));
+    QTRY_COMPARE(activeEdit()->lines().value(0), kReceiving + "0x41 65 ");
+    // While BtnSend is down the thread pauses before every read, but still reads.
+    MainForm->BtnSend->setChecked(true);
+    QVERIFY(m_pty->send("B"));
+    QTRY_COMPARE(activeEdit()->lines().value(0), kReceiving + "0x41 65 66 ");
+    MainForm->BtnSend->setChecked(false);
+    MainForm->BtnRecieve->click();
+}
+
+// BtnRecieve is disabled while no window is open, so the release is made by hand.
+void MainSendReceiveTest::receptionWithoutAWindowWritesNothing()
+{
+    MainForm->BtnRecieve->click();
+    closeAllWindows();
+    QVERIFY(m_pty->send("A"));
+    QTRY_COMPARE(MainForm->Receiver->engine().exitCode(), 0);
+    MainForm->BtnRecieve->setChecked(false);
+    MainForm->BtnRecieveClick();
+    QVERIFY(!MainForm->Receiver->isReceiving());
+    QCOMPARE(MainForm->Receiver->engine().RecvByteCount, 0);
+    QCOMPARE(MainForm->ChildCount(), 0);
+}
+
+void MainSendReceiveTest::closingTheProgramDuringAReception()
+{
+    MainForm->BtnRecieve->click();
+    std::string flood;
+    for (int i = 0; i < 100000; ++i) {
+        flood.push_back(static_cast<char>(i % 251));
+    }
+    std::thread writer([&] { m_pty->send(flood); });
+    QTRY_VERIFY(activeEdit()->document()->characterCount() > 1000);
+    MainForm->close();
+    DestroyMainObjects();
+    QVERIFY(!MainForm);
+    // The reception is over: the rest of the flood reaches this reader without a gap.
+    uint8_t previous = 0;
+    QCOMPARE(Port.ReadByte(previous), 1);
+    int gaps = 0;
+    uint8_t byte = 0;
+    while (Port.ReadByte(byte) == 1) {
+        gaps += byte != (previous + 1) % 251 ? 1 : 0;
+        previous = byte;
+    }
+    writer.join();
+    QCOMPARE(gaps, 0);
+}
+
+QTEST_MAIN(MainSendReceiveTest)
+#include "mainsendreceive_test.moc"
