@@ -57,6 +57,8 @@ public:
     // while it runs or before the first reception.
     int exitCode() const { return m_exitCode.load(); }
     std::size_t queueHighWater() const { return m_queue.highWater(); }
+    // Owner thread: the counts of the changes carried out so far in this reception.
+    const ReceptionCounts &shownCounts() const { return m_shown; }
 
     std::atomic<Notation> notation { Notation::Hex };
     std::atomic<bool> sendButtonDown { false };
