@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
-#include <QComboBox>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QTextEdit>
@@ -45,9 +44,6 @@ void EditCommands::setTarget(QWidget *widget)
     disconnect(m_selectionConnection);
     m_lineEdit = qobject_cast<QLineEdit *>(widget);
     m_textEdit = qobject_cast<QTextEdit *>(widget);
-    if (m_lineEdit && qobject_cast<QComboBox *>(m_lineEdit->parentWidget())) {
-        m_lineEdit = nullptr;
-    }
     if (m_lineEdit) {
         m_selectionConnection
             = connect(m_lineEdit, &QLineEdit::selectionChanged, this, &EditCommands::updateStates);

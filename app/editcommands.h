@@ -8,8 +8,9 @@ class QLineEdit;
 class QTextEdit;
 class QWidget;
 
-// Cut, copy and paste for the edit control that has the keyboard focus (a one-line
-// edit or a rich-text control; the text field of a combo box does not count).
+// Cut, copy and paste for the edit control that has the keyboard focus: a one-line
+// edit or a rich-text control (an editable combo box keeps the focus itself, so its
+// text field does not count).
 // Cut and copy are enabled while that control has a non-empty selection, paste
 // while the clipboard holds text; with no such control all three are disabled.
 // The states follow focus changes, selection changes and clipboard changes, so a
