@@ -1,0 +1,210 @@
+// Sending with the real pieces: the program's Port on a pseudo-terminal and the
+// echo into a RichEdit in a document window, offscreen. Two figures:
+//  1. timing precision: 1,000 manual tokens with FTwoCharDelay 100; the far side
+//     timestamps every byte as it arrives: median and 99th percentile of the gap
+//     between bytes, and the mean overhead per unit beyond the delay;
+//  2. throughput: the range 0..99,999 with delay 0 in hexadecimal, echo included,
+//     and the range twice as long.
+
+#include "ChildWin.h"
+#include "memorydocument.h"
+#include "ptyport.h"
+#include "richedit.h"
+#include "senddata.h"
+#include "sendui.h"
+#include "serialport.h"
+#include "settingsvalues.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QMdiArea>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <poll.h>
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Bench
+{
+    Bench()
+    {
+        Port.Open(1, 115200, 0, 0, 8);
+        combo.addItems(
+            { QStringLiteral("16进制"), QStringLiteral("10进制"), QStringLiteral("ACSII字符") });
+        area.resize(900, 700);
+        child = new TMDIChild;
+        area.addSubWindow(child);
+        child->show();
+        area.show();
+        QApplication::processEvents();
+    }
+    ~Bench() { Port.Close(); }
+    void send() { SendToWindow(child, settings, combo, Port); }
+
+    PtyPort pty { false };
+    SettingsValues settings;
+    QComboBox combo;
+    QMdiArea area;
+    TMDIChild *child = nullptr;
+};
+
+// Reads the far side until `count` bytes came, waking for every arrival, so that
+// every byte gets its own arrival time unless the reader was not scheduled in time.
+std::vector<Clock::time_point> Timestamps(int fd, std::size_t count, int &multiByteReads)
+{
+    std::vector<Clock::time_point> times;
+    times.reserve(count);
+    char buffer[64];
+    const auto deadline = Clock::now() + std::chrono::seconds(20);
+    while (times.size() < count && Clock::now() < deadline) {
+        pollfd waiter { fd, POLLIN, 0 };
+        if (poll(&waiter, 1, 100) <= 0) {
+            continue;
+        }
+        const ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n <= 0) {
+            continue;
+        }
+        const auto now = Clock::now();
+        multiByteReads += n > 1 ? 1 : 0;
+        for (ssize_t i = 0; i < n; ++i) {
+            times.push_back(now);
+        }
+    }
+    return times;
+}
+
+void TimingPrecision()
+{
+    constexpr int kTokens = 1000;
+    Bench b;
+    b.settings.FAutoSend = false;
+    b.settings.FTwoCharDelay = 100;
+    std::string text;
+    for (int i = 0; i < kTokens; ++i) {
+        text += "41 ";
+    }
+    b.settings.FSendChar = text;
+    int multiByteReads = 0;
+    std::vector<Clock::time_point> times;
+    std::thread reader([&] { times = Timestamps(b.pty.farSide(), kTokens, multiByteReads); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const auto start = Clock::now();
+    b.send();
+    const auto end = Clock::now();
+    reader.join();
+    std::vector<double> gaps;
+    for (std::size_t i = 1; i < times.size(); ++i) {
+        gaps.push_back(std::chrono::duration<double, std::micro>(times[i] - times[i - 1]).count());
+    }
+    std::sort(gaps.begin(), gaps.end());
+    double sum = 0;
+    for (const double g : gaps) {
+        sum += g;
+    }
+    const double total = std::chrono::duration<double, std::micro>(end - start).count();
+    std::printf(
+        "1. %d manual tokens, FTwoCharDelay 100, hexadecimal, %zu bytes seen on the far side:\n",
+        kTokens, times.size());
+    if (gaps.empty()) {
+        return;
+    }
+    std::printf("   gap between bytes: median %.1f us, p99 %.1f us, min %.1f us, max %.1f us, mean "
+                "%.1f us\n",
+        gaps[gaps.size() / 2], gaps[gaps.size() * 99 / 100], gaps.front(), gaps.back(),
+        sum / static_cast<double>(gaps.size()));
+    std::printf("   whole send %.1f ms: %.1f us per unit, %.1f us beyond the delay; %d reads got "
+                "more than one byte\n",
+        total / 1000, total / kTokens, total / kTokens - 100, multiByteReads);
+}
+
+double RangeSeconds(int32_t last)
+{
+    Bench b;
+    b.settings.FAutoSend = true;
+    b.settings.FSendStart = 0;
+    b.settings.FSendEnd = last;
+    b.settings.FTwoCharDelay = 0;
+    b.settings.FAutoClear = false;
+    std::atomic<bool> done { false };
+    std::thread drain([&] {
+        while (!done) {
+            b.pty.receive(1 << 20, 10);
+        }
+    });
+    const auto start = Clock::now();
+    b.send();
+    const double s = std::chrono::duration<double>(Clock::now() - start).count();
+    done = true;
+    drain.join();
+    const QStringList lines = b.child->RichEdit1->lines();
+    const bool right = lines.size() == 1
+        && lines[0].endsWith(QString::asprintf(" 0x%X ", static_cast<unsigned>(last)));
+    std::printf("   0..%d: %.3f s, %.0f units per second, echo %s\n", last, s, (last + 1) / s,
+        right ? "complete" : "WRONG");
+    return s;
+}
+
+// The same range with the echo into an in-memory document, to tell the cost of the
+// port writes from that of the rich-text echo.
+void RangeWithoutRichText(int32_t last)
+{
+    Bench b;
+    b.settings.FAutoSend = true;
+    b.settings.FSendStart = 0;
+    b.settings.FSendEnd = last;
+    b.settings.FTwoCharDelay = 0;
+    std::atomic<bool> done { false };
+    std::thread drain([&] {
+        while (!done) {
+            b.pty.receive(1 << 20, 10);
+        }
+    });
+    MemoryDocument doc;
+    const auto start = Clock::now();
+    SendData(
+        &doc, b.settings, [] { return Notation::Hex; }, Port);
+    const double s = std::chrono::duration<double>(Clock::now() - start).count();
+    done = true;
+    drain.join();
+    std::printf("   for comparison, 0..%d echoed into an in-memory document: %.3f s, %.0f units "
+                "per second\n",
+        last, s, (last + 1) / s);
+}
+
+void Throughput()
+{
+    std::printf("2. Range with delay 0, hexadecimal, echo into the document:\n");
+    const double once = RangeSeconds(99999);
+    const double twice = RangeSeconds(199999);
+    std::printf("   doubling the range took %.2f times as long\n", twice / once);
+    RangeWithoutRichText(99999);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication app(argc, argv);
+    const std::string which = argc > 1 ? argv[1] : "all";
+    if (which == "all" || which == "timing") {
+        TimingPrecision();
+    }
+    if (which == "all" || which == "range") {
+        Throughput();
+    }
+    return 0;
+}
