@@ -100,8 +100,12 @@ void RichEdit::MoveCaretToEnd()
 
 void RichEdit::SetInsertColor(Rgb color)
 {
-    m_insertColor = color;
-    m_insertFormat.setForeground(toQColor(color));
+    // Receiving sets the colour before every item; an unchanged format keeps its
+    // cached hash, which every insertion looks up.
+    if (color != m_insertColor) {
+        m_insertColor = color;
+        m_insertFormat.setForeground(toQColor(color));
+    }
     BeginBatch();
     if (m_caret.hasSelection()) {
         QTextCharFormat colour;
