@@ -99,6 +99,7 @@ private slots:
     void okStoresEveryMember();
     void okAfterTypingLettersUsesFallback();
     void cancelRestoresControlsOnNextShow();
+    void enterPressesNoButton();
     void portDeviceLabel_data();
     void portDeviceLabel();
 
@@ -771,6 +772,20 @@ void OptionTest::cancelRestoresControlsOnNextShow()
     QVERIFY(!m_dialog->AutoSetting->isChecked());
     QCOMPARE(m_dialog->TimeInterval->text(), QStringLiteral("1000"));
     QCOMPARE(m_dialog->ComJO->currentText(), QStringLiteral("无"));
+    QCOMPARE(watcher.messages.size(), 0);
+}
+
+void OptionTest::enterPressesNoButton()
+{
+    MessageWatcher watcher;
+    QVERIFY(showActive());
+    QSignalSpy accepted(m_dialog, &TFrmOption::settingsAccepted);
+    typeInto(m_dialog->TimeInterval, QStringLiteral("300"));
+    QTest::keyClick(m_dialog->TimeInterval, Qt::Key_Return);
+    QTest::keyClick(m_dialog->TimeInterval, Qt::Key_Enter);
+    QVERIFY(m_dialog->isVisible());
+    QCOMPARE(accepted.size(), 0);
+    QCOMPARE(m_dialog->FTimeInterval.load(), 1000);
     QCOMPARE(watcher.messages.size(), 0);
 }
 
