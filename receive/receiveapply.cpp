@@ -2,122 +2,256 @@
 
 #include "documentops.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace {
 
+// Carries out one batch. It starts carrying out the changes one by one ("literal"
+// mode) until the document's end is known: the caret at the end with no
+// selection, LineCount, and whether the last line is empty. From then on the
+// outcome of every change is decided on that knowledge, and the text is gathered
+// into runs of one colour that are inserted with one call each, before a clearing
+// and at the end of the batch. A run the document refuses is not inserted; the
+// changes from that run's first one on are then carried out one by one, so that a
+// full document behaves exactly as it would without merging.
 class Applier
 {
 public:
-    Applier(DocumentOps &doc, ReceptionCounts &counts)
+    Applier(DocumentOps &doc, std::span<const ReceiveOp> ops, ReceptionCounts &counts)
         : m_doc(doc)
+        , m_ops(ops)
         , m_counts(counts)
     { }
 
-    bool apply(const ReceiveOp &op);
-    void flush();
+    bool run();
 
 private:
-    void insertItem(std::string_view text);
-    bool appendLine(std::string_view text);
-    int lineCount() const { return m_lineCountKnown ? m_lineCount : m_doc.LineCount(); }
+    struct Run
+    {
+        std::optional<Rgb> color;
+        std::string text;
+        std::size_t firstOp = 0;
+        ReceptionCounts countsBefore;
+    };
+
+    bool literal(const ReceiveOp &op);
+    void learnEnd(const ReceiveOp &op, bool inserted);
+    void tracked(const ReceiveOp &op, std::size_t index, bool &clear);
+    void appendRaw(std::string_view text, std::size_t index);
+    void appendText(std::string_view text, std::size_t index);
+    void appendLine(std::string_view text, std::size_t index);
+    // Inserts the gathered runs; on a refusal returns the index of the change to
+    // carry on from one by one, with the counts set back to that point.
+    std::optional<std::size_t> flush();
+    bool replayFrom(std::size_t index);
+    void setColor(Rgb color);
 
     DocumentOps &m_doc;
+    std::span<const ReceiveOp> m_ops;
     ReceptionCounts &m_counts;
-    std::string m_pending;
-    std::vector<uint8_t> m_pendingSizes;
-    // The caret is known to be at the end of the text (set by MoveCaretToEnd and
-    // kept by insertions at the end). Unknown at the start of a batch, since the
-    // user may have moved it in between.
-    bool m_caretAtEnd = false;
-    // The last line is known to hold text, so that inserting text without a line
-    // break at the end leaves LineCount at m_lineCount.
-    bool m_lineCountKnown = false;
+    std::vector<Run> m_runs;
+    std::optional<Rgb> m_color; // the colour the changes have set so far
+    std::optional<Rgb> m_docColor; // the colour last handed to the document
+    bool m_known = false;
     int m_lineCount = 0;
+    bool m_lastLineEmpty = false;
 };
 
-void Applier::flush()
+std::string ErrorLineText(int32_t position)
 {
-    if (m_pending.empty()) {
-        return;
-    }
-    if (!m_doc.InsertAtCaret(m_pending) && m_pendingSizes.size() > 1) {
-        // A nearly full document may still take some of the items one by one.
-        std::size_t offset = 0;
-        for (const uint8_t size : m_pendingSizes) {
-            m_doc.InsertAtCaret(std::string_view(m_pending).substr(offset, size));
-            offset += size;
-        }
-    }
-    m_pending.clear();
-    m_pendingSizes.clear();
+    return "the char " + std::to_string(position) + " is error";
 }
 
-void Applier::insertItem(std::string_view text)
+void Applier::setColor(Rgb color)
 {
-    if (m_caretAtEnd && m_lineCountKnown) {
-        m_pending.append(text);
-        m_pendingSizes.push_back(static_cast<uint8_t>(text.size()));
-        return;
-    }
-    if (m_doc.InsertAtCaret(text) && m_caretAtEnd && !text.empty()) {
-        m_lineCount = m_doc.LineCount();
-        m_lineCountKnown = true;
-    }
+    m_doc.SetInsertColor(color);
+    m_docColor = color;
 }
 
-bool Applier::appendLine(std::string_view text)
-{
-    flush();
-    m_lineCountKnown = false;
-    m_caretAtEnd = false;
-    return m_doc.AppendLine(text);
-}
-
-bool Applier::apply(const ReceiveOp &op)
+bool Applier::literal(const ReceiveOp &op)
 {
     using Kind = ReceiveOp::Kind;
     switch (op.kind) {
     case Kind::MoveCaretToEnd:
-        // With items pending the caret ends up behind them, at the end, anyway.
-        if (m_pending.empty()) {
-            m_doc.MoveCaretToEnd();
-            m_caretAtEnd = true;
-        }
+        m_doc.MoveCaretToEnd();
         return true;
     case Kind::SetColor:
-        flush();
-        m_doc.SetInsertColor(op.color);
+        m_color = op.color;
+        setColor(op.color);
         return true;
-    case Kind::InsertItem:
-        insertItem(op.item());
+    case Kind::Item: {
+        m_doc.MoveCaretToEnd();
+        const bool inserted = m_doc.InsertAtCaret(op.item());
+        m_counts.count(ReceiveOp::CountByte);
+        learnEnd(op, inserted);
         return true;
+    }
     case Kind::Header:
-        flush();
         if (m_doc.LineCount() == 0) {
             m_doc.InsertAtCaret(kReceivingHeader);
-            m_lineCountKnown = false;
             return true;
         }
-        return appendLine(kReceivingHeader);
+        return m_doc.AppendLine(kReceivingHeader);
     case Kind::ParagraphEnd:
-        return appendLine(kParagraphEndLine);
+        return m_doc.AppendLine(kParagraphEndLine);
     case Kind::ErrorLine:
-        return appendLine("the char " + std::to_string(op.value) + " is error");
+        return m_doc.AppendLine(ErrorLineText(op.value));
     case Kind::ClearIfLineCount:
-        if (lineCount() >= op.value) {
-            // Pending items would be removed with the rest of the text.
-            m_pending.clear();
-            m_pendingSizes.clear();
+        if (m_doc.LineCount() >= op.value) {
             m_doc.ClearDocument();
-            m_caretAtEnd = true;
-            m_lineCountKnown = false;
+            learnEnd(op, true);
         }
         return true;
     case Kind::Count:
         m_counts.count(static_cast<ReceiveOp::Counter>(op.value));
         return true;
+    }
+    return true;
+}
+
+// An item inserted at the end leaves a last line with text; a clearing leaves an
+// empty document with the caret at its end.
+void Applier::learnEnd(const ReceiveOp &op, bool inserted)
+{
+    if (op.kind == ReceiveOp::Kind::ClearIfLineCount) {
+        m_known = true;
+        m_lineCount = 0;
+        m_lastLineEmpty = true;
+    } else if (inserted && op.length > 0) {
+        m_known = true;
+        m_lineCount = m_doc.LineCount();
+        m_lastLineEmpty = false;
+    }
+}
+
+void Applier::appendRaw(std::string_view text, std::size_t index)
+{
+    if (m_runs.empty() || m_runs.back().color != m_color) {
+        m_runs.push_back({ m_color, {}, index, m_counts });
+    }
+    m_runs.back().text.append(text);
+}
+
+// Text without a line break at the end of the document.
+void Applier::appendText(std::string_view text, std::size_t index)
+{
+    appendRaw(text, index);
+    if (!text.empty()) {
+        if (m_lastLineEmpty) {
+            ++m_lineCount;
+        }
+        m_lastLineEmpty = false;
+    }
+}
+
+void Applier::appendLine(std::string_view text, std::size_t index)
+{
+    // AppendLine: text and a line break on an empty last line, else a line break
+    // and the text. Either way one more line, and the last line stays as empty or
+    // as filled as it was.
+    const bool lastLineEmpty = m_lastLineEmpty;
+    std::string line;
+    if (lastLineEmpty) {
+        line.append(text).push_back('\n');
+    } else {
+        line.append(1, '\n').append(text);
+    }
+    appendRaw(line, index);
+    ++m_lineCount;
+}
+
+void Applier::tracked(const ReceiveOp &op, std::size_t index, bool &clear)
+{
+    using Kind = ReceiveOp::Kind;
+    switch (op.kind) {
+    case Kind::MoveCaretToEnd:
+        return;
+    case Kind::SetColor:
+        m_color = op.color;
+        return;
+    case Kind::Item:
+        appendText(op.item(), index);
+        m_counts.count(ReceiveOp::CountByte);
+        return;
+    case Kind::Header:
+        if (m_lineCount == 0) {
+            appendText(kReceivingHeader, index);
+        } else {
+            appendLine(kReceivingHeader, index);
+        }
+        return;
+    case Kind::ParagraphEnd:
+        appendLine(kParagraphEndLine, index);
+        return;
+    case Kind::ErrorLine:
+        appendLine(ErrorLineText(op.value), index);
+        return;
+    case Kind::ClearIfLineCount:
+        clear = m_lineCount >= op.value;
+        return;
+    case Kind::Count:
+        m_counts.count(static_cast<ReceiveOp::Counter>(op.value));
+        return;
+    }
+}
+
+std::optional<std::size_t> Applier::flush()
+{
+    for (const Run &run : m_runs) {
+        if (run.color && run.color != m_docColor) {
+            setColor(*run.color);
+        }
+        if (!m_doc.InsertAtCaret(run.text)) {
+            m_counts = run.countsBefore;
+            const std::size_t from = run.firstOp;
+            m_runs.clear();
+            return from;
+        }
+    }
+    m_runs.clear();
+    return std::nullopt;
+}
+
+bool Applier::replayFrom(std::size_t index)
+{
+    for (; index < m_ops.size(); ++index) {
+        if (!literal(m_ops[index])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool Applier::run()
+{
+    for (std::size_t i = 0; i < m_ops.size(); ++i) {
+        const ReceiveOp &op = m_ops[i];
+        if (!m_known) {
+            if (!literal(op)) {
+                return false;
+            }
+            continue;
+        }
+        bool clear = false;
+        tracked(op, i, clear);
+        if (!clear) {
+            continue;
+        }
+        // The runs go in first, so that a refusal among them is noticed in order.
+        if (const auto from = flush()) {
+            return replayFrom(*from);
+        }
+        m_doc.ClearDocument();
+        m_lineCount = 0;
+        m_lastLineEmpty = true;
+    }
+    if (const auto from = flush()) {
+        return replayFrom(*from);
+    }
+    if (m_color && m_color != m_docColor) {
+        setColor(*m_color);
     }
     return true;
 }
@@ -153,15 +287,7 @@ bool ApplyReceiveOps(DocumentOps *doc, std::span<const ReceiveOp> ops, Reception
         return false;
     }
     doc->BeginBatch();
-    Applier applier(*doc, counts);
-    bool ok = true;
-    for (const ReceiveOp &op : ops) {
-        if (!applier.apply(op)) {
-            ok = false;
-            break;
-        }
-    }
-    applier.flush();
+    const bool ok = Applier(*doc, ops, counts).run();
     doc->EndBatch();
     return ok;
 }

@@ -176,9 +176,7 @@ ReceiveEngine::Outcome ReceiveEngine::HandleByte(uint8_t byte)
         Add(ReceiveOp::Kind::MoveCaretToEnd);
         AddHeader();
     }
-    Add(ReceiveOp::Kind::MoveCaretToEnd);
     AddItem(byte, s.notation);
-    AddCount(ReceiveOp::CountByte);
 
     if (s.paraCharNum == 0) {
         Flush();
@@ -273,9 +271,10 @@ void ReceiveEngine::AddColor(Rgb color)
 void ReceiveEngine::AddItem(uint8_t byte, Notation itemNotation)
 {
     ReceiveOp op;
-    op.kind = ReceiveOp::Kind::InsertItem;
+    op.kind = ReceiveOp::Kind::Item;
     op.length = static_cast<uint8_t>(FormatReceivedByte(byte, itemNotation, op.text).size());
     m_ops.push_back(op);
+    m_counted.count(ReceiveOp::CountByte);
 }
 
 void ReceiveEngine::AddCount(ReceiveOp::Counter counter)

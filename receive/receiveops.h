@@ -12,7 +12,7 @@ struct ReceiveOp
     enum class Kind : uint8_t {
         MoveCaretToEnd,
         SetColor, // color
-        InsertItem, // text[0..length)
+        Item, // MoveCaretToEnd, InsertAtCaret text[0..length), count the byte
         Header, // "Receiving: " inserted when LineCount is 0, else appended as a line
         ParagraphEnd, // AppendLine "End of one Paragraph"
         ErrorLine, // AppendLine "the char <value> is error"

@@ -21,8 +21,10 @@ bool ApplyLiterally(MemoryDocument &doc, std::span<const ReceiveOp> ops, Recepti
         case Kind::SetColor:
             doc.SetInsertColor(op.color);
             break;
-        case Kind::InsertItem:
+        case Kind::Item:
+            doc.MoveCaretToEnd();
             doc.InsertAtCaret(op.item());
+            counts.count(ReceiveOp::CountByte);
             break;
         case Kind::Header:
             if (doc.LineCount() == 0) {
@@ -63,7 +65,7 @@ std::vector<ReceiveOp> RandomOps(std::mt19937 &random, std::size_t count)
         ReceiveOp op;
         const unsigned pick = random() % 100;
         if (pick < 30) {
-            op.kind = ReceiveOp::Kind::InsertItem;
+            op.kind = ReceiveOp::Kind::Item;
             const std::string item = kItems[random() % 4];
             op.length = static_cast<uint8_t>(item.size());
             item.copy(op.text, item.size());
