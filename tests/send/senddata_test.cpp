@@ -174,6 +174,38 @@ INSTANTIATE_TEST_SUITE_P(Limits, SendClearTest,
         ClearCase { "negative_clears_always", true, -1, "a", kHeader + "0x41 " }),
     [](const auto &row) { return std::string(row.param.name); });
 
+struct RefusalCase
+{
+    const char *name;
+    std::size_t capacity;
+    std::string sendChar;
+    std::string after;
+};
+
+class SendRefusalTest : public SendDataTest, public ::testing::WithParamInterface<RefusalCase>
+{
+};
+
+// A document that cannot take the whole echo keeps exactly the echoes that fit,
+// each tried in turn; every byte is sent all the same.
+TEST_P(SendRefusalTest, FullDocumentKeepsTheEchoesThatFit)
+{
+    const RefusalCase &c = GetParam();
+    MemoryDocument small(c.capacity);
+    notation = Notation::Decimal;
+    settings.FSendChar = c.sendChar;
+    send(&small);
+    EXPECT_EQ(small.text(), c.after);
+    EXPECT_EQ(farSide(3).size(), 3U);
+}
+
+INSTANTIATE_TEST_SUITE_P(Capacities, SendRefusalTest,
+    ::testing::Values(RefusalCase { "later_shorter_echo_fits", 11, "100 7 2", kHeader + "7 " },
+        RefusalCase { "all_fit_exactly", 17, "100 7 2", kHeader + "100 7 2 " },
+        RefusalCase { "only_the_header", 9, "1 2 3", kHeader },
+        RefusalCase { "header_refused_echoes_kept", 5, "1 2 3", "1 2 " }),
+    [](const auto &row) { return std::string(row.param.name); });
+
 TEST_F(SendDataTest, NoDocumentSendsNothing)
 {
     settings.FSendChar = "41 42";
