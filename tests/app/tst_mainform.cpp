@@ -2,11 +2,15 @@
 #include "appfixture.h"
 #include "codepage.h"
 #include "intervaltimer.h"
+#include "richedit.h"
 
 #include <QFile>
 #include <QLineEdit>
 #include <QMdiArea>
+#include <QMenu>
+#include <QMenuBar>
 #include <QSignalBlocker>
+#include <QStatusBar>
 #include <QToolButton>
 #include <QWindow>
 
@@ -27,6 +31,10 @@ private slots:
     void edit2FollowsSettings();
     void btnComClosesAndReopens();
     void btnComReopenFailureIsSilent();
+    void hints_data();
+    void hints();
+    void shortcutsRunCommands();
+    void exitWhileReceiving();
 };
 
 static QList<QToolButton *> buttonBar()
@@ -191,6 +199,97 @@ void MainFormTest::btnComReopenFailureIsSilent()
     QTest::qWait(50); // give a wrongly queued message box the chance to show
     QVERIFY(watcher.boxes.isEmpty());
     QVERIFY(!FrmOption->isVisible());
+}
+
+void MainFormTest::hints_data()
+{
+    // Widgets and menu items by objectName; a hint "tip|status" splits at the bar.
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("toolTip");
+    QTest::addColumn<QString>("statusTip");
+    QTest::newRow("port-button") << "BtnCom"
+                                 << "按下时关闭串口"
+                                 << "按下时关闭串口";
+    QTest::newRow("settings-button-leading-space") << "BtnOption"
+                                                   << " 设置"
+                                                   << " 设置";
+    QTest::newRow("new-item") << "FileNewItem" << QString() << "Create a new file";
+    QTest::newRow("save-as-item") << "FileSaveAsItem" << QString()
+                                  << "Save current file with different name";
+    QTest::newRow("exit-item") << "FileExitItem" << QString() << "Exit application";
+    QTest::newRow("tile-item") << "WindowTileItem" << QString() << "Tile Horizontally";
+}
+
+void MainFormTest::hints()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, toolTip);
+    QFETCH(QString, statusTip);
+    AppFixture fixture;
+    QVERIFY(fixture.prepare("00", AppFixture::PortKind::PseudoTerminal));
+    ModalWatcher watcher;
+    QVERIFY(fixture.start());
+    if (auto *button = MainForm->findChild<QToolButton *>(name)) {
+        QCOMPARE(button->toolTip(), toolTip);
+        QCOMPARE(button->statusTip(), statusTip);
+        // Moving the pointer onto the button puts its hint into the status bar.
+        QTest::mouseMove(button);
+        QTRY_COMPARE(MainForm->StatusBar->currentMessage(), statusTip);
+    } else {
+        auto *item = MainForm->findChild<QAction *>(name);
+        QVERIFY(item);
+        QCOMPARE(item->statusTip(), statusTip);
+        // Highlighting the item in its open menu puts its hint into the status bar.
+        auto *menu = qobject_cast<QMenu *>(item->parent());
+        QVERIFY(menu);
+        MainForm->menuBar()->setActiveAction(menu->menuAction());
+        QTRY_VERIFY(menu->isVisible());
+        menu->setActiveAction(item);
+        QTRY_COMPARE(MainForm->StatusBar->currentMessage(), statusTip);
+        menu->hide();
+    }
+}
+
+void MainFormTest::shortcutsRunCommands()
+{
+    AppFixture fixture;
+    QVERIFY(fixture.prepare("00", AppFixture::PortKind::PseudoTerminal));
+    ModalWatcher watcher;
+    QVERIFY(fixture.start());
+    MainForm->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(MainForm));
+
+    QTest::keyClick(MainForm, Qt::Key_N, Qt::ControlModifier);
+    QCOMPARE(MainForm->ChildCount(), 2);
+    QCOMPARE(MainForm->ActiveChild()->windowTitle(), QStringLiteral("窗口2"));
+    QCOMPARE(MainForm->FileNewItem->shortcut(), QKeySequence(QStringLiteral("Ctrl+N")));
+    QCOMPARE(MainForm->FileOpenItem->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
+    QCOMPARE(MainForm->CutItem->shortcut(), QKeySequence(QStringLiteral("Ctrl+X")));
+    QCOMPARE(MainForm->CopyItem->shortcut(), QKeySequence(QStringLiteral("Ctrl+C")));
+    QCOMPARE(MainForm->PasteItem->shortcut(), QKeySequence(QStringLiteral("Ctrl+V")));
+}
+
+void MainFormTest::exitWhileReceiving()
+{
+    AppFixture fixture;
+    QVERIFY(fixture.prepare("00", AppFixture::PortKind::PseudoTerminal));
+    ModalWatcher watcher;
+    QVERIFY(fixture.start());
+    RichEdit *edit = MainForm->ActiveChild()->RichEdit1;
+    QTest::mouseClick(MainForm->BtnRecieve, Qt::LeftButton);
+    QVERIFY(MainForm->BtnRecieve->isChecked());
+    const char bytes[] = { 0x10, 0x20, 0x30 };
+    QCOMPARE(::write(fixture.master(), bytes, sizeof bytes), ssize_t(sizeof bytes));
+    QTRY_VERIFY2(edit->toPlainText().contains(QStringLiteral("0x10 0x20 0x30")),
+        qPrintable(edit->toPlainText()));
+
+    // Closing with the reception running: the thread must end before the windows go,
+    // or the next bytes would be written into a deleted document.
+    MainForm->close();
+    QVERIFY(!MainForm->BtnRecieve->isChecked());
+    DestroyMainObjects();
+    QCOMPARE(::write(fixture.master(), bytes, sizeof bytes), ssize_t(sizeof bytes));
+    QTest::qWait(100);
 }
 
 QTEST_MAIN(MainFormTest)
