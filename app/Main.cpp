@@ -55,7 +55,7 @@ TMainForm::TMainForm(QWidget *parent)
     : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("MainForm"));
-    setWindowTitle(Texts::MainCaption);
+    setWindowTitle(MainTexts::MainCaption);
     setWindowIcon(Icons::ProgramIcon());
     setFont(controlFont());
 
@@ -152,8 +152,8 @@ void TMainForm::showEvent(QShowEvent *event)
 void TMainForm::FormShow()
 {
     if (!openPortWithSettings()) {
-        QMessageBox warning(QMessageBox::Warning, Texts::PortWarningTitle, Texts::PortWarning,
-            QMessageBox::Ok, this);
+        QMessageBox warning(QMessageBox::Warning, MainTexts::PortWarningTitle,
+            MainTexts::PortWarning, QMessageBox::Ok, this);
         warning.exec();
         if (FrmOption) {
             FrmOption->show();

@@ -84,17 +84,17 @@ void TMainForm::createButtonBar()
     Panel1->setObjectName(QStringLiteral("Panel1"));
     Panel1->setFixedHeight(kPanelHeight);
     BtnSend = addButton(
-        Panel1, 0, "BtnSend", Texts::BtnSend, Texts::BtnSend, Icons::Button::Send, true);
-    BtnRecieve = addButton(Panel1, 1, "BtnRecieve", Texts::BtnRecieve, Texts::BtnRecieve,
+        Panel1, 0, "BtnSend", MainTexts::BtnSend, MainTexts::BtnSend, Icons::Button::Send, true);
+    BtnRecieve = addButton(Panel1, 1, "BtnRecieve", MainTexts::BtnRecieve, MainTexts::BtnRecieve,
         Icons::Button::Receive, true);
-    BtnOption = addButton(
-        Panel1, 2, "BtnOption", Texts::BtnOption, Texts::BtnOption, Icons::Button::Settings, false);
-    BtnClear = addButton(
-        Panel1, 3, "BtnClear", Texts::BtnClear, Texts::BtnClear, Icons::Button::Clear, false);
+    BtnOption = addButton(Panel1, 2, "BtnOption", MainTexts::BtnOption, MainTexts::BtnOption,
+        Icons::Button::Settings, false);
+    BtnClear = addButton(Panel1, 3, "BtnClear", MainTexts::BtnClear, MainTexts::BtnClear,
+        Icons::Button::Clear, false);
     BtnFind = addButton(
-        Panel1, 4, "BtnFind", Texts::BtnFind, Texts::BtnFind, Icons::Button::Find, false);
+        Panel1, 4, "BtnFind", MainTexts::BtnFind, MainTexts::BtnFind, Icons::Button::Find, false);
     BtnCom = addButton(
-        Panel1, 5, "BtnCom", Texts::BtnCom, Texts::BtnComHint, Icons::Button::Port, true);
+        Panel1, 5, "BtnCom", MainTexts::BtnCom, MainTexts::BtnComHint, Icons::Button::Port, true);
 }
 
 void TMainForm::createToolBar()
@@ -108,19 +108,19 @@ void TMainForm::createToolBar()
         QStringLiteral("QToolBar#ToolBar1 { border: 1px solid palette(mid); }"));
 
     addSeparator(ToolBar1, "ToolButton1");
-    Label1 = addLabel(ToolBar1, "Label1", Texts::Label1, 84);
-    Edit2 = new QLineEdit(Texts::Edit2Initial, ToolBar1);
+    Label1 = addLabel(ToolBar1, "Label1", MainTexts::Label1, 84);
+    Edit2 = new QLineEdit(MainTexts::Edit2Initial, ToolBar1);
     Edit2->setObjectName(QStringLiteral("Edit2"));
     Edit2->setFixedSize(296, 22);
     ToolBar1->addWidget(Edit2);
     Label1->setBuddy(Edit2);
     addSeparator(ToolBar1, "ToolButton2");
-    Label2 = addLabel(ToolBar1, "Label2", Texts::Label2, 60);
+    Label2 = addLabel(ToolBar1, "Label2", MainTexts::Label2, 60);
     ComboDataType = new QComboBox(ToolBar1);
     ComboDataType->setObjectName(QStringLiteral("ComboDataType"));
     ComboDataType->setEditable(true);
     ComboDataType->setInsertPolicy(QComboBox::NoInsert);
-    ComboDataType->addItems({ Texts::Hexadecimal, Texts::Decimal, Texts::Characters });
+    ComboDataType->addItems({ MainTexts::Hexadecimal, MainTexts::Decimal, MainTexts::Characters });
     ComboDataType->setCurrentIndex(0);
     ComboDataType->setFixedWidth(104);
     ToolBar1->addWidget(ComboDataType);
@@ -131,7 +131,7 @@ void TMainForm::createActions()
 {
     ImageList1 = Icons::MenuImages();
     auto action = [this](const char *name, const QString &hint, int image = -1,
-                      QKeySequence shortcut = {}) {
+                      const QKeySequence &shortcut = {}) {
         auto *created = new QAction(this);
         created->setObjectName(QLatin1String(name));
         setHint(created, hint);
@@ -141,23 +141,23 @@ void TMainForm::createActions()
         created->setShortcut(shortcut);
         return created;
     };
-    FileNew1
-        = action("FileNew1", Texts::FileNew1Hint, Icons::kNew, QKeySequence(Qt::CTRL | Qt::Key_N));
+    FileNew1 = action(
+        "FileNew1", MainTexts::FileNew1Hint, Icons::kNew, QKeySequence(Qt::CTRL | Qt::Key_N));
     FileOpen1 = action(
-        "FileOpen1", Texts::FileOpen1Hint, Icons::kOpen, QKeySequence(Qt::CTRL | Qt::Key_O));
-    FileClose1 = action("FileClose1", Texts::FileClose1Hint);
-    FileExit1 = action("FileExit1", Texts::FileExit1Hint);
-    EditCut1
-        = action("EditCut1", Texts::EditCut1Hint, Icons::kCut, QKeySequence(Qt::CTRL | Qt::Key_X));
+        "FileOpen1", MainTexts::FileOpen1Hint, Icons::kOpen, QKeySequence(Qt::CTRL | Qt::Key_O));
+    FileClose1 = action("FileClose1", MainTexts::FileClose1Hint);
+    FileExit1 = action("FileExit1", MainTexts::FileExit1Hint);
+    EditCut1 = action(
+        "EditCut1", MainTexts::EditCut1Hint, Icons::kCut, QKeySequence(Qt::CTRL | Qt::Key_X));
     EditCopy1 = action(
-        "EditCopy1", Texts::EditCopy1Hint, Icons::kCopy, QKeySequence(Qt::CTRL | Qt::Key_C));
+        "EditCopy1", MainTexts::EditCopy1Hint, Icons::kCopy, QKeySequence(Qt::CTRL | Qt::Key_C));
     EditPaste1 = action(
-        "EditPaste1", Texts::EditPaste1Hint, Icons::kPaste, QKeySequence(Qt::CTRL | Qt::Key_V));
-    WindowCascade1 = action("WindowCascade1", Texts::WindowCascade1Hint, Icons::kCascade);
+        "EditPaste1", MainTexts::EditPaste1Hint, Icons::kPaste, QKeySequence(Qt::CTRL | Qt::Key_V));
+    WindowCascade1 = action("WindowCascade1", MainTexts::WindowCascade1Hint, Icons::kCascade);
     WindowTileHorizontal1 = action(
-        "WindowTileHorizontal1", Texts::WindowTileHorizontal1Hint, Icons::kTileHorizontally);
+        "WindowTileHorizontal1", MainTexts::WindowTileHorizontal1Hint, Icons::kTileHorizontally);
     WindowTileVertical1
-        = action("WindowTileVertical1", Texts::WindowTileVertical1Hint, Icons::kTileVertically);
+        = action("WindowTileVertical1", MainTexts::WindowTileVertical1Hint, Icons::kTileVertically);
     HelpAbout1 = action("HelpAbout1", QString());
     m_editCommands = new EditCommands(EditCut1, EditCopy1, EditPaste1, this);
 }
@@ -207,31 +207,31 @@ void TMainForm::createMenus()
     // The menus keep the platform's menu font; the 11-pixel face is the controls'.
     bar->setFont(QFont());
 
-    File1 = addMenu(bar, "File1", Texts::File1, Texts::File1Hint);
-    FileNewItem = addItem(File1, "FileNewItem", Texts::FileNewItem, FileNew1);
-    FileOpenItem = addItem(File1, "FileOpenItem", Texts::FileOpenItem, FileOpen1);
-    FileCloseItem = addItem(File1, "FileCloseItem", Texts::FileCloseItem, FileClose1);
-    FileSaveAsItem
-        = addPlainItem(File1, "FileSaveAsItem", Texts::FileSaveAsItem, Texts::FileSaveAsHint);
+    File1 = addMenu(bar, "File1", MainTexts::File1, MainTexts::File1Hint);
+    FileNewItem = addItem(File1, "FileNewItem", MainTexts::FileNewItem, FileNew1);
+    FileOpenItem = addItem(File1, "FileOpenItem", MainTexts::FileOpenItem, FileOpen1);
+    FileCloseItem = addItem(File1, "FileCloseItem", MainTexts::FileCloseItem, FileClose1);
+    FileSaveAsItem = addPlainItem(
+        File1, "FileSaveAsItem", MainTexts::FileSaveAsItem, MainTexts::FileSaveAsHint);
     File1->addSeparator()->setObjectName(QStringLiteral("N1"));
-    FileExitItem = addItem(File1, "FileExitItem", Texts::FileExitItem, FileExit1);
+    FileExitItem = addItem(File1, "FileExitItem", MainTexts::FileExitItem, FileExit1);
 
-    Edit1 = addMenu(bar, "Edit1", Texts::Edit1, Texts::Edit1Hint);
-    CutItem = addItem(Edit1, "CutItem", Texts::CutItem, EditCut1);
-    CopyItem = addItem(Edit1, "CopyItem", Texts::CopyItem, EditCopy1);
-    PasteItem = addItem(Edit1, "PasteItem", Texts::PasteItem, EditPaste1);
+    Edit1 = addMenu(bar, "Edit1", MainTexts::Edit1, MainTexts::Edit1Hint);
+    CutItem = addItem(Edit1, "CutItem", MainTexts::CutItem, EditCut1);
+    CopyItem = addItem(Edit1, "CopyItem", MainTexts::CopyItem, EditCopy1);
+    PasteItem = addItem(Edit1, "PasteItem", MainTexts::PasteItem, EditPaste1);
     Edit1->addSeparator()->setObjectName(QStringLiteral("N3"));
-    ItemFind = addPlainItem(Edit1, "ItemFind", Texts::ItemFind, QString());
-    ItemReplace = addPlainItem(Edit1, "ItemReplace", Texts::ItemReplace, QString());
+    ItemFind = addPlainItem(Edit1, "ItemFind", MainTexts::ItemFind, QString());
+    ItemReplace = addPlainItem(Edit1, "ItemReplace", MainTexts::ItemReplace, QString());
 
-    Window1 = addMenu(bar, "Window1", Texts::Window1, Texts::Window1Hint);
+    Window1 = addMenu(bar, "Window1", MainTexts::Window1, MainTexts::Window1Hint);
     WindowCascadeItem
-        = addItem(Window1, "WindowCascadeItem", Texts::WindowCascadeItem, WindowCascade1);
+        = addItem(Window1, "WindowCascadeItem", MainTexts::WindowCascadeItem, WindowCascade1);
     WindowTileItem
-        = addItem(Window1, "WindowTileItem", Texts::WindowTileItem, WindowTileHorizontal1);
+        = addItem(Window1, "WindowTileItem", MainTexts::WindowTileItem, WindowTileHorizontal1);
     WindowTileItem2
-        = addItem(Window1, "WindowTileItem2", Texts::WindowTileItem2, WindowTileVertical1);
+        = addItem(Window1, "WindowTileItem2", MainTexts::WindowTileItem2, WindowTileVertical1);
 
-    Help1 = addMenu(bar, "Help1", Texts::Help1, Texts::Help1Hint);
-    HelpAboutItem = addItem(Help1, "HelpAboutItem", Texts::HelpAboutItem, HelpAbout1);
+    Help1 = addMenu(bar, "Help1", MainTexts::Help1, MainTexts::Help1Hint);
+    HelpAboutItem = addItem(Help1, "HelpAboutItem", MainTexts::HelpAboutItem, HelpAbout1);
 }

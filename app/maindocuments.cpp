@@ -75,7 +75,7 @@ TMDIChild *TMainForm::ActiveChild() const
 
 QString TMainForm::nextDocumentName() const
 {
-    return Texts::DocumentPrefix + QString::number(ChildCount() + 1);
+    return MainTexts::DocumentPrefix + QString::number(ChildCount() + 1);
 }
 
 void TMainForm::CreateDocumentWindow(const QString &name)
@@ -100,7 +100,7 @@ void TMainForm::FileNew1Execute()
 
 void TMainForm::FileOpen1Execute()
 {
-    const QString path = chooseFile(this, QFileDialog::AcceptOpen, Texts::OpenFilter);
+    const QString path = chooseFile(this, QFileDialog::AcceptOpen, MainTexts::OpenFilter);
     if (!path.isEmpty()) {
         CreateDocumentWindow(path);
     }
@@ -108,7 +108,7 @@ void TMainForm::FileOpen1Execute()
 
 void TMainForm::FileSaveAsItemClick()
 {
-    const QString path = chooseFile(this, QFileDialog::AcceptSave, Texts::SaveFilter);
+    const QString path = chooseFile(this, QFileDialog::AcceptSave, MainTexts::SaveFilter);
     if (path.isEmpty()) {
         return;
     }

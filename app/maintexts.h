@@ -2,9 +2,10 @@
 
 #include <QString>
 
-// Captions, hints and messages of the main window, in one place. A hint may hold a
+// Captions, hints and messages of the main window, in one place (a namespace of
+// its own: other windows keep theirs in headers too). A hint may hold a
 // "|": the part before it is the tooltip, the part after it the status bar text.
-namespace Texts {
+namespace MainTexts {
 
 inline const QString MainCaption = QStringLiteral("Byteway");
 
@@ -73,4 +74,4 @@ inline const QString DocumentPrefix = QStringLiteral("窗口");
 inline const QString PortWarningTitle = QStringLiteral("警告");
 inline const QString PortWarning = QStringLiteral("  串口初始化失败,\n请检查串口参数是否设定正确");
 
-} // namespace Texts
+} // namespace MainTexts

@@ -262,11 +262,6 @@ void MainFormTest::shortcutsRunCommands()
     QTest::keyClick(MainForm, Qt::Key_N, Qt::ControlModifier);
     QCOMPARE(MainForm->ChildCount(), 2);
     QCOMPARE(MainForm->ActiveChild()->windowTitle(), QStringLiteral("窗口2"));
-    QCOMPARE(MainForm->FileNewItem->shortcut(), QKeySequence(QStringLiteral("Ctrl+N")));
-    QCOMPARE(MainForm->FileOpenItem->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
-    QCOMPARE(MainForm->CutItem->shortcut(), QKeySequence(QStringLiteral("Ctrl+X")));
-    QCOMPARE(MainForm->CopyItem->shortcut(), QKeySequence(QStringLiteral("Ctrl+C")));
-    QCOMPARE(MainForm->PasteItem->shortcut(), QKeySequence(QStringLiteral("Ctrl+V")));
 }
 
 void MainFormTest::exitWhileReceiving()
