@@ -8,8 +8,10 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    // The display name stays unset: Qt would append it to every title bar
+    // ("关于 — Byteway"), and the windows' captions are exactly their own. Where a
+    // display name is asked for, Qt falls back to the application name.
     QApplication::setApplicationName(QStringLiteral("Byteway"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Byteway"));
     QApplication::setWindowIcon(Icons::ProgramIcon());
 
     CreateMainObjects();
