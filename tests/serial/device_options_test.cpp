@@ -80,6 +80,9 @@ INSTANTIATE_TEST_SUITE_P(Cases, DeviceOptionsParse,
         good("PatternBounds", { "--pattern=256" }, "", 256, 0, -1, true, false),
         good("PatternOne", { "--pattern", "1" }, "", 1, 0, -1, true, false),
         good("RateZeroIsFull", { "--rate", "0", "--count", "5" }, "", 128, 0, 5, true, false),
+        good("StallNeitherEchoesNorSends", { "--stall" }, "", 128, 0, -1, false, false),
+        bad("StallWithEcho", { "--stall", "--echo" }),
+        bad("StallWithLog", { "--stall", "--log", "/tmp/l" }),
         bad("PatternZero", { "--pattern", "0" }), bad("Pattern257", { "--pattern", "257" }),
         bad("PatternNotANumber", { "--pattern", "1x" }), bad("NegativeRate", { "--rate", "-1" }),
         bad("CountZero", { "--count", "0" }), bad("CountMissingValue", { "--count" }),
@@ -94,7 +97,8 @@ TEST(DeviceOptions, HelpIsRecognisedAndUsageNamesEveryFlag)
     ASSERT_TRUE(ParseDeviceOptions({ "--help" }, options, error));
     EXPECT_TRUE(options.help);
     const std::string usage = DeviceUsage();
-    for (const char *flag : { "--link", "--pattern", "--rate", "--count", "--echo", "--log" })
+    for (const char *flag :
+        { "--link", "--pattern", "--rate", "--count", "--echo", "--log", "--stall" })
         EXPECT_NE(usage.find(flag), std::string::npos) << flag;
 }
 

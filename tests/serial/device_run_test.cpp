@@ -184,6 +184,19 @@ TEST_F(DeviceRun, LogsEachByteWithItsTime)
     EXPECT_GE(times[2] - times[1], 20000);
 }
 
+TEST_F(DeviceRun, StalledDeviceBacksTheLineUp)
+{
+    DeviceProcess device({ "--link", link(), "--stall" });
+    ASSERT_TRUE(device.waitFor("reading nothing", 5000)) << device.text();
+    ASSERT_TRUE(port.Open(1, 57600, 0, 0, 8)) << port.lastError();
+    int written = 0;
+    while (written < 4 * 1024 * 1024 && port.WriteByte(0x55) == 1)
+        ++written;
+    EXPECT_GT(written, 0);
+    EXPECT_LT(written, 4 * 1024 * 1024);
+    EXPECT_EQ(device.stop(SIGTERM), 0);
+}
+
 TEST_F(DeviceRun, RefusesBadArgumentsAndToReplaceAFile)
 {
     DeviceProcess badRate({ "--rate", "fast" });

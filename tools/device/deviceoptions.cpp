@@ -69,6 +69,8 @@ bool ParseDeviceOptions(
             options.help = true;
         } else if (name == "--echo") {
             explicitEcho = true;
+        } else if (name == "--stall") {
+            options.stall = true;
         } else if (name == "--link" || name == "--log") {
             if (value.empty()) {
                 error = name + " needs a file path";
@@ -93,14 +95,18 @@ bool ParseDeviceOptions(
             return false;
         }
     }
-    options.echo = explicitEcho || !options.sending;
+    if (options.stall && (explicitEcho || !options.log.empty())) {
+        error = "--stall reads nothing, so it cannot go with --echo or --log";
+        return false;
+    }
+    options.echo = explicitEcho || (!options.sending && !options.stall);
     return true;
 }
 
 const char *DeviceUsage()
 {
     return "Usage: byteway-device [--link PATH] [--pattern N] [--rate BYTES_PER_S] [--count K]\n"
-           "                      [--echo] [--log FILE]\n"
+           "                      [--echo] [--log FILE] [--stall]\n"
            "Plays a serial device on a new pseudo-terminal until stopped (Ctrl+C).\n"
            "  --link PATH        link the pseudo-terminal at PATH (folders are created),\n"
            "                     e.g. ~/.config/byteway/com1 for port 1; removed on exit\n"
@@ -111,5 +117,7 @@ const char *DeviceUsage()
            "  --echo             send back every byte that arrives\n"
            "  --log FILE         record each byte that arrives: microseconds since start\n"
            "                     and the byte in hexadecimal, one line each\n"
-           "Without --pattern, --rate or --count the device echoes.\n";
+           "  --stall            never read what arrives, so the line backs up and the\n"
+           "                     program's writes time out\n"
+           "Without --pattern, --rate, --count or --stall the device echoes.\n";
 }

@@ -15,6 +15,7 @@ struct DeviceOptions
     bool sending = false; // --pattern, --rate or --count given
     bool echo = false; // send back what arrives (also when no mode is given)
     std::string log; // file recording each received byte with its time
+    bool stall = false; // never read: what arrives backs up (a device that hangs)
     bool help = false;
 };
 

@@ -91,8 +91,8 @@ public:
     {
         while (!g_stop) {
             // While echoes pile up unread, stop taking more in.
-            pollfd waiter { m_master, m_echoOut.size() < kEchoBacklog ? short(POLLIN) : short(0),
-                0 };
+            const bool take = !m_options.stall && m_echoOut.size() < kEchoBacklog;
+            pollfd waiter { m_master, take ? short(POLLIN) : short(0), 0 };
             const int64_t due = sendableNow();
             if (!m_echoOut.empty() || due > 0)
                 waiter.events |= POLLOUT;
@@ -207,6 +207,8 @@ void describe(const DeviceOptions &options, const std::string &pty)
     }
     if (options.echo)
         std::printf("byteway-device: echoing what arrives\n");
+    if (options.stall)
+        std::printf("byteway-device: reading nothing\n");
     if (!options.log.empty())
         std::printf("byteway-device: recording what arrives in %s\n", options.log.c_str());
     std::fflush(stdout);
