@@ -13,11 +13,11 @@ struct Rgb
 };
 
 namespace Colors {
-inline constexpr Rgb Green { 0, 128, 0 };   // "Receiving: " headers
-inline constexpr Rgb Red { 255, 0, 0 };     // paragraph ends, order errors, the document font
-inline constexpr Rgb Blue { 0, 0, 255 };    // "Sending: " headers, the reception summary
-inline constexpr Rgb Black { 0, 0, 0 };     // data items and echoes
-}  // namespace Colors
+inline constexpr Rgb Green { 0, 128, 0 }; // "Receiving: " headers
+inline constexpr Rgb Red { 255, 0, 0 }; // paragraph ends, order errors, the document font
+inline constexpr Rgb Blue { 0, 0, 255 }; // "Sending: " headers, the reception summary
+inline constexpr Rgb Black { 0, 0, 0 }; // data items and echoes
+} // namespace Colors
 
 // The six operations through which receiving, sending and the clear button change
 // a document. Text is code page 936 bytes; a line break inside it is "\n".

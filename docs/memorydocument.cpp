@@ -4,8 +4,7 @@
 
 MemoryDocument::MemoryDocument(std::size_t capacity)
     : m_capacity(capacity)
-{
-}
+{ }
 
 void MemoryDocument::MoveCaretToEnd()
 {
@@ -23,8 +22,8 @@ bool MemoryDocument::InsertAtCaret(std::string_view text)
         return false;
     }
     m_text.insert(m_caret, text);
-    m_colors.insert(m_colors.begin() + static_cast<std::ptrdiff_t>(m_caret), text.size(),
-        m_insertColor);
+    m_colors.insert(
+        m_colors.begin() + static_cast<std::ptrdiff_t>(m_caret), text.size(), m_insertColor);
     m_caret += text.size();
     return true;
 }

@@ -8,9 +8,9 @@
 enum class Notation { Hex, Decimal, Chars };
 
 // The combo's item texts, in code page 936.
-inline constexpr std::string_view kHexText = "16\xBD\xF8\xD6\xC6";        // "16进制"
-inline constexpr std::string_view kDecimalText = "10\xBD\xF8\xD6\xC6";    // "10进制"
-inline constexpr std::string_view kCharsText = "ACSII\xD7\xD6\xB7\xFB";   // "ACSII字符"
+inline constexpr std::string_view kHexText = "16\xBD\xF8\xD6\xC6"; // "16进制"
+inline constexpr std::string_view kDecimalText = "10\xBD\xF8\xD6\xC6"; // "10进制"
+inline constexpr std::string_view kCharsText = "ACSII\xD7\xD6\xB7\xFB"; // "ACSII字符"
 
 // The combo text compared byte for byte: decimal and characters by their exact
 // texts, anything else hexadecimal.
