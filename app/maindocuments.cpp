@@ -19,9 +19,11 @@ namespace {
 
 // The platform's own dialogs cannot be driven from tests and may not show the
 // filter text as given; Qt's dialog can and does.
-QString chooseFile(QWidget *parent, QFileDialog::AcceptMode mode, const QString &filter)
+QString chooseFile(
+    QWidget *parent, const QString &name, QFileDialog::AcceptMode mode, const QString &filter)
 {
     QFileDialog dialog(parent);
+    dialog.setObjectName(name);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
@@ -100,7 +102,8 @@ void TMainForm::FileNew1Execute()
 
 void TMainForm::FileOpen1Execute()
 {
-    const QString path = chooseFile(this, QFileDialog::AcceptOpen, MainTexts::OpenFilter);
+    const QString path = chooseFile(
+        this, QStringLiteral("OpenDialog"), QFileDialog::AcceptOpen, MainTexts::OpenFilter);
     if (!path.isEmpty()) {
         CreateDocumentWindow(path);
     }
@@ -108,7 +111,8 @@ void TMainForm::FileOpen1Execute()
 
 void TMainForm::FileSaveAsItemClick()
 {
-    const QString path = chooseFile(this, QFileDialog::AcceptSave, MainTexts::SaveFilter);
+    const QString path = chooseFile(
+        this, QStringLiteral("SaveDialog1"), QFileDialog::AcceptSave, MainTexts::SaveFilter);
     if (path.isEmpty()) {
         return;
     }

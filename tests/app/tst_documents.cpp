@@ -382,8 +382,10 @@ void DocumentsTest::openDialog()
         file.write("line one\r\n");
     }
     QString filterShown;
+    QString dialogName;
     m_onDialog = [&](QWidget *modal) {
         if (auto *dialog = qobject_cast<QFileDialog *>(modal)) {
+            dialogName = dialog->objectName();
             filterShown
                 = dialog->findChild<QComboBox *>(QStringLiteral("fileTypeCombo"))->currentText();
             dialog->selectFile(path);
@@ -393,6 +395,7 @@ void DocumentsTest::openDialog()
 
     MainForm->FileOpenItem->trigger();
 
+    QCOMPARE(dialogName, QStringLiteral("OpenDialog"));
     QCOMPARE(filterShown, QStringLiteral("All files (*.*)"));
     QCOMPARE(MainForm->ChildCount(), 2);
     TMDIChild *child = MainForm->ActiveChild();
@@ -420,8 +423,10 @@ void DocumentsTest::saveAs()
     }
     setDocumentText(MainForm->ActiveChild(), QStringLiteral("ab\n中"));
     QString filterShown;
+    QString dialogName;
     m_onDialog = [&](QWidget *modal) {
         if (auto *dialog = qobject_cast<QFileDialog *>(modal)) {
+            dialogName = dialog->objectName();
             filterShown
                 = dialog->findChild<QComboBox *>(QStringLiteral("fileTypeCombo"))->currentText();
             dialog->selectFile(path);
@@ -431,6 +436,7 @@ void DocumentsTest::saveAs()
 
     MainForm->FileSaveAsItem->trigger();
 
+    QCOMPARE(dialogName, QStringLiteral("SaveDialog1"));
     QCOMPARE(filterShown, QStringLiteral("All Files(*.*)"));
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
