@@ -24,6 +24,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include <cstdint>
 
@@ -87,12 +88,7 @@ TMainForm::TMainForm(QWidget *parent)
     Timer1 = new IntervalTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
 
-    resize(kMainSize);
-    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-        QRect frame(QPoint(), kMainSize);
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    placeOuterFrame();
 
     connectHandlers();
     FormCreate();
@@ -139,13 +135,45 @@ void TMainForm::FormCreate()
     SetUpSendReceive();
 }
 
+// 584 x 408 is the size of the window with its frame, centred on the screen. The
+// frame's width is known only once the platform has framed the window: until then
+// the inside takes the whole size, and it shrinks by the frame once that is known.
+void TMainForm::placeOuterFrame()
+{
+    QSize inside = kMainSize;
+    if (const QWindow *window = windowHandle()) {
+        const QMargins frame = window->frameMargins();
+        if (!frame.isNull()) {
+            m_outerSizeFitted = true;
+            inside = kMainSize.shrunkBy(frame);
+        }
+    }
+    resize(inside);
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        QRect outer(QPoint(), kMainSize);
+        outer.moveCenter(screen->availableGeometry().center());
+        // A top-level window's position is that of its frame.
+        move(outer.topLeft());
+    }
+}
+
 void TMainForm::showEvent(QShowEvent *event)
 {
     QMainWindow::showEvent(event);
     if (!m_shown) {
         m_shown = true;
-        // Queued, so that a warning at start comes up over a window that is shown.
-        QMetaObject::invokeMethod(this, &TMainForm::FormShow, Qt::QueuedConnection);
+        placeOuterFrame();
+        // Queued, so that a warning at start comes up over a window that is shown;
+        // by then a platform that frames windows late has done so.
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (!m_outerSizeFitted && windowState() == Qt::WindowNoState) {
+                    placeOuterFrame();
+                }
+                FormShow();
+            },
+            Qt::QueuedConnection);
     }
 }
 

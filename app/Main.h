@@ -158,10 +158,13 @@ private:
     void updateWindowCommands();
     bool openPortWithSettings();
     QString nextDocumentName() const;
+    // Sizes and centres the window so that its frame measures 584 x 408.
+    void placeOuterFrame();
 
     EditCommands *m_editCommands = nullptr;
     QList<QAction *> m_windowListItems;
     bool m_shown = false;
+    bool m_outerSizeFitted = false;
 };
 
 extern TMainForm *MainForm;

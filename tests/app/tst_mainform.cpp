@@ -89,6 +89,11 @@ void MainFormTest::startUpWithPort()
         QVERIFY2(button->isEnabled() && !button->isChecked(), qPrintable(button->objectName()));
     }
     QVERIFY(!MainForm->Timer1->isEnabled());
+    // 584 x 408 with the frame, centred on the screen.
+    QCOMPARE(MainForm->frameGeometry().size(), QSize(584, 408));
+    QRect centred(QPoint(), QSize(584, 408));
+    centred.moveCenter(MainForm->screen()->availableGeometry().center());
+    QCOMPARE(MainForm->frameGeometry(), centred);
 }
 
 void MainFormTest::startUpWithoutPort()
