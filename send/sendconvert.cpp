@@ -2,7 +2,7 @@
 
 #include "texttoint.h"
 
-#include <cstdio>
+#include <algorithm>
 
 namespace {
 
@@ -20,11 +20,23 @@ int HexDigitValue(char c)
     return -1;
 }
 
+// "0x", the upper-case digits of `value` (at least `minDigits`, up to 8), a space.
+// Formatted by hand: a range send formats one echo per byte sent.
 std::string HexEcho(uint32_t value, int minDigits)
 {
-    char buffer[16];
-    std::snprintf(buffer, sizeof buffer, "0x%0*X ", minDigits, static_cast<unsigned>(value));
-    return buffer;
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    int digits = 1;
+    while (digits < 8 && (value >> (4 * digits)) != 0) {
+        ++digits;
+    }
+    digits = std::max(digits, minDigits);
+    std::string echo(static_cast<std::size_t>(digits) + 3, ' ');
+    echo[0] = '0';
+    echo[1] = 'x';
+    for (int i = 0; i < digits; ++i) {
+        echo[static_cast<std::size_t>(2 + i)] = kDigits[(value >> (4 * (digits - 1 - i))) & 0x0F];
+    }
+    return echo;
 }
 
 std::string DecimalEcho(int32_t value)

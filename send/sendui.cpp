@@ -15,7 +15,17 @@ Notation NotationOfCombo(const QComboBox &combo)
 void SendToWindow(
     TMDIChild *child, const SettingsValues &settings, const QComboBox &combo, SerialPort &port)
 {
-    SendData(
-        child ? child->RichEdit1 : nullptr, settings, [&combo] { return NotationOfCombo(combo); },
-        port);
+    // The notation is read for every unit; converting the combo's text to code page
+    // 936 opens a converter each time, so an unchanged text keeps its notation.
+    QString lastText = combo.currentText();
+    Notation lastNotation = NotationFromText(ToCp936(lastText));
+    const auto notation = [&] {
+        const QString text = combo.currentText();
+        if (text != lastText) {
+            lastText = text;
+            lastNotation = NotationFromText(ToCp936(text));
+        }
+        return lastNotation;
+    };
+    SendData(child ? child->RichEdit1 : nullptr, settings, notation, port);
 }
