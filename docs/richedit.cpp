@@ -2,9 +2,12 @@
 
 #include "codepage.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QFontDatabase>
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QTextLayout>
 
 #include <algorithm>
 
@@ -82,8 +85,55 @@ void RichEdit::EndBatch()
         return;
     }
     m_caret.endEditBlock();
-    // Hands the caret back to the control, which scrolls it into view.
-    setTextCursor(m_caret);
+    handOverCaret();
+}
+
+// The control places a caret it is given by shaping the caret's whole line again,
+// which for the end of a very long line (a long send's echo) costs as much as laying
+// the line out. The control's own caret follows text inserted at its place, so after
+// insertions at the end it already stands where the batch's caret does; then only
+// the scrolling is left, and the layout already knows where the line ends.
+void RichEdit::handOverCaret()
+{
+    const QTextCursor own = textCursor();
+    const bool followed = !m_caret.hasSelection() && !own.hasSelection()
+        && own.position() == m_caret.position() && m_caret.atEnd();
+    if (followed && document()->lastBlock().length() > kLongLine) {
+        scrollToEnd();
+    } else {
+        setTextCursor(m_caret);
+    }
+}
+
+// Scrolls as the control does to show a caret at the end of the text: the caret's
+// rectangle widened by 5 pixels on either side.
+void RichEdit::scrollToEnd()
+{
+    const QTextBlock block = document()->lastBlock();
+    const QRectF blockRect = document()->documentLayout()->blockBoundingRect(block);
+    const QTextLayout *layout = block.layout();
+    if (!layout || layout->lineCount() == 0) {
+        setTextCursor(m_caret);
+        return;
+    }
+    const QTextLine line = layout->lineAt(layout->lineCount() - 1);
+    const QRect caret = QRectF(blockRect.x() + line.x() + line.naturalTextWidth() - 5,
+        blockRect.y() + line.y(), 1 + 10, line.height())
+                            .toRect();
+    QScrollBar *hbar = horizontalScrollBar();
+    QScrollBar *vbar = verticalScrollBar();
+    const int width = viewport()->width();
+    const int height = viewport()->height();
+    if (caret.x() < hbar->value()) {
+        hbar->setValue(caret.x());
+    } else if (caret.x() + caret.width() > hbar->value() + width) {
+        hbar->setValue(caret.x() + caret.width() - width);
+    }
+    if (caret.y() < vbar->value()) {
+        vbar->setValue(caret.y());
+    } else if (caret.y() + caret.height() > vbar->value() + height) {
+        vbar->setValue(caret.y() + caret.height() - height);
+    }
 }
 
 QTextCursor RichEdit::currentCaret() const

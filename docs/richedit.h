@@ -71,6 +71,11 @@ private:
     // The cursor the operations work on: the private one inside a batch, else a
     // copy of the control's caret.
     QTextCursor currentCaret() const;
+    void handOverCaret();
+    void scrollToEnd();
+
+    // A last line longer than this is scrolled to without giving the control its caret.
+    static constexpr int kLongLine = 4096;
 
     QTextCursor m_caret;
     QTextCharFormat m_insertFormat;

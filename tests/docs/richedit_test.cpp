@@ -4,6 +4,7 @@
 #include "richedit.h"
 
 #include <QMdiArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -37,6 +38,8 @@ private slots:
     void capacityRefusesText();
     void batchIsOneChange();
     void batchHandsCaretOverAtOutermostEnd();
+    void batchEndingOnLongLineScrollsLikeTheControl_data();
+    void batchEndingOnLongLineScrollsLikeTheControl();
     void lines_data();
     void lines();
     void selection_data();
@@ -232,6 +235,59 @@ void RichEditTest::batchHandsCaretOverAtOutermostEnd()
     QCOMPARE(edit.textCursor().position(), 1); // the control's one is untouched yet
     edit.EndBatch();
     QCOMPARE(edit.textCursor().position(), 5);
+}
+
+void RichEditTest::batchEndingOnLongLineScrollsLikeTheControl_data()
+{
+    QTest::addColumn<std::string>("before");
+    QTest::addColumn<std::string>("batch");
+    QTest::addColumn<bool>("scrolledRight");
+    const auto items = [](int count) {
+        std::string text;
+        for (int i = 0; i < count; ++i) {
+            text += "0x" + std::to_string(10 + i % 90) + ' ';
+        }
+        return text;
+    };
+    std::string manyLines;
+    for (int i = 0; i < 300; ++i) {
+        manyLines += "Receiving: 0x01 0x02\n";
+    }
+    QTest::newRow("one long line in an empty document") << std::string() << items(2000) << true;
+    QTest::newRow("long line under many short ones") << manyLines << items(2000) << true;
+    QTest::newRow("long line under a longer one") << items(3000) + "\n" << items(2000) << true;
+    QTest::newRow("long line grown further") << items(2000) << items(500) << true;
+    QTest::newRow("short line after a long one") << items(2000) << std::string("\nab") << false;
+}
+
+// Reference: the control itself scrolling to a caret at the end.
+void RichEditTest::batchEndingOnLongLineScrollsLikeTheControl()
+{
+    QFETCH(std::string, before);
+    QFETCH(std::string, batch);
+    QFETCH(bool, scrolledRight);
+    RichEdit edit;
+    RichEdit reference;
+    for (RichEdit *e : { &edit, &reference }) {
+        e->resize(300, 200);
+        e->show();
+        QVERIFY(e->InsertAtCaret(before));
+        e->horizontalScrollBar()->setValue(0);
+        e->verticalScrollBar()->setValue(0);
+    }
+    edit.BeginBatch();
+    edit.MoveCaretToEnd();
+    QVERIFY(edit.InsertAtCaret(batch));
+    edit.EndBatch();
+    QVERIFY(reference.InsertAtCaret(batch));
+    reference.setSelStart(0);
+    reference.setSelStart(reference.characterCount());
+
+    QCOMPARE(edit.textCursor().position(), edit.characterCount());
+    QCOMPARE(edit.toPlainText(), reference.toPlainText());
+    QCOMPARE(edit.horizontalScrollBar()->value() > 0, scrolledRight);
+    QCOMPARE(edit.horizontalScrollBar()->value(), reference.horizontalScrollBar()->value());
+    QCOMPARE(edit.verticalScrollBar()->value(), reference.verticalScrollBar()->value());
 }
 
 void RichEditTest::lines_data()
