@@ -8,15 +8,19 @@
 #include <QAction>
 #include <QComboBox>
 #include <QFrame>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -24,6 +28,7 @@ constexpr int kButtonSize = 58;
 constexpr int kButtonStep = 58;
 constexpr int kButtonLeft = 5;
 constexpr int kPanelHeight = 61;
+constexpr int kToolBarIndent = 5;
 
 // A hint "tip|status" shows "tip" as tooltip and "status" in the status bar; a hint
 // without "|" shows the whole text in both.
@@ -57,22 +62,22 @@ QToolButton *addButton(QWidget *panel, int index, const char *name, const QStrin
     return button;
 }
 
-QFrame *addSeparator(QToolBar *bar, const char *name)
+QFrame *addSeparator(QWidget *row, const char *name)
 {
-    auto *separator = new QFrame(bar);
+    auto *separator = new QFrame(row);
     separator->setObjectName(QLatin1String(name));
     separator->setFrameStyle(QFrame::VLine | QFrame::Sunken);
     separator->setFixedWidth(8);
-    bar->addWidget(separator);
+    row->layout()->addWidget(separator);
     return separator;
 }
 
-QLabel *addLabel(QToolBar *bar, const char *name, const QString &text, int width)
+QLabel *addLabel(QWidget *row, const char *name, const QString &text, int width)
 {
-    auto *label = new QLabel(text, bar);
+    auto *label = new QLabel(text, row);
     label->setObjectName(QLatin1String(name));
     label->setFixedWidth(width);
-    bar->addWidget(label);
+    row->layout()->addWidget(label);
     return label;
 }
 
@@ -103,28 +108,40 @@ void TMainForm::createToolBar()
     ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
     ToolBar1->setMovable(false);
     ToolBar1->setFloatable(false);
-    ToolBar1->setContentsMargins(5, 0, 0, 0);
     ToolBar1->setStyleSheet(
         QStringLiteral("QToolBar#ToolBar1 { border: 1px solid palette(mid); }"));
 
-    addSeparator(ToolBar1, "ToolButton1");
-    Label1 = addLabel(ToolBar1, "Label1", MainTexts::Label1, 84);
-    Edit2 = new QLineEdit(MainTexts::Edit2Initial, ToolBar1);
+    // The controls stand side by side without gaps, the first one kToolBarIndent
+    // pixels inside the border. QToolBar would put a margin and a spacing of its
+    // own around each item, so they share one item and the indent takes off the
+    // margin that QToolBar keeps around it.
+    auto *row = new QWidget(ToolBar1);
+    auto *rowLayout = new QHBoxLayout(row);
+    const int itemMargin
+        = ToolBar1->style()->pixelMetric(QStyle::PM_ToolBarItemMargin, nullptr, ToolBar1);
+    rowLayout->setContentsMargins(std::max(0, kToolBarIndent - itemMargin), 0, 0, 0);
+    rowLayout->setSpacing(0);
+    rowLayout->setSizeConstraint(QLayout::SetFixedSize);
+
+    addSeparator(row, "ToolButton1");
+    Label1 = addLabel(row, "Label1", MainTexts::Label1, 84);
+    Edit2 = new QLineEdit(MainTexts::Edit2Initial, row);
     Edit2->setObjectName(QStringLiteral("Edit2"));
     Edit2->setFixedSize(296, 22);
-    ToolBar1->addWidget(Edit2);
+    rowLayout->addWidget(Edit2);
     Label1->setBuddy(Edit2);
-    addSeparator(ToolBar1, "ToolButton2");
-    Label2 = addLabel(ToolBar1, "Label2", MainTexts::Label2, 60);
-    ComboDataType = new QComboBox(ToolBar1);
+    addSeparator(row, "ToolButton2");
+    Label2 = addLabel(row, "Label2", MainTexts::Label2, 60);
+    ComboDataType = new QComboBox(row);
     ComboDataType->setObjectName(QStringLiteral("ComboDataType"));
     ComboDataType->setEditable(true);
     ComboDataType->setInsertPolicy(QComboBox::NoInsert);
     ComboDataType->addItems({ MainTexts::Hexadecimal, MainTexts::Decimal, MainTexts::Characters });
     ComboDataType->setCurrentIndex(0);
     ComboDataType->setFixedWidth(104);
-    ToolBar1->addWidget(ComboDataType);
+    rowLayout->addWidget(ComboDataType);
     Label2->setBuddy(ComboDataType);
+    ToolBar1->addWidget(row);
 }
 
 void TMainForm::createActions()

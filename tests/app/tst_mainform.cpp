@@ -11,6 +11,7 @@
 #include <QMenuBar>
 #include <QSignalBlocker>
 #include <QStatusBar>
+#include <QToolBar>
 #include <QToolButton>
 #include <QWindow>
 
@@ -35,6 +36,8 @@ private slots:
     void hints();
     void shortcutsRunCommands();
     void exitWhileReceiving();
+    void barLayout_data();
+    void barLayout();
 };
 
 static QList<QToolButton *> buttonBar()
@@ -290,6 +293,44 @@ void MainFormTest::exitWhileReceiving()
     DestroyMainObjects();
     QCOMPARE(::write(fixture.master(), bytes, sizeof bytes), ssize_t(sizeof bytes));
     QTest::qWait(100);
+}
+
+void MainFormTest::barLayout_data()
+{
+    // Places in the bar that holds the control: the button bar's buttons from its
+    // left edge; the toolbar's controls side by side from 5 pixels inside its
+    // 1-pixel border.
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("x");
+    QTest::addColumn<int>("width");
+    QTest::newRow("send-button") << "BtnSend" << 5 << 58;
+    QTest::newRow("port-button") << "BtnCom" << 295 << 58;
+    QTest::newRow("first-separator-indented") << "ToolButton1" << 6 << 8;
+    QTest::newRow("send-data-label") << "Label1" << 14 << 84;
+    QTest::newRow("send-data-edit") << "Edit2" << 98 << 296;
+    QTest::newRow("second-separator") << "ToolButton2" << 394 << 8;
+    QTest::newRow("format-label") << "Label2" << 402 << 60;
+    QTest::newRow("format-combo") << "ComboDataType" << 462 << 104;
+}
+
+void MainFormTest::barLayout()
+{
+    QFETCH(QString, name);
+    QFETCH(int, x);
+    QFETCH(int, width);
+    AppFixture fixture;
+    QVERIFY(fixture.prepare("00", AppFixture::PortKind::PseudoTerminal));
+    ModalWatcher watcher;
+    QVERIFY(fixture.start());
+    QCOMPARE(MainForm->Panel1->height(), 61);
+    QCOMPARE(MainForm->ToolBar1->height(), 28);
+    auto *control = MainForm->findChild<QWidget *>(name);
+    QVERIFY(control);
+    QWidget *bar = MainForm->Panel1->isAncestorOf(control)
+        ? MainForm->Panel1
+        : static_cast<QWidget *>(MainForm->ToolBar1);
+    QCOMPARE(control->mapTo(bar, QPoint()).x(), x);
+    QCOMPARE(control->width(), width);
 }
 
 QTEST_MAIN(MainFormTest)
