@@ -19,10 +19,12 @@ namespace {
 class Applier
 {
 public:
-    Applier(DocumentOps &doc, std::span<const ReceiveOp> ops, ReceptionCounts &counts)
+    Applier(DocumentOps &doc, std::span<const ReceiveOp> ops, ReceptionCounts &counts,
+        const RoomFunction &room)
         : m_doc(doc)
         , m_ops(ops)
         , m_counts(counts)
+        , m_room(room)
     { }
 
     bool run();
@@ -46,11 +48,14 @@ private:
     // carry on from one by one, with the counts set back to that point.
     std::optional<std::size_t> flush();
     bool replayFrom(std::size_t index);
+    // True when the gathered runs certainly fit in the document.
+    bool runsFit() const;
     void setColor(Rgb color);
 
     DocumentOps &m_doc;
     std::span<const ReceiveOp> m_ops;
     ReceptionCounts &m_counts;
+    const RoomFunction &m_room;
     std::vector<Run> m_runs;
     std::optional<Rgb> m_color; // the colour the changes have set so far
     std::optional<Rgb> m_docColor; // the colour last handed to the document
@@ -214,6 +219,18 @@ std::optional<std::size_t> Applier::flush()
     return std::nullopt;
 }
 
+bool Applier::runsFit() const
+{
+    if (!m_room) {
+        return false;
+    }
+    std::size_t size = 0;
+    for (const Run &run : m_runs) {
+        size += run.text.size();
+    }
+    return size <= m_room();
+}
+
 bool Applier::replayFrom(std::size_t index)
 {
     for (; index < m_ops.size(); ++index) {
@@ -239,8 +256,11 @@ bool Applier::run()
         if (!clear) {
             continue;
         }
-        // The runs go in first, so that a refusal among them is noticed in order.
-        if (const auto from = flush()) {
+        // Runs that certainly fit would be removed by the clearing at once: they are
+        // dropped. Others go in first, so that a refusal among them is noticed in order.
+        if (runsFit()) {
+            m_runs.clear();
+        } else if (const auto from = flush()) {
             return replayFrom(*from);
         }
         m_doc.ClearDocument();
@@ -278,7 +298,8 @@ void ReceptionCounts::count(ReceiveOp::Counter counter)
     }
 }
 
-bool ApplyReceiveOps(DocumentOps *doc, std::span<const ReceiveOp> ops, ReceptionCounts &counts)
+bool ApplyReceiveOps(DocumentOps *doc, std::span<const ReceiveOp> ops, ReceptionCounts &counts,
+    const RoomFunction &room)
 {
     if (ops.empty()) {
         return true;
@@ -287,7 +308,7 @@ bool ApplyReceiveOps(DocumentOps *doc, std::span<const ReceiveOp> ops, Reception
         return false;
     }
     doc->BeginBatch();
-    const bool ok = Applier(*doc, ops, counts).run();
+    const bool ok = Applier(*doc, ops, counts, room).run();
     doc->EndBatch();
     return ok;
 }

@@ -2,6 +2,8 @@
 
 #include "receiveops.h"
 
+#include <cstddef>
+#include <functional>
 #include <span>
 
 class DocumentOps;
@@ -15,8 +17,15 @@ class DocumentOps;
 //
 // The Count changes carried out move `counts` on.
 //
+// `room`, when given, tells how much more text `doc` takes for certain (bytes of
+// receive text, which is ASCII). Text gathered before an automatic clearing that
+// fits in that room is then never inserted, since the clearing would remove it at
+// once; without `room` it goes in first, so that a refusal is seen where it happens.
+//
 // Returns false on a failure that ends the reception: `doc` is null, or the
 // document refused an AppendLine. The changes after the failing one are not
 // carried out. An item or header insertion the document refuses is dropped.
 // Thread: the one that owns `doc`.
-bool ApplyReceiveOps(DocumentOps *doc, std::span<const ReceiveOp> ops, ReceptionCounts &counts);
+using RoomFunction = std::function<std::size_t()>;
+bool ApplyReceiveOps(DocumentOps *doc, std::span<const ReceiveOp> ops, ReceptionCounts &counts,
+    const RoomFunction &room = nullptr);

@@ -100,23 +100,23 @@ void ReceiveEngine::Start()
     m_thread = std::thread([this] { ReceiveThreadProc(); });
 }
 
-void ReceiveEngine::ApplyPending(DocumentOps *doc)
+void ReceiveEngine::ApplyPending(DocumentOps *doc, const RoomFunction &room)
 {
     m_queue.TakeAll(m_applying);
-    if (!m_queue.failed() && !ApplyReceiveOps(doc, m_applying, m_shown)) {
+    if (!m_queue.failed() && !ApplyReceiveOps(doc, m_applying, m_shown, room)) {
         m_queue.Fail();
     }
     m_applying.clear();
 }
 
-void ReceiveEngine::Stop(DocumentOps *doc)
+void ReceiveEngine::Stop(DocumentOps *doc, const RoomFunction &room)
 {
     if (!m_thread.joinable()) {
         return;
     }
     StopReceive = true;
     while (!m_queue.WaitAndTake(m_applying)) {
-        if (!m_queue.failed() && !ApplyReceiveOps(doc, m_applying, m_shown)) {
+        if (!m_queue.failed() && !ApplyReceiveOps(doc, m_applying, m_shown, room)) {
             m_queue.Fail();
         }
     }

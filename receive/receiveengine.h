@@ -1,6 +1,7 @@
 #pragma once
 
 #include "notation.h"
+#include "receiveapply.h"
 #include "receivequeue.h"
 
 #include <array>
@@ -45,11 +46,12 @@ public:
     void Start();
     // Carries out every change waiting, in one batch. A null `doc` (the document
     // is gone) or a failing change ends the reception: later changes are dropped.
-    void ApplyPending(DocumentOps *doc);
+    // `room` tells how much more text `doc` takes for certain (see ApplyReceiveOps).
+    void ApplyPending(DocumentOps *doc, const RoomFunction &room = nullptr);
     // Sets StopReceive and waits until the thread has ended, carrying out its
     // changes on `doc` meanwhile; returns when all of them are done. Returns at
     // once when no reception was started.
-    void Stop(DocumentOps *doc);
+    void Stop(DocumentOps *doc, const RoomFunction &room = nullptr);
     // A reception was started and not yet stopped (its thread may have ended
     // through a failure).
     bool isStarted() const { return m_thread.joinable(); }

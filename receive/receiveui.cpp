@@ -6,6 +6,8 @@
 #include "richedit.h"
 #include "serialport.h"
 
+#include <algorithm>
+
 ReceiveController::ReceiveController(
     const SettingsValues &settings, SerialPort &port, QObject *parent)
     : QObject(parent)
@@ -27,9 +29,17 @@ void ReceiveController::start(TMDIChild *doc)
     m_engine.Start();
 }
 
+// Receive text is ASCII: one character per byte.
+std::size_t ReceiveController::room() const
+{
+    return m_edit
+        ? static_cast<std::size_t>(std::max(0, m_edit->capacity() - m_edit->characterCount()))
+        : 0;
+}
+
 void ReceiveController::stop()
 {
-    m_engine.Stop(m_edit.data());
+    m_engine.Stop(m_edit.data(), [this] { return room(); });
     m_edit = nullptr;
 }
 
@@ -47,6 +57,6 @@ void ReceiveController::setNotationText(const QString &comboText)
 void ReceiveController::applyPending()
 {
     if (m_engine.isStarted()) {
-        m_engine.ApplyPending(m_edit.data());
+        m_engine.ApplyPending(m_edit.data(), [this] { return room(); });
     }
 }

@@ -51,6 +51,8 @@ public:
 
 private:
     void applyPending();
+    // How much more receive text the document takes.
+    std::size_t room() const;
 
     ReceiveEngine m_engine;
     QPointer<RichEdit> m_edit;

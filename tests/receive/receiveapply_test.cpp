@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -99,6 +100,9 @@ struct MergeCase
     unsigned seed;
     std::size_t capacity;
     std::string startText;
+    // The document's room is told to the merging, which may then drop text that a
+    // clearing would remove at once.
+    bool withRoom = false;
 };
 
 class ApplyReceiveOpsTest : public ::testing::TestWithParam<MergeCase>
@@ -122,10 +126,15 @@ TEST_P(ApplyReceiveOpsTest, MergedResultEqualsTheLiteralOne)
         ReceptionCounts mergedCounts;
         ReceptionCounts literalCounts;
         const bool literalOk = ApplyLiterally(literal, ops, literalCounts);
+        RoomFunction room;
+        if (c.withRoom) {
+            room = [&] { return c.capacity - merged.text().size(); };
+        }
         bool mergedOk = true;
         for (std::size_t start = 0; start < ops.size() && mergedOk;) {
             const std::size_t size = std::min<std::size_t>(1 + random() % 60, ops.size() - start);
-            mergedOk = ApplyReceiveOps(&merged, std::span(ops).subspan(start, size), mergedCounts);
+            mergedOk
+                = ApplyReceiveOps(&merged, std::span(ops).subspan(start, size), mergedCounts, room);
             start += size;
         }
         ASSERT_EQ(mergedOk, literalOk) << "round " << round;
@@ -145,7 +154,11 @@ INSTANTIATE_TEST_SUITE_P(Streams, ApplyReceiveOpsTest,
         MergeCase { "ends_with_line_break", 2, static_cast<std::size_t>(-1), "old\n" },
         MergeCase { "ends_with_text", 3, static_cast<std::size_t>(-1), "old" },
         MergeCase { "document_fills_up", 4, 200, "" },
-        MergeCase { "document_nearly_full", 5, 60, "0123456789" }),
+        MergeCase { "document_nearly_full", 5, 60, "0123456789" },
+        MergeCase { "room_told_empty_document", 6, static_cast<std::size_t>(-1), "", true },
+        MergeCase { "room_told_ends_with_text", 7, static_cast<std::size_t>(-1), "old", true },
+        MergeCase { "room_told_document_fills_up", 8, 200, "", true },
+        MergeCase { "room_told_document_nearly_full", 9, 60, "0123456789", true }),
     [](const auto &row) { return std::string(row.param.name); });
 
 TEST(ApplyReceiveOpsEdgeTest, MissingDocumentFailsOnlyWhenThereIsSomethingToDo)
@@ -156,6 +169,59 @@ TEST(ApplyReceiveOpsEdgeTest, MissingDocumentFailsOnlyWhenThereIsSomethingToDo)
     EXPECT_TRUE(ApplyReceiveOps(nullptr, {}, counts));
     EXPECT_FALSE(ApplyReceiveOps(nullptr, std::span(&op, 1), counts));
     EXPECT_EQ(counts.RecvByteCount, 0);
+}
+
+// Counts the bytes handed to InsertAtCaret.
+class CountingDocument : public MemoryDocument
+{
+public:
+    using MemoryDocument::MemoryDocument;
+    bool InsertAtCaret(std::string_view text) override
+    {
+        inserted += text.size();
+        return MemoryDocument::InsertAtCaret(text);
+    }
+    std::size_t inserted = 0;
+};
+
+ReceiveOp MakeOp(ReceiveOp::Kind kind, int32_t value = 0, std::string_view item = {})
+{
+    ReceiveOp op;
+    op.kind = kind;
+    op.value = value;
+    op.length = static_cast<uint8_t>(item.size());
+    item.copy(op.text, item.size());
+    return op;
+}
+
+TEST(ApplyReceiveOpsEdgeTest, TextThatAClearingRemovesIsNotInsertedWhenItFits)
+{
+    using Kind = ReceiveOp::Kind;
+    const std::vector<ReceiveOp> ops { MakeOp(Kind::Item, 0, "a "), MakeOp(Kind::Header),
+        MakeOp(Kind::Item, 0, "b "), MakeOp(Kind::Header), MakeOp(Kind::Item, 0, "c "),
+        MakeOp(Kind::ClearIfLineCount, 3), MakeOp(Kind::Item, 0, "z ") };
+    struct Row
+    {
+        const char *name;
+        std::optional<std::size_t> room;
+        std::size_t inserted;
+    };
+    // The runs held back at the clearing are "\nReceiving: b \nReceiving: c ", 28
+    // bytes; the first item goes in one by one, as it makes the document's end known.
+    const Row rows[] = { { "room unknown", std::nullopt, 2 + 28 + 2 },
+        { "room just enough", 28, 2 + 2 }, { "room one byte short", 27, 2 + 28 + 2 } };
+    for (const Row &row : rows) {
+        CountingDocument doc;
+        ReceptionCounts counts;
+        RoomFunction room;
+        if (row.room) {
+            room = [&] { return *row.room; };
+        }
+        EXPECT_TRUE(ApplyReceiveOps(&doc, ops, counts, room)) << row.name;
+        EXPECT_EQ(doc.text(), "z ") << row.name;
+        EXPECT_EQ(doc.inserted, row.inserted) << row.name;
+        EXPECT_EQ(counts.RecvByteCount, 4) << row.name;
+    }
 }
 
 } // namespace
