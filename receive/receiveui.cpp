@@ -19,7 +19,10 @@ ReceiveController::ReceiveController(
               QMetaObject::invokeMethod(
                   this, &ReceiveController::applyPending, Qt::QueuedConnection);
           })
-{ }
+{
+    m_pace.setSingleShot(true);
+    connect(&m_pace, &QTimer::timeout, this, &ReceiveController::applyNow);
+}
 
 ReceiveController::~ReceiveController() = default;
 
@@ -39,6 +42,7 @@ std::size_t ReceiveController::room() const
 
 void ReceiveController::stop()
 {
+    m_pace.stop();
     m_engine.Stop(m_edit.data(), [this] { return room(); });
     m_edit = nullptr;
 }
@@ -56,7 +60,21 @@ void ReceiveController::setNotationText(const QString &comboText)
 
 void ReceiveController::applyPending()
 {
+    if (m_pace.isActive()) {
+        return;
+    }
+    const qint64 since = m_sinceBatch.isValid() ? m_sinceBatch.elapsed() : kBatchSpacingMs;
+    if (since < kBatchSpacingMs) {
+        m_pace.start(static_cast<int>(kBatchSpacingMs - since));
+        return;
+    }
+    applyNow();
+}
+
+void ReceiveController::applyNow()
+{
     if (m_engine.isStarted()) {
         m_engine.ApplyPending(m_edit.data(), [this] { return room(); });
     }
+    m_sinceBatch.start();
 }

@@ -3,8 +3,10 @@
 #include "notation.h"
 #include "receiveengine.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 
 class DocumentOps;
 class RichEdit;
@@ -16,7 +18,11 @@ struct SettingsValues;
 // settings `settings`, and carries out the receive thread's document changes on
 // the document window that was active when the reception started, all that is
 // waiting in one batch per turn of the event loop. The thread asks for a turn with
-// one queued call each time its queue goes from empty to non-empty.
+// one queued call each time its queue goes from empty to non-empty. A turn that
+// comes sooner than kBatchSpacingMs after the end of the last batch is put off
+// until then, so that a flood is shown in a few large batches (one layout and one
+// repaint each) rather than in a great many small ones, while a byte arriving on a
+// quiet line is shown at once.
 //
 // The main window publishes the notation and the down state of BtnSend here;
 // the receive thread reads them once per byte. User-interface thread only.
@@ -49,11 +55,17 @@ public:
 
     const ReceiveEngine &engine() const { return m_engine; }
 
+    static constexpr int kBatchSpacingMs = 5;
+
 private:
+    // A turn asked for by the receive thread.
     void applyPending();
+    void applyNow();
     // How much more receive text the document takes.
     std::size_t room() const;
 
     ReceiveEngine m_engine;
     QPointer<RichEdit> m_edit;
+    QElapsedTimer m_sinceBatch;
+    QTimer m_pace;
 };
