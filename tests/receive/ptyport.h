@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ptydevice.h"
 #include "serialport.h"
 
 #include <cstddef>
@@ -20,21 +21,21 @@ public:
     PtyPort &operator=(const PtyPort &) = delete;
 
     // The pseudo-terminal exists and the port (when asked for) was opened on it.
-    bool isOpen() const { return m_master >= 0 && (port.isOpen() || !m_openPort); }
+    bool isOpen() const { return m_device.master() >= 0 && (port.isOpen() || !m_openPort); }
     // Writes all of `bytes` on the far side.
-    bool send(const std::string &bytes) const;
+    bool send(const std::string &bytes) const { return m_device.send(bytes); }
     // Reads what the far side has received within `timeoutMs`, up to `count` bytes.
-    std::string receive(std::size_t count, int timeoutMs) const;
+    std::string receive(std::size_t count, int timeoutMs) const
+    {
+        return m_device.receive(count, timeoutMs);
+    }
     // The far side's descriptor.
-    int farSide() const { return m_master; }
+    int farSide() const { return m_device.master(); }
 
     SerialPort port;
 
 private:
+    TempConfigHome m_home;
+    PtyDevice m_device;
     bool m_openPort = true;
-    int m_master = -1;
-    int m_slave = -1;
-    std::string m_folder;
-    std::string m_savedXdg;
-    bool m_hadXdg = false;
 };
