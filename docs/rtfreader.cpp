@@ -1,5 +1,7 @@
 #include "rtfreader.h"
 
+#include "texttoint.h"
+
 #include <algorithm>
 #include <array>
 #include <climits>
@@ -53,20 +55,6 @@ bool isLetter(char c)
 bool isDigit(char c)
 {
     return c >= '0' && c <= '9';
-}
-
-int hexValue(char c)
-{
-    if (isDigit(c)) {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
 }
 
 void appendUtf8(std::string &out, char32_t code)
@@ -268,8 +256,8 @@ bool Parser::hexByte()
     if (m_pos + 2 > m_data.size()) {
         return fail("truncated \\' escape");
     }
-    const int high = hexValue(m_data[m_pos]);
-    const int low = hexValue(m_data[m_pos + 1]);
+    const int high = HexDigitValue(m_data[m_pos]);
+    const int low = HexDigitValue(m_data[m_pos + 1]);
     if (high < 0 || low < 0) {
         return fail("\\' not followed by two hexadecimal digits");
     }

@@ -6,20 +6,6 @@
 
 namespace {
 
-int HexDigitValue(char c)
-{
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
 // "0x", the upper-case digits of `value` (at least `minDigits`, up to 8), a space.
 // Formatted by hand: a range send formats one echo per byte sent.
 std::string HexEcho(uint32_t value, int minDigits)

@@ -7,20 +7,6 @@ bool IsDecimalDigit(char c)
     return c >= '0' && c <= '9';
 }
 
-int HexDigitValue(char c)
-{
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
 std::optional<int32_t> ReadDecimal(std::string_view digits, bool negative)
 {
     if (digits.empty()) {
@@ -98,4 +84,18 @@ std::optional<int32_t> TextToInt(std::string_view text)
 std::string IntToText(int32_t value)
 {
     return std::to_string(value);
+}
+
+int HexDigitValue(char c)
+{
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
 }

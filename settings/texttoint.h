@@ -11,5 +11,8 @@
 // the digits. Returns nothing when the text does not have one of these forms.
 std::optional<int32_t> TextToInt(std::string_view text);
 
+// The value 0..15 of one hexadecimal digit of either case, -1 for any other byte.
+int HexDigitValue(char c);
+
 // The signed decimal text of a value, as the settings edits show numbers.
 std::string IntToText(int32_t value);
