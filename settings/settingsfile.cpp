@@ -60,10 +60,12 @@ int32_t ReadLittleEndian(std::string_view bytes, std::size_t offset)
 }
 
 // Reads at most the part of the file that the codec looks at, so that a huge file
-// in its place costs nothing. Empty optional when the file cannot be opened or read.
+// in its place costs nothing. The file is opened for writing too: one that cannot be
+// written is not taken, so that the defaults are saved in its place. Empty optional
+// when the file cannot be opened or read.
 std::optional<std::string> ReadSettingsBytes(const std::filesystem::path &path)
 {
-    std::ifstream in(path, std::ios::binary);
+    std::fstream in(path, std::ios::in | std::ios::out | std::ios::binary);
     if (!in) {
         return std::nullopt;
     }

@@ -46,8 +46,9 @@ std::filesystem::path SettingsFilePath();
 bool SaveSettings(const SettingsValues &settings);
 
 // The loading part of the settings dialog's creation: reads the settings file into
-// `settings`. When the file is missing, empty or cannot be read, the defaults apply
-// and the file is written from them (a failed write is ignored).
+// `settings`. When the file is missing, empty, or cannot be opened for reading and
+// writing, the defaults apply and the file is written from them (a failed write is
+// ignored).
 void LoadSettings(SettingsValues &settings);
 
 // Replaces the file at `path` by one holding exactly `bytes`: a temporary file

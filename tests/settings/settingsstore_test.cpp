@@ -146,6 +146,26 @@ TEST_F(SettingsStoreTest, UnreadableFileGivesDefaults)
     EXPECT_TRUE(fs::is_directory(file()));
 }
 
+TEST_F(SettingsStoreTest, FileThatCannotBeWrittenGivesDefaultsAndIsRewritten)
+{
+    // A settings file is opened for reading and writing; one that only reads fails
+    // the load like a missing one, and the defaults are saved in its place.
+    SettingsValues stored;
+    stored.FComPort = 3;
+    stored.FSendChar = "7F";
+    fs::create_directories(folder());
+    WriteFile(file(), EncodeSettings(stored));
+    fs::permissions(file(), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    if (access(file().c_str(), W_OK) == 0) {
+        GTEST_SKIP() << "this user may write into read-only files (root)";
+    }
+    SettingsValues settings;
+    LoadSettings(settings);
+    EXPECT_EQ(settings.FComPort, 1);
+    EXPECT_EQ(settings.FSendChar, "00");
+    EXPECT_EQ(ReadFile(file()), EncodeSettings(SettingsValues {}));
+}
+
 TEST_F(SettingsStoreTest, SaveReplacesALongerFile)
 {
     fs::create_directories(folder());
