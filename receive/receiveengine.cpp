@@ -232,12 +232,13 @@ ReceiveEngine::Outcome ReceiveEngine::CheckOrder(const ByteSettings &s)
         AddCount(ReceiveOp::CountError);
         Add(ReceiveOp::Kind::ErrorLine, static_cast<int32_t>(pos));
         // A check range far beyond the buffer writes a great many lines: hand them
-        // over as they come and let a stop request end the check.
+        // over as they come. A stop request ends the check only outside the buffer,
+        // so that a check of the stored positions is always written whole.
         if (m_ops.size() >= kOpsPerPush) {
             if (!Flush()) {
                 return Outcome::Failed;
             }
-            if (StopReceive) {
+            if (StopReceive && (pos < 0 || pos >= static_cast<int64_t>(kParaBufferSize))) {
                 return Outcome::Stopped;
             }
         }

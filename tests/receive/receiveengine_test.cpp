@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
 #include <string>
 #include <thread>
@@ -204,6 +205,78 @@ INSTANTIATE_TEST_SUITE_P(Paragraphs, OrderCheckTest,
         OrderCase { "positions_outside_the_buffer", 8, -2, 2, Pattern(8, 1), { -2, -1 } },
         OrderCase { "position_past_the_buffer", 8, 1199, 1201, Pattern(8, 1), { 1199, 1200 } },
         OrderCase { "never_filled_positions", 4, 0, 5, Pattern(4, 2), { 3, 4 } }),
+    [](const auto &row) { return std::string(row.param.name); });
+
+struct StopInCheckCase
+{
+    const char *name;
+    int32_t paraEnd;
+    // Every position of the range is reported; else the stop cut the check short.
+    bool wholeCheck;
+};
+
+class StopInCheckTest : public ::testing::TestWithParam<StopInCheckCase>
+{
+};
+
+// The stop request arrives while the one byte received is being handled: its
+// paragraph end and order check (1 byte per paragraph, nothing ever stored, so
+// every position is wrong) are still carried out in full when the range lies in
+// the paragraph buffer. Only a range that reaches far past the buffer gives way.
+TEST_P(StopInCheckTest, ByteInHandIsHandledToTheEnd)
+{
+    const StopInCheckCase &c = GetParam();
+    SettingsValues settings;
+    settings.FCheckOrder = true;
+    settings.FAutoClear = false;
+    settings.FParaCharNum = 1;
+    settings.FLineCharNum = 1;
+    settings.FParaStart = 0;
+    settings.FParaEnd = c.paraEnd;
+    std::atomic<bool> delivered { false };
+    ReceiveEngine *self = nullptr;
+    ReceiveEngine engine(
+        settings,
+        [&](uint8_t &byte) {
+            if (delivered) {
+                return 0;
+            }
+            byte = 0x41;
+            self->StopReceive = true;
+            delivered = true;
+            return 1;
+        },
+        [] {});
+    self = &engine;
+    MemoryDocument doc;
+    engine.Start();
+    while (!delivered) {
+        std::this_thread::yield();
+    }
+    engine.Stop(&doc);
+
+    EXPECT_EQ(engine.exitCode(), 1);
+    EXPECT_TRUE(engine.ReceiveHasError);
+    const std::string text = doc.text();
+    if (c.wholeCheck) {
+        std::string red = "\n" + kParagraphEnd;
+        for (int pos = 0; pos < c.paraEnd; ++pos) {
+            red += "\nthe char " + std::to_string(pos) + " is error";
+        }
+        // Compared by size and ending first, so that a failure stays readable.
+        const std::string shownRed = doc.textIn(Colors::Red);
+        ASSERT_EQ(shownRed.size(), red.size()) << shownRed.substr(shownRed.size() - 30);
+        EXPECT_EQ(shownRed, red);
+        EXPECT_EQ(text.substr(text.size() - kHeader.size() - 1), "\n" + kHeader);
+        EXPECT_EQ(engine.RecvLineCount, 1);
+    } else {
+        EXPECT_LT(doc.lines().size(), 100000u);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Ranges, StopInCheckTest,
+    ::testing::Values(StopInCheckCase { "range_in_the_buffer", 1200, true },
+        StopInCheckCase { "range_far_past_the_buffer", 2000000000, false }),
     [](const auto &row) { return std::string(row.param.name); });
 
 TEST_F(ReceiveEngineTest, OrderCheckSeesOnlyTheParagraphsWhileItIsOn)
