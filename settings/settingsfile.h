@@ -48,10 +48,11 @@ bool SaveSettings(const SettingsValues &settings);
 // The loading part of the settings dialog's creation: reads the settings file into
 // `settings`. When the file is missing, empty, or cannot be opened for reading and
 // writing, the defaults apply and the file is written from them (a failed write is
-// ignored).
+// ignored: a read-only file stays as it is).
 void LoadSettings(SettingsValues &settings);
 
 // Replaces the file at `path` by one holding exactly `bytes`: a temporary file
-// beside it is written, flushed to the disk and renamed over it. False on failure,
-// with no temporary file left behind.
+// beside it is written, flushed to the disk and renamed over it. An existing file
+// that this process may not write is left as it is. False on failure, with no
+// temporary file left behind.
 bool ReplaceFileAtomically(const std::filesystem::path &path, std::string_view bytes);

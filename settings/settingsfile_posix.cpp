@@ -65,6 +65,11 @@ std::filesystem::path SettingsFolder()
 
 bool ReplaceFileAtomically(const std::filesystem::path &path, std::string_view bytes)
 {
+    // A rename would replace even a file the user made read-only; writing it in
+    // place would not be allowed, so neither is replacing it.
+    if (access(path.c_str(), W_OK) != 0 && errno != ENOENT) {
+        return false;
+    }
     // The process id keeps two running copies from writing the same temporary file.
     std::filesystem::path temporary = path;
     temporary += ".tmp" + std::to_string(getpid());

@@ -12,6 +12,12 @@ std::filesystem::path SettingsFolder()
 bool ReplaceFileAtomically(const std::filesystem::path &path, std::string_view bytes)
 {
     const std::string target = path.string();
+    // MoveFileEx would replace even a read-only file, which could not be written in
+    // place: leave it alone.
+    const DWORD attributes = GetFileAttributesA(target.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        return false;
+    }
     const std::string temporary = target + ".tmp" + std::to_string(GetCurrentProcessId());
     HANDLE file = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
         FILE_ATTRIBUTE_NORMAL, nullptr);

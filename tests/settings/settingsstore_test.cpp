@@ -146,10 +146,11 @@ TEST_F(SettingsStoreTest, UnreadableFileGivesDefaults)
     EXPECT_TRUE(fs::is_directory(file()));
 }
 
-TEST_F(SettingsStoreTest, FileThatCannotBeWrittenGivesDefaultsAndIsRewritten)
+TEST_F(SettingsStoreTest, FileThatCannotBeWrittenGivesDefaultsAndIsKept)
 {
     // A settings file is opened for reading and writing; one that only reads fails
-    // the load like a missing one, and the defaults are saved in its place.
+    // the load, the program runs on the defaults, and the save that follows fails
+    // rather than replacing the file the user protected.
     SettingsValues stored;
     stored.FComPort = 3;
     stored.FSendChar = "7F";
@@ -163,7 +164,9 @@ TEST_F(SettingsStoreTest, FileThatCannotBeWrittenGivesDefaultsAndIsRewritten)
     LoadSettings(settings);
     EXPECT_EQ(settings.FComPort, 1);
     EXPECT_EQ(settings.FSendChar, "00");
-    EXPECT_EQ(ReadFile(file()), EncodeSettings(SettingsValues {}));
+    EXPECT_EQ(ReadFile(file()), EncodeSettings(stored));
+    EXPECT_FALSE(SaveSettings(settings));
+    EXPECT_EQ(ReadFile(file()), EncodeSettings(stored));
 }
 
 TEST_F(SettingsStoreTest, SaveReplacesALongerFile)
