@@ -44,6 +44,9 @@ private:
     std::unique_ptr<AppFixture> m_fixture;
     std::unique_ptr<ModalWatcher> m_watcher;
     QString m_oldCurrent;
+    // The next file dialog records its name and shown filter and accepts `path`.
+    void answerFileDialog(const QString &path, QString *dialogName, QString *filterShown);
+
     std::function<void(QWidget *)> m_onDialog;
 };
 
@@ -383,15 +386,7 @@ void DocumentsTest::openDialog()
     }
     QString filterShown;
     QString dialogName;
-    m_onDialog = [&](QWidget *modal) {
-        if (auto *dialog = qobject_cast<QFileDialog *>(modal)) {
-            dialogName = dialog->objectName();
-            filterShown
-                = dialog->findChild<QComboBox *>(QStringLiteral("fileTypeCombo"))->currentText();
-            dialog->selectFile(path);
-            static_cast<QDialog *>(dialog)->accept();
-        }
-    };
+    answerFileDialog(path, &dialogName, &filterShown);
 
     MainForm->FileOpenItem->trigger();
 
@@ -403,6 +398,19 @@ void DocumentsTest::openDialog()
     QVERIFY(child->isMaximized());
     QCOMPARE(child->RichEdit1->lines(), exists ? QStringList { "line one" } : QStringList {});
     QVERIFY(m_watcher->boxes.isEmpty());
+}
+
+void DocumentsTest::answerFileDialog(const QString &path, QString *dialogName, QString *filterShown)
+{
+    m_onDialog = [=](QWidget *modal) {
+        if (auto *dialog = qobject_cast<QFileDialog *>(modal)) {
+            *dialogName = dialog->objectName();
+            *filterShown
+                = dialog->findChild<QComboBox *>(QStringLiteral("fileTypeCombo"))->currentText();
+            dialog->selectFile(path);
+            static_cast<QDialog *>(dialog)->accept();
+        }
+    };
 }
 
 void DocumentsTest::saveAs_data()
@@ -424,15 +432,7 @@ void DocumentsTest::saveAs()
     setDocumentText(MainForm->ActiveChild(), QStringLiteral("ab\n中"));
     QString filterShown;
     QString dialogName;
-    m_onDialog = [&](QWidget *modal) {
-        if (auto *dialog = qobject_cast<QFileDialog *>(modal)) {
-            dialogName = dialog->objectName();
-            filterShown
-                = dialog->findChild<QComboBox *>(QStringLiteral("fileTypeCombo"))->currentText();
-            dialog->selectFile(path);
-            static_cast<QDialog *>(dialog)->accept();
-        }
-    };
+    answerFileDialog(path, &dialogName, &filterShown);
 
     MainForm->FileSaveAsItem->trigger();
 
