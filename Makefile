@@ -2,8 +2,12 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# `make install` puts the program under PREFIX, inside DESTDIR when that is set.
+PREFIX ?= /usr/local
+DESTDIR ?=
 
-.PHONY: all deps build test run asan tsan windows-deps test-windows format clean
+.PHONY: all deps build test run install uninstall package screenshot asan tsan windows-deps \
+	test-windows format clean
 
 all: build
 
@@ -21,6 +25,23 @@ test: build
 
 run: build
 	@tools/run-demo.sh $(BUILD)
+
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+
+# Removes what the last `make install` put in place (CMake lists it in the build folder).
+uninstall:
+	@if [ ! -f $(BUILD)/install_manifest.txt ]; then \
+		echo "uninstall: nothing installed from $(BUILD)"; exit 1; fi
+	xargs -d '\n' rm -f < $(BUILD)/install_manifest.txt
+
+# The Debian package, $(BUILD)/byteway_<version>_<architecture>.deb.
+package: build
+	cd $(BUILD) && cpack -G DEB
+
+# The main window rendered offscreen, $(BUILD)/packaging/screenshots/main-window.png.
+screenshot: build
+	cmake --build $(BUILD) --target screenshot
 
 asan: deps
 	cmake --preset asan
