@@ -26,14 +26,17 @@ test: build
 run: build
 	@tools/run-demo.sh $(BUILD)
 
+# CMake's manifest leaves DESTDIR out; installed-files.txt has the paths as written.
 install: build
 	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+	sed 's|^|$(DESTDIR)|' $(BUILD)/install_manifest.txt > $(BUILD)/installed-files.txt
 
-# Removes what the last `make install` put in place (CMake lists it in the build folder).
+# Removes what the last `make install` put in place.
 uninstall:
-	@if [ ! -f $(BUILD)/install_manifest.txt ]; then \
+	@if [ ! -f $(BUILD)/installed-files.txt ]; then \
 		echo "uninstall: nothing installed from $(BUILD)"; exit 1; fi
-	xargs -d '\n' rm -f < $(BUILD)/install_manifest.txt
+	xargs -d '\n' rm -f < $(BUILD)/installed-files.txt
+	rm -f $(BUILD)/installed-files.txt
 
 # The Debian package, $(BUILD)/byteway_<version>_<architecture>.deb.
 package: build
