@@ -40,6 +40,7 @@ uninstall:
 
 # The Debian package, $(BUILD)/byteway_<version>_<architecture>.deb.
 package: build
+	@tools/install-deps.sh --package
 	cd $(BUILD) && cpack -G DEB
 
 # The main window rendered offscreen, $(BUILD)/packaging/screenshots/main-window.png.
