@@ -1,8 +1,8 @@
 // Renders the program's SVG icon to a square PNG of a given size, for the icon theme's
-// fixed-size folders. Runs at build time.
+// fixed-size folders. Runs at build time. Painting shapes into a QImage needs no
+// application object (nor a display); an icon with text in it would need one for fonts.
 // Usage: byteway-rendericon INPUT.svg OUTPUT.png SIZE
 
-#include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 #include <QString>
@@ -16,10 +16,6 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "usage: %s INPUT.svg OUTPUT.png SIZE\n", argv[0]);
         return 2;
     }
-    // No window is shown; the offscreen platform keeps a build without a display working.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-
     bool sizeRead = false;
     const int size = QString::fromLocal8Bit(argv[3]).toInt(&sizeRead);
     if (!sizeRead || size < 1 || size > 4096) {
