@@ -207,6 +207,9 @@ void TMainForm::FormClose()
     ShutDownSendReceive();
     if (FrmOption) {
         SaveSettings(*FrmOption);
+        // The dialog goes with the program; closing it the usual way would reopen
+        // the port and could warn about it on the way out.
+        FrmOption->closeForExit();
     }
 }
 
@@ -261,6 +264,11 @@ void TMainForm::Edit2Change()
     if (FrmOption) {
         FrmOption->FSendChar = ToCp936(Edit2->text());
     }
+}
+
+void TMainForm::showStateMessage(const QString &text)
+{
+    StatusBar->showMessage(text);
 }
 
 void TMainForm::SettingsAccepted()

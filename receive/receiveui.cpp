@@ -28,8 +28,30 @@ ReceiveController::~ReceiveController() = default;
 
 void ReceiveController::start(TMDIChild *doc)
 {
+    disconnect(m_closedWatch);
     m_edit = doc ? doc->RichEdit1 : nullptr;
+    m_endAnnounced = false;
     m_engine.Start();
+    if (m_edit) {
+        // Closing the window ends the reception now rather than at its next byte,
+        // which might never come. Queued: the window is being destroyed.
+        m_closedWatch = connect(
+            m_edit, &QObject::destroyed, this,
+            [this] { announceEnd(ReceiveEngine::EndReason::DocumentGone); }, Qt::QueuedConnection);
+    } else {
+        QMetaObject::invokeMethod(
+            this, [this] { announceEnd(ReceiveEngine::EndReason::DocumentGone); },
+            Qt::QueuedConnection);
+    }
+}
+
+void ReceiveController::announceEnd(ReceiveEngine::EndReason reason)
+{
+    if (!m_engine.isStarted() || m_endAnnounced) {
+        return;
+    }
+    m_endAnnounced = true;
+    emit receptionEnded(reason);
 }
 
 // Receive text is ASCII: one character per byte.
@@ -42,6 +64,7 @@ std::size_t ReceiveController::room() const
 
 void ReceiveController::stop()
 {
+    disconnect(m_closedWatch);
     m_pace.stop();
     m_engine.Stop(m_edit.data(), [this] { return room(); });
     m_edit = nullptr;
@@ -51,6 +74,20 @@ void ReceiveController::writeSummary(DocumentOps &doc, bool checkOrder) const
 {
     WriteReceiveSummary(
         doc, checkOrder, m_engine.ReceiveHasError, m_engine.RecvLineCount, m_engine.RecvParaCount);
+}
+
+RichEdit *ReceiveController::document() const
+{
+    return m_edit.data();
+}
+
+bool ReceiveController::summaryFits(const RichEdit &edit, bool checkOrder) const
+{
+    // The size in bytes of code page 936 is at least the number of characters.
+    const std::size_t size = ReceiveSummarySize(
+        checkOrder, m_engine.ReceiveHasError, m_engine.RecvLineCount, m_engine.RecvParaCount);
+    const int room = std::max(0, edit.capacity() - edit.characterCount());
+    return size <= static_cast<std::size_t>(room);
 }
 
 void ReceiveController::setNotationText(const QString &comboText)
@@ -75,6 +112,9 @@ void ReceiveController::applyNow()
 {
     if (m_engine.isStarted()) {
         m_engine.ApplyPending(m_edit.data(), [this] { return room(); });
+        if (m_engine.endedByItself()) {
+            announceEnd(m_engine.endReason());
+        }
     }
     m_sinceBatch.start();
 }
