@@ -168,6 +168,11 @@ void TMainForm::showEvent(QShowEvent *event)
         QMetaObject::invokeMethod(
             this,
             [this] {
+                // Closed before the event loop came round (a termination signal):
+                // nothing to open or show any more.
+                if (!isVisible()) {
+                    return;
+                }
                 if (!m_outerSizeFitted && windowState() == Qt::WindowNoState) {
                     placeOuterFrame();
                 }
