@@ -31,17 +31,20 @@ void ReceiveController::start(TMDIChild *doc)
     disconnect(m_closedWatch);
     m_edit = doc ? doc->RichEdit1 : nullptr;
     m_endAnnounced = false;
+    ++m_reception;
     m_engine.Start();
+    // Closing the window ends the reception now rather than at its next byte,
+    // which might never come. Queued (the window is being destroyed), and meant for
+    // this reception only.
+    const auto gone = [this, reception = m_reception] {
+        if (reception == m_reception) {
+            announceEnd(ReceiveEngine::EndReason::DocumentGone);
+        }
+    };
     if (m_edit) {
-        // Closing the window ends the reception now rather than at its next byte,
-        // which might never come. Queued: the window is being destroyed.
-        m_closedWatch = connect(
-            m_edit, &QObject::destroyed, this,
-            [this] { announceEnd(ReceiveEngine::EndReason::DocumentGone); }, Qt::QueuedConnection);
+        m_closedWatch = connect(m_edit, &QObject::destroyed, this, gone, Qt::QueuedConnection);
     } else {
-        QMetaObject::invokeMethod(
-            this, [this] { announceEnd(ReceiveEngine::EndReason::DocumentGone); },
-            Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, gone, Qt::QueuedConnection);
     }
 }
 

@@ -85,4 +85,7 @@ private:
     QTimer m_pace;
     QMetaObject::Connection m_closedWatch;
     bool m_endAnnounced = false;
+    // Counts the receptions started, so that news of an earlier one is not taken
+    // for the running one.
+    quint64 m_reception = 0;
 };
