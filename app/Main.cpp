@@ -168,6 +168,11 @@ void TMainForm::showEvent(QShowEvent *event)
         QMetaObject::invokeMethod(
             this,
             [this] {
+                // Closed before the event loop came round (a termination signal):
+                // nothing to open or show any more.
+                if (!isVisible()) {
+                    return;
+                }
                 if (!m_outerSizeFitted && windowState() == Qt::WindowNoState) {
                     placeOuterFrame();
                 }
@@ -207,6 +212,9 @@ void TMainForm::FormClose()
     ShutDownSendReceive();
     if (FrmOption) {
         SaveSettings(*FrmOption);
+        // The dialog goes with the program; closing it the usual way would reopen
+        // the port and could warn about it on the way out.
+        FrmOption->closeForExit();
     }
 }
 
@@ -261,6 +269,11 @@ void TMainForm::Edit2Change()
     if (FrmOption) {
         FrmOption->FSendChar = ToCp936(Edit2->text());
     }
+}
+
+void TMainForm::showStateMessage(const QString &text)
+{
+    StatusBar->showMessage(text);
 }
 
 void TMainForm::SettingsAccepted()

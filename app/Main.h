@@ -133,6 +133,9 @@ public:
     void Edit2Change();
     // The settings dialog's OK: Edit2 and Timer1 take the accepted values.
     void SettingsAccepted();
+    // Tells the user about the state of the port or of a reception in the status
+    // bar; it stays until the next message or hint.
+    void showStateMessage(const QString &text);
 
     // Sending and receiving (MainSendReceive.cpp).
     void SetUpSendReceive();

@@ -2,6 +2,7 @@
 #include "ChildWin.h"
 #include "Main.h"
 #include "intervaltimer.h"
+#include "maintexts.h"
 #include "option.h"
 #include "receiveui.h"
 #include "richedit.h"
@@ -9,9 +10,59 @@
 #include "serialport.h"
 
 #include <QComboBox>
+#include <QPointer>
 #include <QToolButton>
 
 namespace {
+
+QString EndText(ReceiveEngine::EndReason reason)
+{
+    using Reason = ReceiveEngine::EndReason;
+    switch (reason) {
+    case Reason::DocumentFull:
+        return MainTexts::ReceiveEndedDocumentFull;
+    case Reason::ZeroLineLength:
+        return MainTexts::ReceiveEndedZeroLine;
+    case Reason::ZeroParagraphLength:
+        return MainTexts::ReceiveEndedZeroParagraph;
+    case Reason::DocumentGone:
+    case Reason::Running:
+    case Reason::Stopped:
+        break;
+    }
+    return MainTexts::ReceiveEndedDocumentGone;
+}
+
+// A reception that ended by itself is stopped as a release of BtnRecieve would,
+// and the button comes up. Its summary goes into the reception's own window when
+// that still exists and has room for all of it, as the received text is there;
+// else into the active window if that has room; else nowhere, which the status
+// bar says.
+void ReceptionEndedByItself(TMainForm &form, ReceiveEngine::EndReason reason)
+{
+    ReceiveController *receiver = form.Receiver;
+    if (!receiver || !receiver->isReceiving()) {
+        return;
+    }
+    const QPointer<RichEdit> own = receiver->document();
+    receiver->stop();
+    form.BtnRecieve->setChecked(false);
+    const bool checkOrder = FrmOption && FrmOption->FCheckOrder;
+    RichEdit *target = nullptr;
+    if (own && receiver->summaryFits(*own, checkOrder)) {
+        target = own;
+    } else if (TMDIChild *active = form.ActiveChild();
+               active && receiver->summaryFits(*active->RichEdit1, checkOrder)) {
+        target = active->RichEdit1;
+    }
+    QString text = EndText(reason);
+    if (target) {
+        receiver->writeSummary(*target, checkOrder);
+    } else {
+        text += MainTexts::ReceiveSummaryNowhere;
+    }
+    form.showStateMessage(text);
+}
 
 // The receive controller needs the settings object, which is created after the
 // main window: it is made on first use and then takes the published values.
@@ -21,6 +72,8 @@ ReceiveController *EnsureReceiver(TMainForm &form)
         form.Receiver = new ReceiveController(*FrmOption, Port, &form);
         form.Receiver->setNotationText(form.ComboDataType->currentText());
         form.Receiver->setSendButtonDown(form.BtnSend->isChecked());
+        QObject::connect(form.Receiver, &ReceiveController::receptionEnded, &form,
+            [&form](ReceiveEngine::EndReason reason) { ReceptionEndedByItself(form, reason); });
     }
     return form.Receiver;
 }

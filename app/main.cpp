@@ -14,6 +14,9 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Byteway"));
     QApplication::setWindowIcon(Icons::ProgramIcon());
 
+    // Before the windows, whose creation writes the settings file: once that file is
+    // there, a termination signal closes the program normally.
+    CloseOnTerminationSignals();
     CreateMainObjects();
     // Showing the main window queues its FormShow, which runs in the event loop.
     MainForm->show();

@@ -1,5 +1,6 @@
 // The controls, commands and menus of the main window.
 #include "Main.h"
+#include "cp936guard.h"
 #include "editcommands.h"
 #include "icons.h"
 #include "intervaltimer.h"
@@ -128,6 +129,7 @@ void TMainForm::createToolBar()
     Edit2 = new QLineEdit(MainTexts::Edit2Initial, row);
     Edit2->setObjectName(QStringLiteral("Edit2"));
     Edit2->setFixedSize(296, 22);
+    GuardCp936(Edit2, MainTexts::Edit2OutsideCp936);
     rowLayout->addWidget(Edit2);
     Label1->setBuddy(Edit2);
     addSeparator(row, "ToolButton2");

@@ -74,4 +74,15 @@ inline const QString DocumentPrefix = QStringLiteral("窗口");
 inline const QString PortWarningTitle = QStringLiteral("警告");
 inline const QString PortWarning = QStringLiteral("  串口初始化失败,\n请检查串口参数是否设定正确");
 
+// Beside Edit2 when typed text holds characters code page 936 lacks; %1 is them.
+inline const QString Edit2OutsideCp936
+    = QStringLiteral("“%1”无法用代码页936（GBK）保存，未输入。请只用汉字、ASCII等GBK字符。");
+
+// The status bar's word on a reception that ended by itself.
+inline const QString ReceiveEndedDocumentFull = QStringLiteral("接收已停止：接收窗口已满");
+inline const QString ReceiveEndedDocumentGone = QStringLiteral("接收已停止：接收窗口已关闭");
+inline const QString ReceiveEndedZeroLine = QStringLiteral("接收已停止：每行字数为0");
+inline const QString ReceiveEndedZeroParagraph = QStringLiteral("接收已停止：每段字数为0");
+inline const QString ReceiveSummaryNowhere = QStringLiteral("（没有窗口能写入接收统计）");
+
 } // namespace MainTexts

@@ -72,7 +72,8 @@ ReceiveEngine::ReceiveEngine(const SettingsValues &settings, ReadByteFunction re
     std::function<void()> notify, std::size_t queueCapacity)
     : m_settings(settings)
     , m_readByte(std::move(readByte))
-    , m_queue(queueCapacity, std::move(notify))
+    , m_queue(queueCapacity, notify)
+    , m_notify(std::move(notify))
 { }
 
 ReceiveEngine::~ReceiveEngine()
@@ -96,15 +97,28 @@ void ReceiveEngine::Start()
     m_queue.Reset();
     m_shown = {};
     m_exitCode = -1;
+    m_endReason = EndReason::Running;
     StopReceive = false;
     m_thread = std::thread([this] { ReceiveThreadProc(); });
+}
+
+void ReceiveEngine::SetEndReason(EndReason reason)
+{
+    EndReason running = EndReason::Running;
+    m_endReason.compare_exchange_strong(running, reason);
+}
+
+void ReceiveEngine::FailOn(const DocumentOps *doc)
+{
+    SetEndReason(doc ? EndReason::DocumentFull : EndReason::DocumentGone);
+    m_queue.Fail();
 }
 
 void ReceiveEngine::ApplyPending(DocumentOps *doc, const RoomFunction &room)
 {
     m_queue.TakeAll(m_applying);
     if (!m_queue.failed() && !ApplyReceiveOps(doc, m_applying, m_shown, room)) {
-        m_queue.Fail();
+        FailOn(doc);
     }
     m_applying.clear();
 }
@@ -117,11 +131,12 @@ void ReceiveEngine::Stop(DocumentOps *doc, const RoomFunction &room)
     StopReceive = true;
     while (!m_queue.WaitAndTake(m_applying)) {
         if (!m_queue.failed() && !ApplyReceiveOps(doc, m_applying, m_shown, room)) {
-            m_queue.Fail();
+            FailOn(doc);
         }
     }
     m_applying.clear();
     m_thread.join();
+    SetEndReason(EndReason::Stopped);
     ReceiveHasError = m_shown.ReceiveHasError;
     RecvByteCount = m_shown.RecvByteCount;
     RecvLineCount = m_shown.RecvLineCount;
@@ -159,7 +174,14 @@ void ReceiveEngine::ReceiveThreadProc()
         }
     }
     m_exitCode = exitCode;
+    if (exitCode == 1) {
+        SetEndReason(EndReason::Stopped);
+    }
     m_queue.Finish();
+    // An end of its own is news for the owner even when nothing is waiting.
+    if (exitCode == 0 && m_notify) {
+        m_notify();
+    }
 }
 
 ReceiveEngine::Outcome ReceiveEngine::HandleByte(uint8_t byte)
@@ -179,6 +201,7 @@ ReceiveEngine::Outcome ReceiveEngine::HandleByte(uint8_t byte)
     AddItem(byte, s.notation);
 
     if (s.paraCharNum == 0) {
+        SetEndReason(EndReason::ZeroParagraphLength);
         Flush();
         return Outcome::Failed;
     }
@@ -199,6 +222,7 @@ ReceiveEngine::Outcome ReceiveEngine::HandleByte(uint8_t byte)
     }
 
     if (s.lineCharNum == 0) {
+        SetEndReason(EndReason::ZeroLineLength);
         Flush();
         return Outcome::Failed;
     }
@@ -229,6 +253,14 @@ ReceiveEngine::Outcome ReceiveEngine::CheckOrder(const ByteSettings &s)
         if (PositionIsRight(pos)) {
             continue;
         }
+        const bool outsideBuffer = pos < 0 || pos >= static_cast<int64_t>(kParaBufferSize);
+        // Clearing is tested when a byte arrives, but a range far outside the buffer
+        // writes billions of lines for one byte: there the clearing is also tested
+        // before every line, so that it keeps the document short as it does for
+        // received items.
+        if (s.autoClear && outsideBuffer) {
+            Add(ReceiveOp::Kind::ClearIfLineCount, s.clearLineNum);
+        }
         AddCount(ReceiveOp::CountError);
         Add(ReceiveOp::Kind::ErrorLine, static_cast<int32_t>(pos));
         // A check range far beyond the buffer writes a great many lines: hand them
@@ -238,7 +270,7 @@ ReceiveEngine::Outcome ReceiveEngine::CheckOrder(const ByteSettings &s)
             if (!Flush()) {
                 return Outcome::Failed;
             }
-            if (StopReceive && (pos < 0 || pos >= static_cast<int64_t>(kParaBufferSize))) {
+            if (StopReceive && outsideBuffer) {
                 return Outcome::Stopped;
             }
         }

@@ -31,6 +31,16 @@ class ReceiveEngine
 public:
     using ReadByteFunction = std::function<int(uint8_t &byte)>;
 
+    // Why a reception ended.
+    enum class EndReason {
+        Running, // not ended yet, or no reception started
+        Stopped, // the stop request
+        DocumentGone, // no document window, or it was closed
+        DocumentFull, // the document refused a line
+        ZeroParagraphLength, // FParaCharNum was 0
+        ZeroLineLength, // FLineCharNum was 0
+    };
+
     static constexpr std::size_t kParaBufferSize = 1200;
     static constexpr std::size_t kDefaultQueueCapacity = 1 << 16;
 
@@ -58,6 +68,16 @@ public:
     // 1 when the thread ended on the stop request, 0 when through a failure; -1
     // while it runs or before the first reception.
     int exitCode() const { return m_exitCode.load(); }
+    // Why the reception ended; Running while it goes on. A reason other than
+    // Stopped means it ended by itself: the thread has ended or ends at its next
+    // byte or read, and `notify` has been called (or the failing ApplyPending was
+    // the owner's own call).
+    EndReason endReason() const { return m_endReason.load(); }
+    bool endedByItself() const
+    {
+        const EndReason reason = m_endReason.load();
+        return reason != EndReason::Running && reason != EndReason::Stopped;
+    }
     std::size_t queueHighWater() const { return m_queue.highWater(); }
     // Owner thread: the counts of the changes carried out so far in this reception.
     const ReceptionCounts &shownCounts() const { return m_shown; }
@@ -89,12 +109,18 @@ private:
     void AddCount(ReceiveOp::Counter counter);
     bool Flush();
     void DropReception();
+    // Owner thread: a change failed on `doc`.
+    void FailOn(const DocumentOps *doc);
+    // Sets the reason unless one is set already.
+    void SetEndReason(EndReason reason);
 
     const SettingsValues &m_settings;
     const ReadByteFunction m_readByte;
     ReceiveQueue m_queue;
+    const std::function<void()> m_notify;
     std::thread m_thread;
     std::atomic<int> m_exitCode { -1 };
+    std::atomic<EndReason> m_endReason { EndReason::Running };
     std::vector<ReceiveOp> m_ops; // receive thread: the changes of the byte in hand
     std::vector<ReceiveOp> m_applying; // owner thread: the changes being carried out
     ReceptionCounts m_counted; // receive thread

@@ -33,3 +33,14 @@ void WriteReceiveSummary(
     doc.SetInsertColor(Colors::Black);
     doc.EndBatch();
 }
+
+std::size_t ReceiveSummarySize(bool checkOrder, bool hasError, int32_t lineCount, int32_t paraCount)
+{
+    // Every line with its line break.
+    std::size_t size = kLinesText.size() + std::to_string(lineCount).size() + 1
+        + kParagraphsText.size() + std::to_string(paraCount).size() + 1;
+    if (checkOrder) {
+        size += (hasError ? kErrorsText : kCorrectText).size() + 1;
+    }
+    return size;
+}

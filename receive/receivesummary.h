@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 class DocumentOps;
@@ -9,3 +10,7 @@ class DocumentOps;
 // Thread: the one that owns `doc`.
 void WriteReceiveSummary(
     DocumentOps &doc, bool checkOrder, bool hasError, int32_t lineCount, int32_t paraCount);
+
+// The size in bytes of what WriteReceiveSummary writes, line breaks included.
+std::size_t ReceiveSummarySize(
+    bool checkOrder, bool hasError, int32_t lineCount, int32_t paraCount);

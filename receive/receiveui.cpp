@@ -28,8 +28,33 @@ ReceiveController::~ReceiveController() = default;
 
 void ReceiveController::start(TMDIChild *doc)
 {
+    disconnect(m_closedWatch);
     m_edit = doc ? doc->RichEdit1 : nullptr;
+    m_endAnnounced = false;
+    ++m_reception;
     m_engine.Start();
+    // Closing the window ends the reception now rather than at its next byte,
+    // which might never come. Queued (the window is being destroyed), and meant for
+    // this reception only.
+    const auto gone = [this, reception = m_reception] {
+        if (reception == m_reception) {
+            announceEnd(ReceiveEngine::EndReason::DocumentGone);
+        }
+    };
+    if (m_edit) {
+        m_closedWatch = connect(m_edit, &QObject::destroyed, this, gone, Qt::QueuedConnection);
+    } else {
+        QMetaObject::invokeMethod(this, gone, Qt::QueuedConnection);
+    }
+}
+
+void ReceiveController::announceEnd(ReceiveEngine::EndReason reason)
+{
+    if (!m_engine.isStarted() || m_endAnnounced) {
+        return;
+    }
+    m_endAnnounced = true;
+    emit receptionEnded(reason);
 }
 
 // Receive text is ASCII: one character per byte.
@@ -42,6 +67,7 @@ std::size_t ReceiveController::room() const
 
 void ReceiveController::stop()
 {
+    disconnect(m_closedWatch);
     m_pace.stop();
     m_engine.Stop(m_edit.data(), [this] { return room(); });
     m_edit = nullptr;
@@ -51,6 +77,20 @@ void ReceiveController::writeSummary(DocumentOps &doc, bool checkOrder) const
 {
     WriteReceiveSummary(
         doc, checkOrder, m_engine.ReceiveHasError, m_engine.RecvLineCount, m_engine.RecvParaCount);
+}
+
+RichEdit *ReceiveController::document() const
+{
+    return m_edit.data();
+}
+
+bool ReceiveController::summaryFits(const RichEdit &edit, bool checkOrder) const
+{
+    // The size in bytes of code page 936 is at least the number of characters.
+    const std::size_t size = ReceiveSummarySize(
+        checkOrder, m_engine.ReceiveHasError, m_engine.RecvLineCount, m_engine.RecvParaCount);
+    const int room = std::max(0, edit.capacity() - edit.characterCount());
+    return size <= static_cast<std::size_t>(room);
 }
 
 void ReceiveController::setNotationText(const QString &comboText)
@@ -75,6 +115,9 @@ void ReceiveController::applyNow()
 {
     if (m_engine.isStarted()) {
         m_engine.ApplyPending(m_edit.data(), [this] { return room(); });
+        if (m_engine.endedByItself()) {
+            announceEnd(m_engine.endReason());
+        }
     }
     m_sinceBatch.start();
 }

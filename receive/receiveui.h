@@ -24,6 +24,11 @@ struct SettingsValues;
 // repaint each) rather than in a great many small ones, while a byte arriving on a
 // quiet line is shown at once.
 //
+// A reception that ends by itself (its document window closed or full, a line or
+// paragraph length of 0) is announced once with receptionEnded; the controller
+// keeps it started until stop(), so that its owner releases the button, stops it
+// and writes the summary.
+//
 // The main window publishes the notation and the down state of BtnSend here;
 // the receive thread reads them once per byte. User-interface thread only.
 class ReceiveController : public QObject
@@ -47,6 +52,10 @@ public:
     // The blue summary of the last reception at the end of `doc`; `checkOrder`
     // adds the result of the order check.
     void writeSummary(DocumentOps &doc, bool checkOrder) const;
+    // True when `edit` has room for the whole summary of the last reception.
+    bool summaryFits(const RichEdit &edit, bool checkOrder) const;
+    // The document the running reception writes into; null when it is gone.
+    RichEdit *document() const;
 
     // The combo text ComboDataType shows, compared byte for byte in code page 936.
     void setNotationText(const QString &comboText);
@@ -57,7 +66,13 @@ public:
 
     static constexpr int kBatchSpacingMs = 5;
 
+signals:
+    // The running reception ended by itself, for `reason` (never Running or Stopped).
+    // Emitted once per reception, from the event loop.
+    void receptionEnded(ReceiveEngine::EndReason reason);
+
 private:
+    void announceEnd(ReceiveEngine::EndReason reason);
     // A turn asked for by the receive thread.
     void applyPending();
     void applyNow();
@@ -68,4 +83,9 @@ private:
     QPointer<RichEdit> m_edit;
     QElapsedTimer m_sinceBatch;
     QTimer m_pace;
+    QMetaObject::Connection m_closedWatch;
+    bool m_endAnnounced = false;
+    // Counts the receptions started, so that news of an earlier one is not taken
+    // for the running one.
+    quint64 m_reception = 0;
 };

@@ -404,9 +404,15 @@ bool TFrmOption::FormCloseQuery()
     return reopenStoredPort();
 }
 
+void TFrmOption::closeForExit()
+{
+    m_closingForExit = true;
+    hide();
+}
+
 void TFrmOption::reject()
 {
-    if (FormCloseQuery()) {
+    if (m_closingForExit || FormCloseQuery()) {
         QDialog::reject();
     }
 }

@@ -40,6 +40,10 @@ public:
     // Reopens the port with the stored members; true when the window may close.
     bool FormCloseQuery();
 
+    // The program is closing: hides the dialog and lets any later close through
+    // without touching the port, so that no port warning holds up the exit.
+    void closeForExit();
+
     void Button1Click();
     void Button2Click();
     // Keep the two combo boxes on one of their items.
@@ -173,6 +177,7 @@ private:
     void showWarning(const QString &text, const QString &title);
 
     const std::array<ExitHandler, 9> m_exitHandlers;
+    bool m_closingForExit = false;
 };
 
 extern TFrmOption *FrmOption;

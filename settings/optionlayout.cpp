@@ -1,4 +1,5 @@
 // The controls of the settings dialog, placed where the window layout had them.
+#include "cp936guard.h"
 #include "option.h"
 #include "optiontexts.h"
 
@@ -128,6 +129,7 @@ void TFrmOption::createSendingTab()
     ManSetting = AddRadio(tab, "ManSetting", Texts::kManSetting, 17, 123, 73);
     ManSetting->setChecked(true);
     SendChar = AddEdit(tab, "SendChar", Texts::kSendCharText, 96, 123, 169);
+    GuardCp936(SendChar, Texts::Text(Texts::kSendCharOutsideCp936));
     AutoSetting = AddRadio(tab, "AutoSetting", Texts::kAutoSetting, 17, 158, 73);
     // The two labels belong to the frame; their places are those on the tab.
     Label2 = AddLabel(GroupBox1, "Label2", Texts::kLabel2, 96 - 8, 160 - 96);

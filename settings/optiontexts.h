@@ -78,6 +78,9 @@ inline constexpr const char *kBadChoice = "你的选择有误!";
 inline constexpr const char *kSendRangeReversed = "自动发送数据时，发送数据范围应从小到大！";
 inline constexpr const char *kParaRangeReversed = "验证接收数据时，数据范围应从小到大！";
 inline constexpr const char *kPortFailed = "  串口初始化失败,\n请检查串口参数是否设定正确";
+// Beside SendChar when typed text holds characters code page 936 lacks; %1 is them.
+inline constexpr const char *kSendCharOutsideCp936
+    = "“%1”无法用代码页936（GBK）保存，未输入。请只用汉字、ASCII等GBK字符。";
 // For the general error report, which adds the full stop; %1 is the text.
 inline constexpr const char *kNotAnInteger = "'%1' is not a valid integer value";
 

@@ -3,8 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <climits>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -460,5 +463,139 @@ TEST_F(ReceiveEngineTest, NextReceptionStartsFreshOnANewLine)
     EXPECT_EQ(r.doc.text().substr(before), "\n" + kHeader + "0x43 ");
     EXPECT_EQ(r.engine.RecvByteCount, 1);
 }
+
+// A document that remembers the largest size it reached and how many line breaks
+// were added to it.
+class WatchedDocument : public MemoryDocument
+{
+public:
+    bool InsertAtCaret(std::string_view added) override
+    {
+        const bool ok = MemoryDocument::InsertAtCaret(added);
+        if (ok) {
+            appended += static_cast<std::size_t>(std::count(added.begin(), added.end(), '\n'));
+        }
+        largest = std::max(largest, text().size());
+        return ok;
+    }
+    bool AppendLine(std::string_view added) override
+    {
+        const bool ok = MemoryDocument::AppendLine(added);
+        appended += ok ? 1 : 0;
+        largest = std::max(largest, text().size());
+        return ok;
+    }
+
+    std::size_t largest = 0;
+    std::size_t appended = 0;
+};
+
+struct CheckRangeCase
+{
+    const char *name;
+    int32_t paraStart;
+    int32_t paraEnd;
+    bool clearedInTheCheck;
+};
+
+class CheckRangeClearTest : public ::testing::TestWithParam<CheckRangeCase>
+{
+};
+
+// One byte per paragraph with the order check on: every byte's check writes a line
+// per position of the range. With automatic clearing on, a range reaching far
+// outside the paragraph buffer must not let the document grow past the clearing
+// limit while one byte's check runs; a range within the buffer is written whole,
+// clearing waiting for the next byte as for received items.
+TEST_P(CheckRangeClearTest, AutomaticClearingBoundsTheDocument)
+{
+    const CheckRangeCase &c = GetParam();
+    Reception r;
+    ASSERT_TRUE(r.pty.isOpen());
+    WatchedDocument doc;
+    r.target = &doc;
+    r.settings.FCheckOrder = true;
+    r.settings.FParaCharNum = 1;
+    r.settings.FLineCharNum = 1;
+    r.settings.FAutoClear = true;
+    r.settings.FClearLineNum = 100;
+    r.settings.FParaStart = c.paraStart;
+    r.settings.FParaEnd = c.paraEnd;
+    r.engine.Start();
+    ASSERT_TRUE(r.pty.send("A"));
+    const std::size_t lines = c.clearedInTheCheck ? 20000 : 1201;
+    ASSERT_TRUE(r.pumpUntil([&] { return doc.appended >= lines; })) << doc.appended;
+    r.engine.Stop(&doc);
+
+    // "the char -2147483648 is error" and its line break take 30 bytes; the 1200
+    // positions of the buffer are written whole, at most 24 bytes each.
+    const std::size_t limit = (100 + 3) * 30 + 1200 * 24;
+    if (c.clearedInTheCheck) {
+        EXPECT_LE(doc.largest, limit);
+    } else {
+        EXPECT_GE(doc.lines().size(), 1201u);
+    }
+    EXPECT_LE(r.engine.queueHighWater(), Reception::queueCapacity + 2048);
+}
+
+INSTANTIATE_TEST_SUITE_P(Ranges, CheckRangeClearTest,
+    ::testing::Values(CheckRangeCase { "whole_integer_range", INT32_MIN, INT32_MAX, true },
+        CheckRangeCase { "far_past_the_buffer", 0, 2000000000, true },
+        CheckRangeCase { "far_below_the_buffer", -2000000000, 0, true },
+        CheckRangeCase { "range_in_the_buffer", 0, 1200, false }),
+    [](const auto &row) { return std::string(row.param.name); });
+
+struct EndCase
+{
+    const char *name;
+    std::function<void(Reception &)> setUp;
+    std::function<void(Reception &)> trigger;
+    ReceiveEngine::EndReason reason;
+};
+
+class EndReasonTest : public ::testing::TestWithParam<EndCase>
+{
+};
+
+// How a reception ended is known to the owner, so that it can tell the user.
+TEST_P(EndReasonTest, TellsWhyTheReceptionEnded)
+{
+    const EndCase &c = GetParam();
+    Reception r;
+    ASSERT_TRUE(r.pty.isOpen());
+    if (c.setUp) {
+        c.setUp(r);
+    }
+    r.engine.Start();
+    EXPECT_EQ(r.engine.endReason(), ReceiveEngine::EndReason::Running);
+    c.trigger(r);
+    const bool byItself = c.reason != ReceiveEngine::EndReason::Stopped;
+    if (byItself) {
+        ASSERT_TRUE(r.pumpUntil([&] { return r.engine.exitCode() == 0; }));
+    }
+    r.engine.Stop(r.target);
+    EXPECT_EQ(r.engine.endReason(), c.reason);
+    EXPECT_EQ(r.engine.endedByItself(), byItself);
+}
+
+MemoryDocument g_smallDocument(40);
+
+INSTANTIATE_TEST_SUITE_P(Ends, EndReasonTest,
+    ::testing::Values(
+        EndCase { "stop_request", nullptr, [](Reception &r) { ASSERT_TRUE(r.pty.send("A")); },
+            ReceiveEngine::EndReason::Stopped },
+        EndCase { "zero_line_length", [](Reception &r) { r.settings.FLineCharNum = 0; },
+            [](Reception &r) { ASSERT_TRUE(r.pty.send("A")); },
+            ReceiveEngine::EndReason::ZeroLineLength },
+        EndCase { "zero_paragraph_length", [](Reception &r) { r.settings.FParaCharNum = 0; },
+            [](Reception &r) { ASSERT_TRUE(r.pty.send("A")); },
+            ReceiveEngine::EndReason::ZeroParagraphLength },
+        EndCase { "document_full", [](Reception &r) { r.target = &g_smallDocument; },
+            [](Reception &r) { ASSERT_TRUE(r.pty.send(ByteRun(0, 14))); },
+            ReceiveEngine::EndReason::DocumentFull },
+        EndCase { "document_gone", [](Reception &r) { r.target = nullptr; },
+            [](Reception &r) { ASSERT_TRUE(r.pty.send("A")); },
+            ReceiveEngine::EndReason::DocumentGone }),
+    [](const auto &row) { return std::string(row.param.name); });
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "settingsvalues.h"
 
 #include <QMdiArea>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -50,6 +51,8 @@ private slots:
     void receivesIntoARichEdit();
     void switchingWindowsKeepsTheTextInTheFirst();
     void closingTheWindowEndsTheThread();
+    void announcesAnEndOfItsOwnOnce_data();
+    void announcesAnEndOfItsOwnOnce();
     void destroyingDuringAReceptionDoesNotCrash();
 
 private:
@@ -130,6 +133,48 @@ void ReceiveControllerTest::closingTheWindowEndsTheThread()
     m_controller->stop();
     QVERIFY(!m_controller->isReceiving());
     QCOMPARE(m_controller->engine().RecvByteCount, 1);
+}
+
+void ReceiveControllerTest::announcesAnEndOfItsOwnOnce_data()
+{
+    QTest::addColumn<int>("lineCharNum");
+    QTest::addColumn<bool>("closeWindow");
+    QTest::addColumn<int>("reason");
+    QTest::addColumn<int>("announcements");
+    using Reason = ReceiveEngine::EndReason;
+    QTest::newRow("window-closed") << 10 << true << int(Reason::DocumentGone) << 1;
+    QTest::newRow("zero-line-length") << 0 << false << int(Reason::ZeroLineLength) << 1;
+    QTest::newRow("bytes-received") << 10 << false << int(Reason::Running) << 0;
+}
+
+// The owner learns once that a reception ended by itself, and why; a reception that
+// goes on is not announced, nor is the stop that the owner makes.
+void ReceiveControllerTest::announcesAnEndOfItsOwnOnce()
+{
+    QFETCH(int, lineCharNum);
+    QFETCH(bool, closeWindow);
+    QFETCH(int, reason);
+    QFETCH(int, announcements);
+    m_settings->FLineCharNum = lineCharNum;
+    QSignalSpy spy(m_controller.get(), &ReceiveController::receptionEnded);
+    m_controller->start(m_first);
+    QVERIFY(m_pty->send("A"));
+    QTRY_COMPARE(m_first->RichEdit1->lines().size(), 1);
+    if (closeWindow) {
+        m_first->close();
+    }
+    QVERIFY(m_pty->send("BC"));
+    QTRY_COMPARE(spy.size(), announcements);
+    // The bytes after the end meet the failed reception again: still one word.
+    QTest::qWait(200);
+    QCOMPARE(spy.size(), announcements);
+    if (announcements > 0) {
+        QCOMPARE(int(spy.at(0).at(0).value<ReceiveEngine::EndReason>()), reason);
+    }
+    QVERIFY(m_controller->isReceiving());
+    m_controller->stop();
+    QTest::qWait(50);
+    QCOMPARE(spy.size(), announcements);
 }
 
 // Destroying the controller while its thread waits for room in a full queue ends
