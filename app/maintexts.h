@@ -74,4 +74,8 @@ inline const QString DocumentPrefix = QStringLiteral("窗口");
 inline const QString PortWarningTitle = QStringLiteral("警告");
 inline const QString PortWarning = QStringLiteral("  串口初始化失败,\n请检查串口参数是否设定正确");
 
+// Sending: the port could not take a byte.
+inline const QString PortNotOpen = QStringLiteral("串口未打开，未发送数据");
+inline const QString WriteFailed = QStringLiteral("串口写入失败，发送已停止：已发送 %1 个字节");
+
 } // namespace MainTexts
