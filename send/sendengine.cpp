@@ -92,6 +92,9 @@ void SendEngine::Run(const std::stop_token &stop)
         const std::stop_callback onStop(stop, [this] { m_wait.interrupt(); });
         outcome = m_job.autoSend ? SendRange(stop) : SendTokens(stop);
     }
+    if (!FlushEcho() && outcome == SendOutcome::Completed) {
+        outcome = SendOutcome::Stopped;
+    }
     {
         std::lock_guard lock(m_mutex);
         if (outcome == SendOutcome::Stopped && m_dropEchoes) {
@@ -175,6 +178,10 @@ bool SendEngine::Pace(int64_t from, const std::stop_token &stop)
             DelayMicroseconds(delay);
             return !m_wait.interrupted() || Checkpoint(stop);
         }
+        // What went out is shown while the thread waits.
+        if (!FlushEcho()) {
+            return false;
+        }
         if (m_wait.untilElapsed(from, delay)) {
             return true;
         }
@@ -188,6 +195,8 @@ bool SendEngine::Pace(int64_t from, const std::stop_token &stop)
 
 bool SendEngine::Checkpoint(const std::stop_token &stop)
 {
+    // A held send has handed over all its echo.
+    FlushEcho();
     std::unique_lock lock(m_mutex);
     if (m_pauseRequested && !stop.stop_requested()) {
         m_held = true;
@@ -200,24 +209,50 @@ bool SendEngine::Checkpoint(const std::stop_token &stop)
 
 bool SendEngine::PushEcho(std::string_view echo)
 {
-    bool wasEmpty = false;
-    {
-        std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [this] { return m_dropEchoes || m_echoSizes.size() < m_capacity; });
-        if (m_dropEchoes) {
-            return false;
+    m_unsentText.append(echo);
+    m_unsentSizes.push_back(static_cast<uint8_t>(echo.size()));
+    return m_unsentSizes.size() < kEchoBatch || FlushEcho();
+}
+
+bool SendEngine::FlushEcho()
+{
+    std::size_t done = 0;
+    std::size_t offset = 0;
+    while (done < m_unsentSizes.size()) {
+        bool wasEmpty = false;
+        {
+            std::unique_lock lock(m_mutex);
+            m_changed.wait(
+                lock, [this] { return m_dropEchoes || m_echoSizes.size() < m_capacity; });
+            if (m_dropEchoes) {
+                m_unsentText.clear();
+                m_unsentSizes.clear();
+                return false;
+            }
+            wasEmpty = m_echoSizes.empty();
+            const std::size_t count
+                = std::min(m_unsentSizes.size() - done, m_capacity - m_echoSizes.size());
+            std::size_t bytes = 0;
+            for (std::size_t i = done; i < done + count; ++i) {
+                bytes += m_unsentSizes[i];
+            }
+            m_echoText.append(m_unsentText, offset, bytes);
+            m_echoSizes.insert(m_echoSizes.end(),
+                m_unsentSizes.begin() + static_cast<std::ptrdiff_t>(done),
+                m_unsentSizes.begin() + static_cast<std::ptrdiff_t>(done + count));
+            m_highWater = std::max(m_highWater, m_echoSizes.size());
+            done += count;
+            offset += bytes;
         }
-        wasEmpty = m_echoSizes.empty();
-        m_echoText.append(echo);
-        m_echoSizes.push_back(static_cast<uint8_t>(echo.size()));
-        m_highWater = std::max(m_highWater, m_echoSizes.size());
-    }
-    if (wasEmpty) {
-        m_changed.notify_all();
-        if (m_notify) {
-            m_notify();
+        if (wasEmpty) {
+            m_changed.notify_all();
+            if (m_notify) {
+                m_notify();
+            }
         }
     }
+    m_unsentText.clear();
+    m_unsentSizes.clear();
     return true;
 }
 

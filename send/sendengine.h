@@ -119,7 +119,11 @@ private:
     SendOutcome Write(uint8_t byte, int64_t &began, const std::stop_token &stop);
     bool Pace(int64_t from, const std::stop_token &stop);
     bool Checkpoint(const std::stop_token &stop);
+    // Send thread: echo pieces gather here and go to the queue kEchoBatch at a
+    // time, before every wait and at the end, so that a fast send does not wake
+    // the owner for every byte.
     bool PushEcho(std::string_view echo);
+    bool FlushEcho();
     // Owner: takes the waiting pieces; true when the send had ended by then.
     bool Take(bool wait, bool untilHeld);
     void Apply(DocumentOps *doc);
@@ -130,7 +134,11 @@ private:
     const std::function<void()> m_notify;
     const std::size_t m_capacity;
 
+    static constexpr std::size_t kEchoBatch = 64;
+
     SendJob m_job; // send thread, set before it starts
+    std::string m_unsentText; // send thread: echo pieces not yet queued
+    std::vector<uint8_t> m_unsentSizes;
     std::atomic<int32_t> m_delay { 0 };
     InterruptibleWait m_wait; // interrupted by stop and pause requests
 

@@ -7,7 +7,10 @@
 //     `send_bench timing load` runs the same with one busy thread per core
 //     competing for the processors;
 //  2. throughput: the range 0..99,999 with delay 0 in hexadecimal, echo included,
-//     and the range twice as long.
+//     and the range twice as long;
+//  3. cancel: a send waiting out FTwoCharDelay 2147483647 (35 minutes): the CPU
+//     the whole process uses in one second of that wait, and how long the stop
+//     takes.
 
 #include "ChildWin.h"
 #include "memorydocument.h"
@@ -34,6 +37,7 @@
 #include <poll.h>
 #include <pthread.h>
 #include <sched.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -225,6 +229,39 @@ void Throughput()
     RangeWithoutRichText(99999);
 }
 
+double ProcessCpuMs()
+{
+    rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto ms = [](const timeval &t) { return t.tv_sec * 1000.0 + t.tv_usec / 1000.0; };
+    return ms(usage.ru_utime) + ms(usage.ru_stime);
+}
+
+void Cancel()
+{
+    Bench b;
+    b.settings.FAutoSend = true;
+    b.settings.FSendStart = 0;
+    b.settings.FSendEnd = 10;
+    b.settings.FTwoCharDelay = 2147483647;
+    b.sender.start(b.child, b.settings);
+    b.pty.receive(1, 1000);
+    const double cpuBefore = ProcessCpuMs();
+    const auto waitStart = Clock::now();
+    while (Clock::now() - waitStart < std::chrono::seconds(1)) {
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    const double cpu = ProcessCpuMs() - cpuBefore;
+    const auto stopStart = Clock::now();
+    b.sender.stop();
+    const double stopMs
+        = std::chrono::duration<double, std::milli>(Clock::now() - stopStart).count();
+    std::printf("3. FTwoCharDelay 2147483647: %.1f CPU-ms in one second of the wait (whole "
+                "process), stop took %.2f ms, %lld byte(s) sent\n",
+        cpu, stopMs, static_cast<long long>(b.sender.engine().result().bytesSent));
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -259,6 +296,9 @@ int main(int argc, char **argv)
     }
     if (which == "all" || which == "range") {
         Throughput();
+    }
+    if (which == "all" || which == "cancel") {
+        Cancel();
     }
     return 0;
 }
