@@ -17,6 +17,7 @@
 #include "ptyport.h"
 #include "richedit.h"
 #include "senddata.h"
+#include "sendengine.h"
 #include "sendui.h"
 #include "serialport.h"
 #include "settingsvalues.h"
@@ -165,6 +166,54 @@ void TimingPrecision(int32_t delay)
         realtime ? "at real-time priority" : "at normal priority");
 }
 
+// The same tokens stamped on the sending side, where each write begins, with the
+// echo into an in-memory document: the pacing of the send thread itself, apart
+// from the way the pseudo-terminal hands the bytes on to the far side.
+void SenderSideGaps(int32_t delay)
+{
+    constexpr int kTokens = 1000;
+    PtyPort pty;
+    std::vector<Clock::time_point> starts;
+    starts.reserve(kTokens);
+    SendEngine engine(
+        [&](uint8_t byte, const std::atomic<bool> &giveUp) {
+            starts.push_back(Clock::now());
+            return pty.port.WriteByte(byte, giveUp);
+        },
+        [] { return Notation::Hex; }, nullptr);
+    std::atomic<bool> done { false };
+    std::thread drain([&] {
+        while (!done) {
+            pty.receive(1 << 20, 10);
+        }
+    });
+    SendJob job;
+    job.twoCharDelay = delay;
+    for (int i = 0; i < kTokens; ++i) {
+        job.sendChar += "41 ";
+    }
+    MemoryDocument doc;
+    engine.Start(job);
+    engine.Wait(&doc);
+    done = true;
+    drain.join();
+    std::vector<double> gaps;
+    for (std::size_t i = 1; i < starts.size(); ++i) {
+        gaps.push_back(
+            std::chrono::duration<double, std::micro>(starts[i] - starts[i - 1]).count());
+    }
+    if (gaps.empty()) {
+        return;
+    }
+    std::sort(gaps.begin(), gaps.end());
+    const double median = gaps[gaps.size() / 2];
+    std::printf(
+        "   on the sending side (write starts): median %.1f us (%+.2f %%), p99 %.1f us, min "
+        "%.1f us, max %.1f us\n",
+        median, (median - delay) * 100.0 / delay, gaps[gaps.size() * 99 / 100], gaps.front(),
+        gaps.back());
+}
+
 double RangeSeconds(int32_t last)
 {
     Bench b;
@@ -287,8 +336,10 @@ int main(int argc, char **argv)
                 });
             }
         }
-        TimingPrecision(100);
-        TimingPrecision(1000);
+        for (const int32_t delay : { 100, 1000 }) {
+            TimingPrecision(delay);
+            SenderSideGaps(delay);
+        }
         stop = true;
         for (std::thread &t : load) {
             t.join();
