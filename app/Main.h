@@ -18,9 +18,11 @@ class QStatusBar;
 class QToolBar;
 class QToolButton;
 class ReceiveController;
+class SendController;
 class TFindDialog;
 class TMDIChild;
 class TReplaceDialog;
+struct SendResult;
 
 // The main window "Byteway": the button bar Panel1, the toolbar with the send text
 // Edit2 and the notation ComboDataType, the menus, the status bar and the
@@ -145,6 +147,11 @@ public:
     void SendData();
     void BtnRecieveClick();
     ReceiveController *Receiver = nullptr;
+    SendController *Sender = nullptr;
+    // The settings dialog closes and reopens the port: the send in progress is held
+    // between two bytes meanwhile, then goes on with the new settings.
+    void holdSending();
+    void resumeSending();
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -161,6 +168,9 @@ private:
     void updateWindowCommands();
     bool openPortWithSettings();
     QString nextDocumentName() const;
+    // The end of a send: a failed write ends timed sending, a single send raises
+    // BtnSend.
+    void sendFinished(const SendResult &result);
     // Sizes and centres the window so that its frame measures 584 x 408.
     void placeOuterFrame();
 
@@ -168,6 +178,8 @@ private:
     QList<QAction *> m_windowListItems;
     bool m_shown = false;
     bool m_outerSizeFitted = false;
+    // The send running was started by a click with timed sending off.
+    bool m_singleSend = false;
 };
 
 extern TMainForm *MainForm;

@@ -11,6 +11,7 @@
 
 #include <QComboBox>
 #include <QPointer>
+#include <QSignalBlocker>
 #include <QToolButton>
 
 namespace {
@@ -83,10 +84,14 @@ ReceiveController *EnsureReceiver(TMainForm &form)
 void TMainForm::SetUpSendReceive()
 {
     EnsureReceiver(*this);
+    Sender = new SendController(Port, this);
+    Sender->setNotationText(ComboDataType->currentText());
+    connect(Sender, &SendController::finished, this, &TMainForm::sendFinished);
     connect(ComboDataType, &QComboBox::currentTextChanged, this, [this](const QString &text) {
         if (Receiver) {
             Receiver->setNotationText(text);
         }
+        Sender->setNotationText(text);
     });
     connect(BtnSend, &QToolButton::toggled, this, [this](bool down) {
         if (Receiver) {
@@ -97,6 +102,11 @@ void TMainForm::SetUpSendReceive()
 
 void TMainForm::ShutDownSendReceive()
 {
+    // The send thread echoes into a document window: it ends before the windows go.
+    if (Sender && Sender->isSending()) {
+        const QSignalBlocker blocker(Sender);
+        Sender->stop();
+    }
     if (Receiver && Receiver->isReceiving()) {
         Receiver->stop();
         BtnRecieve->setChecked(false);
@@ -107,17 +117,26 @@ void TMainForm::BtnSendClick()
 {
     if (!BtnSend->isChecked()) {
         Timer1->setEnabled(false);
+        Sender->stop();
         return;
     }
     if (FrmOption && FrmOption->FTimedSend) {
+        m_singleSend = false;
         SendData();
-        Timer1->setInterval(FrmOption->FTimeInterval);
-        Timer1->setEnabled(true);
+        // A send that could not even start has raised BtnSend again.
+        if (BtnSend->isChecked()) {
+            Timer1->setInterval(FrmOption->FTimeInterval);
+            Timer1->setEnabled(true);
+        }
         return;
     }
     Timer1->setEnabled(false);
+    m_singleSend = true;
     SendData();
-    BtnSend->setChecked(false);
+    // BtnSend comes up when the send ends (sendFinished), at once when none started.
+    if (!Sender->isSending()) {
+        BtnSend->setChecked(false);
+    }
 }
 
 void TMainForm::Timer1Timer()
@@ -127,9 +146,44 @@ void TMainForm::Timer1Timer()
 
 void TMainForm::SendData()
 {
-    if (FrmOption) {
-        SendToWindow(ActiveChild(), *FrmOption, *ComboDataType, Port);
+    // A tick that falls due while a send still runs is skipped.
+    if (!FrmOption || Sender->isSending()) {
+        return;
     }
+    TMDIChild *child = ActiveChild();
+    if (!child) {
+        return;
+    }
+    if (!Port.isOpen()) {
+        showStateMessage(MainTexts::PortNotOpen);
+        Timer1->setEnabled(false);
+        BtnSend->setChecked(false);
+        return;
+    }
+    Sender->start(child, *FrmOption);
+}
+
+void TMainForm::sendFinished(const SendResult &result)
+{
+    if (result.outcome == SendOutcome::WriteFailed) {
+        showStateMessage(MainTexts::WriteFailed.arg(result.bytesSent));
+        Timer1->setEnabled(false);
+        BtnSend->setChecked(false);
+        return;
+    }
+    if (m_singleSend) {
+        BtnSend->setChecked(false);
+    }
+}
+
+void TMainForm::holdSending()
+{
+    Sender->pause();
+}
+
+void TMainForm::resumeSending()
+{
+    Sender->resume(FrmOption ? FrmOption->FTwoCharDelay.load() : 0);
 }
 
 void TMainForm::BtnRecieveClick()

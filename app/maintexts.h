@@ -85,4 +85,8 @@ inline const QString ReceiveEndedZeroLine = QStringLiteral("接收已停止：�
 inline const QString ReceiveEndedZeroParagraph = QStringLiteral("接收已停止：每段字数为0");
 inline const QString ReceiveSummaryNowhere = QStringLiteral("（没有窗口能写入接收统计）");
 
+// Sending: the port could not take a byte.
+inline const QString PortNotOpen = QStringLiteral("串口未打开，未发送数据");
+inline const QString WriteFailed = QStringLiteral("串口写入失败，发送已停止：已发送 %1 个字节");
+
 } // namespace MainTexts

@@ -24,6 +24,9 @@ void CreateMainObjects()
     FrmOption = new TFrmOption(MainForm);
     QObject::connect(
         FrmOption, &TFrmOption::settingsAccepted, MainForm, &TMainForm::SettingsAccepted);
+    QObject::connect(FrmOption, &TFrmOption::portChangeStarting, MainForm, &TMainForm::holdSending);
+    QObject::connect(
+        FrmOption, &TFrmOption::portChangeFinished, MainForm, &TMainForm::resumeSending);
 }
 
 #ifndef _WIN32
@@ -95,7 +98,8 @@ void CloseOnTerminationSignals() { }
 void DestroyMainObjects()
 {
     if (MainForm) {
-        // The receive thread writes into document windows: it must end before they go.
+        // The receive and send threads write into document windows: they must end
+        // before the windows go.
         MainForm->ShutDownSendReceive();
     }
     // The About box and the settings dialog are children of the main window.

@@ -1,5 +1,7 @@
 #include "delay.h"
 
+#include <chrono>
+
 #ifdef _WIN32
 #include <windows.h>
 
@@ -17,7 +19,6 @@ double HighResolutionFrequency()
     return static_cast<double>(frequency.QuadPart);
 }
 #else
-#include <chrono>
 
 int64_t HighResolutionCount()
 {
@@ -44,4 +45,42 @@ void DelayMicroseconds(int32_t us)
             return;
         }
     }
+}
+
+bool InterruptibleWait::untilElapsed(int64_t from, int32_t us)
+{
+    const double frequency = HighResolutionFrequency();
+    const long double limit = static_cast<long double>(us) * frequency * 9.999999e-7L;
+    // Sleeping ends this long before the deadline; the rest is busy-waited, since a
+    // sleep may overshoot by scheduling latency.
+    const long double busyCounts = frequency * 1e-3L;
+    const long double sleepAbove = frequency * 2e-3L;
+    for (;;) {
+        if (interrupted()) {
+            return false;
+        }
+        const auto elapsed = static_cast<long double>(HighResolutionCount() - from);
+        if (elapsed > limit) {
+            return true;
+        }
+        const long double remaining = limit - elapsed;
+        if (remaining > sleepAbove) {
+            const long double seconds = (remaining - busyCounts) / frequency;
+            // Waits of up to 35 minutes fit easily in microseconds of int64.
+            const auto sleep = std::chrono::microseconds(static_cast<int64_t>(seconds * 1e6L));
+            std::unique_lock lock(m_mutex);
+            m_wake.wait_for(lock, sleep, [this] { return interrupted(); });
+        }
+    }
+}
+
+void InterruptibleWait::interrupt()
+{
+    {
+        // Under the lock, so that a wait that has just found the mark clear is
+        // already asleep when it is woken.
+        std::lock_guard lock(m_mutex);
+        m_interrupted.store(true);
+    }
+    m_wake.notify_all();
 }

@@ -2,18 +2,22 @@
 
 #include "documentops.h"
 #include "notation.h"
+#include "sendengine.h"
 
 #include <functional>
 
 class SerialPort;
 struct SettingsValues;
 
-// One complete send into `doc` (nothing at all when it is null): the automatic
-// clearing, the blue "Sending: " header, then the automatic range or the tokens of
-// FSendChar, each byte written to `port` and echoed in black at the end of the
-// document, with the FTwoCharDelay busy-wait after every range byte and before
-// every token. The settings are read afresh, the notation once per unit. The
-// document changes form one batch. User-interface thread (the thread that owns
-// `doc`); it returns only when the send is over.
-void SendData(DocumentOps *doc, const SettingsValues &settings,
+// The start of a send in `doc`: the automatic clearing, then the blue "Sending: "
+// header (appended as a line when the document has lines, else inserted), after
+// which text is inserted in black. The thread that owns `doc`.
+void WriteSendHeader(DocumentOps &doc, const SettingsValues &settings);
+
+// One complete send into `doc` (nothing at all when it is null): the header, then
+// the automatic range or the tokens of FSendChar, run by a send thread (see
+// SendEngine) while the calling thread carries out the echo; it returns when the
+// send is over. The settings are read when it starts, the notation once per unit
+// (on the send thread). The thread that owns `doc`.
+SendResult SendData(DocumentOps *doc, const SettingsValues &settings,
     const std::function<Notation()> &notation, SerialPort &port);

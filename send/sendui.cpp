@@ -4,28 +4,124 @@
 #include "codepage.h"
 #include "richedit.h"
 #include "senddata.h"
+#include "serialport.h"
 
 #include <QComboBox>
+#include <QTextBlock>
+#include <QTextDocument>
 
 Notation NotationOfCombo(const QComboBox &combo)
 {
     return NotationFromText(ToCp936(combo.currentText()));
 }
 
-void SendToWindow(
-    TMDIChild *child, const SettingsValues &settings, const QComboBox &combo, SerialPort &port)
+SendController::SendController(SerialPort &port, QObject *parent)
+    : QObject(parent)
+    , m_engine([&port](uint8_t byte,
+                   const std::atomic<bool> &giveUp) { return port.WriteByte(byte, giveUp); },
+          [this] { return m_notation.load(); },
+          [this] {
+              // Runs on the send thread; the call is carried out by this object's
+              // thread, and dropped if the object is gone by then.
+              QMetaObject::invokeMethod(this, &SendController::applyPending, Qt::QueuedConnection);
+          })
 {
-    // The notation is read for every unit; converting the combo's text to code page
-    // 936 opens a converter each time, so an unchanged text keeps its notation.
-    QString lastText = combo.currentText();
-    Notation lastNotation = NotationFromText(ToCp936(lastText));
-    const auto notation = [&] {
-        const QString text = combo.currentText();
-        if (text != lastText) {
-            lastText = text;
-            lastNotation = NotationFromText(ToCp936(text));
-        }
-        return lastNotation;
-    };
-    SendData(child ? child->RichEdit1 : nullptr, settings, notation, port);
+    m_pace.setSingleShot(true);
+    connect(&m_pace, &QTimer::timeout, this, &SendController::applyNow);
+}
+
+SendController::~SendController() = default;
+
+bool SendController::start(TMDIChild *child, const SettingsValues &settings)
+{
+    if (!child || m_engine.isStarted()) {
+        return false;
+    }
+    m_edit = child->RichEdit1;
+    WriteSendHeader(*m_edit, settings);
+    openBatch();
+    m_engine.Start(SendJob::FromSettings(settings));
+    return true;
+}
+
+void SendController::stop()
+{
+    if (!m_engine.isStarted()) {
+        return;
+    }
+    m_pace.stop();
+    collect(m_engine.Stop(m_edit.data()));
+}
+
+void SendController::pause()
+{
+    m_pace.stop();
+    m_engine.Pause(m_edit.data());
+}
+
+void SendController::resume(int32_t twoCharDelay)
+{
+    m_engine.Resume(twoCharDelay);
+}
+
+void SendController::setNotationText(const QString &comboText)
+{
+    m_notation = NotationFromText(ToCp936(comboText));
+}
+
+void SendController::applyPending()
+{
+    if (m_pace.isActive()) {
+        return;
+    }
+    const qint64 since = m_sinceBatch.isValid() ? m_sinceBatch.elapsed() : kBatchSpacingMs;
+    if (since < kBatchSpacingMs) {
+        m_pace.start(static_cast<int>(kBatchSpacingMs - since));
+        return;
+    }
+    applyNow();
+}
+
+void SendController::applyNow()
+{
+    if (m_engine.isStarted() && m_engine.ApplyPending(m_edit.data())) {
+        collect(m_engine.result());
+    } else {
+        showProgress();
+    }
+    m_sinceBatch.start();
+}
+
+void SendController::openBatch()
+{
+    if (m_edit && !m_batchOpen) {
+        m_edit->BeginBatch();
+        m_batchOpen = true;
+        m_sinceShown.start();
+    }
+}
+
+void SendController::closeBatch()
+{
+    if (m_edit && m_batchOpen) {
+        m_edit->EndBatch();
+    }
+    m_batchOpen = false;
+}
+
+void SendController::showProgress()
+{
+    if (!m_edit || !m_batchOpen || m_sinceShown.elapsed() < kShowSpacingMs
+        || m_edit->document()->lastBlock().length() > kShowLineLimit) {
+        return;
+    }
+    closeBatch();
+    openBatch();
+}
+
+void SendController::collect(SendResult result)
+{
+    closeBatch();
+    m_edit = nullptr;
+    emit finished(result);
 }

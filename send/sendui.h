@@ -1,8 +1,15 @@
 #pragma once
 
 #include "notation.h"
+#include "sendengine.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
 
 class QComboBox;
+class RichEdit;
 class SerialPort;
 class TMDIChild;
 struct SettingsValues;
@@ -11,8 +18,74 @@ struct SettingsValues;
 // page 936. User-interface thread only.
 Notation NotationOfCombo(const QComboBox &combo);
 
-// One send into the document window `child` (nothing at all when it is null),
-// reading the notation from `combo` for every unit. User-interface thread only;
-// returns when the send is over.
-void SendToWindow(
-    TMDIChild *child, const SettingsValues &settings, const QComboBox &combo, SerialPort &port);
+// Sending for the main window: writes the header into the document window that is
+// active when a send starts, then runs the send on the send thread (SendEngine)
+// and carries its echo out into that window, all that is waiting in one batch per
+// turn of the event loop. As for receiving, a turn sooner than kBatchSpacingMs
+// after the last batch is put off until then. The send thread reads the notation
+// published here once per unit.
+//
+// The echo of one send stands on one line, and the control lays a line out again
+// whole whenever it changes: a long send shown piece by piece would cost time
+// growing with the square of its length. So the document's edit block stays open
+// from the header to the end of the send, and the text inserted so far is shown
+// (the block closed and opened again) at most every kShowSpacingMs, and only while
+// the line is short enough to be laid out quickly (kShowLineLimit characters); a
+// longer echo is laid out once, when the send ends.
+//
+// The window never waits for the line: only stop() and pause() wait, and only for
+// the send thread to reach its next stopping point, which takes about a
+// millisecond. User-interface thread only.
+class SendController : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit SendController(SerialPort &port, QObject *parent = nullptr);
+    // Ends a running send without waiting for its echo to be carried out.
+    ~SendController() override;
+
+    // Starts a send into `child`: the header at once, the units on the send
+    // thread. Nothing happens (false) when `child` is null or a send still runs.
+    bool start(TMDIChild *child, const SettingsValues &settings);
+    // Between start and the send's end.
+    bool isSending() const { return m_engine.isStarted(); }
+    // Ends the send in progress and waits for its thread; the echo of every byte
+    // that went out is carried out before this returns. Emits finished.
+    void stop();
+    // Holds the send in progress between two bytes until resume(); the echo so far
+    // is carried out before this returns.
+    void pause();
+    // Lets a held send go on, with `twoCharDelay` from now on.
+    void resume(int32_t twoCharDelay);
+
+    // The combo text ComboDataType shows, compared byte for byte in code page 936.
+    void setNotationText(const QString &comboText);
+    void setNotation(Notation notation) { m_notation = notation; }
+
+    const SendEngine &engine() const { return m_engine; }
+
+    static constexpr int kBatchSpacingMs = 5;
+    static constexpr int kShowSpacingMs = 100;
+    static constexpr int kShowLineLimit = 16384;
+
+signals:
+    // A send has ended and all its echo is in the document.
+    void finished(SendResult result);
+
+private:
+    void applyPending();
+    void applyNow();
+    void collect(SendResult result);
+    void openBatch();
+    void closeBatch();
+    void showProgress();
+
+    std::atomic<Notation> m_notation { Notation::Hex };
+    SendEngine m_engine;
+    QPointer<RichEdit> m_edit;
+    QElapsedTimer m_sinceBatch;
+    QElapsedTimer m_sinceShown;
+    QTimer m_pace;
+    bool m_batchOpen = false;
+};

@@ -116,7 +116,15 @@ bool SerialPort::Close()
 
 int SerialPort::WriteByte(uint8_t byte)
 {
+    static const std::atomic<bool> never { false };
+    return WriteByte(byte, never);
+}
+
+int SerialPort::WriteByte(uint8_t byte, const std::atomic<bool> &giveUp)
+{
     for (int attempt = 0; attempt < kWriteAttempts; ++attempt) {
+        if (giveUp.load(std::memory_order_relaxed))
+            return 0;
         const Handle handle = hold();
         if (!handle)
             continue;

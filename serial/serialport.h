@@ -7,10 +7,10 @@
 
 // The one serial port of the program, opened by its number 1..8 (COM1..COM8).
 //
-// Open, Close and WriteByte run on the user-interface thread, ReadByte on the
-// receive thread at the same time, without a lock: each transfer attempt fetches
-// the current handle afresh, and a Close racing a read never lets that read touch
-// a descriptor the number of which was reused.
+// Open and Close run on the user-interface thread, WriteByte on the send thread and
+// ReadByte on the receive thread at the same time, without a lock: each transfer
+// attempt fetches the current handle afresh, and a Close racing a transfer never
+// lets it touch a descriptor the number of which was reused.
 //
 // Failures are results: Open returns false, WriteByte and ReadByte return 0.
 // Nothing is shown to the user.
@@ -33,6 +33,10 @@ public:
     bool Close();
     // Writes one byte: up to 100 attempts of at most 1 ms each. 1 on success, else 0.
     int WriteByte(uint8_t byte);
+    // The same, but gives up (0, nothing written) before the next attempt once
+    // `giveUp` is set, so that a writer on a line that does not drain can be
+    // stopped within about one attempt. Any thread.
+    int WriteByte(uint8_t byte, const std::atomic<bool> &giveUp);
     // Reads one byte: attempts of at most 1 ms until a byte comes or more than 50 ms
     // have passed. 1 with the byte in `byte`, else 0 with `byte` set to 0.
     int ReadByte(uint8_t &byte);

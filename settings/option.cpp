@@ -15,6 +15,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QShowEvent>
 #include <QSignalBlocker>
 
@@ -349,6 +350,8 @@ void TFrmOption::Button1Click()
     if (!checkRanges()) {
         return;
     }
+    emit portChangeStarting();
+    const auto finished = qScopeGuard([this] { emit portChangeFinished(); });
     const std::optional<PortValues> port = openPortFromControls();
     if (!port) {
         return;
@@ -383,6 +386,8 @@ void TFrmOption::Button1Click()
 
 bool TFrmOption::reopenStoredPort()
 {
+    emit portChangeStarting();
+    const auto finished = qScopeGuard([this] { emit portChangeFinished(); });
     Port.Close();
     if (Port.Open(
             FComPort, FComBps, PortByte(FParity), PortByte(FStopBits), PortByte(FComBitNum))) {

@@ -122,6 +122,11 @@ signals:
     // Emitted by OK after the members are stored and before the file is saved: the
     // main window then puts FSendChar into Edit2 and FTimeInterval into Timer1.
     void settingsAccepted();
+    // Around closing and reopening the port (OK, Cancel, close): the port's other
+    // users hold off from the first until the second, which comes once the dialog
+    // is done with the port and, for OK, the new settings are stored.
+    void portChangeStarting();
+    void portChangeFinished();
 
 public slots:
     // Escape and the window's close box end up here: the close query decides.

@@ -1,22 +1,30 @@
-// Sending with the real pieces: the program's Port on a pseudo-terminal and the
-// echo into a RichEdit in a document window, offscreen. Two figures:
-//  1. timing precision: 1,000 manual tokens with FTwoCharDelay 100; the far side
-//     timestamps every byte as it arrives: median and 99th percentile of the gap
-//     between bytes, and the mean overhead per unit beyond the delay;
+// Sending with the real pieces: the program's Port on a pseudo-terminal, the send
+// thread of the main window's SendController and the echo into a RichEdit in a
+// document window, offscreen, carried out by the event loop. Two figures:
+//  1. timing precision: 1,000 manual tokens with FTwoCharDelay 100, then 1000; the
+//     far side timestamps every byte as it arrives: median and 99th percentile of
+//     the gap between bytes, and the mean overhead per unit beyond the delay.
+//     `send_bench timing load` runs the same with one busy thread per core
+//     competing for the processors;
 //  2. throughput: the range 0..99,999 with delay 0 in hexadecimal, echo included,
-//     and the range twice as long.
+//     and the range twice as long;
+//  3. cancel: a send waiting out FTwoCharDelay 2147483647 (35 minutes): the CPU
+//     the whole process uses in one second of that wait, and how long the stop
+//     takes.
 
 #include "ChildWin.h"
 #include "memorydocument.h"
 #include "ptyport.h"
 #include "richedit.h"
 #include "senddata.h"
+#include "sendengine.h"
 #include "sendui.h"
 #include "serialport.h"
 #include "settingsvalues.h"
 
 #include <QApplication>
 #include <QComboBox>
+#include <QEventLoop>
 #include <QMdiArea>
 
 #include <algorithm>
@@ -30,6 +38,7 @@
 #include <poll.h>
 #include <pthread.h>
 #include <sched.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -51,10 +60,27 @@ struct Bench
         QApplication::processEvents();
     }
     ~Bench() { Port.Close(); }
-    void send() { SendToWindow(child, settings, combo, Port); }
+    // One send, run as the main window runs it; returns when its echo is shown.
+    SendResult send()
+    {
+        QEventLoop loop;
+        SendResult result;
+        const auto connection
+            = QObject::connect(&sender, &SendController::finished, [&](const SendResult &r) {
+                  result = r;
+                  loop.quit();
+              });
+        sender.setNotation(NotationOfCombo(combo));
+        if (sender.start(child, settings)) {
+            loop.exec();
+        }
+        QObject::disconnect(connection);
+        return result;
+    }
 
     PtyPort pty { false };
     SettingsValues settings;
+    SendController sender { Port };
     QComboBox combo;
     QMdiArea area;
     TMDIChild *child = nullptr;
@@ -86,12 +112,12 @@ std::vector<Clock::time_point> Timestamps(int fd, std::size_t count, int &multiB
     return times;
 }
 
-void TimingPrecision()
+void TimingPrecision(int32_t delay)
 {
     constexpr int kTokens = 1000;
     Bench b;
     b.settings.FAutoSend = false;
-    b.settings.FTwoCharDelay = 100;
+    b.settings.FTwoCharDelay = delay;
     std::string text;
     for (int i = 0; i < kTokens; ++i) {
         text += "41 ";
@@ -124,19 +150,68 @@ void TimingPrecision()
     }
     const double total = std::chrono::duration<double, std::micro>(end - start).count();
     std::printf(
-        "1. %d manual tokens, FTwoCharDelay 100, hexadecimal, %zu bytes seen on the far side:\n",
-        kTokens, times.size());
+        "1. %d manual tokens, FTwoCharDelay %d, hexadecimal, %zu bytes seen on the far side:\n",
+        kTokens, delay, times.size());
     if (gaps.empty()) {
         return;
     }
-    std::printf("   gap between bytes: median %.1f us, p99 %.1f us, min %.1f us, max %.1f us, mean "
-                "%.1f us\n",
-        gaps[gaps.size() / 2], gaps[gaps.size() * 99 / 100], gaps.front(), gaps.back(),
-        sum / static_cast<double>(gaps.size()));
+    const double median = gaps[gaps.size() / 2];
+    std::printf("   gap between bytes: median %.1f us (%+.2f %% of the delay), p99 %.1f us, min "
+                "%.1f us, max %.1f us, mean %.1f us\n",
+        median, (median - delay) * 100.0 / delay, gaps[gaps.size() * 99 / 100], gaps.front(),
+        gaps.back(), sum / static_cast<double>(gaps.size()));
     std::printf("   whole send %.1f ms: %.1f us per unit, %.1f us beyond the delay; %d reads got "
                 "more than one byte; the far side read %s\n",
-        total / 1000, total / kTokens, total / kTokens - 100, multiByteReads,
+        total / 1000, total / kTokens, total / kTokens - delay, multiByteReads,
         realtime ? "at real-time priority" : "at normal priority");
+}
+
+// The same tokens stamped on the sending side, where each write begins, with the
+// echo into an in-memory document: the pacing of the send thread itself, apart
+// from the way the pseudo-terminal hands the bytes on to the far side.
+void SenderSideGaps(int32_t delay)
+{
+    constexpr int kTokens = 1000;
+    PtyPort pty;
+    std::vector<Clock::time_point> starts;
+    starts.reserve(kTokens);
+    SendEngine engine(
+        [&](uint8_t byte, const std::atomic<bool> &giveUp) {
+            starts.push_back(Clock::now());
+            return pty.port.WriteByte(byte, giveUp);
+        },
+        [] { return Notation::Hex; }, nullptr);
+    std::atomic<bool> done { false };
+    std::thread drain([&] {
+        while (!done) {
+            pty.receive(1 << 20, 10);
+        }
+    });
+    SendJob job;
+    job.twoCharDelay = delay;
+    for (int i = 0; i < kTokens; ++i) {
+        job.sendChar += "41 ";
+    }
+    MemoryDocument doc;
+    engine.Start(job);
+    engine.Wait(&doc);
+    done = true;
+    drain.join();
+    std::vector<double> gaps;
+    for (std::size_t i = 1; i < starts.size(); ++i) {
+        gaps.push_back(
+            std::chrono::duration<double, std::micro>(starts[i] - starts[i - 1]).count());
+    }
+    if (gaps.empty()) {
+        return;
+    }
+    std::sort(gaps.begin(), gaps.end());
+    const double median = gaps[gaps.size() / 2];
+    std::printf(
+        "   on the sending side (write starts): median %.1f us (%+.2f %%), p99 %.1f us, min "
+        "%.1f us, max %.1f us\n",
+        median, (median - delay) * 100.0 / delay, gaps[gaps.size() * 99 / 100], gaps.front(),
+        gaps.back());
 }
 
 double RangeSeconds(int32_t last)
@@ -154,15 +229,16 @@ double RangeSeconds(int32_t last)
         }
     });
     const auto start = Clock::now();
-    b.send();
+    const SendResult result = b.send();
     const double s = std::chrono::duration<double>(Clock::now() - start).count();
     done = true;
     drain.join();
     const QStringList lines = b.child->RichEdit1->lines();
-    const bool right = lines.size() == 1
+    const bool right = lines.size() == 1 && result.bytesSent == last + 1
         && lines[0].endsWith(QString::asprintf(" 0x%X ", static_cast<unsigned>(last)));
-    std::printf("   0..%d: %.3f s, %.0f units per second, echo %s\n", last, s, (last + 1) / s,
-        right ? "complete" : "WRONG");
+    std::printf("   0..%d: %.3f s, %.0f units per second, echo %s, echo queue high-water mark "
+                "%zu pieces\n",
+        last, s, (last + 1) / s, right ? "complete" : "WRONG", b.sender.engine().queueHighWater());
     return s;
 }
 
@@ -202,6 +278,39 @@ void Throughput()
     RangeWithoutRichText(99999);
 }
 
+double ProcessCpuMs()
+{
+    rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto ms = [](const timeval &t) { return t.tv_sec * 1000.0 + t.tv_usec / 1000.0; };
+    return ms(usage.ru_utime) + ms(usage.ru_stime);
+}
+
+void Cancel()
+{
+    Bench b;
+    b.settings.FAutoSend = true;
+    b.settings.FSendStart = 0;
+    b.settings.FSendEnd = 10;
+    b.settings.FTwoCharDelay = 2147483647;
+    b.sender.start(b.child, b.settings);
+    b.pty.receive(1, 1000);
+    const double cpuBefore = ProcessCpuMs();
+    const auto waitStart = Clock::now();
+    while (Clock::now() - waitStart < std::chrono::seconds(1)) {
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    const double cpu = ProcessCpuMs() - cpuBefore;
+    const auto stopStart = Clock::now();
+    b.sender.stop();
+    const double stopMs
+        = std::chrono::duration<double, std::milli>(Clock::now() - stopStart).count();
+    std::printf("3. FTwoCharDelay 2147483647: %.1f CPU-ms in one second of the wait (whole "
+                "process), stop took %.2f ms, %lld byte(s) sent\n",
+        cpu, stopMs, static_cast<long long>(b.sender.engine().result().bytesSent));
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -212,10 +321,35 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     const std::string which = argc > 1 ? argv[1] : "all";
     if (which == "all" || which == "timing") {
-        TimingPrecision();
+        const bool loaded = argc > 2 && std::string(argv[2]) == "load";
+        std::atomic<bool> stop { false };
+        std::vector<std::thread> load;
+        if (loaded) {
+            const unsigned cores = std::max(1U, std::thread::hardware_concurrency());
+            std::printf("under load: %u busy threads\n", cores);
+            for (unsigned i = 0; i < cores; ++i) {
+                load.emplace_back([&stop] {
+                    volatile uint64_t spin = 0;
+                    while (!stop.load(std::memory_order_relaxed)) {
+                        spin = spin + 1;
+                    }
+                });
+            }
+        }
+        for (const int32_t delay : { 100, 1000 }) {
+            TimingPrecision(delay);
+            SenderSideGaps(delay);
+        }
+        stop = true;
+        for (std::thread &t : load) {
+            t.join();
+        }
     }
     if (which == "all" || which == "range") {
         Throughput();
+    }
+    if (which == "all" || which == "cancel") {
+        Cancel();
     }
     return 0;
 }
