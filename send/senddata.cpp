@@ -4,6 +4,7 @@
 #include "sendconvert.h"
 #include "serialport.h"
 #include "settingsvalues.h"
+#include "traffic.h"
 
 #include <cstdint>
 #include <string>
@@ -71,10 +72,11 @@ void WriteHeader(DocumentOps &doc, const SettingsValues &settings)
     }
     doc.MoveCaretToEnd();
     doc.SetInsertColor(Colors::Blue);
+    const std::string header = HeaderTimePrefix(HeaderTimeNow()).append(kSendingHeader);
     if (doc.LineCount() != 0) {
-        doc.AppendLine(kSendingHeader);
+        doc.AppendLine(header);
     } else {
-        doc.InsertAtCaret(kSendingHeader);
+        doc.InsertAtCaret(header);
     }
     doc.SetInsertColor(Colors::Black);
 }
@@ -88,7 +90,9 @@ void SendRange(DocumentOps &doc, const SettingsValues &settings,
     EchoWriter echo(doc);
     for (int64_t i = settings.FSendStart; i <= last; ++i) {
         const auto value = static_cast<int32_t>(i);
-        port.WriteByte(static_cast<uint8_t>(value & 0xFF));
+        if (port.WriteByte(static_cast<uint8_t>(value & 0xFF)) == 1) {
+            Traffic.sent(static_cast<uint8_t>(value & 0xFF));
+        }
         DelayMicroseconds(delay);
         echo.add(ConvertRangeValue(value, notation()).echo);
     }
@@ -102,7 +106,9 @@ void SendTokens(DocumentOps &doc, const SettingsValues &settings,
     for (const std::string &token : SplitSendText(settings.FSendChar)) {
         DelayMicroseconds(delay);
         for (const SendPiece &piece : ConvertToken(token, notation())) {
-            port.WriteByte(piece.byte);
+            if (port.WriteByte(piece.byte) == 1) {
+                Traffic.sent(piece.byte);
+            }
             echo.add(piece.echo);
         }
     }
