@@ -30,6 +30,7 @@
 #include <thread>
 #include <vector>
 
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -52,9 +53,18 @@ std::string ReadFile(const std::filesystem::path &path)
     return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
+double CpuMs(int who)
+{
+    rusage usage {};
+    getrusage(who, &usage);
+    const auto ms = [](const timeval &t) { return t.tv_sec * 1000.0 + t.tv_usec / 1000.0; };
+    return ms(usage.ru_utime) + ms(usage.ru_stime);
+}
+
 struct Result
 {
     double seconds = 0;
+    double cpuMs = 0; // the whole process but the feeding thread
     bool fileRight = true;
     std::size_t fileSize = 0;
 };
@@ -77,7 +87,13 @@ Result Run(const std::string &flood, const std::filesystem::path &path)
     }
     controller.start(child);
     const auto start = Clock::now();
-    std::thread feeder([&] { pty.send(flood); });
+    const double cpuStart = CpuMs(RUSAGE_SELF);
+    double feederCpu = 0;
+    std::thread feeder([&] {
+        const double before = CpuMs(RUSAGE_THREAD);
+        pty.send(flood);
+        feederCpu = CpuMs(RUSAGE_THREAD) - before;
+    });
     while (controller.engine().shownCounts().RecvByteCount < kBytes) {
         QApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
@@ -88,6 +104,9 @@ Result Run(const std::string &flood, const std::filesystem::path &path)
     result.seconds = std::chrono::duration<double>(end - start).count();
     if (!path.empty()) {
         Traffic.recorder.stop();
+    }
+    result.cpuMs = CpuMs(RUSAGE_SELF) - cpuStart - feederCpu;
+    if (!path.empty()) {
         const std::string file = ReadFile(path);
         result.fileSize = file.size();
         result.fileRight = CaptureFormatFor(path) == CaptureFormat::Text || file == flood;
@@ -110,22 +129,30 @@ int main(int argc, char **argv)
     const auto folder = std::filesystem::temp_directory_path();
     const auto raw = folder / ("capture-bench-" + std::to_string(getpid()) + ".bin");
     const auto text = folder / ("capture-bench-" + std::to_string(getpid()) + ".log");
-    std::vector<double> plain, rawTimes, textTimes;
+    std::vector<double> plain, rawTimes, textTimes, plainCpu, rawCpu, textCpu;
     bool rawRight = true;
     std::size_t textSize = 0;
     for (int round = 0; round < rounds; ++round) {
-        plain.push_back(Run(flood, {}).seconds);
+        const Result n = Run(flood, {});
+        plain.push_back(n.seconds);
+        plainCpu.push_back(n.cpuMs);
         const Result r = Run(flood, raw);
         rawTimes.push_back(r.seconds);
+        rawCpu.push_back(r.cpuMs);
         rawRight = rawRight && r.fileRight && r.fileSize == flood.size();
         const Result t = Run(flood, text);
         textTimes.push_back(t.seconds);
+        textCpu.push_back(t.cpuMs);
         textSize = t.fileSize;
         std::printf("round %d: without %.3f s, raw %.3f s, text %.3f s\n", round + 1, plain.back(),
             rawTimes.back(), textTimes.back());
     }
     const auto best
         = [](const std::vector<double> &v) { return *std::min_element(v.begin(), v.end()); };
+    const auto median = [](std::vector<double> v) {
+        std::sort(v.begin(), v.end());
+        return v[v.size() / 2];
+    };
     const double p = kBytes / best(plain), r = kBytes / best(rawTimes),
                  t = kBytes / best(textTimes);
     std::printf(
@@ -135,5 +162,11 @@ int main(int argc, char **argv)
         100.0 * r / p, rawRight ? "yes" : "NO");
     std::printf("  text recording:    %.0f bytes/s = %.1f%% of it; file %zu bytes\n", t,
         100.0 * t / p, textSize);
+    std::printf("  medians: without %.3f s, raw %.3f s (%.1f%%), text %.3f s (%.1f%%)\n",
+        median(plain), median(rawTimes), 100.0 * median(plain) / median(rawTimes),
+        median(textTimes), 100.0 * median(plain) / median(textTimes));
+    std::printf("  CPU (all threads but the feeder), medians: without %.0f ms, raw %.0f ms, text "
+                "%.0f ms\n",
+        median(plainCpu), median(rawCpu), median(textCpu));
     return rawRight ? 0 : 1;
 }
