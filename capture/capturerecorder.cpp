@@ -190,7 +190,8 @@ bool CaptureRecorder::writeText(std::string_view text)
 
 void CaptureRecorder::fail(const std::string &what)
 {
-    const std::string reason = m_path.string() + ": " + what + ": " + SystemReason(errno);
+    const int error = errno;
+    const std::string reason = m_path.string() + ": " + what + ": " + SystemReason(error);
     bool report = false;
     {
         std::lock_guard lock(m_mutex);
