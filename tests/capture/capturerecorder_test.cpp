@@ -85,8 +85,18 @@ TEST_F(CaptureRecorderTest, RawCaptureOfAFloodEqualsTheFloodByteForByte)
     const std::string flood = Flood(300000);
     r.engine.Start();
     std::thread device([&] { r.pty.send(flood); });
-    // Each byte is counted by the tap before the receive thread handles it.
-    const bool all = r.pumpUntil([&] { return Traffic.receivedTotal() - before >= flood.size(); });
+    // Each byte is counted by the tap before the receive thread handles it. A slow
+    // build (a sanitizer) may take long: waiting goes on while bytes keep coming.
+    const auto got = [&] { return Traffic.receivedTotal() - before; };
+    bool all = false;
+    for (uint64_t seen = got(); !all;) {
+        all = r.pumpUntil([&] { return got() >= flood.size() || got() > seen + 10000; })
+            && got() >= flood.size();
+        if (got() == seen) {
+            break;
+        }
+        seen = got();
+    }
     device.join();
     r.engine.Stop(&r.doc);
     ASSERT_TRUE(all);
