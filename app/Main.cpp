@@ -2,6 +2,7 @@
 
 #include "ChildWin.h"
 #include "about.h"
+#include "appconfig.h"
 #include "codepage.h"
 #include "icons.h"
 #include "intervaltimer.h"
@@ -10,6 +11,7 @@
 #include "richedit.h"
 #include "serialport.h"
 #include "settingsfile.h"
+#include "traffic.h"
 
 #include <QAction>
 #include <QApplication>
@@ -99,6 +101,8 @@ TMainForm::~TMainForm()
     // The windows below go away with this one: no handler may run on the way.
     disconnect(MdiArea, nullptr, this, nullptr);
     ShutDownSendReceive();
+    // The recording outlives the window: it must not call back into it.
+    StopCapture(false);
 }
 
 void TMainForm::connectHandlers()
@@ -133,6 +137,7 @@ void TMainForm::FormCreate()
     connect(MdiArea, &QMdiArea::subWindowActivated, this, &TMainForm::UpdateMenuItems);
     updateWindowCommands();
     SetUpSendReceive();
+    SetUpCapture();
 }
 
 // 584 x 408 is the size of the window with its frame, centred on the screen. The
@@ -210,6 +215,7 @@ void TMainForm::closeEvent(QCloseEvent *event)
 void TMainForm::FormClose()
 {
     ShutDownSendReceive();
+    StopCapture(true);
     if (FrmOption) {
         SaveSettings(*FrmOption);
         // The dialog goes with the program; closing it the usual way would reopen
@@ -260,8 +266,12 @@ bool TMainForm::openPortWithSettings()
     if (!FrmOption) {
         return false;
     }
-    return Port.Open(FrmOption->FComPort, FrmOption->FComBps, portCode(FrmOption->FParity),
-        portCode(FrmOption->FStopBits), portCode(FrmOption->FComBitNum));
+    const bool opened
+        = Port.Open(FrmOption->FComPort, FrmOption->FComBps, portCode(FrmOption->FParity),
+            portCode(FrmOption->FStopBits), portCode(FrmOption->FComBitNum));
+    // The traffic field counts from here, not from its next turn.
+    UpdateTraffic();
+    return opened;
 }
 
 void TMainForm::Edit2Change()

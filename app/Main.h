@@ -1,9 +1,13 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QIcon>
 #include <QList>
 #include <QMainWindow>
 
+#include <memory>
+
+class AppConfig;
 class EditCommands;
 class IntervalTimer;
 class QAction;
@@ -16,6 +20,7 @@ class QMdiSubWindow;
 class QMenu;
 class QStatusBar;
 class QToolBar;
+class QTimer;
 class QToolButton;
 class ReceiveController;
 class SendController;
@@ -23,6 +28,7 @@ class TFindDialog;
 class TMDIChild;
 class TReplaceDialog;
 struct SendResult;
+class TrafficMeter;
 
 // The main window "Byteway": the button bar Panel1, the toolbar with the send text
 // Edit2 and the notation ComboDataType, the menus, the status bar and the
@@ -68,6 +74,7 @@ public:
     QAction *FileOpenItem = nullptr;
     QAction *FileCloseItem = nullptr;
     QAction *FileSaveAsItem = nullptr;
+    QAction *FileLogItem = nullptr; // checkable: recording to a file
     QAction *FileExitItem = nullptr;
     QMenu *Edit1 = nullptr;
     QAction *CutItem = nullptr;
@@ -75,6 +82,7 @@ public:
     QAction *PasteItem = nullptr;
     QAction *ItemFind = nullptr;
     QAction *ItemReplace = nullptr;
+    QAction *TimeStampItem = nullptr; // checkable: the time before every header
     QMenu *Window1 = nullptr;
     QAction *WindowCascadeItem = nullptr;
     QAction *WindowTileItem = nullptr;
@@ -153,6 +161,20 @@ public:
     void holdSending();
     void resumeSending();
 
+    // Recording to a file, header times, the traffic field (maincapture.cpp). The
+    // status bar shows the file's name in CaptureField while a recording runs, and
+    // the traffic since the port was opened in TrafficField.
+    void SetUpCapture();
+    void FileLogItemClick(bool checked);
+    void TimeStampItemClick(bool checked);
+    // A recording ended through a failure: tells the user `reason`.
+    void CaptureFailed(const QString &reason);
+    // Ends a recording (flushed and closed); `report` tells the user of a failure.
+    void StopCapture(bool report);
+    void UpdateTraffic();
+    QLabel *CaptureField = nullptr;
+    QLabel *TrafficField = nullptr;
+
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
@@ -175,6 +197,11 @@ private:
     void placeOuterFrame();
 
     EditCommands *m_editCommands = nullptr;
+    std::unique_ptr<AppConfig> m_config;
+    std::unique_ptr<TrafficMeter> m_trafficMeter;
+    QElapsedTimer m_trafficClock;
+    QTimer *m_trafficTimer = nullptr;
+    int m_captureRun = 0; // counts the recordings started, so a late failure finds its own
     QList<QAction *> m_windowListItems;
     bool m_shown = false;
     bool m_outerSizeFitted = false;

@@ -232,6 +232,9 @@ void TMainForm::createMenus()
     FileCloseItem = addItem(File1, "FileCloseItem", MainTexts::FileCloseItem, FileClose1);
     FileSaveAsItem = addPlainItem(
         File1, "FileSaveAsItem", MainTexts::FileSaveAsItem, MainTexts::FileSaveAsHint);
+    FileLogItem
+        = addPlainItem(File1, "FileLogItem", MainTexts::FileLogItem, MainTexts::FileLogHint);
+    FileLogItem->setCheckable(true);
     File1->addSeparator()->setObjectName(QStringLiteral("N1"));
     FileExitItem = addItem(File1, "FileExitItem", MainTexts::FileExitItem, FileExit1);
 
@@ -242,6 +245,10 @@ void TMainForm::createMenus()
     Edit1->addSeparator()->setObjectName(QStringLiteral("N3"));
     ItemFind = addPlainItem(Edit1, "ItemFind", MainTexts::ItemFind, QString());
     ItemReplace = addPlainItem(Edit1, "ItemReplace", MainTexts::ItemReplace, QString());
+    Edit1->addSeparator()->setObjectName(QStringLiteral("N4"));
+    TimeStampItem
+        = addPlainItem(Edit1, "TimeStampItem", MainTexts::TimeStampItem, MainTexts::TimeStampHint);
+    TimeStampItem->setCheckable(true);
 
     Window1 = addMenu(bar, "Window1", MainTexts::Window1, MainTexts::Window1Hint);
     WindowCascadeItem

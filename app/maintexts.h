@@ -35,6 +35,9 @@ inline const QString FileClose1Hint = QStringLiteral("Close|Close current file")
 inline const QString FileSaveAsItem = QStringLiteral("保存为 (&A)...");
 inline const QString FileSaveAsHint
     = QStringLiteral("Save As|Save current file with different name");
+inline const QString FileLogItem = QStringLiteral("记录到文件(&L)...");
+inline const QString FileLogHint
+    = QStringLiteral("Log to file|Record every byte received and sent to a file");
 inline const QString FileExitItem = QStringLiteral("退出(&X)");
 inline const QString FileExit1Hint = QStringLiteral("Exit|Exit application");
 
@@ -50,6 +53,9 @@ inline const QString PasteItem = QStringLiteral("粘贴(&P)");
 inline const QString EditPaste1Hint = QStringLiteral("Paste|Inserts Clipboard contents");
 inline const QString ItemFind = QStringLiteral("查找(&F)");
 inline const QString ItemReplace = QStringLiteral("替换(&R)");
+inline const QString TimeStampItem = QStringLiteral("时间标记(&M)");
+inline const QString TimeStampHint
+    = QStringLiteral("Time stamps|Put the time of day before every Receiving: and Sending: header");
 
 inline const QString Window1 = QStringLiteral("窗口(&W)");
 inline const QString Window1Hint = QStringLiteral("Window related commands");
@@ -88,5 +94,25 @@ inline const QString ReceiveSummaryNowhere = QStringLiteral("（没有窗口能�
 // Sending: the port could not take a byte.
 inline const QString PortNotOpen = QStringLiteral("串口未打开，未发送数据");
 inline const QString WriteFailed = QStringLiteral("串口写入失败，发送已停止：已发送 %1 个字节");
+
+// Recording to a file. %1 is the system's account of what failed, naming the file.
+inline const QString LogDialogTitle = QStringLiteral("记录到文件");
+inline const QString LogDefaultName = QStringLiteral("'byteway-'yyyyMMdd-HHmmss'.log'");
+inline const QString LogOpenFailed = QStringLiteral("无法打开记录文件：%1");
+inline const QString LogFailed = QStringLiteral("记录到文件已停止：%1");
+inline const QString LogFieldName = QStringLiteral("记录文件");
+inline const QString LogFieldTip = QStringLiteral("正在记录到 %1");
+
+// The traffic field: counts since the port was opened, the receive rate over the
+// last second, line errors where the driver counts them.
+inline const QString TrafficName = QStringLiteral("收发统计");
+inline const QString TrafficText = QStringLiteral("收 %1  发 %2  %3");
+inline const QString TrafficErrors = QStringLiteral("  错误 %1");
+inline const QString RateBytes = QStringLiteral("%1 B/s");
+inline const QString RateKilobytes = QStringLiteral("%1 kB/s");
+inline const QString TrafficTip = QStringLiteral("自打开串口起收到 %1 字节，发出 %2 字节\n"
+                                                 "最近一秒的接收速率：%3");
+inline const QString TrafficTipErrors = QStringLiteral("\n线路错误：\n帧错误 %1\n校验错误 %2\n"
+                                                       "溢出 %3\n缓冲区溢出 %4\n中断 %5");
 
 } // namespace MainTexts

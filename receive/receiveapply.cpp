@@ -1,6 +1,7 @@
 #include "receiveapply.h"
 
 #include "documentops.h"
+#include "traffic.h"
 
 #include <optional>
 #include <string>
@@ -95,10 +96,10 @@ bool Applier::literal(const ReceiveOp &op)
     }
     case Kind::Header:
         if (m_doc.LineCount() == 0) {
-            m_doc.InsertAtCaret(kReceivingHeader);
+            m_doc.InsertAtCaret(ReceiveHeaderText(op.value));
             return true;
         }
-        return m_doc.AppendLine(kReceivingHeader);
+        return m_doc.AppendLine(ReceiveHeaderText(op.value));
     case Kind::ParagraphEnd:
         return m_doc.AppendLine(kParagraphEndLine);
     case Kind::ErrorLine:
@@ -182,9 +183,9 @@ void Applier::tracked(const ReceiveOp &op, std::size_t index, bool &clear)
         return;
     case Kind::Header:
         if (m_lineCount == 0) {
-            appendText(kReceivingHeader, index);
+            appendText(ReceiveHeaderText(op.value), index);
         } else {
-            appendLine(kReceivingHeader, index);
+            appendLine(ReceiveHeaderText(op.value), index);
         }
         return;
     case Kind::ParagraphEnd:
@@ -277,6 +278,14 @@ bool Applier::run()
 }
 
 } // namespace
+
+std::string ReceiveHeaderText(int32_t headerTime)
+{
+    if (headerTime == 0) {
+        return std::string(kReceivingHeader);
+    }
+    return HeaderTimePrefix(headerTime).append(kReceivingHeader);
+}
 
 void ReceptionCounts::count(ReceiveOp::Counter counter)
 {

@@ -2,6 +2,7 @@
 
 #include "receiveapply.h"
 #include "settingsvalues.h"
+#include "traffic.h"
 
 #include <algorithm>
 #include <chrono>
@@ -164,6 +165,7 @@ void ReceiveEngine::ReceiveThreadProc()
             }
             continue;
         }
+        Traffic.received(byte);
         const Outcome outcome = HandleByte(byte);
         if (outcome == Outcome::Failed) {
             exitCode = 0;
@@ -281,7 +283,7 @@ ReceiveEngine::Outcome ReceiveEngine::CheckOrder(const ByteSettings &s)
 void ReceiveEngine::AddHeader()
 {
     AddColor(Colors::Green);
-    Add(ReceiveOp::Kind::Header);
+    Add(ReceiveOp::Kind::Header, HeaderTimeNow());
     AddColor(Colors::Black);
 }
 

@@ -3,6 +3,7 @@
 #include "documentops.h"
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 // One document change handed from the receive thread to the user-interface thread.
@@ -13,7 +14,8 @@ struct ReceiveOp
         MoveCaretToEnd,
         SetColor, // color
         Item, // MoveCaretToEnd, InsertAtCaret text[0..length), count the byte
-        Header, // "Receiving: " inserted when LineCount is 0, else appended as a line
+        Header, // "Receiving: " inserted when LineCount is 0, else appended as a line;
+        // value: a HeaderTimeNow() to put before it (0: none)
         ParagraphEnd, // AppendLine "End of one Paragraph"
         ErrorLine, // AppendLine "the char <value> is error"
         ClearIfLineCount, // ClearDocument when LineCount >= value
@@ -47,4 +49,6 @@ struct ReceptionCounts
 };
 
 inline constexpr std::string_view kReceivingHeader = "Receiving: ";
+// The text of a Header change: kReceivingHeader behind the time it carries, if any.
+std::string ReceiveHeaderText(int32_t headerTime);
 inline constexpr std::string_view kParagraphEndLine = "End of one Paragraph";

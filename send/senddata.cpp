@@ -2,6 +2,7 @@
 
 #include "serialport.h"
 #include "settingsvalues.h"
+#include "traffic.h"
 
 #include <string_view>
 
@@ -18,10 +19,11 @@ void WriteSendHeader(DocumentOps &doc, const SettingsValues &settings)
     }
     doc.MoveCaretToEnd();
     doc.SetInsertColor(Colors::Blue);
+    const std::string header = HeaderTimePrefix(HeaderTimeNow()).append(kSendingHeader);
     if (doc.LineCount() != 0) {
-        doc.AppendLine(kSendingHeader);
+        doc.AppendLine(header);
     } else {
-        doc.InsertAtCaret(kSendingHeader);
+        doc.InsertAtCaret(header);
     }
     doc.SetInsertColor(Colors::Black);
 }

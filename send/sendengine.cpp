@@ -3,6 +3,7 @@
 #include "documentops.h"
 #include "sendconvert.h"
 #include "settingsvalues.h"
+#include "traffic.h"
 
 #include <algorithm>
 
@@ -160,6 +161,7 @@ SendOutcome SendEngine::Write(uint8_t byte, int64_t &began, const std::stop_toke
         began = HighResolutionCount();
         if (m_write(byte, m_wait.mark()) == 1) {
             m_bytesSent.fetch_add(1, std::memory_order_relaxed);
+            Traffic.sent(byte);
             return SendOutcome::Running;
         }
         if (!m_wait.interrupted()) {

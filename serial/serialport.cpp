@@ -96,6 +96,7 @@ bool SerialPort::Open(
         releaseWhenUnused(slot, previous);
     backend::ClearErrors(handle);
     m_lastError.clear();
+    m_openCount.fetch_add(1);
     return true;
 }
 
@@ -179,6 +180,12 @@ bool SerialPort::isOpen() const
 {
     const int32_t port = FCurrentPort.load();
     return validPort(port) && FHandles[port - 1].handle.load() != kInvalidHandle;
+}
+
+bool SerialPort::lineErrors(LineErrorCounts &counts)
+{
+    const Handle handle = hold();
+    return handle && backend::ReadLineErrors(handle.value, counts);
 }
 
 std::string SerialPort::lastError() const

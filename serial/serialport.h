@@ -1,5 +1,7 @@
 #pragma once
 
+#include "lineerrors.h"
+
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -45,6 +47,13 @@ public:
     bool isOpen() const;
     // The operating system's text for the last failure of Open, for messages.
     std::string lastError() const;
+    // How many times Open has succeeded; a change means the port was opened anew.
+    uint64_t openCount() const { return m_openCount.load(); }
+    // The line errors the driver has counted on the open port (POSIX: TIOCGICOUNT,
+    // counted since the driver started; Win32: the errors ClearCommError reported
+    // since the port was opened). False when the port is closed or the driver does
+    // not count them (a pseudo-terminal). Any thread.
+    bool lineErrors(LineErrorCounts &counts);
 
     // The device that port number `port` stands for on this system (on POSIX the
     // comN link in the settings folder if present, else /dev/ttyS<N-1>; on Windows
@@ -70,6 +79,7 @@ private:
 
     Slot FHandles[kPortCount];
     std::atomic<int32_t> FCurrentPort { 0 };
+    std::atomic<uint64_t> m_openCount { 0 };
     std::string m_lastError;
 };
 

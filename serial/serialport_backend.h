@@ -1,5 +1,7 @@
 #pragma once
 
+#include "lineerrors.h"
+
 #include <cstdint>
 #include <string>
 
@@ -39,6 +41,9 @@ void CloseDevice(intptr_t handle);
 
 // Clears the device's error state (line errors would otherwise hold up transfers).
 void ClearErrors(intptr_t handle);
+
+// The line errors counted on `handle`; false when the driver does not count them.
+bool ReadLineErrors(intptr_t handle, LineErrorCounts &counts);
 
 // One read attempt of at most about 1 ms; `byte` is written only on Attempt::Byte.
 Attempt ReadAttempt(intptr_t handle, uint8_t &byte);

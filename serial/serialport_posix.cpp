@@ -22,6 +22,8 @@
 
 #ifdef __linux__
 #include "linuxbaud.h"
+
+#include <linux/serial.h>
 #endif
 
 namespace serial_backend {
@@ -253,6 +255,27 @@ void ClearErrors(intptr_t)
 {
     // Nothing to do: with the line discipline off, a byte with a line error is
     // delivered like any other and nothing holds up further transfers.
+}
+
+bool ReadLineErrors(intptr_t handle, LineErrorCounts &counts)
+{
+#ifdef TIOCGICOUNT
+    // Drivers of real UARTs count these; a pseudo-terminal refuses the request.
+    serial_icounter_struct icount {};
+    if (ioctl(static_cast<int>(handle), TIOCGICOUNT, &icount) != 0)
+        return false;
+    const auto count = [](int value) { return value < 0 ? 0U : static_cast<uint32_t>(value); };
+    counts.frame = count(icount.frame);
+    counts.parity = count(icount.parity);
+    counts.overrun = count(icount.overrun);
+    counts.bufferOverrun = count(icount.buf_overrun);
+    counts.breaks = count(icount.brk);
+    return true;
+#else
+    (void)handle;
+    (void)counts;
+    return false;
+#endif
 }
 
 Attempt QuickRead(intptr_t handle, uint8_t &byte)

@@ -2,6 +2,8 @@
 
 #include "serialport_backend.h"
 
+#include <map>
+#include <mutex>
 #include <string>
 
 #ifndef WIN32_LEAN_AND_MEAN
@@ -17,6 +19,11 @@ HANDLE asHandle(intptr_t handle)
 {
     return reinterpret_cast<HANDLE>(handle);
 }
+
+// The errors ClearCommError reported on each open handle, since it was opened. The
+// lock is taken only when an error came, or to read the counts.
+std::mutex errorsMutex;
+std::map<intptr_t, LineErrorCounts> errorsByHandle;
 
 std::string systemError(const std::string &device, const char *what)
 {
@@ -79,11 +86,19 @@ intptr_t OpenDevice(int32_t port, int32_t baudRate, uint8_t parity, uint8_t stop
     timeouts.WriteTotalTimeoutMultiplier = 0;
     timeouts.WriteTotalTimeoutConstant = 1;
     SetCommTimeouts(raw, &timeouts);
+    {
+        const std::lock_guard lock(errorsMutex);
+        errorsByHandle[reinterpret_cast<intptr_t>(raw)] = {};
+    }
     return reinterpret_cast<intptr_t>(raw);
 }
 
 void CloseDevice(intptr_t handle)
 {
+    {
+        const std::lock_guard lock(errorsMutex);
+        errorsByHandle.erase(handle);
+    }
     CloseHandle(asHandle(handle));
 }
 
@@ -91,7 +106,25 @@ void ClearErrors(intptr_t handle)
 {
     DWORD errors = 0;
     COMSTAT status {};
-    ClearCommError(asHandle(handle), &errors, &status);
+    if (!ClearCommError(asHandle(handle), &errors, &status) || errors == 0)
+        return;
+    const std::lock_guard lock(errorsMutex);
+    LineErrorCounts &counts = errorsByHandle[handle];
+    counts.frame += (errors & CE_FRAME) ? 1 : 0;
+    counts.parity += (errors & CE_RXPARITY) ? 1 : 0;
+    counts.overrun += (errors & CE_OVERRUN) ? 1 : 0;
+    counts.bufferOverrun += (errors & CE_RXOVER) ? 1 : 0;
+    counts.breaks += (errors & CE_BREAK) ? 1 : 0;
+}
+
+bool ReadLineErrors(intptr_t handle, LineErrorCounts &counts)
+{
+    const std::lock_guard lock(errorsMutex);
+    const auto found = errorsByHandle.find(handle);
+    if (found == errorsByHandle.end())
+        return false;
+    counts = found->second;
+    return true;
 }
 
 Attempt ReadAttempt(intptr_t handle, uint8_t &byte)

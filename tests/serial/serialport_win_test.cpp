@@ -197,6 +197,26 @@ TEST(SerialWin, ClosedPortFails)
     EXPECT_LT(msSince(writeStart), 50.0);
 }
 
+// ClearCommError reports line errors on every Win32 port: they are counted from the
+// opening on (none on a clean line), and a closed port has none to report.
+TEST(SerialWin, LineErrorsAreCountedWhileThePortIsOpen)
+{
+    REQUIRE_DEVICE(echoPort());
+    SerialPort port;
+    LineErrorCounts counts { 1, 1, 1, 1, 1 };
+    EXPECT_FALSE(port.lineErrors(counts));
+    ASSERT_TRUE(port.Open(echoPort(), 57600, 0, 0, 8)) << port.lastError();
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_EQ(port.WriteByte(static_cast<uint8_t>(i)), 1);
+        uint8_t byte = 0;
+        EXPECT_EQ(port.ReadByte(byte), 1);
+    }
+    ASSERT_TRUE(port.lineErrors(counts));
+    EXPECT_EQ(counts, LineErrorCounts {});
+    ASSERT_TRUE(port.Close());
+    EXPECT_FALSE(port.lineErrors(counts));
+}
+
 TEST(SerialWin, SecondOpenOfAHeldPortFails)
 {
     REQUIRE_DEVICE(echoPort());

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "capturerecorder.h"
+#include "lineerrors.h"
+
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <string>
+#include <utility>
+
+// The one place every byte that passes the port goes through: the receive thread
+// hands it each byte it has read, the send loop each byte the port has taken. It
+// counts them and, while a recording runs, hands them to `recorder` in the order
+// they passed. received() and sent() are cheap and may run on any thread.
+class TrafficTap
+{
+public:
+    void received(uint8_t byte)
+    {
+        m_received.fetch_add(1, std::memory_order_relaxed);
+        recorder.add(CaptureDirection::Received, byte);
+    }
+    void sent(uint8_t byte)
+    {
+        m_sent.fetch_add(1, std::memory_order_relaxed);
+        recorder.add(CaptureDirection::Sent, byte);
+    }
+    // Running totals since the program started.
+    uint64_t receivedTotal() const { return m_received.load(std::memory_order_relaxed); }
+    uint64_t sentTotal() const { return m_sent.load(std::memory_order_relaxed); }
+
+    CaptureRecorder recorder;
+
+private:
+    std::atomic<uint64_t> m_received { 0 };
+    std::atomic<uint64_t> m_sent { 0 };
+};
+
+extern TrafficTap Traffic;
+
+// What the traffic field shows: bytes received and sent since the port was opened,
+// the receive rate over the last second, and the line errors counted since then
+// when the driver reports them.
+struct TrafficSnapshot
+{
+    uint64_t received = 0;
+    uint64_t sent = 0;
+    double receiveRate = 0; // bytes per second
+    std::optional<LineErrorCounts> errors;
+};
+
+// Turns running totals, read at times the caller chooses, into snapshots. A change
+// of `openCount` (the port was opened anew) starts the counts again from the totals
+// of that moment. Pure: times come from the caller. One thread.
+class TrafficMeter
+{
+public:
+    static constexpr int64_t kRateWindowMs = 1000;
+
+    TrafficSnapshot update(int64_t nowMs, uint64_t receivedTotal, uint64_t sentTotal,
+        uint64_t openCount, const std::optional<LineErrorCounts> &driverErrors);
+
+private:
+    bool m_started = false;
+    uint64_t m_openCount = 0;
+    uint64_t m_receivedBase = 0;
+    uint64_t m_sentBase = 0;
+    std::optional<LineErrorCounts> m_errorBase;
+    std::deque<std::pair<int64_t, uint64_t>> m_samples; // time, received total
+};
+
+// Whether the "Receiving: " and "Sending: " headers start with the time of day.
+// The user-interface thread sets it; the receive thread and the send loop read it.
+extern std::atomic<bool> HeaderTimes;
+
+// 1 + the milliseconds since local midnight now, or 0 when HeaderTimes is off.
+int32_t HeaderTimeNow();
+// "[HH:MM:SS.mmm] " for a value of HeaderTimeNow(); "" for 0.
+std::string HeaderTimePrefix(int32_t headerTime);

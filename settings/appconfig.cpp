@@ -1,0 +1,48 @@
+#include "appconfig.h"
+
+#include "settingsfile.h"
+
+#include <QDir>
+
+namespace {
+
+const QString kHeaderTimes = QStringLiteral("document/headerTimes");
+const QString kCaptureFolder = QStringLiteral("capture/lastFolder");
+
+} // namespace
+
+AppConfig::AppConfig()
+    : AppConfig(defaultPath())
+{ }
+
+AppConfig::AppConfig(const QString &path)
+    : m_settings(path, QSettings::IniFormat)
+{ }
+
+QString AppConfig::defaultPath()
+{
+    const QString folder = QString::fromStdU16String(SettingsFolder().u16string());
+    return QDir(folder).filePath(QStringLiteral("byteway.conf"));
+}
+
+bool AppConfig::headerTimes() const
+{
+    return m_settings.value(kHeaderTimes, false).toBool();
+}
+
+void AppConfig::setHeaderTimes(bool on)
+{
+    m_settings.setValue(kHeaderTimes, on);
+    m_settings.sync();
+}
+
+QString AppConfig::captureFolder() const
+{
+    return m_settings.value(kCaptureFolder).toString();
+}
+
+void AppConfig::setCaptureFolder(const QString &folder)
+{
+    m_settings.setValue(kCaptureFolder, folder);
+    m_settings.sync();
+}

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QSettings>
+#include <QString>
+
+// Options that the settings file has no place for, kept in byteway.conf (INI
+// format) beside it in the settings folder, so that Byteway.ini keeps its exact
+// layout. Each setter writes the file at once. User-interface thread only.
+class AppConfig
+{
+public:
+    // byteway.conf in the settings folder, or the file at `path`.
+    AppConfig();
+    explicit AppConfig(const QString &path);
+
+    static QString defaultPath();
+    QString path() const { return m_settings.fileName(); }
+
+    // Whether the receive and send headers start with the time of day (off).
+    bool headerTimes() const;
+    void setHeaderTimes(bool on);
+    // The folder the last capture file was chosen in (empty when none yet).
+    QString captureFolder() const;
+    void setCaptureFolder(const QString &folder);
+
+private:
+    QSettings m_settings;
+};
