@@ -24,6 +24,18 @@ std::string linkPath(int32_t port)
     return validPort(port) ? serial_backend::MappingLink(port) : std::string();
 }
 
+std::string systemDevice(int32_t port)
+{
+    return validPort(port) ? serial_backend::SystemDeviceName(port) : std::string();
+}
+
+bool hasLink(int32_t port)
+{
+    const std::string link = linkPath(port);
+    std::error_code error;
+    return !link.empty() && fs::is_symlink(fs::symlink_status(link, error));
+}
+
 std::string mappedDevice(int32_t port)
 {
     const std::string link = linkPath(port);

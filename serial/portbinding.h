@@ -13,6 +13,13 @@ namespace PortBinding {
 // numbers outside 1..8.
 std::string linkPath(int32_t port);
 
+// The system's device for the port number, which applies when no link maps it
+// (POSIX: /dev/ttyS<N-1>; Windows: COMn). Empty for numbers outside 1..8.
+std::string systemDevice(int32_t port);
+
+// Whether the port number's link exists (also when it leads nowhere).
+bool hasLink(int32_t port);
+
 // What the port number maps to now, as the user would name it: the link's target
 // when the link exists (also when the target is away), else the system's device.
 std::string mappedDevice(int32_t port);

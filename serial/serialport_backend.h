@@ -61,6 +61,8 @@ uint32_t TickMs();
 void SleepOneMs();
 
 std::string DeviceName(int32_t port);
+// The system's own device for port `port`, which applies when no link maps it.
+std::string SystemDeviceName(int32_t port);
 
 // Whether the device behind an open handle has gone away (unplugged, hung up, the
 // other side of a pseudo-terminal closed), asked after an attempt failed and from

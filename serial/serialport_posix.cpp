@@ -328,6 +328,11 @@ std::string DeviceName(int32_t port)
     };
     if (lstat(mapped.c_str(), &info) == 0)
         return mapped;
+    return SystemDeviceName(port);
+}
+
+std::string SystemDeviceName(int32_t port)
+{
     return "/dev/ttyS" + std::to_string(port - 1);
 }
 

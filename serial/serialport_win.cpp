@@ -64,6 +64,11 @@ bool DeviceGone(intptr_t)
 
 std::string DeviceName(int32_t port)
 {
+    return SystemDeviceName(port);
+}
+
+std::string SystemDeviceName(int32_t port)
+{
     return "COM" + std::to_string(port);
 }
 
