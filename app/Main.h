@@ -4,6 +4,8 @@
 #include <QList>
 #include <QMainWindow>
 
+#include <memory>
+
 class EditCommands;
 class IntervalTimer;
 class QAction;
@@ -16,7 +18,9 @@ class QMdiSubWindow;
 class QMenu;
 class QStatusBar;
 class QToolBar;
+class QTimer;
 class QToolButton;
+class PortWatch;
 class ReceiveController;
 class TFindDialog;
 class TMDIChild;
@@ -55,6 +59,11 @@ public:
     QComboBox *ComboDataType = nullptr;
 
     QStatusBar *StatusBar = nullptr;
+    // A permanent field on the right of the status bar: the port number, the device it
+    // reached, the line settings and the port's state (open, closed, why opening
+    // failed, lost and waiting for the device). Its tooltip holds the whole text and
+    // the system's own words.
+    QLabel *PortState = nullptr;
     QMdiArea *MdiArea = nullptr;
     IntervalTimer *Timer1 = nullptr;
     TFindDialog *DlgFind = nullptr;
@@ -133,6 +142,9 @@ public:
     void Edit2Change();
     // The settings dialog's OK: Edit2 and Timer1 take the accepted values.
     void SettingsAccepted();
+    // Shows the port's present state in PortState. Runs on a timer, whenever the
+    // port watch sees a change and after the window's own opening and closing.
+    void updatePortState();
 
     // Sending and receiving (MainSendReceive.cpp).
     void SetUpSendReceive();
@@ -161,6 +173,10 @@ private:
     // Sizes and centres the window so that its frame measures 584 x 408.
     void placeOuterFrame();
 
+    // Notices a device that went away and reopens it when it returns (from the
+    // first opening at show on).
+    std::unique_ptr<PortWatch> m_portWatch;
+    QTimer *m_portStateTimer = nullptr;
     EditCommands *m_editCommands = nullptr;
     QList<QAction *> m_windowListItems;
     bool m_shown = false;

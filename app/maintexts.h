@@ -74,4 +74,21 @@ inline const QString DocumentPrefix = QStringLiteral("窗口");
 inline const QString PortWarningTitle = QStringLiteral("警告");
 inline const QString PortWarning = QStringLiteral("  串口初始化失败,\n请检查串口参数是否设定正确");
 
+// The port's state, a field on the right of the status bar: "COM1 → /dev/ttyUSB0
+// 9600,8,N,1  已打开". %1 in the failure the reason; %1 in the reasons the group or
+// the processes.
+inline const QString PortStateName = QStringLiteral("端口状态");
+inline const QString PortOpen = QStringLiteral("已打开");
+inline const QString PortClosedByUser = QStringLiteral("已关闭");
+inline const QString PortNotOpen = QStringLiteral("未打开");
+inline const QString PortLost = QStringLiteral("设备已断开，等待设备重新接入");
+inline const QString PortFailed = QStringLiteral("打开失败：%1");
+inline const QString ReasonMissing = QStringLiteral("设备不存在");
+inline const QString ReasonNoAccessGroup = QStringLiteral("没有权限，用户须加入 %1 组");
+inline const QString ReasonNoAccess = QStringLiteral("没有权限");
+inline const QString ReasonBusyBy = QStringLiteral("设备被 %1 占用");
+inline const QString ReasonBusy = QStringLiteral("设备被其他程序占用");
+inline const QString ReasonBadNumber = QStringLiteral("端口号须在 1 到 8 之间");
+inline const QString ReasonRefused = QStringLiteral("设备不接受这些设置");
+
 } // namespace MainTexts
