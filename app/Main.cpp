@@ -337,14 +337,18 @@ void TMainForm::updatePortState()
         line = { FrmOption->FComPort, FrmOption->FComBps, portCode(FrmOption->FParity),
             portCode(FrmOption->FStopBits), portCode(FrmOption->FComBitNum) };
     }
+    const SerialPort::State portState = Port.state();
     QString where = QStringLiteral("COM%1").arg(line.port);
-    const QString device = QString::fromLocal8Bit(PortBinding::resolvedDevice(line.port).c_str());
+    // A lost port waits for the device it had, whatever the number maps to meanwhile.
+    const QString device = QString::fromLocal8Bit(portState == SerialPort::State::Lost
+            ? Port.openedDevice().c_str()
+            : PortBinding::resolvedDevice(line.port).c_str());
     if (!device.isEmpty() && device != where) {
         where += QStringLiteral(" \u2192 ") + device;
     }
     QString state;
     QString detail;
-    switch (Port.state()) {
+    switch (portState) {
     case SerialPort::State::Open:
         state = MainTexts::PortOpen;
         break;

@@ -3,6 +3,7 @@
 #include "serialport_backend.h"
 
 #include <chrono>
+#include <filesystem>
 #include <thread>
 
 namespace backend = serial_backend;
@@ -127,6 +128,9 @@ bool SerialPort::openLocked(const LineSettings &settings)
     m_failure = OpenFailure();
     m_openedSettings = settings;
     m_openedDevice = SerialPort::DeviceName(port);
+    std::error_code error;
+    const std::filesystem::path file = std::filesystem::canonical(m_openedDevice, error);
+    m_openedFile = error ? m_openedDevice : file.string();
     return true;
 }
 
@@ -295,6 +299,12 @@ OpenFailure SerialPort::lastFailure() const
 {
     const std::lock_guard<std::mutex> lock(m_openLock);
     return m_failure;
+}
+
+std::string SerialPort::openedDevice() const
+{
+    const std::lock_guard<std::mutex> lock(m_openLock);
+    return m_openedFile;
 }
 
 SerialPort::LineSettings SerialPort::lastSettings() const

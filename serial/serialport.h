@@ -72,6 +72,9 @@ public:
     OpenFailure lastFailure() const;
     // The settings of the most recent Open call.
     LineSettings lastSettings() const;
+    // The device file that the last successful Open reached (links followed); what a
+    // lost port waits for.
+    std::string openedDevice() const;
 
     // Asks whether the device of the open current port is still there; if it has
     // gone, releases it and marks the port lost. Returns the state afterwards.
@@ -117,6 +120,7 @@ private:
     LineSettings m_lastSettings;
     LineSettings m_openedSettings; // of the Open that succeeded last
     std::string m_openedDevice; // the device name that Open used then
+    std::string m_openedFile; // and the device file it led to
 };
 
 extern SerialPort Port;

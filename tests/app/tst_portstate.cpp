@@ -145,8 +145,13 @@ void PortStateTest::receptionGoesOnAfterReplug()
     QTest::mouseClick(MainForm->BtnRecieve, Qt::LeftButton);
     QTRY_VERIFY(edit->toPlainText().size() > 200);
 
+    const QString pty
+        = realPath(QFile::symLinkTarget(fixture.path(QStringLiteral("byteway/com1"))));
     QCOMPARE(device->stop(SIGTERM), 0);
     QTRY_VERIFY2(stateTip().endsWith(MainTexts::PortLost), qPrintable(stateTip()));
+    // The field names the device it waits for, not what the number falls back to.
+    QVERIFY2(stateTip().startsWith(QStringLiteral("COM1 \u2192 %1  57600,8,N,1  ").arg(pty)),
+        qPrintable(stateTip()));
     // While the device is away the program waits without spinning.
     const double cpuBefore = ProcessCpuMs();
     QElapsedTimer window;
