@@ -54,6 +54,7 @@ private slots:
     void stateField();
     void receptionGoesOnAfterReplug();
     void idlePortSendsAfterReplug();
+    void timedSendGoesOnAfterReplug();
     void closedWhileLostStaysClosed();
 
 private:
@@ -203,6 +204,40 @@ void PortStateTest::idlePortSendsAfterReplug()
     };
     QTRY_VERIFY(readEcho());
     QVERIFY(watcher.boxes.isEmpty());
+}
+
+// What the device logged receiving ("<microseconds> <hex byte>" per line).
+static QByteArray loggedBytes(const QString &log)
+{
+    QFile file(log);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void PortStateTest::timedSendGoesOnAfterReplug()
+{
+    AppFixture fixture;
+    QVERIFY(fixture.prepare("00", AppFixture::PortKind::Missing));
+    QVERIFY(QFile::remove(fixture.path(QStringLiteral("byteway/com1"))));
+    const QString before = fixture.path(QStringLiteral("before.log"));
+    const QString after = fixture.path(QStringLiteral("after.log"));
+    auto device = startDevice(fixture, { "--log", before.toStdString() });
+    ModalWatcher watcher;
+    QVERIFY(fixture.start());
+    FrmOption->FTimedSend = true;
+    FrmOption->FTimeInterval = 100;
+    MainForm->Edit2->setText(QStringLiteral("5A"));
+    QTest::mouseClick(MainForm->BtnSend, Qt::LeftButton);
+    QVERIFY(MainForm->BtnSend->isChecked());
+    QTRY_VERIFY(loggedBytes(before).contains(" 5A"));
+
+    QCOMPARE(device->stop(SIGTERM), 0);
+    QTRY_VERIFY2(stateTip().endsWith(MainTexts::PortLost), qPrintable(stateTip()));
+    device = startDevice(fixture, { "--log", after.toStdString() });
+    // The timer kept sending into the void; now the bytes reach the device again.
+    QTRY_VERIFY_WITH_TIMEOUT(loggedBytes(after).count(" 5A") >= 3, 5000);
+    QVERIFY(MainForm->BtnSend->isChecked());
+    QVERIFY(watcher.boxes.isEmpty());
+    QTest::mouseClick(MainForm->BtnSend, Qt::LeftButton);
 }
 
 void PortStateTest::closedWhileLostStaysClosed()
