@@ -82,8 +82,10 @@ bool bind(int32_t port, const std::string &device, std::string &error)
     }
     // A name of its own beside the link, so that two writers never share it.
     std::random_device random;
-    const fs::path fresh
-        = folder / ("." + fs::path(link).filename().string() + ".new" + std::to_string(random()));
+    std::string freshName = fs::path(link).filename().string();
+    freshName.insert(0, 1, '.');
+    freshName.append(".new").append(std::to_string(random()));
+    const fs::path fresh = folder / freshName;
     fs::create_symlink(device, fresh, code);
     if (code) {
         error = link + ": " + code.message();
