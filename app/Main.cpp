@@ -8,6 +8,8 @@
 #include "intervaltimer.h"
 #include "maintexts.h"
 #include "option.h"
+#include "portbinding.h"
+#include "portwatch.h"
 #include "richedit.h"
 #include "serialport.h"
 #include "settingsfile.h"
@@ -16,6 +18,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMenu>
@@ -23,6 +26,7 @@
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -86,6 +90,13 @@ TMainForm::TMainForm(QWidget *parent)
     StatusBar->setObjectName(QStringLiteral("StatusBar"));
     StatusBar->setFixedHeight(kStatusBarHeight);
     setStatusBar(StatusBar);
+    PortState = new QLabel(StatusBar);
+    PortState->setObjectName(QStringLiteral("PortState"));
+    PortState->setAccessibleName(MainTexts::PortStateName);
+    StatusBar->addPermanentWidget(PortState);
+    m_portStateTimer = new QTimer(this);
+    m_portStateTimer->setInterval(500);
+    connect(m_portStateTimer, &QTimer::timeout, this, &TMainForm::updatePortState);
 
     Timer1 = new IntervalTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -98,6 +109,7 @@ TMainForm::TMainForm(QWidget *parent)
 
 TMainForm::~TMainForm()
 {
+    m_portWatch.reset();
     // The windows below go away with this one: no handler may run on the way.
     disconnect(MdiArea, nullptr, this, nullptr);
     ShutDownSendReceive();
@@ -189,7 +201,13 @@ void TMainForm::showEvent(QShowEvent *event)
 
 void TMainForm::FormShow()
 {
-    if (!openPortWithSettings()) {
+    const bool opened = openPortWithSettings();
+    m_portWatch = std::make_unique<PortWatch>(Port, [this] {
+        QMetaObject::invokeMethod(this, &TMainForm::updatePortState, Qt::QueuedConnection);
+    });
+    updatePortState();
+    m_portStateTimer->start();
+    if (!opened) {
         QMessageBox warning(QMessageBox::Warning, MainTexts::PortWarningTitle,
             MainTexts::PortWarning, QMessageBox::Ok, this);
         warning.exec();
@@ -259,6 +277,7 @@ void TMainForm::BtnComClick()
     } else {
         openPortWithSettings();
     }
+    updatePortState();
 }
 
 bool TMainForm::openPortWithSettings()
@@ -293,4 +312,91 @@ void TMainForm::SettingsAccepted()
         Edit2->setText(FromCp936(FrmOption->FSendChar));
     }
     Timer1->setInterval(FrmOption->FTimeInterval);
+}
+
+namespace {
+
+QString PortReason(const OpenFailure &failure)
+{
+    switch (failure.kind) {
+    case OpenFailure::Kind::Missing:
+        return MainTexts::ReasonMissing;
+    case OpenFailure::Kind::NoAccess:
+        return failure.group.empty()
+            ? MainTexts::ReasonNoAccess
+            : MainTexts::ReasonNoAccessGroup.arg(QString::fromStdString(failure.group));
+    case OpenFailure::Kind::Busy:
+        return failure.holders.empty()
+            ? MainTexts::ReasonBusy
+            : MainTexts::ReasonBusyBy.arg(QString::fromLocal8Bit(failure.holders.c_str()));
+    case OpenFailure::Kind::BadNumber:
+        return MainTexts::ReasonBadNumber;
+    case OpenFailure::Kind::Refused:
+    case OpenFailure::Kind::None:
+        break;
+    }
+    return MainTexts::ReasonRefused;
+}
+
+// "9600,8,N,1": baud rate, data bits, parity letter, stop bits.
+QString LineSettingsText(const SerialPort::LineSettings &line)
+{
+    static const char kParity[] = "NOEMS";
+    static const char *const kStopBits[] = { "1", "1.5", "2" };
+    const QString parity = line.parity < 5 ? QString(QLatin1Char(kParity[line.parity]))
+                                           : QString::number(line.parity);
+    const QString stop = line.stopBits < 3 ? QString::fromLatin1(kStopBits[line.stopBits])
+                                           : QString::number(line.stopBits);
+    return QStringLiteral("%1,%2,%3,%4").arg(line.baudRate).arg(line.dataBits).arg(parity, stop);
+}
+
+} // namespace
+
+void TMainForm::updatePortState()
+{
+    SerialPort::LineSettings line = Port.lastSettings();
+    if (line.port == 0 && FrmOption) {
+        // Nothing opened yet: the stored settings are what will be opened.
+        line = { FrmOption->FComPort, FrmOption->FComBps, portCode(FrmOption->FParity),
+            portCode(FrmOption->FStopBits), portCode(FrmOption->FComBitNum) };
+    }
+    const SerialPort::State portState = Port.state();
+    QString where = QStringLiteral("COM%1").arg(line.port);
+    // A lost port waits for the device it had, whatever the number maps to meanwhile.
+    const QString device = QString::fromLocal8Bit(portState == SerialPort::State::Lost
+            ? Port.openedDevice().c_str()
+            : PortBinding::resolvedDevice(line.port).c_str());
+    if (!device.isEmpty() && device != where) {
+        where += QStringLiteral(" \u2192 ") + device;
+    }
+    QString state;
+    QString detail;
+    switch (portState) {
+    case SerialPort::State::Open:
+        state = MainTexts::PortOpen;
+        break;
+    case SerialPort::State::Lost:
+        state = MainTexts::PortLost;
+        break;
+    case SerialPort::State::Closed:
+        if (BtnCom->isChecked()) {
+            state = MainTexts::PortClosedByUser;
+        } else if (const OpenFailure failure = Port.lastFailure();
+                   failure.kind != OpenFailure::Kind::None) {
+            state = MainTexts::PortFailed.arg(PortReason(failure));
+            detail = QString::fromLocal8Bit(failure.detail.c_str());
+        } else {
+            state = MainTexts::PortNotOpen;
+        }
+        break;
+    }
+    const QString text = QStringLiteral("%1  %2  %3").arg(where, LineSettingsText(line), state);
+    const QString tip = detail.isEmpty() ? text : text + QLatin1Char('\n') + detail;
+    if (PortState->toolTip() == tip) {
+        return;
+    }
+    PortState->setToolTip(tip);
+    PortState->setAccessibleDescription(tip);
+    // Long reasons are cut in the middle; the tooltip keeps all of it.
+    PortState->setText(PortState->fontMetrics().elidedText(text, Qt::ElideMiddle, 360));
 }

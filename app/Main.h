@@ -22,6 +22,7 @@ class QStatusBar;
 class QToolBar;
 class QTimer;
 class QToolButton;
+class PortWatch;
 class ReceiveController;
 class SendController;
 class TFindDialog;
@@ -63,6 +64,11 @@ public:
     QComboBox *ComboDataType = nullptr;
 
     QStatusBar *StatusBar = nullptr;
+    // A permanent field on the right of the status bar: the port number, the device it
+    // reached, the line settings and the port's state (open, closed, why opening
+    // failed, lost and waiting for the device). Its tooltip holds the whole text and
+    // the system's own words.
+    QLabel *PortState = nullptr;
     QMdiArea *MdiArea = nullptr;
     IntervalTimer *Timer1 = nullptr;
     TFindDialog *DlgFind = nullptr;
@@ -146,6 +152,9 @@ public:
     // Tells the user about the state of the port or of a reception in the status
     // bar; it stays until the next message or hint.
     void showStateMessage(const QString &text);
+    // Shows the port's present state in PortState. Runs on a timer, whenever the
+    // port watch sees a change and after the window's own opening and closing.
+    void updatePortState();
 
     // Sending and receiving (MainSendReceive.cpp).
     void SetUpSendReceive();
@@ -196,6 +205,10 @@ private:
     // Sizes and centres the window so that its frame measures 584 x 408.
     void placeOuterFrame();
 
+    // Notices a device that went away and reopens it when it returns (from the
+    // first opening at show on).
+    std::unique_ptr<PortWatch> m_portWatch;
+    QTimer *m_portStateTimer = nullptr;
     EditCommands *m_editCommands = nullptr;
     std::unique_ptr<AppConfig> m_config;
     std::unique_ptr<TrafficMeter> m_trafficMeter;

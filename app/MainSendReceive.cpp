@@ -155,9 +155,13 @@ void TMainForm::SendData()
         return;
     }
     if (!Port.isOpen()) {
-        showStateMessage(MainTexts::PortNotOpen);
-        Timer1->setEnabled(false);
-        BtnSend->setChecked(false);
+        showStateMessage(MainTexts::SendPortNotOpen);
+        // A timed send outlives a device that went away: its ticks send nothing
+        // until the port watch has the device back.
+        if (m_singleSend || Port.state() != SerialPort::State::Lost) {
+            Timer1->setEnabled(false);
+            BtnSend->setChecked(false);
+        }
         return;
     }
     Sender->start(child, *FrmOption);
@@ -167,8 +171,10 @@ void TMainForm::sendFinished(const SendResult &result)
 {
     if (result.outcome == SendOutcome::WriteFailed) {
         showStateMessage(MainTexts::WriteFailed.arg(result.bytesSent));
-        Timer1->setEnabled(false);
-        BtnSend->setChecked(false);
+        if (m_singleSend || Port.state() != SerialPort::State::Lost) {
+            Timer1->setEnabled(false);
+            BtnSend->setChecked(false);
+        }
         return;
     }
     if (m_singleSend) {

@@ -92,7 +92,7 @@ inline const QString ReceiveEndedZeroParagraph = QStringLiteral("接收已停止
 inline const QString ReceiveSummaryNowhere = QStringLiteral("（没有窗口能写入接收统计）");
 
 // Sending: the port could not take a byte.
-inline const QString PortNotOpen = QStringLiteral("串口未打开，未发送数据");
+inline const QString SendPortNotOpen = QStringLiteral("串口未打开，未发送数据");
 inline const QString WriteFailed = QStringLiteral("串口写入失败，发送已停止：已发送 %1 个字节");
 
 // Recording to a file. %1 is the system's account of what failed, naming the file.
@@ -114,5 +114,22 @@ inline const QString TrafficTip = QStringLiteral("自打开串口起收到 %1 �
                                                  "最近一秒的接收速率：%3");
 inline const QString TrafficTipErrors = QStringLiteral("\n线路错误：\n帧错误 %1\n校验错误 %2\n"
                                                        "溢出 %3\n缓冲区溢出 %4\n中断 %5");
+
+// The port's state, a field on the right of the status bar: "COM1 → /dev/ttyUSB0
+// 9600,8,N,1  已打开". %1 in the failure the reason; %1 in the reasons the group or
+// the processes.
+inline const QString PortStateName = QStringLiteral("端口状态");
+inline const QString PortOpen = QStringLiteral("已打开");
+inline const QString PortClosedByUser = QStringLiteral("已关闭");
+inline const QString PortNotOpen = QStringLiteral("未打开");
+inline const QString PortLost = QStringLiteral("设备已断开，等待设备重新接入");
+inline const QString PortFailed = QStringLiteral("打开失败：%1");
+inline const QString ReasonMissing = QStringLiteral("设备不存在");
+inline const QString ReasonNoAccessGroup = QStringLiteral("没有权限，用户须加入 %1 组");
+inline const QString ReasonNoAccess = QStringLiteral("没有权限");
+inline const QString ReasonBusyBy = QStringLiteral("设备被 %1 占用");
+inline const QString ReasonBusy = QStringLiteral("设备被其他程序占用");
+inline const QString ReasonBadNumber = QStringLiteral("端口号须在 1 到 8 之间");
+inline const QString ReasonRefused = QStringLiteral("设备不接受这些设置");
 
 } // namespace MainTexts

@@ -3,10 +3,12 @@
 #include "serialport_backend.h"
 
 #include <chrono>
+#include <filesystem>
 #include <thread>
 
 namespace backend = serial_backend;
 using backend::kInvalidHandle;
+using backend::kLostHandle;
 
 SerialPort Port;
 
@@ -18,6 +20,11 @@ constexpr uint32_t kReadBudgetMs = 50;
 bool validPort(int32_t port)
 {
     return port >= 1 && port <= SerialPort::kPortCount;
+}
+
+bool realHandle(intptr_t handle)
+{
+    return handle != kInvalidHandle && handle != kLostHandle;
 }
 
 } // namespace
@@ -43,7 +50,7 @@ struct SerialPort::Handle
     Handle(const Handle &) = delete;
     Handle &operator=(const Handle &) = delete;
 
-    explicit operator bool() const { return value != kInvalidHandle; }
+    explicit operator bool() const { return realHandle(value); }
 
     Slot *const slot;
     intptr_t value = kInvalidHandle;
@@ -55,7 +62,7 @@ SerialPort::~SerialPort()
 {
     for (Slot &slot : FHandles) {
         const intptr_t handle = slot.handle.exchange(kInvalidHandle);
-        if (handle != kInvalidHandle)
+        if (realHandle(handle))
             releaseWhenUnused(slot, handle);
     }
 }
@@ -74,39 +81,109 @@ void SerialPort::releaseWhenUnused(Slot &slot, intptr_t handle)
     backend::CloseDevice(handle);
 }
 
+intptr_t SerialPort::takeIfGone(const Handle &handle)
+{
+    if (!handle || !backend::DeviceGone(handle.value))
+        return kInvalidHandle;
+    // While this attempt holds the handle nobody can release it, so its number cannot
+    // have been reused: the exchange only succeeds on the very handle that failed. Of
+    // several threads noticing at once, one takes it; a Close in between wins.
+    intptr_t expected = handle.value;
+    return handle.slot->handle.compare_exchange_strong(expected, kLostHandle) ? handle.value
+                                                                              : kInvalidHandle;
+}
+
 bool SerialPort::Open(
     int32_t port, int32_t baudRate, uint8_t parity, uint8_t stopBits, uint8_t dataBits)
 {
+    const std::lock_guard<std::mutex> lock(m_openLock);
     FCurrentPort.store(port);
+    m_lastSettings = { port, baudRate, parity, stopBits, dataBits };
+    return openLocked(m_lastSettings);
+}
+
+bool SerialPort::openLocked(const LineSettings &settings)
+{
+    const int32_t port = settings.port;
     if (!validPort(port)) {
-        m_lastError = "port number " + std::to_string(port) + " is outside 1..8";
+        m_failure = OpenFailure();
+        m_failure.kind = OpenFailure::Kind::BadNumber;
+        m_failure.detail = "port number " + std::to_string(port) + " is outside 1..8";
         return false;
     }
-    std::string error;
-    const intptr_t handle = backend::OpenDevice(port, baudRate, parity, stopBits, dataBits, error);
+    OpenFailure failure;
+    const intptr_t handle = backend::OpenDevice(
+        port, settings.baudRate, settings.parity, settings.stopBits, settings.dataBits, failure);
     if (handle == kInvalidHandle) {
-        m_lastError = error;
+        m_failure = failure;
         return false;
     }
-    // The device is opened for exclusive use, so the slot is normally empty here; a
-    // system that lets a second open through gets the older handle released.
+    // The device is opened for exclusive use, so the slot is normally empty (or lost)
+    // here; a system that lets a second open through gets the older handle released.
     Slot &slot = FHandles[port - 1];
     const intptr_t previous = slot.handle.exchange(handle);
-    if (previous != kInvalidHandle)
+    if (realHandle(previous))
         releaseWhenUnused(slot, previous);
     backend::ClearErrors(handle);
-    m_lastError.clear();
+    m_failure = OpenFailure();
+    m_openedSettings = settings;
+    m_openedDevice = SerialPort::DeviceName(port);
+    std::error_code error;
+    const std::filesystem::path file = std::filesystem::canonical(m_openedDevice, error);
+    m_openedFile = error ? m_openedDevice : file.string();
     m_openCount.fetch_add(1);
     return true;
 }
 
+bool SerialPort::Reconnect()
+{
+    const std::lock_guard<std::mutex> lock(m_openLock);
+    const int32_t port = FCurrentPort.load();
+    if (!validPort(port))
+        return false;
+    const intptr_t held = FHandles[port - 1].handle.load();
+    if (held != kLostHandle)
+        return realHandle(held);
+    // Lost implies that this port number opened with these settings before. Only
+    // the device that was open comes back: when its link has gone, the number would
+    // fall back to another device, which must not be opened in its place.
+    if (SerialPort::DeviceName(port) != m_openedDevice) {
+        m_failure = OpenFailure();
+        m_failure.kind = OpenFailure::Kind::Missing;
+        m_failure.device = m_openedDevice;
+        m_failure.detail = m_openedDevice + ": not there";
+        return false;
+    }
+    return openLocked(m_openedSettings);
+}
+
+SerialPort::State SerialPort::CheckDevice()
+{
+    const std::lock_guard<std::mutex> lock(m_openLock);
+    intptr_t gone = kInvalidHandle;
+    Slot *slot = nullptr;
+    {
+        const Handle handle = hold();
+        gone = takeIfGone(handle);
+        slot = handle.slot;
+    }
+    if (gone != kInvalidHandle)
+        releaseWhenUnused(*slot, gone);
+    return state();
+}
+
 bool SerialPort::Close()
 {
+    const std::lock_guard<std::mutex> lock(m_openLock);
     const int32_t port = FCurrentPort.load();
     if (!validPort(port))
         return false;
     Slot &slot = FHandles[port - 1];
+    // A lost port becomes a closed one that nothing brings back; as far as the user
+    // can tell it was open, so closing it counts like closing an open one.
     const intptr_t handle = slot.handle.exchange(kInvalidHandle);
+    if (handle == kLostHandle)
+        return true;
     if (handle == kInvalidHandle)
         return false;
     // Waiting for the attempts in flight also means the device is really free when
@@ -126,13 +203,22 @@ int SerialPort::WriteByte(uint8_t byte, const std::atomic<bool> &giveUp)
     for (int attempt = 0; attempt < kWriteAttempts; ++attempt) {
         if (giveUp.load(std::memory_order_relaxed))
             return 0;
-        const Handle handle = hold();
-        if (!handle)
-            continue;
-        if (backend::kHasErrorState)
-            backend::ClearErrors(handle.value);
-        if (backend::WriteAttempt(handle.value, byte))
-            return 1;
+        intptr_t gone = kInvalidHandle;
+        Slot *slot = nullptr;
+        {
+            const Handle handle = hold();
+            if (!handle)
+                continue;
+            if (backend::kHasErrorState)
+                backend::ClearErrors(handle.value);
+            if (backend::WriteAttempt(handle.value, byte))
+                return 1;
+            gone = takeIfGone(handle);
+            slot = handle.slot;
+        }
+        // The rest of the attempts find no handle and fail at once.
+        if (gone != kInvalidHandle)
+            releaseWhenUnused(*slot, gone);
     }
     return 0;
 }
@@ -148,15 +234,29 @@ int SerialPort::ReadByte(uint8_t &byte)
     // would start microseconds later, far below the clock's resolution, and the
     // clock reading is a good part of what a byte costs when data streams in.
     if (backend::kHasQuickRead) {
-        const Handle handle = hold();
-        if (handle && backend::QuickRead(handle.value, byte) == backend::Attempt::Byte)
-            return 1;
+        intptr_t gone = kInvalidHandle;
+        Slot *slot = nullptr;
+        {
+            const Handle handle = hold();
+            const backend::Attempt result
+                = handle ? backend::QuickRead(handle.value, byte) : backend::Attempt::Nothing;
+            if (result == backend::Attempt::Byte)
+                return 1;
+            if (result == backend::Attempt::Failed) {
+                gone = takeIfGone(handle);
+                slot = handle.slot;
+            }
+        }
+        if (gone != kInvalidHandle)
+            releaseWhenUnused(*slot, gone);
     }
     const uint32_t start = backend::TickMs();
     for (;;) {
         if (backend::TickMs() - start > kReadBudgetMs)
             return 0;
         backend::Attempt result = backend::Attempt::Failed;
+        intptr_t gone = kInvalidHandle;
+        Slot *slot = nullptr;
         {
             // Held for this one attempt only, so a Close in between takes effect at
             // the next attempt.
@@ -165,10 +265,16 @@ int SerialPort::ReadByte(uint8_t &byte)
                 if (backend::kHasErrorState)
                     backend::ClearErrors(handle.value);
                 result = backend::ReadAttempt(handle.value, byte);
+                if (result == backend::Attempt::Failed) {
+                    gone = takeIfGone(handle);
+                    slot = handle.slot;
+                }
             }
         }
         if (result == backend::Attempt::Byte)
             return 1;
+        if (gone != kInvalidHandle)
+            releaseWhenUnused(*slot, gone);
         // Without a device to wait on, an attempt returns at once; pausing keeps the
         // receive thread from spinning a core for the rest of the budget.
         if (result == backend::Attempt::Failed)
@@ -178,8 +284,18 @@ int SerialPort::ReadByte(uint8_t &byte)
 
 bool SerialPort::isOpen() const
 {
+    return state() == State::Open;
+}
+
+SerialPort::State SerialPort::state() const
+{
     const int32_t port = FCurrentPort.load();
-    return validPort(port) && FHandles[port - 1].handle.load() != kInvalidHandle;
+    if (!validPort(port))
+        return State::Closed;
+    const intptr_t handle = FHandles[port - 1].handle.load();
+    if (handle == kLostHandle)
+        return State::Lost;
+    return handle == kInvalidHandle ? State::Closed : State::Open;
 }
 
 bool SerialPort::lineErrors(LineErrorCounts &counts)
@@ -190,7 +306,26 @@ bool SerialPort::lineErrors(LineErrorCounts &counts)
 
 std::string SerialPort::lastError() const
 {
-    return m_lastError;
+    const std::lock_guard<std::mutex> lock(m_openLock);
+    return m_failure.detail;
+}
+
+OpenFailure SerialPort::lastFailure() const
+{
+    const std::lock_guard<std::mutex> lock(m_openLock);
+    return m_failure;
+}
+
+std::string SerialPort::openedDevice() const
+{
+    const std::lock_guard<std::mutex> lock(m_openLock);
+    return m_openedFile;
+}
+
+SerialPort::LineSettings SerialPort::lastSettings() const
+{
+    const std::lock_guard<std::mutex> lock(m_openLock);
+    return m_lastSettings;
 }
 
 std::string SerialPort::DeviceName(int32_t port)

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "lineerrors.h"
+#include "openfailure.h"
 
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 
 // The one serial port of the program, opened by its number 1..8 (COM1..COM8).
@@ -16,10 +18,32 @@
 //
 // Failures are results: Open returns false, WriteByte and ReadByte return 0.
 // Nothing is shown to the user.
+//
+// A device that goes away while the port is open (an adapter pulled out) is noticed
+// by the transfer that fails on it, or by CheckDevice: its handle is released and the
+// port counts as lost. Reconnect opens a lost port again with the line settings it had;
+// Close ends the lost state (the user no longer wants the port). Open, Close, CheckDevice
+// and Reconnect may run on different threads; they take turns.
 class SerialPort
 {
 public:
     static constexpr int kPortCount = 8;
+
+    enum class State {
+        Closed, // not open: never opened, closed, or the last Open failed
+        Open,
+        Lost, // the device went away while open; Reconnect may bring it back
+    };
+
+    // The arguments of an Open call.
+    struct LineSettings
+    {
+        int32_t port = 0;
+        int32_t baudRate = 0;
+        uint8_t parity = 0;
+        uint8_t stopBits = 0;
+        uint8_t dataBits = 0;
+    };
 
     SerialPort();
     ~SerialPort();
@@ -31,7 +55,8 @@ public:
     // half, 2 two); every other line setting stays as the device had it. The port
     // number becomes the current port even when opening fails.
     bool Open(int32_t port, int32_t baudRate, uint8_t parity, uint8_t stopBits, uint8_t dataBits);
-    // Closes the current port; false when it held no open handle.
+    // Closes the current port; false when it held no open handle (a lost port
+    // counts as held: closing it ends the attempts to reopen it).
     bool Close();
     // Writes one byte: up to 100 attempts of at most 1 ms each. 1 on success, else 0.
     int WriteByte(uint8_t byte);
@@ -45,6 +70,7 @@ public:
 
     int32_t currentPort() const { return FCurrentPort.load(); }
     bool isOpen() const;
+    State state() const;
     // The operating system's text for the last failure of Open, for messages.
     std::string lastError() const;
     // How many times Open has succeeded; a change means the port was opened anew.
@@ -54,6 +80,21 @@ public:
     // since the port was opened). False when the port is closed or the driver does
     // not count them (a pseudo-terminal). Any thread.
     bool lineErrors(LineErrorCounts &counts);
+    // Why the last Open (or Reconnect) failed; Kind::None after one that succeeded.
+    OpenFailure lastFailure() const;
+    // The settings of the most recent Open call.
+    LineSettings lastSettings() const;
+    // The device file that the last successful Open reached (links followed); what a
+    // lost port waits for.
+    std::string openedDevice() const;
+
+    // Asks whether the device of the open current port is still there; if it has
+    // gone, releases it and marks the port lost. Returns the state afterwards.
+    State CheckDevice();
+    // When the current port is lost, opens its device again (the port's device is
+    // looked up afresh) with the line settings that opened it before. True when the
+    // port is open afterwards. Shows nothing; a failure is in lastFailure().
+    bool Reconnect();
 
     // The device that port number `port` stands for on this system (on POSIX the
     // comN link in the settings folder if present, else /dev/ttyS<N-1>; on Windows
@@ -76,11 +117,24 @@ private:
 
     Handle hold();
     static void releaseWhenUnused(Slot &slot, intptr_t handle);
+    // After a failed attempt on `handle`: when its device has gone, takes it out of
+    // the slot (which then holds kLostHandle) and returns it for release once no
+    // longer held; else the invalid value.
+    static intptr_t takeIfGone(const Handle &handle);
+    bool openLocked(const LineSettings &settings);
 
     Slot FHandles[kPortCount];
     std::atomic<int32_t> FCurrentPort { 0 };
     std::atomic<uint64_t> m_openCount { 0 };
     std::string m_lastError;
+
+    // Open, Close, CheckDevice and Reconnect one at a time; guards the members below.
+    mutable std::mutex m_openLock;
+    OpenFailure m_failure;
+    LineSettings m_lastSettings;
+    LineSettings m_openedSettings; // of the Open that succeeded last
+    std::string m_openedDevice; // the device name that Open used then
+    std::string m_openedFile; // and the device file it led to
 };
 
 extern SerialPort Port;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "lineerrors.h"
+#include "openfailure.h"
 
 #include <cstdint>
 #include <string>
@@ -12,6 +13,9 @@
 namespace serial_backend {
 
 constexpr intptr_t kInvalidHandle = -1;
+// Never a handle of either system: marks the slot of a port whose device went away
+// while it was open (see SerialPort).
+constexpr intptr_t kLostHandle = -2;
 
 // kHasErrorState: whether ClearErrors does anything here (where it does not, the
 // per-byte path leaves the call out). kHasQuickRead: whether QuickRead can take a
@@ -32,9 +36,9 @@ enum class Attempt {
 };
 
 // Opens and configures the device of port `port` (1..8). kInvalidHandle with
-// `error` set on failure; the device is then released again.
+// `failure` filled in on failure; the device is then released again.
 intptr_t OpenDevice(int32_t port, int32_t baudRate, uint8_t parity, uint8_t stopBits,
-    uint8_t dataBits, std::string &error);
+    uint8_t dataBits, OpenFailure &failure);
 
 // Releases a handle that OpenDevice returned.
 void CloseDevice(intptr_t handle);
@@ -61,5 +65,16 @@ uint32_t TickMs();
 void SleepOneMs();
 
 std::string DeviceName(int32_t port);
+// The system's own device for port `port`, which applies when no link maps it.
+std::string SystemDeviceName(int32_t port);
+
+// Whether the device behind an open handle has gone away (unplugged, hung up, the
+// other side of a pseudo-terminal closed), asked after an attempt failed and from
+// time to time while the port is idle. Never waits.
+bool DeviceGone(intptr_t handle);
+
+// The path of the link that maps port `port` to a device (POSIX: <config>/byteway/
+// comN); empty where port numbers map to fixed device names (Windows).
+std::string MappingLink(int32_t port);
 
 } // namespace serial_backend

@@ -9,10 +9,16 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
 #include <string>
 #include <thread>
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -44,6 +50,111 @@ std::string configFolder()
 std::string systemError(const std::string &device, const char *what)
 {
     return device + ": " + what + ": " + std::strerror(errno);
+}
+
+OpenFailure::Kind failureKind(int code)
+{
+    switch (code) {
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+    case ENOTDIR:
+    case ELOOP:
+        return OpenFailure::Kind::Missing;
+    case EACCES:
+    case EPERM:
+        return OpenFailure::Kind::NoAccess;
+    case EBUSY:
+    case EWOULDBLOCK:
+        return OpenFailure::Kind::Busy;
+    default:
+        return OpenFailure::Kind::Refused;
+    }
+}
+
+// The group that owns the device: a user outside it (and not its owner) may not open it.
+std::string owningGroup(const std::string &device)
+{
+    struct stat info
+    {
+    };
+    if (::stat(device.c_str(), &info) != 0)
+        return {};
+    if (const group *entry = ::getgrgid(info.st_gid))
+        return entry->gr_name;
+    return std::to_string(info.st_gid);
+}
+
+std::string processName(const std::string &pid)
+{
+    std::ifstream comm("/proc/" + pid + "/comm");
+    std::string name;
+    std::getline(comm, name);
+    return (name.empty() ? std::string("?") : name) + " (" + pid + ")";
+}
+
+// The processes that hold `device`: first those with a whole-file lock on it (the
+// lock that cooperating programs, this one among them, take), else every process
+// with a descriptor open on it. Processes whose /proc entries are not readable stay
+// unknown.
+std::string holdingProcesses(const std::string &device)
+{
+    std::error_code error;
+    const std::filesystem::path real = std::filesystem::canonical(device, error);
+    struct stat info
+    {
+    };
+    if (error || ::stat(real.c_str(), &info) != 0)
+        return {};
+    std::set<std::string> pids;
+    std::ifstream locks("/proc/locks");
+    for (std::string line; std::getline(locks, line);) {
+        // "1: FLOCK  ADVISORY  WRITE 1234 00:1a:5 0 EOF"
+        std::istringstream fields(line);
+        std::string number, type, mode, access, pid, where;
+        fields >> number >> type;
+        if (type == "->")
+            fields >> type;
+        fields >> mode >> access >> pid >> where;
+        const auto lastColon = where.rfind(':');
+        if (lastColon == std::string::npos)
+            continue;
+        if (where.substr(lastColon + 1) == std::to_string(info.st_ino))
+            pids.insert(pid);
+    }
+    if (pids.empty()) {
+        const std::string self = std::to_string(::getpid());
+        for (const auto &process : std::filesystem::directory_iterator("/proc", error)) {
+            const std::string pid = process.path().filename().string();
+            if (pid.find_first_not_of("0123456789") != std::string::npos || pid == self)
+                continue;
+            std::error_code fdError;
+            for (const auto &fd :
+                std::filesystem::directory_iterator(process.path() / "fd", fdError)) {
+                std::error_code linkError;
+                if (std::filesystem::read_symlink(fd.path(), linkError) == real) {
+                    pids.insert(pid);
+                    break;
+                }
+            }
+        }
+    }
+    std::string names;
+    for (const std::string &pid : pids)
+        names += (names.empty() ? "" : ", ") + processName(pid);
+    return names;
+}
+
+void describeFailure(OpenFailure &failure, const std::string &device, const char *what)
+{
+    const int code = errno;
+    failure.device = device;
+    failure.detail = systemError(device, what);
+    failure.kind = failureKind(code);
+    if (failure.kind == OpenFailure::Kind::NoAccess)
+        failure.group = owningGroup(device);
+    else if (failure.kind == OpenFailure::Kind::Busy)
+        failure.holders = holdingProcesses(device);
 }
 
 struct BaudEntry
@@ -167,8 +278,11 @@ void makeRaw(termios &tio)
 }
 
 bool configure(int fd, int32_t baudRate, uint8_t parity, uint8_t stopBits, uint8_t dataBits,
-    const std::string &device, std::string &error)
+    const std::string &device, OpenFailure &failure)
 {
+    failure.device = device;
+    failure.kind = OpenFailure::Kind::Refused;
+    std::string &error = failure.detail;
     termios tio {};
     if (tcgetattr(fd, &tio) != 0) {
         error = systemError(device, "reading the line settings");
@@ -201,9 +315,14 @@ bool configure(int fd, int32_t baudRate, uint8_t parity, uint8_t stopBits, uint8
 
 } // namespace
 
+std::string MappingLink(int32_t port)
+{
+    return configFolder() + "/com" + std::to_string(port);
+}
+
 std::string DeviceName(int32_t port)
 {
-    const std::string mapped = configFolder() + "/com" + std::to_string(port);
+    const std::string mapped = MappingLink(port);
     // The entry counts even when it is a dangling link: the mapped device is away,
     // and another one must not be opened in its place.
     struct stat info
@@ -211,31 +330,36 @@ std::string DeviceName(int32_t port)
     };
     if (lstat(mapped.c_str(), &info) == 0)
         return mapped;
+    return SystemDeviceName(port);
+}
+
+std::string SystemDeviceName(int32_t port)
+{
     return "/dev/ttyS" + std::to_string(port - 1);
 }
 
 intptr_t OpenDevice(int32_t port, int32_t baudRate, uint8_t parity, uint8_t stopBits,
-    uint8_t dataBits, std::string &error)
+    uint8_t dataBits, OpenFailure &failure)
 {
     const std::string device = DeviceName(port);
     const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        error = systemError(device, "opening");
+        describeFailure(failure, device, "opening");
         return kInvalidHandle;
     }
     // The advisory lock refuses cooperating openers (also those with the privilege
     // that TIOCEXCL lets through); TIOCEXCL refuses every other unprivileged open.
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        error = systemError(device, "locking");
+        describeFailure(failure, device, "locking");
         ::close(fd);
         return kInvalidHandle;
     }
     if (ioctl(fd, TIOCEXCL) != 0) {
-        error = systemError(device, "claiming exclusive use");
+        describeFailure(failure, device, "claiming exclusive use");
         CloseDevice(fd);
         return kInvalidHandle;
     }
-    if (!configure(fd, baudRate, parity, stopBits, dataBits, device, error)) {
+    if (!configure(fd, baudRate, parity, stopBits, dataBits, device, failure)) {
         CloseDevice(fd);
         return kInvalidHandle;
     }
@@ -316,6 +440,20 @@ bool WriteAttempt(intptr_t handle, uint8_t byte)
         count = ::write(fd, &byte, 1);
     }
     return count == 1;
+}
+
+bool DeviceGone(intptr_t handle)
+{
+    const int fd = static_cast<int>(handle);
+    // A hang-up (an unplugged adapter, a closed pseudo-terminal master) shows in poll;
+    // a device the driver has already dropped refuses requests with these errors.
+    pollfd waiter { fd, POLLIN | POLLOUT, 0 };
+    if (::poll(&waiter, 1, 0) > 0 && (waiter.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0)
+        return true;
+    termios tio {};
+    if (tcgetattr(fd, &tio) == 0)
+        return false;
+    return errno == EIO || errno == ENXIO || errno == ENODEV;
 }
 
 uint32_t TickMs()

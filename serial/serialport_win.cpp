@@ -41,23 +41,58 @@ std::string systemError(const std::string &device, const char *what)
     return message;
 }
 
+OpenFailure::Kind failureKind(DWORD code)
+{
+    switch (code) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+        return OpenFailure::Kind::Missing;
+    // A COM port that another program holds answers with "access denied".
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+        return OpenFailure::Kind::Busy;
+    default:
+        return OpenFailure::Kind::Refused;
+    }
+}
+
 } // namespace
 
+std::string MappingLink(int32_t)
+{
+    return {};
+}
+
+bool DeviceGone(intptr_t)
+{
+    // Not detected here: a vanished device is not told apart from a quiet one.
+    return false;
+}
+
 std::string DeviceName(int32_t port)
+{
+    return SystemDeviceName(port);
+}
+
+std::string SystemDeviceName(int32_t port)
 {
     return "COM" + std::to_string(port);
 }
 
 intptr_t OpenDevice(int32_t port, int32_t baudRate, uint8_t parity, uint8_t stopBits,
-    uint8_t dataBits, std::string &error)
+    uint8_t dataBits, OpenFailure &failure)
 {
     const std::string device = DeviceName(port);
+    failure.device = device;
+    std::string &error = failure.detail;
     const HANDLE raw = CreateFileA(
         device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (raw == INVALID_HANDLE_VALUE) {
+        failure.kind = failureKind(GetLastError());
         error = systemError(device, "opening");
         return kInvalidHandle;
     }
+    failure.kind = OpenFailure::Kind::Refused;
 
     DCB dcb {};
     dcb.DCBlength = sizeof dcb;

@@ -3,6 +3,7 @@
 #include "codepage.h"
 #include "errorreport.h"
 #include "optiontexts.h"
+#include "portbinding.h"
 #include "serialport.h"
 #include "settingsfile.h"
 #include "texttoint.h"
@@ -16,6 +17,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScopeGuard>
+#include <QSerialPortInfo>
 #include <QShowEvent>
 #include <QSignalBlocker>
 
@@ -85,7 +87,14 @@ void TFrmOption::connectHandlers()
     connect(Button2, &QPushButton::clicked, this, &TFrmOption::Button2Click);
     connect(ComJO, &QComboBox::editTextChanged, this, &TFrmOption::ComJOChange);
     connect(ComBitStop, &QComboBox::editTextChanged, this, &TFrmOption::ComBitStopChange);
-    connect(ComPort, &QComboBox::editTextChanged, this, &TFrmOption::updatePortDevice);
+    if (ComDevice) {
+        connect(ComPort, &QComboBox::editTextChanged, this, &TFrmOption::fillDeviceList);
+        connect(ComDevice, &QComboBox::editTextChanged, this, &TFrmOption::updatePortDevice);
+        connect(ComDevice, &QComboBox::activated, this, &TFrmOption::deviceChosen);
+        connect(ComDeviceRefresh, &QPushButton::clicked, this, &TFrmOption::fillDeviceList);
+    } else {
+        connect(ComPort, &QComboBox::editTextChanged, this, &TFrmOption::updatePortDevice);
+    }
     for (const ExitHandler &exit : m_exitHandlers) {
         (*exit.edit)->installEventFilter(this);
     }
@@ -128,6 +137,7 @@ void TFrmOption::FormShow()
     SendEnd->setText(NumberText(FSendEnd));
     SendChar->setText(FromCp936(FSendChar));
     ComJO->setEditText(ItemForCode(ComJO, FParity));
+    fillDeviceList();
     updatePortDevice();
 }
 
@@ -229,26 +239,163 @@ void TFrmOption::ComBitStopChange()
     keepOnItem(ComBitStop);
 }
 
+namespace {
+
+std::string Std(const QString &text)
+{
+    return text.toLocal8Bit().toStdString();
+}
+
+QString FromStd(const std::string &text)
+{
+    return QString::fromLocal8Bit(text.c_str());
+}
+
+// One serial device as the system describes it.
+struct ListedDevice
+{
+    QString path; // the name to bind: a /dev/serial/by-id name where udev made one
+    QString real; // the device file it leads to
+    QString details;
+};
+
+QList<ListedDevice> SystemDevices()
+{
+    QList<ListedDevice> devices;
+    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
+        ListedDevice device;
+        const std::string location = Std(info.systemLocation());
+        device.path = FromStd(PortBinding::stableName(location));
+        std::error_code error;
+        const std::filesystem::path real = std::filesystem::canonical(location, error);
+        device.real = error ? info.systemLocation() : FromStd(real.string());
+        QStringList details;
+        for (const QString &part : { info.description(), info.manufacturer() }) {
+            if (!part.isEmpty() && !details.contains(part)) {
+                details.append(part);
+            }
+        }
+        if (!info.serialNumber().isEmpty()) {
+            details.append(Texts::Text(Texts::kSerialNumber).arg(info.serialNumber()));
+        }
+        if (info.hasVendorIdentifier() && info.hasProductIdentifier()) {
+            details.append(QStringLiteral("%1:%2")
+                               .arg(info.vendorIdentifier(), 4, 16, QLatin1Char('0'))
+                               .arg(info.productIdentifier(), 4, 16, QLatin1Char('0')));
+        }
+        device.details = details.join(QStringLiteral(", "));
+        devices.append(device);
+    }
+    return devices;
+}
+
+QString RealPath(const QString &path)
+{
+    std::error_code error;
+    const std::filesystem::path real = std::filesystem::canonical(Std(path), error);
+    return error ? path : FromStd(real.string());
+}
+
+} // namespace
+
+void TFrmOption::fillDeviceList()
+{
+    if (ComDevice == nullptr) {
+        return;
+    }
+    {
+        const QSignalBlocker block(ComDevice);
+        ComDevice->clear();
+        const std::optional<int32_t> port = TextToInt(ToCp936(ComPort->currentText()));
+        const QString mapped = port ? FromStd(PortBinding::mappedDevice(*port)) : QString();
+        const QList<ListedDevice> devices = SystemDevices();
+        const auto add = [this](const QString &path, const QString &details) {
+            const QString text
+                = details.isEmpty() ? path : QStringLiteral("%1  \u2014 %2").arg(path, details);
+            ComDevice->addItem(text, path);
+            ComDevice->setItemData(ComDevice->count() - 1, text, Qt::ToolTipRole);
+        };
+        // First what the port number maps to now, with what the system knows of it.
+        const QString mappedReal = RealPath(mapped);
+        if (!mapped.isEmpty()) {
+            QString details;
+            for (const ListedDevice &device : devices) {
+                if (device.real == mappedReal) {
+                    details = device.details;
+                }
+            }
+            add(mapped, details);
+        }
+        for (const ListedDevice &device : devices) {
+            if (mapped.isEmpty() || device.real != mappedReal) {
+                add(device.path, device.details);
+            }
+        }
+        ComDevice->setEditText(mapped);
+    }
+    updatePortDevice();
+}
+
+void TFrmOption::deviceChosen(int index)
+{
+    // The field holds the path alone; the details stay in the list.
+    ComDevice->setEditText(ComDevice->itemData(index).toString());
+}
+
+QString TFrmOption::deviceChoice() const
+{
+    const QString text = ComDevice->currentText().trimmed();
+    const int index = ComDevice->findText(text, Qt::MatchExactly);
+    return index >= 0 ? ComDevice->itemData(index).toString() : text;
+}
+
 void TFrmOption::updatePortDevice()
 {
     if (ComPortDevice == nullptr) {
         return;
     }
     const std::optional<int32_t> port = TextToInt(ToCp936(ComPort->currentText()));
-    const std::string device = port ? SerialPort::DeviceName(*port) : std::string();
-    QString text = QString::fromStdString(device);
-    std::error_code error;
-    const std::filesystem::path target = std::filesystem::read_symlink(device, error);
-    if (!error) {
-        // A comN link in the settings folder: what counts for the user is the device
-        // it leads to.
-        text = QStringLiteral("%1 \u2192 %2")
-                   .arg(QString::fromStdString(std::filesystem::path(device).filename().string()),
-                       QString::fromStdString(target.string()));
+    QString text;
+    if (port && !PortBinding::systemDevice(*port).empty()) {
+        // The same binding as the device field: the link and where it leads, or the
+        // system's device where there is (or will be) no link.
+        const QString choice
+            = ComDevice ? deviceChoice() : FromStd(PortBinding::mappedDevice(*port));
+        const QString system = FromStd(PortBinding::systemDevice(*port));
+        if (choice.isEmpty() || (choice == system && !PortBinding::hasLink(*port))) {
+            text = system;
+        } else {
+            text = QStringLiteral("com%1 \u2192 %2").arg(*port).arg(choice);
+        }
     }
     ComPortDevice->setToolTip(text);
     ComPortDevice->setText(
         ComPortDevice->fontMetrics().elidedText(text, Qt::ElideMiddle, ComPortDevice->width()));
+}
+
+bool TFrmOption::bindChosenDevice()
+{
+    if (ComDevice == nullptr) {
+        return true;
+    }
+    const std::optional<int32_t> port = TextToInt(ToCp936(ComPort->currentText()));
+    if (!port || PortBinding::linkPath(*port).empty()) {
+        // Step 5 reports a port number that does not read; others have no link.
+        return true;
+    }
+    const QString choice = deviceChoice();
+    const bool linked = PortBinding::hasLink(*port);
+    if (choice == FromStd(PortBinding::mappedDevice(*port)) && (linked || !choice.isEmpty())) {
+        return true; // bound as it is
+    }
+    std::string error;
+    if (!PortBinding::bind(*port, Std(choice), error)) {
+        showWarning(Texts::Text(Texts::kBindFailed)
+                        .arg(FromStd(PortBinding::linkPath(*port)), FromStd(error)),
+            Texts::Text(Texts::kWarningTitle));
+        return false;
+    }
+    return true;
 }
 
 std::optional<int32_t> TFrmOption::convert(const QString &text)
@@ -348,6 +495,10 @@ std::optional<TFrmOption::EditValues> TFrmOption::readEdits()
 void TFrmOption::Button1Click()
 {
     if (!checkRanges()) {
+        return;
+    }
+    // The chosen device is bound before the port closes, so the port reopens on it.
+    if (!bindChosenDevice()) {
         return;
     }
     emit portChangeStarting();

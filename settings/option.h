@@ -114,6 +114,11 @@ public:
     QComboBox *ComBitStop = nullptr;
     // Beside ComPort on POSIX systems: the device its number stands for.
     QLabel *ComPortDevice = nullptr;
+    // POSIX systems: the device to bind to the port number (the serial devices of the
+    // system listed, any path may be typed) and the button that lists them anew.
+    QLabel *LabelComDevice = nullptr;
+    QComboBox *ComDevice = nullptr;
+    QPushButton *ComDeviceRefresh = nullptr;
 
     QPushButton *Button1 = nullptr;
     QPushButton *Button2 = nullptr;
@@ -174,6 +179,14 @@ private:
     void applyExit(QLineEdit *edit, int32_t fallback);
     void keepOnItem(QComboBox *combo);
     void updatePortDevice();
+    // Lists the system's serial devices in ComDevice, the device the port number
+    // maps to now first and in the field.
+    void fillDeviceList();
+    void deviceChosen(int index);
+    QString deviceChoice() const;
+    // Writes ComDevice's choice as the link of the port number in ComPort; false
+    // (after a message) when the link cannot be written.
+    bool bindChosenDevice();
     bool checkRanges();
     std::optional<PortValues> openPortFromControls();
     std::optional<EditValues> readEdits();

@@ -3,6 +3,7 @@
 #include "option.h"
 #include "optiontexts.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -181,5 +182,20 @@ void TFrmOption::createPortTab()
 #ifndef _WIN32
     ComPortDevice = Named(new QLabel(tab), "ComPortDevice");
     ComPortDevice->setGeometry(150, 36, 150, kFieldHeight);
+    LabelComDevice = AddLabel(tab, "LabelComDevice", Texts::kLabelComDevice, 16, 168);
+    ComDevice = Named(new QComboBox(tab), "ComDevice");
+    ComDevice->setEditable(true);
+    ComDevice->setInsertPolicy(QComboBox::NoInsert);
+    ComDevice->setGeometry(48, 164, 208, kFieldHeight);
+    ComDevice->setAccessibleName(Texts::Text(Texts::kComDeviceName));
+    // The entries carry their details; the list may be wider than the field.
+    ComDevice->view()->setMinimumWidth(360);
+    ComDevice->view()->setTextElideMode(Qt::ElideMiddle);
+    LabelComDevice->setBuddy(ComDevice);
+    ComDeviceRefresh
+        = Named(new QPushButton(Texts::Text(Texts::kComDeviceRefresh), tab), "ComDeviceRefresh");
+    ComDeviceRefresh->setGeometry(260, 163, 40, kFieldHeight + 2);
+    ComDeviceRefresh->setAutoDefault(false);
+    ComDeviceRefresh->setToolTip(Texts::Text(Texts::kComDeviceRefreshTip));
 #endif
 }

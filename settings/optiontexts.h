@@ -47,6 +47,13 @@ inline constexpr const char *kLabel13 = "波特率     ";
 inline constexpr const char *kLabel14 = "数据位    ";
 inline constexpr const char *kLabel15 = "奇偶校验     ";
 inline constexpr const char *kLabel16 = "停止位    ";
+// Choosing the device of the port number (POSIX systems).
+inline constexpr const char *kLabelComDevice = "设备";
+inline constexpr const char *kComDeviceName = "设备";
+inline constexpr const char *kComDeviceRefresh = "刷新";
+inline constexpr const char *kComDeviceRefreshTip = "重新列出本机的串口设备";
+// Details of a listed device: %1 serial number; %1:%2 USB vendor and product.
+inline constexpr const char *kSerialNumber = "序列号 %1";
 
 // The texts the edits and combo boxes have before FormShow fills them.
 inline constexpr const char *kTimeIntervalText = "1000";
@@ -81,6 +88,8 @@ inline constexpr const char *kPortFailed = "  串口初始化失败,\n请检查�
 // Beside SendChar when typed text holds characters code page 936 lacks; %1 is them.
 inline constexpr const char *kSendCharOutsideCp936
     = "“%1”无法用代码页936（GBK）保存，未输入。请只用汉字、ASCII等GBK字符。";
+// %1 the link, %2 the system's reason.
+inline constexpr const char *kBindFailed = "无法把所选设备写入端口链接 %1：\n%2";
 // For the general error report, which adds the full stop; %1 is the text.
 inline constexpr const char *kNotAnInteger = "'%1' is not a valid integer value";
 

@@ -279,7 +279,7 @@ void SendThreadTest::noPortNoEchoAndAReason()
     MainForm->BtnCom->click();
     QVERIFY(!Port.isOpen());
     MainForm->BtnSend->click();
-    QCOMPARE(MainForm->StatusBar->currentMessage(), MainTexts::PortNotOpen);
+    QCOMPARE(MainForm->StatusBar->currentMessage(), MainTexts::SendPortNotOpen);
     QVERIFY(!MainForm->BtnSend->isChecked());
     QVERIFY(!MainForm->Timer1->isEnabled());
     QVERIFY(!MainForm->Sender->isSending());

@@ -1,10 +1,13 @@
 #pragma once
 
+// The demo device program (byteway-device, path in BYTEWAY_DEVICE) as a child process.
+
 #include <chrono>
 #include <csignal>
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -12,9 +15,7 @@
 
 extern char **environ;
 
-// byteway-device (tools/device) running as a child process, its standard output
-// read through a pipe. The test target defines BYTEWAY_DEVICE as the path of the
-// byteway-device executable.
+// byteway-device running as a child process, its standard output read through a pipe.
 class DeviceProcess
 {
 public:
@@ -50,9 +51,10 @@ public:
     // Reads the output until it contains `text` or `timeoutMs` passed.
     bool waitFor(const std::string &text, int timeoutMs)
     {
-        using Clock = std::chrono::steady_clock;
-        const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-        while (m_text.find(text) == std::string::npos && Clock::now() < deadline) {
+        const auto deadline
+            = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        while (
+            m_text.find(text) == std::string::npos && std::chrono::steady_clock::now() < deadline) {
             pollfd waiter { m_output, POLLIN, 0 };
             if (::poll(&waiter, 1, 50) <= 0)
                 continue;

@@ -1,12 +1,15 @@
 // Close and Open on one thread while another reads and writes without a lock, as the
 // user-interface and receive threads do. Runs under ThreadSanitizer too.
 
+#include "portwatch.h"
 #include "ptydevice.h"
 #include "serialport.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -102,6 +105,55 @@ TEST(SerialRace, CloseAndReopenWhileAnotherThreadReads)
     }
     EXPECT_EQ(eaten, 0) << "a read used a descriptor after Close";
     EXPECT_TRUE(port.Close());
+}
+
+// Devices that go away and come back while a reader, a writer, the watch and the
+// user's own reopening all act on the port at once. Every round ends with the port
+// open on the device of that round, which carries a byte both ways.
+TEST(SerialRace, LossAndReconnectWhileOthersReadWriteAndReopen)
+{
+    TempConfigHome home;
+    auto device = std::make_unique<PtyDevice>();
+    home.link(1, device->slaveName());
+    SerialPort port;
+    ASSERT_TRUE(port.Open(1, 57600, 0, 0, 8)) << port.lastError();
+    PortWatch watch(port, {}, std::chrono::milliseconds(1));
+    std::atomic<bool> stop { false };
+    std::thread reader([&] {
+        uint8_t byte = 0;
+        while (!stop.load())
+            port.ReadByte(byte);
+    });
+    std::thread writer([&] {
+        while (!stop.load())
+            port.WriteByte(0x11);
+    });
+    for (int round = 0; round < 20; ++round) {
+        device->unplug();
+        device = std::make_unique<PtyDevice>();
+        home.link(1, device->slaveName());
+        if (round % 3 == 0) {
+            // The settings dialog's close and reopen, racing the watch.
+            port.Close();
+            port.Open(1, 57600, 0, 0, 8);
+        }
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (
+            port.state() != SerialPort::State::Open && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ASSERT_EQ(port.state(), SerialPort::State::Open) << "round " << round;
+    }
+    stop = true;
+    reader.join();
+    writer.join();
+    // The last device is the one open: bytes pass both ways.
+    device->receive(1 << 20, 50);
+    ASSERT_EQ(port.WriteByte(0x42), 1);
+    EXPECT_NE(device->receive(1 << 20, 500).find('B'), std::string::npos);
+    ASSERT_TRUE(device->send("C"));
+    uint8_t byte = 0;
+    EXPECT_EQ(port.ReadByte(byte), 1);
+    EXPECT_EQ(byte, 'C');
 }
 
 } // namespace

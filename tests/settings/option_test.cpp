@@ -1,4 +1,5 @@
 #include "option.h"
+#include "portbinding.h"
 #include "serialport.h"
 #include "settingsfile.h"
 
@@ -10,6 +11,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSerialPortInfo>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -102,6 +104,10 @@ private slots:
     void enterPressesNoButton();
     void portDeviceLabel_data();
     void portDeviceLabel();
+    void deviceListShowsMappingAndSystemDevices();
+    void okBindsTheChosenDevice_data();
+    void okBindsTheChosenDevice();
+    void unwritableLinkChangesNothing();
 
 private:
     termios slaveSettings(int index) const;
@@ -812,6 +818,129 @@ void OptionTest::portDeviceLabel()
     QLabel *label = m_dialog->findChild<QLabel *>(QStringLiteral("ComPortDevice"));
     QVERIFY(label);
     QCOMPARE(label->toolTip(), expected);
+}
+
+void OptionTest::deviceListShowsMappingAndSystemDevices()
+{
+    m_dialog->show();
+    QComboBox *devices = m_dialog->findChild<QComboBox *>(QStringLiteral("ComDevice"));
+    QVERIFY(devices);
+    QVERIFY(devices->isEditable());
+    QCOMPARE(devices->accessibleName(), QStringLiteral("设备"));
+    auto *label = m_dialog->findChild<QLabel *>(QStringLiteral("LabelComDevice"));
+    QVERIFY(label);
+    QCOMPARE(label->buddy(), devices);
+
+    // First the device that COM1 maps to, also in the field.
+    const QString first = QString::fromStdString(m_slaveNames[0]);
+    QVERIFY(devices->count() >= 1);
+    QCOMPARE(devices->itemData(0).toString(), first);
+    QCOMPARE(devices->currentText(), first);
+    // Then whatever the system reports, by its stable name where it has one.
+    QStringList paths;
+    for (int i = 0; i < devices->count(); ++i) {
+        paths.append(devices->itemData(i).toString());
+        QVERIFY2(devices->itemText(i).startsWith(paths.last()), qPrintable(devices->itemText(i)));
+    }
+    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
+        const QString name
+            = QString::fromStdString(PortBinding::stableName(info.systemLocation().toStdString()));
+        QVERIFY2(paths.contains(name), qPrintable(name));
+    }
+
+    // Another number shows its own mapping; the button lists anew without losing it.
+    m_dialog->ComPort->setEditText(QStringLiteral("2"));
+    QCOMPARE(devices->currentText(), QString::fromStdString(m_slaveNames[1]));
+    m_dialog->ComDeviceRefresh->click();
+    QCOMPARE(devices->itemData(0).toString(), QString::fromStdString(m_slaveNames[1]));
+
+    // A typed device: the device label shows the same binding.
+    char name[256] = {};
+    int master = -1, slave = -1;
+    QCOMPARE(openpty(&master, &slave, name, nullptr, nullptr), 0);
+    devices->setEditText(QString::fromLocal8Bit(name));
+    QCOMPARE(m_dialog->ComPortDevice->toolTip(), QStringLiteral("com2 \u2192 %1").arg(name));
+    ::close(slave);
+    ::close(master);
+}
+
+void OptionTest::okBindsTheChosenDevice_data()
+{
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<bool>("typePty"); // else the field is emptied
+    QTest::addColumn<bool>("linkAfter");
+
+    QTest::newRow("new-link-for-com4") << "4" << true << true;
+    QTest::newRow("replaces-com2") << "2" << true << true;
+    QTest::newRow("empty-removes-com5") << "5" << false << false;
+}
+
+void OptionTest::okBindsTheChosenDevice()
+{
+    QFETCH(QString, port);
+    QFETCH(bool, typePty);
+    QFETCH(bool, linkAfter);
+    const int number = port.toInt();
+    const std::filesystem::path link = SettingsFolder() / ("com" + port.toStdString());
+    const std::string previous = std::filesystem::is_symlink(link)
+        ? std::filesystem::read_symlink(link).string()
+        : std::string();
+    if (!typePty) {
+        std::filesystem::create_symlink("/dev/no-such-adapter", link);
+    }
+    char name[256] = {};
+    int master = -1, slave = -1;
+    QCOMPARE(openpty(&master, &slave, name, nullptr, nullptr), 0);
+
+    MessageWatcher watcher;
+    m_dialog->show();
+    m_dialog->ComPort->setEditText(port);
+    m_dialog->ComDevice->setEditText(typePty ? QString::fromLocal8Bit(name) : QString());
+    m_dialog->Button1->click();
+
+    QCOMPARE(std::filesystem::is_symlink(std::filesystem::symlink_status(link)), linkAfter);
+    if (linkAfter) {
+        QCOMPARE(QString::fromStdString(std::filesystem::read_symlink(link).string()),
+            QString::fromLocal8Bit(name));
+        // The port reopened on the newly bound device and OK went through.
+        QVERIFY(watcher.messages.isEmpty());
+        QVERIFY(Port.isOpen());
+        QCOMPARE(Port.currentPort(), number);
+        QCOMPARE(m_dialog->FComPort.load(), number);
+        QVERIFY(!m_dialog->isVisible());
+    }
+    Port.Close();
+    std::filesystem::remove(link);
+    if (!previous.empty()) {
+        std::filesystem::create_symlink(previous, link);
+    }
+    ::close(slave);
+    ::close(master);
+}
+
+void OptionTest::unwritableLinkChangesNothing()
+{
+    // Something that is not a link stands where com6 would go.
+    const std::filesystem::path blocker = SettingsFolder() / "com6" / "inside";
+    std::filesystem::create_directories(blocker);
+    MessageWatcher watcher;
+    m_dialog->show();
+    m_dialog->ComPort->setEditText(QStringLiteral("6"));
+    m_dialog->ComDevice->setEditText(QString::fromStdString(m_slaveNames[1]));
+    const std::string before = EncodeSettings(*m_dialog);
+    m_dialog->Button1->click();
+
+    QCOMPARE(watcher.messages.size(), 1);
+    QCOMPARE(watcher.messages[0].title, QStringLiteral("警告"));
+    QVERIFY2(watcher.messages[0].text.contains(QStringLiteral("com6")),
+        qPrintable(watcher.messages[0].text));
+    // The port was not touched, no member changed, the dialog stays.
+    QVERIFY(Port.isOpen());
+    QCOMPARE(Port.currentPort(), 1);
+    QCOMPARE(EncodeSettings(*m_dialog), before);
+    QVERIFY(m_dialog->isVisible());
+    QVERIFY(std::filesystem::is_directory(blocker));
+    std::filesystem::remove_all(SettingsFolder() / "com6");
 }
 
 QTEST_MAIN(OptionTest)

@@ -1,0 +1,37 @@
+#include "portwatch.h"
+
+PortWatch::PortWatch(
+    SerialPort &port, std::function<void()> changed, std::chrono::milliseconds period)
+    : m_port(port)
+    , m_changed(std::move(changed))
+    , m_period(period)
+    , m_thread([this] { run(); })
+{ }
+
+PortWatch::~PortWatch()
+{
+    {
+        const std::lock_guard<std::mutex> lock(m_lock);
+        m_stop = true;
+    }
+    m_wake.notify_all();
+    m_thread.join();
+}
+
+void PortWatch::run()
+{
+    SerialPort::State seen = m_port.state();
+    std::unique_lock<std::mutex> lock(m_lock);
+    for (;;) {
+        if (m_wake.wait_for(lock, m_period, [this] { return m_stop; }))
+            return;
+        lock.unlock();
+        SerialPort::State now = m_port.CheckDevice();
+        if (now == SerialPort::State::Lost && m_port.Reconnect())
+            now = SerialPort::State::Open;
+        if (now != seen && m_changed)
+            m_changed();
+        seen = now;
+        lock.lock();
+    }
+}
