@@ -2,8 +2,12 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# `make install` puts the program under PREFIX, inside DESTDIR when that is set.
+PREFIX ?= /usr/local
+DESTDIR ?=
 
-.PHONY: all deps build test run asan tsan windows-deps test-windows format clean
+.PHONY: all deps build test run install uninstall package screenshot asan tsan windows-deps \
+	test-windows format clean
 
 all: build
 
@@ -21,6 +25,27 @@ test: build
 
 run: build
 	@tools/run-demo.sh $(BUILD)
+
+# CMake's manifest leaves DESTDIR out; installed-files.txt has the paths as written.
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+	sed 's|^|$(DESTDIR)|' $(BUILD)/install_manifest.txt > $(BUILD)/installed-files.txt
+
+# Removes what the last `make install` put in place.
+uninstall:
+	@if [ ! -f $(BUILD)/installed-files.txt ]; then \
+		echo "uninstall: nothing installed from $(BUILD)"; exit 1; fi
+	xargs -d '\n' rm -f < $(BUILD)/installed-files.txt
+	rm -f $(BUILD)/installed-files.txt
+
+# The Debian package, $(BUILD)/byteway_<version>_<architecture>.deb.
+package: build
+	@tools/install-deps.sh --package
+	cd $(BUILD) && cpack -G DEB
+
+# The main window rendered offscreen, $(BUILD)/packaging/screenshots/main-window.png.
+screenshot: build
+	cmake --build $(BUILD) --target screenshot
 
 asan: deps
 	cmake --preset asan

@@ -10,6 +10,11 @@ fonts-noto-cjk fonts-dejavu-core"
 if [ "${1:-}" = "--windows" ]; then
     packages="g++-mingw-w64-x86-64-posix wine64 googletest"
 fi
+# `make package`: CPack finds the programs with `file` and their library
+# dependencies with dpkg-shlibdeps (dpkg-dev).
+if [ "${1:-}" = "--package" ]; then
+    packages="dpkg-dev file"
+fi
 
 missing=""
 for p in $packages; do

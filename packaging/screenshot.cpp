@@ -1,0 +1,127 @@
+// Renders the main window, as a user first sees it after one exchange with a device,
+// into a PNG image for the software centre's screenshot. Runs offscreen on a settings
+// folder of its own, with COM1 linked to a pseudo-terminal that sends back every byte.
+// Usage: byteway-screenshot OUTPUT.png
+
+#include "Main.h"
+#include "icons.h"
+#include "startup.h"
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QTemporaryDir>
+#include <QToolButton>
+
+#include <cstdio>
+#include <functional>
+
+#include <fcntl.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+// Runs the event loop until `done` holds or `ms` milliseconds have passed.
+bool waitFor(const std::function<bool()> &done, int ms)
+{
+    const QDeadlineTimer deadline(ms);
+    while (!done() && !deadline.hasExpired()) {
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return done();
+}
+
+// Plays the device: everything the program sent comes back.
+void echo(int master)
+{
+    char buffer[256];
+    ssize_t count = 0;
+    while ((count = read(master, buffer, sizeof buffer)) > 0) {
+        if (write(master, buffer, static_cast<size_t>(count)) != count) {
+            return;
+        }
+    }
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s OUTPUT.png\n", argv[0]);
+        return 2;
+    }
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QTemporaryDir home;
+    int master = -1;
+    int slave = -1;
+    if (!home.isValid() || openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) {
+        std::fprintf(stderr, "screenshot: no temporary folder or pseudo-terminal\n");
+        return 1;
+    }
+    termios raw {};
+    tcgetattr(slave, &raw);
+    cfmakeraw(&raw);
+    tcsetattr(slave, TCSANOW, &raw);
+    fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+    qputenv("HOME", QFile::encodeName(home.path()));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path()));
+    QDir(home.path()).mkpath(QStringLiteral("byteway"));
+    const QByteArray com1 = QFile::encodeName(home.filePath(QStringLiteral("byteway/com1")));
+    if (symlink(ptsname(master), com1.constData()) != 0) {
+        std::fprintf(stderr, "screenshot: cannot link %s\n", com1.constData());
+        return 1;
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Byteway"));
+    QApplication::setWindowIcon(Icons::ProgramIcon());
+    CreateMainObjects();
+    MainForm->show();
+    // A warning box means the port did not open: the picture would show the wrong thing.
+    bool warned = false;
+    const bool started = waitFor(
+        [&] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                warned = true;
+                box->done(QMessageBox::Ok);
+            }
+            return warned || MainForm->ChildCount() > 0;
+        },
+        10000);
+    if (!started || warned) {
+        std::fprintf(stderr, "screenshot: the main window did not start on its demo port\n");
+        DestroyMainObjects();
+        return 1;
+    }
+
+    MainForm->Edit2->setText(QStringLiteral("48 65 6C 6C 6F"));
+    MainForm->BtnRecieve->click();
+    MainForm->BtnSend->click();
+    // With timed sending on, the button stays down and the timer would send again.
+    if (MainForm->BtnSend->isChecked()) {
+        MainForm->BtnSend->click();
+    }
+    waitFor(
+        [&] {
+            echo(master);
+            return false;
+        },
+        1000);
+    MainForm->BtnRecieve->click();
+    waitFor([] { return false; }, 200);
+
+    const bool saved = MainForm->grab().save(QString::fromLocal8Bit(argv[1]), "PNG");
+    DestroyMainObjects();
+    close(slave);
+    close(master);
+    if (!saved) {
+        std::fprintf(stderr, "screenshot: cannot write %s\n", argv[1]);
+        return 1;
+    }
+    return 0;
+}
