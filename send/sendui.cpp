@@ -2,6 +2,7 @@
 
 #include "ChildWin.h"
 #include "codepage.h"
+#include "notationtexts.h"
 #include "richedit.h"
 #include "senddata.h"
 
@@ -9,7 +10,7 @@
 
 Notation NotationOfCombo(const QComboBox &combo)
 {
-    return NotationFromText(ToCp936(combo.currentText()));
+    return NotationFromText(ToCp936(NotationTexts::SourceText(combo.currentText())));
 }
 
 void SendToWindow(
@@ -18,12 +19,12 @@ void SendToWindow(
     // The notation is read for every unit; converting the combo's text to code page
     // 936 opens a converter each time, so an unchanged text keeps its notation.
     QString lastText = combo.currentText();
-    Notation lastNotation = NotationFromText(ToCp936(lastText));
+    Notation lastNotation = NotationFromText(ToCp936(NotationTexts::SourceText(lastText)));
     const auto notation = [&] {
         const QString text = combo.currentText();
         if (text != lastText) {
             lastText = text;
-            lastNotation = NotationFromText(ToCp936(text));
+            lastNotation = NotationFromText(ToCp936(NotationTexts::SourceText(text)));
         }
         return lastNotation;
     };

@@ -23,7 +23,7 @@ Widget *Named(Widget *widget, const char *name)
     return widget;
 }
 
-QLabel *AddLabel(QWidget *parent, const char *name, const char *caption, int x, int y)
+QLabel *AddLabel(QWidget *parent, const char *name, const UiText &caption, int x, int y)
 {
     auto *label = Named(new QLabel(Texts::Text(caption), parent), name);
     label->move(x, y);
@@ -38,7 +38,8 @@ QLineEdit *AddEdit(QWidget *parent, const char *name, const char *text, int x, i
     return edit;
 }
 
-QCheckBox *AddCheck(QWidget *parent, const char *name, const char *caption, int x, int y, int width)
+QCheckBox *AddCheck(
+    QWidget *parent, const char *name, const UiText &caption, int x, int y, int width)
 {
     auto *check = Named(new QCheckBox(Texts::Text(caption), parent), name);
     check->setGeometry(x, y, width, kCheckHeight);
@@ -46,7 +47,7 @@ QCheckBox *AddCheck(QWidget *parent, const char *name, const char *caption, int 
 }
 
 QRadioButton *AddRadio(
-    QWidget *parent, const char *name, const char *caption, int x, int y, int width)
+    QWidget *parent, const char *name, const UiText &caption, int x, int y, int width)
 {
     auto *radio = Named(new QRadioButton(Texts::Text(caption), parent), name);
     radio->setGeometry(x, y, width, kCheckHeight);
@@ -55,19 +56,19 @@ QRadioButton *AddRadio(
 
 // An editable combo box: the user may pick an item or type any text. Typed text is
 // never added to the items.
-QComboBox *AddCombo(QWidget *parent, const char *name, const QStringList &items, const char *text,
-    int x, int y, int width)
+QComboBox *AddCombo(QWidget *parent, const char *name, const QStringList &items,
+    const QString &text, int x, int y, int width)
 {
     auto *combo = Named(new QComboBox(parent), name);
     combo->setEditable(true);
     combo->setInsertPolicy(QComboBox::NoInsert);
     combo->addItems(items);
-    combo->setEditText(Texts::Text(text));
+    combo->setEditText(text);
     combo->setGeometry(x, y, width, kFieldHeight);
     return combo;
 }
 
-QPushButton *AddButton(QWidget *parent, const char *name, const char *caption, int x, int y)
+QPushButton *AddButton(QWidget *parent, const char *name, const UiText &caption, int x, int y)
 {
     auto *button = Named(new QPushButton(Texts::Text(caption), parent), name);
     button->setGeometry(x, y, 75, 25);
@@ -162,20 +163,20 @@ void TFrmOption::createPortTab()
 {
     QWidget *tab = TabSheet4;
     Label12 = AddLabel(tab, "Label12", Texts::kLabel12, 16, 40);
-    ComPort = AddCombo(
-        tab, "ComPort", Texts::Items(Texts::kPortItems), Texts::kComPortText, 80, 36, 65);
+    ComPort = AddCombo(tab, "ComPort", Texts::Items(Texts::kPortItems),
+        Texts::Text(Texts::kComPortText), 80, 36, 65);
     Label13 = AddLabel(tab, "Label13", Texts::kLabel13, 24, 80);
-    ComBps
-        = AddCombo(tab, "ComBps", Texts::Items(Texts::kBaudItems), Texts::kComBpsText, 79, 77, 65);
+    ComBps = AddCombo(tab, "ComBps", Texts::Items(Texts::kBaudItems),
+        Texts::Text(Texts::kComBpsText), 79, 77, 65);
     Label14 = AddLabel(tab, "Label14", Texts::kLabel14, 24, 128);
-    ComBitNum = AddCombo(
-        tab, "ComBitNum", Texts::Items(Texts::kDataBitItems), Texts::kComBitNumText, 80, 124, 65);
+    ComBitNum = AddCombo(tab, "ComBitNum", Texts::Items(Texts::kDataBitItems),
+        Texts::Text(Texts::kComBitNumText), 80, 124, 65);
     Label15 = AddLabel(tab, "Label15", Texts::kLabel15, 152, 80);
-    ComJO = AddCombo(
-        tab, "ComJO", Texts::Items(Texts::kParityItems), Texts::kParityItems[0], 208, 76, 49);
+    ComJO = AddCombo(tab, "ComJO", Texts::Items(Texts::kParityItems),
+        Texts::Text(Texts::kParityItems[0]), 208, 76, 49);
     Label16 = AddLabel(tab, "Label16", Texts::kLabel16, 160, 128);
     ComBitStop = AddCombo(tab, "ComBitStop", Texts::Items(Texts::kStopBitItems),
-        Texts::kStopBitItems[0], 208, 124, 49);
+        Texts::Text(Texts::kStopBitItems[0]), 208, 124, 49);
 #ifndef _WIN32
     ComPortDevice = Named(new QLabel(tab), "ComPortDevice");
     ComPortDevice->setGeometry(150, 36, 150, kFieldHeight);
