@@ -177,6 +177,7 @@ protected:
 private:
     void createButtonBar();
     void createToolBar();
+    void fitEnglishToolBar();
     void createActions();
     void createMenus();
     void createSearchDialogs();

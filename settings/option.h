@@ -160,6 +160,7 @@ private:
     void createReceivingTab();
     void createSystemTab();
     void createPortTab();
+    void fitTranslatedTexts();
     void connectHandlers();
 
     void applyExit(QLineEdit *edit, int32_t fallback);

@@ -9,7 +9,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTabBar>
 #include <QTabWidget>
+
+#include <algorithm>
 
 namespace {
 
@@ -79,7 +82,121 @@ QPushButton *AddButton(QWidget *parent, const char *name, const UiText &caption,
     return button;
 }
 
+// The width a control needs for its text, or 0 for controls whose width does not
+// follow a text.
+int NeededWidth(QWidget *widget)
+{
+    if (qobject_cast<QLabel *>(widget) || qobject_cast<QCheckBox *>(widget)
+        || qobject_cast<QRadioButton *>(widget)) {
+        return widget->sizeHint().width();
+    }
+    if (auto *combo = qobject_cast<QComboBox *>(widget)) {
+        int text = 0;
+        for (int i = 0; i < combo->count(); ++i) {
+            text = std::max(text, combo->fontMetrics().horizontalAdvance(combo->itemText(i)));
+        }
+        // The frame, the text margins and the arrow button around the text.
+        return text + 36;
+    }
+    return 0;
+}
+
+// The controls of `page` with their places on the page, left to right. The group
+// box is a frame behind a row, not a member of it.
+struct Placed
+{
+    QWidget *widget;
+    QRect rect;
+};
+
+QList<Placed> PlacedControls(QWidget *page)
+{
+    QList<Placed> controls;
+    for (QWidget *widget : page->findChildren<QWidget *>()) {
+        if (qobject_cast<QGroupBox *>(widget) || !widget->parentWidget()
+            || !(widget->parentWidget() == page
+                || qobject_cast<QGroupBox *>(widget->parentWidget()))) {
+            continue;
+        }
+        controls.append({ widget, QRect(widget->mapTo(page, QPoint(0, 0)), widget->size()) });
+    }
+    std::sort(controls.begin(), controls.end(),
+        [](const Placed &a, const Placed &b) { return a.rect.x() < b.rect.x(); });
+    return controls;
+}
+
+// Makes room for texts longer than the Chinese ones the places were made for: a
+// control grows to its text and the controls to its right on the same row move
+// along. Returns how far the page's contents now reach to the right.
+int FitTexts(QWidget *page)
+{
+    constexpr int kGap = 4;
+    QList<Placed> controls = PlacedControls(page);
+    const auto sameRow = [](const QRect &a, const QRect &b) {
+        return a.top() < b.bottom() && b.top() < a.bottom();
+    };
+    int reach = 0;
+    for (qsizetype i = 0; i < controls.size(); ++i) {
+        Placed &control = controls[i];
+        const int needed = NeededWidth(control.widget);
+        if (needed > control.rect.width()) {
+            control.widget->resize(needed, control.widget->height());
+            control.rect.setWidth(needed);
+        }
+        if (needed > 0) {
+            // The nearest control to the right on the row must start after the text.
+            for (qsizetype j = i + 1; j < controls.size(); ++j) {
+                if (!sameRow(control.rect, controls[j].rect)) {
+                    continue;
+                }
+                const int shift = control.rect.x() + needed + kGap - controls[j].rect.x();
+                if (shift > 0) {
+                    for (qsizetype k = j; k < controls.size(); ++k) {
+                        if (sameRow(controls[j].rect, controls[k].rect)) {
+                            controls[k].widget->move(controls[k].widget->pos() + QPoint(shift, 0));
+                            controls[k].rect.translate(shift, 0);
+                        }
+                    }
+                }
+                break;
+            }
+        }
+        reach = std::max(reach, control.rect.right() + 1);
+    }
+    // A group box keeps the controls it frames inside.
+    for (QGroupBox *group : page->findChildren<QGroupBox *>()) {
+        int right = group->geometry().right();
+        for (const Placed &control : controls) {
+            if (group->geometry().intersects(control.rect)) {
+                right = std::max(right, control.rect.right() + 8);
+            }
+        }
+        group->resize(right - group->x() + 1, group->height());
+        reach = std::max(reach, right + 1);
+    }
+    return reach;
+}
+
 } // namespace
+
+void TFrmOption::fitTranslatedTexts()
+{
+    constexpr int kMargin = 12;
+    int reach = 0;
+    for (QWidget *page : { TabSheet1, TabSheet2, TabSheet3, TabSheet4 }) {
+        reach = std::max(reach, FitTexts(page));
+    }
+    const int tabs = PageControl1->tabBar()->sizeHint().width();
+    const int grow = std::max({ 0, reach + kMargin - PageControl1->width(), tabs - width() });
+    if (grow == 0) {
+        return;
+    }
+    setFixedSize(width() + grow, height());
+    PageControl1->resize(PageControl1->width() + grow, PageControl1->height());
+    for (QWidget *button : { static_cast<QWidget *>(Button1), static_cast<QWidget *>(Button2) }) {
+        button->move(button->pos() + QPoint(grow, 0));
+    }
+}
 
 void TFrmOption::createControls()
 {
@@ -109,6 +226,10 @@ void TFrmOption::createControls()
 
     Button1 = AddButton(this, "Button1", Texts::kOk, 152, 240);
     Button2 = AddButton(this, "Button2", Texts::kCancel, 232, 240);
+    // The places fit the Chinese texts; a translation may need more room.
+    if (Texts::kCaption.text() != Texts::kCaption.source()) {
+        fitTranslatedTexts();
+    }
 }
 
 void TFrmOption::createSendingTab()

@@ -87,7 +87,7 @@
     </message>
     <message>
         <source>替换(&amp;R)</source>
-        <translation>&amp;Replace...</translation>
+        <translation>&amp;Replace</translation>
     </message>
     <message>
         <source>全部替换(&amp;A)</source>
@@ -457,7 +457,7 @@ Break %5</translation>
     </message>
     <message>
         <source>检测数据的正确性（此时设备有规律发送数据）     </source>
-        <translation>Check the data (the device sends a counting pattern)</translation>
+        <translation>Check the data (the device sends a pattern)</translation>
     </message>
     <message>
         <source>每段数据从：     </source>
