@@ -42,7 +42,7 @@ def convert(path):
     converted, count = ENTRY.subn(replace, source)
     with open(path, "w", encoding="utf-8") as f:
         f.write(converted)
-    print(f"{path}: {count} entries looked at")
+    print(f"{path}: {converted.count('QT_TRANSLATE_NOOP')} translatable entries")
 
 
 for table in sys.argv[1:]:
