@@ -7,7 +7,7 @@ PREFIX ?= /usr/local
 DESTDIR ?=
 
 .PHONY: all deps build test run install uninstall package screenshot asan tsan windows-deps \
-	test-windows format clean
+	test-windows format translations clean
 
 all: build
 
@@ -62,6 +62,11 @@ windows-deps:
 
 test-windows: windows-deps
 	@tools/test-windows.sh
+
+# Brings new and changed interface texts into translations/byteway_en.ts (new ones
+# are marked unfinished until their English is filled in) and drops removed ones.
+translations: deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) --target update_translations
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

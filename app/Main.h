@@ -95,6 +95,8 @@ public:
     QAction *WindowTileItem2 = nullptr;
     QMenu *Help1 = nullptr;
     QAction *HelpAboutItem = nullptr;
+    // 语言 / Language after 关于: follow the system, 中文, English (mainlanguage.cpp).
+    QMenu *LanguageMenu = nullptr;
 
     // The commands behind the menu items (ActionList1); an item with an action
     // shows the action's enabled state and runs the action.
@@ -184,6 +186,9 @@ public:
     QLabel *CaptureField = nullptr;
     QLabel *TrafficField = nullptr;
 
+    // The language menu; a choice is kept in byteway.conf for the next start.
+    void SetUpLanguageMenu();
+
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
@@ -191,6 +196,7 @@ protected:
 private:
     void createButtonBar();
     void createToolBar();
+    void fitEnglishToolBar();
     void createActions();
     void createMenus();
     void createSearchDialogs();

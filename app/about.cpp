@@ -1,6 +1,7 @@
 #include "about.h"
 
 #include "icons.h"
+#include "uitext.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -10,11 +11,14 @@ TAboutBox *AboutBox = nullptr;
 
 namespace {
 
+// The box's texts; a new one is written as these are, then `make translations`
+// brings it into the catalogue (translations/byteway_en.ts).
 namespace Texts {
-const QString Caption = QStringLiteral("关于");
-const QString Product = QStringLiteral("Byteway");
-const QString Version = QStringLiteral("Version1.00   ");
-const QString Ok = QStringLiteral("OK");
+inline constexpr const char *kContext = "AboutBox";
+inline constexpr UiText Caption { kContext, QT_TRANSLATE_NOOP("AboutBox", "关于") };
+const QString Product = QStringLiteral("Byteway"); // untranslated
+inline constexpr UiText Version { kContext, QT_TRANSLATE_NOOP("AboutBox", "Version1.00   ") };
+inline constexpr UiText Ok { kContext, QT_TRANSLATE_NOOP("AboutBox", "OK") };
 } // namespace Texts
 
 QFont boxFont(int pixelSize)

@@ -1,6 +1,7 @@
 #include "Main.h"
 
 #include "icons.h"
+#include "language.h"
 #include "startup.h"
 
 #include <QApplication>
@@ -13,6 +14,10 @@ int main(int argc, char *argv[])
     // display name is asked for, Qt falls back to the application name.
     QApplication::setApplicationName(QStringLiteral("Byteway"));
     QApplication::setWindowIcon(Icons::ProgramIcon());
+    // The desktop entry's id, which the packaging installs.
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.byteway.Byteway"));
+    // Before any window: every text is looked up as the windows are built.
+    InstallInterfaceLanguage();
 
     // Before the windows, whose creation writes the settings file: once that file is
     // there, a termination signal closes the program normally.

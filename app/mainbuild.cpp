@@ -4,6 +4,7 @@
 #include "editcommands.h"
 #include "icons.h"
 #include "intervaltimer.h"
+#include "language.h"
 #include "maintexts.h"
 
 #include <QAction>
@@ -143,7 +144,37 @@ void TMainForm::createToolBar()
     ComboDataType->setFixedWidth(104);
     rowLayout->addWidget(ComboDataType);
     Label2->setBuddy(ComboDataType);
+    if (CurrentInterfaceLanguage() == InterfaceLanguage::English) {
+        fitEnglishToolBar();
+    }
     ToolBar1->addWidget(row);
+}
+
+// The widths above fit the Chinese texts. The English ones may need more: the
+// labels and the notation combo box grow to their texts and Edit2 gives up what
+// they take, so that the bar keeps its width.
+void TMainForm::fitEnglishToolBar()
+{
+    int grown = 0;
+    for (QLabel *label : { Label1, Label2 }) {
+        const int needed = label->sizeHint().width();
+        if (needed > label->width()) {
+            grown += needed - label->width();
+            label->setFixedWidth(needed);
+        }
+    }
+    int itemWidth = 0;
+    for (int i = 0; i < ComboDataType->count(); ++i) {
+        itemWidth = std::max(
+            itemWidth, ComboDataType->fontMetrics().horizontalAdvance(ComboDataType->itemText(i)));
+    }
+    // The frame, the text margins and the arrow button around the text.
+    const int comboWidth = itemWidth + 36;
+    if (comboWidth > ComboDataType->width()) {
+        grown += comboWidth - ComboDataType->width();
+        ComboDataType->setFixedWidth(comboWidth);
+    }
+    Edit2->setFixedWidth(std::max(Edit2->width() - grown, 160));
 }
 
 void TMainForm::createActions()
@@ -260,4 +291,5 @@ void TMainForm::createMenus()
 
     Help1 = addMenu(bar, "Help1", MainTexts::Help1, MainTexts::Help1Hint);
     HelpAboutItem = addItem(Help1, "HelpAboutItem", MainTexts::HelpAboutItem, HelpAbout1);
+    SetUpLanguageMenu();
 }

@@ -1,135 +1,195 @@
 #pragma once
 
+#include "notationtexts.h"
+#include "uitext.h"
+
 #include <QString>
 
 // Captions, hints and messages of the main window, in one place (a namespace of
 // its own: other windows keep theirs in headers too). A hint may hold a
 // "|": the part before it is the tooltip, the part after it the status bar text.
+//
+// The texts are the Chinese interface's own and the source texts of the
+// translations (translations/byteway_en.ts). A new entry is written as
+//     inline constexpr UiText Name { kContext, QT_TRANSLATE_NOOP("MainTexts", "源文本") };
+// (tools/convert-texts.py turns `inline const QString Name = QStringLiteral(...)`
+// entries into that form), then `make translations` adds it to the catalogue, where
+// its English is filled in. Texts that are not words of the interface (the program's
+// name, numbers, file name patterns) stay plain QStrings marked "untranslated".
 namespace MainTexts {
 
-inline const QString MainCaption = QStringLiteral("Byteway");
+inline constexpr const char *kContext = "MainTexts";
 
-inline const QString BtnSend = QStringLiteral("发送");
-inline const QString BtnRecieve = QStringLiteral("接收");
-inline const QString BtnOption = QStringLiteral(" 设置");
-inline const QString BtnClear = QStringLiteral("清空");
-inline const QString BtnFind = QStringLiteral("查找");
-inline const QString BtnCom = QStringLiteral("开关串口");
-inline const QString BtnComHint = QStringLiteral("按下时关闭串口");
+inline const QString MainCaption = QStringLiteral("Byteway"); // untranslated
 
-inline const QString Label1 = QStringLiteral("当前发送数据：");
-inline const QString Label2 = QStringLiteral("数据格式：");
-inline const QString Edit2Initial = QStringLiteral("00");
-inline const QString Hexadecimal = QStringLiteral("16进制");
-inline const QString Decimal = QStringLiteral("10进制");
-inline const QString Characters = QStringLiteral("ACSII字符");
+inline constexpr UiText BtnSend { kContext, QT_TRANSLATE_NOOP("MainTexts", "发送") };
+inline constexpr UiText BtnRecieve { kContext, QT_TRANSLATE_NOOP("MainTexts", "接收") };
+inline constexpr UiText BtnOption { kContext, QT_TRANSLATE_NOOP("MainTexts", " 设置") };
+inline constexpr UiText BtnClear { kContext, QT_TRANSLATE_NOOP("MainTexts", "清空") };
+inline constexpr UiText BtnFind { kContext, QT_TRANSLATE_NOOP("MainTexts", "查找") };
+inline constexpr UiText BtnCom { kContext, QT_TRANSLATE_NOOP("MainTexts", "开关串口") };
+inline constexpr UiText BtnComHint { kContext, QT_TRANSLATE_NOOP("MainTexts", "按下时关闭串口") };
 
-inline const QString File1 = QStringLiteral("文件(&F)");
-inline const QString File1Hint = QStringLiteral("File related commands");
-inline const QString FileNewItem = QStringLiteral("新建(&N)");
-inline const QString FileNew1Hint = QStringLiteral("New|Create a new file");
-inline const QString FileOpenItem = QStringLiteral("打开(&O)");
-inline const QString FileOpen1Hint = QStringLiteral("Open|Open a file");
-inline const QString FileCloseItem = QStringLiteral("关闭(&C)");
-inline const QString FileClose1Hint = QStringLiteral("Close|Close current file");
-inline const QString FileSaveAsItem = QStringLiteral("保存为 (&A)...");
-inline const QString FileSaveAsHint
-    = QStringLiteral("Save As|Save current file with different name");
-inline const QString FileLogItem = QStringLiteral("记录到文件(&L)...");
-inline const QString FileLogHint
-    = QStringLiteral("Log to file|Record every byte received and sent to a file");
-inline const QString FileExitItem = QStringLiteral("退出(&X)");
-inline const QString FileExit1Hint = QStringLiteral("Exit|Exit application");
+inline constexpr UiText Label1 { kContext, QT_TRANSLATE_NOOP("MainTexts", "当前发送数据：") };
+inline constexpr UiText Label2 { kContext, QT_TRANSLATE_NOOP("MainTexts", "数据格式：") };
+inline const QString Edit2Initial = QStringLiteral("00"); // untranslated
+// The notation words live with the code that reads them back.
+inline constexpr UiText Hexadecimal = NotationTexts::Hexadecimal;
+inline constexpr UiText Decimal = NotationTexts::Decimal;
+inline constexpr UiText Characters = NotationTexts::Characters;
 
-inline const QString Edit1 = QStringLiteral("编辑(&E)");
-inline const QString Edit1Hint = QStringLiteral("Edit commands");
-inline const QString CutItem = QStringLiteral("剪切(&T)");
-inline const QString EditCut1Hint
-    = QStringLiteral("Cut|Cuts the selection and puts it on the Clipboard");
-inline const QString CopyItem = QStringLiteral("复制(&C)");
-inline const QString EditCopy1Hint
-    = QStringLiteral("Copy|Copies the selection and puts it on the Clipboard");
-inline const QString PasteItem = QStringLiteral("粘贴(&P)");
-inline const QString EditPaste1Hint = QStringLiteral("Paste|Inserts Clipboard contents");
-inline const QString ItemFind = QStringLiteral("查找(&F)");
-inline const QString ItemReplace = QStringLiteral("替换(&R)");
-inline const QString TimeStampItem = QStringLiteral("时间标记(&M)");
-inline const QString TimeStampHint
-    = QStringLiteral("Time stamps|Put the time of day before every Receiving: and Sending: header");
+inline constexpr UiText File1 { kContext, QT_TRANSLATE_NOOP("MainTexts", "文件(&F)") };
+inline constexpr UiText File1Hint { kContext,
+    QT_TRANSLATE_NOOP("MainTexts", "File related commands") };
+inline constexpr UiText FileNewItem { kContext, QT_TRANSLATE_NOOP("MainTexts", "新建(&N)") };
+inline constexpr UiText FileNew1Hint { kContext,
+    QT_TRANSLATE_NOOP("MainTexts", "New|Create a new file") };
+inline constexpr UiText FileOpenItem { kContext, QT_TRANSLATE_NOOP("MainTexts", "打开(&O)") };
+inline constexpr UiText FileOpen1Hint { kContext,
+    QT_TRANSLATE_NOOP("MainTexts", "Open|Open a file") };
+inline constexpr UiText FileCloseItem { kContext, QT_TRANSLATE_NOOP("MainTexts", "关闭(&C)") };
+inline constexpr UiText FileClose1Hint { kContext,
+    QT_TRANSLATE_NOOP("MainTexts", "Close|Close current file") };
+inline constexpr UiText FileSaveAsItem { kContext,
+    QT_TRANSLATE_NOOP("MainTexts", "保存为 (&A)...") };
+inline constexpr UiText FileSaveAsHint { kContext,
+    QT_TRANSLATE_NOOP("MainTexts", "Save As|Save current file with different name") };
+inline constexpr UiText FileLogItem { kContext,
+    QT_TRANSLATE_NOOP("MainTexts", "记录到文件(&L)...") };
+inline constexpr UiText FileLogHint { kContext,
+    QT_TRANSLATE_NOOP("MainTexts", "Log to file|Record every byte received and sent to a file") };
+inline constexpr UiText FileExitItem { kContext, QT_TRANSLATE_NOOP("MainTexts", "退出(&X)") };
+inline constexpr UiText FileExit1Hint { kContext,
+    QT_TRANSLATE_NOOP("MainTexts", "Exit|Exit application") };
 
-inline const QString Window1 = QStringLiteral("窗口(&W)");
-inline const QString Window1Hint = QStringLiteral("Window related commands");
-inline const QString WindowCascadeItem = QStringLiteral("层叠(&C)");
-inline const QString WindowCascade1Hint = QStringLiteral("Cascade");
-inline const QString WindowTileItem = QStringLiteral("水平平铺(&H)");
-inline const QString WindowTileHorizontal1Hint = QStringLiteral("Tile Horizontally");
-inline const QString WindowTileItem2 = QStringLiteral("垂直平铺(&V)");
-inline const QString WindowTileVertical1Hint = QStringLiteral("Tile Vertically");
+inline constexpr UiText Edit1 { kContext, QT_TRANSLATE_NOOP("MainTexts", "编辑(&E)") };
+inline constexpr UiText Edit1Hint { kContext, QT_TRANSLATE_NOOP("MainTexts", "Edit commands") };
+inline constexpr UiText CutItem { kContext, QT_TRANSLATE_NOOP("MainTexts", "剪切(&T)") };
+inline constexpr UiText EditCut1Hint { kContext,
+    QT_TRANSLATE_NOOP("MainTexts", "Cut|Cuts the selection and puts it on the Clipboard") };
+inline constexpr UiText CopyItem { kContext, QT_TRANSLATE_NOOP("MainTexts", "复制(&C)") };
+inline constexpr UiText EditCopy1Hint { kContext,
+    QT_TRANSLATE_NOOP("MainTexts", "Copy|Copies the selection and puts it on the Clipboard") };
+inline constexpr UiText PasteItem { kContext, QT_TRANSLATE_NOOP("MainTexts", "粘贴(&P)") };
+inline constexpr UiText EditPaste1Hint { kContext,
+    QT_TRANSLATE_NOOP("MainTexts", "Paste|Inserts Clipboard contents") };
+inline constexpr UiText ItemFind { kContext, QT_TRANSLATE_NOOP("MainTexts", "查找(&F)") };
+inline constexpr UiText ItemReplace { kContext, QT_TRANSLATE_NOOP("MainTexts", "替换(&R)") };
+inline constexpr UiText TimeStampItem { kContext, QT_TRANSLATE_NOOP("MainTexts", "时间标记(&M)") };
+inline constexpr UiText TimeStampHint { kContext,
+    QT_TRANSLATE_NOOP("MainTexts",
+        "Time stamps|Put the time of day before every Receiving: and Sending: header") };
 
-inline const QString Help1 = QStringLiteral("帮助(&H)");
-inline const QString Help1Hint = QStringLiteral("Help topics");
-inline const QString HelpAboutItem = QStringLiteral("关于(&A)...");
+inline constexpr UiText Window1 { kContext, QT_TRANSLATE_NOOP("MainTexts", "窗口(&W)") };
+inline constexpr UiText Window1Hint { kContext,
+    QT_TRANSLATE_NOOP("MainTexts", "Window related commands") };
+inline constexpr UiText WindowCascadeItem { kContext, QT_TRANSLATE_NOOP("MainTexts", "层叠(&C)") };
+inline constexpr UiText WindowCascade1Hint { kContext, QT_TRANSLATE_NOOP("MainTexts", "Cascade") };
+inline constexpr UiText WindowTileItem { kContext, QT_TRANSLATE_NOOP("MainTexts", "水平平铺(&H)") };
+inline constexpr UiText WindowTileHorizontal1Hint { kContext,
+    QT_TRANSLATE_NOOP("MainTexts", "Tile Horizontally") };
+inline constexpr UiText WindowTileItem2 { kContext,
+    QT_TRANSLATE_NOOP("MainTexts", "垂直平铺(&V)") };
+inline constexpr UiText WindowTileVertical1Hint { kContext,
+    QT_TRANSLATE_NOOP("MainTexts", "Tile Vertically") };
+
+inline constexpr UiText Help1 { kContext, QT_TRANSLATE_NOOP("MainTexts", "帮助(&H)") };
+inline constexpr UiText Help1Hint { kContext, QT_TRANSLATE_NOOP("MainTexts", "Help topics") };
+inline constexpr UiText HelpAboutItem { kContext, QT_TRANSLATE_NOOP("MainTexts", "关于(&A)...") };
 
 // Dialog filters: what the user sees, then the pattern that really applies here
 // ("*.*" would hide files without a dot on this platform).
-inline const QString OpenFilter = QStringLiteral("All files (*.*) (*)");
-inline const QString SaveFilter = QStringLiteral("All Files(*.*) (*)");
+inline constexpr UiText OpenFilter { kContext,
+    QT_TRANSLATE_NOOP("MainTexts", "All files (*.*) (*)") };
+inline constexpr UiText SaveFilter { kContext,
+    QT_TRANSLATE_NOOP("MainTexts", "All Files(*.*) (*)") };
 
-inline const QString DocumentPrefix = QStringLiteral("窗口");
+inline constexpr UiText DocumentPrefix { kContext, QT_TRANSLATE_NOOP("MainTexts", "窗口") };
 
-inline const QString PortWarningTitle = QStringLiteral("警告");
-inline const QString PortWarning = QStringLiteral("  串口初始化失败,\n请检查串口参数是否设定正确");
+inline constexpr UiText PortWarningTitle { kContext, QT_TRANSLATE_NOOP("MainTexts", "警告") };
+inline constexpr UiText PortWarning { kContext,
+    QT_TRANSLATE_NOOP("MainTexts", "  串口初始化失败,\n请检查串口参数是否设定正确") };
 
 // Beside Edit2 when typed text holds characters code page 936 lacks; %1 is them.
-inline const QString Edit2OutsideCp936
-    = QStringLiteral("“%1”无法用代码页936（GBK）保存，未输入。请只用汉字、ASCII等GBK字符。");
+inline constexpr UiText Edit2OutsideCp936 { kContext,
+    QT_TRANSLATE_NOOP(
+        "MainTexts", "“%1”无法用代码页936（GBK）保存，未输入。请只用汉字、ASCII等GBK字符。") };
 
 // The status bar's word on a reception that ended by itself.
-inline const QString ReceiveEndedDocumentFull = QStringLiteral("接收已停止：接收窗口已满");
-inline const QString ReceiveEndedDocumentGone = QStringLiteral("接收已停止：接收窗口已关闭");
-inline const QString ReceiveEndedZeroLine = QStringLiteral("接收已停止：每行字数为0");
-inline const QString ReceiveEndedZeroParagraph = QStringLiteral("接收已停止：每段字数为0");
-inline const QString ReceiveSummaryNowhere = QStringLiteral("（没有窗口能写入接收统计）");
+inline constexpr UiText ReceiveEndedDocumentFull { kContext,
+    QT_TRANSLATE_NOOP("MainTexts", "接收已停止：接收窗口已满") };
+inline constexpr UiText ReceiveEndedDocumentGone { kContext,
+    QT_TRANSLATE_NOOP("MainTexts", "接收已停止：接收窗口已关闭") };
+inline constexpr UiText ReceiveEndedZeroLine { kContext,
+    QT_TRANSLATE_NOOP("MainTexts", "接收已停止：每行字数为0") };
+inline constexpr UiText ReceiveEndedZeroParagraph { kContext,
+    QT_TRANSLATE_NOOP("MainTexts", "接收已停止：每段字数为0") };
+inline constexpr UiText ReceiveSummaryNowhere { kContext,
+    QT_TRANSLATE_NOOP("MainTexts", "（没有窗口能写入接收统计）") };
 
 // Sending: the port could not take a byte.
-inline const QString SendPortNotOpen = QStringLiteral("串口未打开，未发送数据");
-inline const QString WriteFailed = QStringLiteral("串口写入失败，发送已停止：已发送 %1 个字节");
+inline constexpr UiText SendPortNotOpen { kContext,
+    QT_TRANSLATE_NOOP("MainTexts", "串口未打开，未发送数据") };
+inline constexpr UiText WriteFailed { kContext,
+    QT_TRANSLATE_NOOP("MainTexts", "串口写入失败，发送已停止：已发送 %1 个字节") };
 
 // Recording to a file. %1 is the system's account of what failed, naming the file.
-inline const QString LogDialogTitle = QStringLiteral("记录到文件");
-inline const QString LogDefaultName = QStringLiteral("'byteway-'yyyyMMdd-HHmmss'.log'");
-inline const QString LogOpenFailed = QStringLiteral("无法打开记录文件：%1");
-inline const QString LogFailed = QStringLiteral("记录到文件已停止：%1");
-inline const QString LogFieldName = QStringLiteral("记录文件");
-inline const QString LogFieldTip = QStringLiteral("正在记录到 %1");
+inline constexpr UiText LogDialogTitle { kContext, QT_TRANSLATE_NOOP("MainTexts", "记录到文件") };
+inline const QString LogDefaultName
+    = QStringLiteral("'byteway-'yyyyMMdd-HHmmss'.log'"); // untranslated
+inline constexpr UiText LogOpenFailed { kContext,
+    QT_TRANSLATE_NOOP("MainTexts", "无法打开记录文件：%1") };
+inline constexpr UiText LogFailed { kContext,
+    QT_TRANSLATE_NOOP("MainTexts", "记录到文件已停止：%1") };
+inline constexpr UiText LogFieldName { kContext, QT_TRANSLATE_NOOP("MainTexts", "记录文件") };
+inline constexpr UiText LogFieldTip { kContext, QT_TRANSLATE_NOOP("MainTexts", "正在记录到 %1") };
 
 // The traffic field: counts since the port was opened, the receive rate over the
 // last second, line errors where the driver counts them.
-inline const QString TrafficName = QStringLiteral("收发统计");
-inline const QString TrafficText = QStringLiteral("收 %1  发 %2  %3");
-inline const QString TrafficErrors = QStringLiteral("  错误 %1");
-inline const QString RateBytes = QStringLiteral("%1 B/s");
-inline const QString RateKilobytes = QStringLiteral("%1 kB/s");
-inline const QString TrafficTip = QStringLiteral("自打开串口起收到 %1 字节，发出 %2 字节\n"
-                                                 "最近一秒的接收速率：%3");
-inline const QString TrafficTipErrors = QStringLiteral("\n线路错误：\n帧错误 %1\n校验错误 %2\n"
-                                                       "溢出 %3\n缓冲区溢出 %4\n中断 %5");
+inline constexpr UiText TrafficName { kContext, QT_TRANSLATE_NOOP("MainTexts", "收发统计") };
+inline constexpr UiText TrafficText { kContext,
+    QT_TRANSLATE_NOOP("MainTexts", "收 %1  发 %2  %3") };
+inline constexpr UiText TrafficErrors { kContext, QT_TRANSLATE_NOOP("MainTexts", "  错误 %1") };
+inline const QString RateBytes = QStringLiteral("%1 B/s"); // untranslated
+inline const QString RateKilobytes = QStringLiteral("%1 kB/s"); // untranslated
+inline constexpr UiText TrafficTip { kContext,
+    QT_TRANSLATE_NOOP("MainTexts",
+        "自打开串口起收到 %1 字节，发出 %2 字节\n"
+        "最近一秒的接收速率：%3") };
+inline constexpr UiText TrafficTipErrors { kContext,
+    QT_TRANSLATE_NOOP("MainTexts",
+        "\n线路错误：\n帧错误 %1\n校验错误 %2\n"
+        "溢出 %3\n缓冲区溢出 %4\n中断 %5") };
+
+// The language menu in 帮助, the same in both languages so that either reader finds it.
+inline const QString LanguageMenu = QStringLiteral("语言 / Language"); // untranslated
+inline const QString LanguageSystem = QStringLiteral("跟随系统 / System"); // untranslated
+inline const QString LanguageChinese = QStringLiteral("中文"); // untranslated
+inline const QString LanguageEnglish = QStringLiteral("English"); // untranslated
+inline const QString LanguageChanged = QStringLiteral( // untranslated
+    "新的界面语言在下次启动 Byteway 时生效。\n"
+    "The new language takes effect the next time Byteway starts.");
 
 // The port's state, a field on the right of the status bar: "COM1 → /dev/ttyUSB0
 // 9600,8,N,1  已打开". %1 in the failure the reason; %1 in the reasons the group or
 // the processes.
-inline const QString PortStateName = QStringLiteral("端口状态");
-inline const QString PortOpen = QStringLiteral("已打开");
-inline const QString PortClosedByUser = QStringLiteral("已关闭");
-inline const QString PortNotOpen = QStringLiteral("未打开");
-inline const QString PortLost = QStringLiteral("设备已断开，等待设备重新接入");
-inline const QString PortFailed = QStringLiteral("打开失败：%1");
-inline const QString ReasonMissing = QStringLiteral("设备不存在");
-inline const QString ReasonNoAccessGroup = QStringLiteral("没有权限，用户须加入 %1 组");
-inline const QString ReasonNoAccess = QStringLiteral("没有权限");
-inline const QString ReasonBusyBy = QStringLiteral("设备被 %1 占用");
-inline const QString ReasonBusy = QStringLiteral("设备被其他程序占用");
-inline const QString ReasonBadNumber = QStringLiteral("端口号须在 1 到 8 之间");
-inline const QString ReasonRefused = QStringLiteral("设备不接受这些设置");
+inline constexpr UiText PortStateName { kContext, QT_TRANSLATE_NOOP("MainTexts", "端口状态") };
+inline constexpr UiText PortOpen { kContext, QT_TRANSLATE_NOOP("MainTexts", "已打开") };
+inline constexpr UiText PortClosedByUser { kContext, QT_TRANSLATE_NOOP("MainTexts", "已关闭") };
+inline constexpr UiText PortNotOpen { kContext, QT_TRANSLATE_NOOP("MainTexts", "未打开") };
+inline constexpr UiText PortLost { kContext,
+    QT_TRANSLATE_NOOP("MainTexts", "设备已断开，等待设备重新接入") };
+inline constexpr UiText PortFailed { kContext, QT_TRANSLATE_NOOP("MainTexts", "打开失败：%1") };
+inline constexpr UiText ReasonMissing { kContext, QT_TRANSLATE_NOOP("MainTexts", "设备不存在") };
+inline constexpr UiText ReasonNoAccessGroup { kContext,
+    QT_TRANSLATE_NOOP("MainTexts", "没有权限，用户须加入 %1 组") };
+inline constexpr UiText ReasonNoAccess { kContext, QT_TRANSLATE_NOOP("MainTexts", "没有权限") };
+inline constexpr UiText ReasonBusyBy { kContext, QT_TRANSLATE_NOOP("MainTexts", "设备被 %1 占用") };
+inline constexpr UiText ReasonBusy { kContext,
+    QT_TRANSLATE_NOOP("MainTexts", "设备被其他程序占用") };
+inline constexpr UiText ReasonBadNumber { kContext,
+    QT_TRANSLATE_NOOP("MainTexts", "端口号须在 1 到 8 之间") };
+inline constexpr UiText ReasonRefused { kContext,
+    QT_TRANSLATE_NOOP("MainTexts", "设备不接受这些设置") };
 
 } // namespace MainTexts

@@ -3,6 +3,7 @@
 #include "codepage.h"
 #include "richedit.h"
 #include "rtfreader.h"
+#include "uitext.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,36 +12,47 @@
 
 namespace {
 
+// The file errors of the general error report (the report adds the full stop).
+// A new text is written as the others are, then `make translations` brings it
+// into the catalogue.
 namespace Texts {
+inline constexpr const char *kContext = "DocumentFile";
+inline constexpr UiText kCannotOpen { kContext,
+    QT_TRANSLATE_NOOP("DocumentFile", "Cannot open file \"%1\": %2") };
+inline constexpr UiText kCannotRead { kContext,
+    QT_TRANSLATE_NOOP("DocumentFile", "Cannot read file \"%1\": %2") };
+inline constexpr UiText kCannotCreate { kContext,
+    QT_TRANSLATE_NOOP("DocumentFile", "Cannot create file \"%1\": %2") };
+inline constexpr UiText kCannotWrite { kContext,
+    QT_TRANSLATE_NOOP("DocumentFile", "Cannot write file \"%1\": %2") };
+inline constexpr UiText kBadRtf { kContext,
+    QT_TRANSLATE_NOOP("DocumentFile", "File \"%1\" is not valid rich text: %2") };
+inline constexpr UiText kTooLarge { kContext,
+    QT_TRANSLATE_NOOP("DocumentFile", "File \"%1\" is too large for a document") };
+
 QString cannotOpen(const QString &path, const QString &reason)
 {
-    return QStringLiteral("Cannot open file \"%1\": %2")
-        .arg(QDir::toNativeSeparators(path), reason);
+    return kCannotOpen.arg(QDir::toNativeSeparators(path), reason);
 }
 QString cannotRead(const QString &path, const QString &reason)
 {
-    return QStringLiteral("Cannot read file \"%1\": %2")
-        .arg(QDir::toNativeSeparators(path), reason);
+    return kCannotRead.arg(QDir::toNativeSeparators(path), reason);
 }
 QString cannotCreate(const QString &path, const QString &reason)
 {
-    return QStringLiteral("Cannot create file \"%1\": %2")
-        .arg(QDir::toNativeSeparators(path), reason);
+    return kCannotCreate.arg(QDir::toNativeSeparators(path), reason);
 }
 QString cannotWrite(const QString &path, const QString &reason)
 {
-    return QStringLiteral("Cannot write file \"%1\": %2")
-        .arg(QDir::toNativeSeparators(path), reason);
+    return kCannotWrite.arg(QDir::toNativeSeparators(path), reason);
 }
 QString badRtf(const QString &path, const std::string &reason)
 {
-    return QStringLiteral("File \"%1\" is not valid rich text: %2")
-        .arg(QDir::toNativeSeparators(path), QString::fromStdString(reason));
+    return kBadRtf.arg(QDir::toNativeSeparators(path), QString::fromStdString(reason));
 }
 QString tooLarge(const QString &path)
 {
-    return QStringLiteral("File \"%1\" is too large for a document")
-        .arg(QDir::toNativeSeparators(path));
+    return kTooLarge.arg(QDir::toNativeSeparators(path));
 }
 } // namespace Texts
 

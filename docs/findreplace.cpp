@@ -2,6 +2,7 @@
 
 #include "codepage.h"
 #include "richedit.h"
+#include "uitext.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -16,21 +17,24 @@
 
 namespace {
 
+// The dialogs' texts; a new one is written as these are, then `make translations`
+// brings it into the catalogue (translations/byteway_en.ts).
 namespace Texts {
-const QString FindTitle = QStringLiteral("查找");
-const QString ReplaceTitle = QStringLiteral("替换");
-const QString FindWhat = QStringLiteral("查找内容(&N):");
-const QString ReplaceWith = QStringLiteral("替换为(&P):");
-const QString WholeWord = QStringLiteral("全字匹配(&W)");
-const QString MatchCase = QStringLiteral("区分大小写(&C)");
-const QString Direction = QStringLiteral("方向");
-const QString Up = QStringLiteral("向上(&U)");
-const QString Down = QStringLiteral("向下(&D)");
-const QString FindNext = QStringLiteral("查找下一个(&F)");
-const QString Replace = QStringLiteral("替换(&R)");
-const QString ReplaceAll = QStringLiteral("全部替换(&A)");
-const QString Cancel = QStringLiteral("取消");
-const QString SearchDone = QStringLiteral("文档搜索完毕！");
+inline constexpr const char *kContext = "FindReplace";
+inline constexpr UiText FindTitle { kContext, QT_TRANSLATE_NOOP("FindReplace", "查找") };
+inline constexpr UiText ReplaceTitle { kContext, QT_TRANSLATE_NOOP("FindReplace", "替换") };
+inline constexpr UiText FindWhat { kContext, QT_TRANSLATE_NOOP("FindReplace", "查找内容(&N):") };
+inline constexpr UiText ReplaceWith { kContext, QT_TRANSLATE_NOOP("FindReplace", "替换为(&P):") };
+inline constexpr UiText WholeWord { kContext, QT_TRANSLATE_NOOP("FindReplace", "全字匹配(&W)") };
+inline constexpr UiText MatchCase { kContext, QT_TRANSLATE_NOOP("FindReplace", "区分大小写(&C)") };
+inline constexpr UiText Direction { kContext, QT_TRANSLATE_NOOP("FindReplace", "方向") };
+inline constexpr UiText Up { kContext, QT_TRANSLATE_NOOP("FindReplace", "向上(&U)") };
+inline constexpr UiText Down { kContext, QT_TRANSLATE_NOOP("FindReplace", "向下(&D)") };
+inline constexpr UiText FindNext { kContext, QT_TRANSLATE_NOOP("FindReplace", "查找下一个(&F)") };
+inline constexpr UiText Replace { kContext, QT_TRANSLATE_NOOP("FindReplace", "替换(&R)") };
+inline constexpr UiText ReplaceAll { kContext, QT_TRANSLATE_NOOP("FindReplace", "全部替换(&A)") };
+inline constexpr UiText Cancel { kContext, QT_TRANSLATE_NOOP("FindReplace", "取消") };
+inline constexpr UiText SearchDone { kContext, QT_TRANSLATE_NOOP("FindReplace", "文档搜索完毕！") };
 } // namespace Texts
 
 constexpr std::size_t kFieldBytes = 255;

@@ -2,6 +2,7 @@
 
 #include "ChildWin.h"
 #include "codepage.h"
+#include "notationtexts.h"
 #include "receivesummary.h"
 #include "richedit.h"
 #include "serialport.h"
@@ -95,7 +96,7 @@ bool ReceiveController::summaryFits(const RichEdit &edit, bool checkOrder) const
 
 void ReceiveController::setNotationText(const QString &comboText)
 {
-    m_engine.notation = NotationFromText(ToCp936(comboText));
+    m_engine.notation = NotationFromText(ToCp936(NotationTexts::SourceText(comboText)));
 }
 
 void ReceiveController::applyPending()

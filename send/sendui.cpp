@@ -2,6 +2,7 @@
 
 #include "ChildWin.h"
 #include "codepage.h"
+#include "notationtexts.h"
 #include "richedit.h"
 #include "senddata.h"
 #include "serialport.h"
@@ -12,7 +13,7 @@
 
 Notation NotationOfCombo(const QComboBox &combo)
 {
-    return NotationFromText(ToCp936(combo.currentText()));
+    return NotationFromText(ToCp936(NotationTexts::SourceText(combo.currentText())));
 }
 
 SendController::SendController(SerialPort &port, QObject *parent)
@@ -66,7 +67,7 @@ void SendController::resume(int32_t twoCharDelay)
 
 void SendController::setNotationText(const QString &comboText)
 {
-    m_notation = NotationFromText(ToCp936(comboText));
+    m_notation = NotationFromText(ToCp936(NotationTexts::SourceText(comboText)));
 }
 
 void SendController::applyPending()

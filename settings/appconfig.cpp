@@ -8,6 +8,7 @@ namespace {
 
 const QString kHeaderTimes = QStringLiteral("document/headerTimes");
 const QString kCaptureFolder = QStringLiteral("capture/lastFolder");
+const QString kLanguage = QStringLiteral("language");
 
 } // namespace
 
@@ -44,5 +45,16 @@ QString AppConfig::captureFolder() const
 void AppConfig::setCaptureFolder(const QString &folder)
 {
     m_settings.setValue(kCaptureFolder, folder);
+    m_settings.sync();
+}
+
+QString AppConfig::language() const
+{
+    return m_settings.value(kLanguage, QStringLiteral("system")).toString();
+}
+
+void AppConfig::setLanguage(const QString &key)
+{
+    m_settings.setValue(kLanguage, key);
     m_settings.sync();
 }

@@ -22,6 +22,10 @@ public:
     // The folder the last capture file was chosen in (empty when none yet).
     QString captureFolder() const;
     void setCaptureFolder(const QString &folder);
+    // The interface language chosen in the 帮助 menu: "system" (also when unset or
+    // unknown), "zh" or "en". Read at start-up only.
+    QString language() const;
+    void setLanguage(const QString &key);
 
 private:
     QSettings m_settings;

@@ -174,6 +174,7 @@ private:
     void createReceivingTab();
     void createSystemTab();
     void createPortTab();
+    void fitTranslatedTexts();
     void connectHandlers();
 
     void applyExit(QLineEdit *edit, int32_t fallback);

@@ -11,7 +11,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTabBar>
 #include <QTabWidget>
+
+#include <algorithm>
 
 namespace {
 
@@ -25,7 +28,7 @@ Widget *Named(Widget *widget, const char *name)
     return widget;
 }
 
-QLabel *AddLabel(QWidget *parent, const char *name, const char *caption, int x, int y)
+QLabel *AddLabel(QWidget *parent, const char *name, const UiText &caption, int x, int y)
 {
     auto *label = Named(new QLabel(Texts::Text(caption), parent), name);
     label->move(x, y);
@@ -40,7 +43,8 @@ QLineEdit *AddEdit(QWidget *parent, const char *name, const char *text, int x, i
     return edit;
 }
 
-QCheckBox *AddCheck(QWidget *parent, const char *name, const char *caption, int x, int y, int width)
+QCheckBox *AddCheck(
+    QWidget *parent, const char *name, const UiText &caption, int x, int y, int width)
 {
     auto *check = Named(new QCheckBox(Texts::Text(caption), parent), name);
     check->setGeometry(x, y, width, kCheckHeight);
@@ -48,7 +52,7 @@ QCheckBox *AddCheck(QWidget *parent, const char *name, const char *caption, int 
 }
 
 QRadioButton *AddRadio(
-    QWidget *parent, const char *name, const char *caption, int x, int y, int width)
+    QWidget *parent, const char *name, const UiText &caption, int x, int y, int width)
 {
     auto *radio = Named(new QRadioButton(Texts::Text(caption), parent), name);
     radio->setGeometry(x, y, width, kCheckHeight);
@@ -57,19 +61,19 @@ QRadioButton *AddRadio(
 
 // An editable combo box: the user may pick an item or type any text. Typed text is
 // never added to the items.
-QComboBox *AddCombo(QWidget *parent, const char *name, const QStringList &items, const char *text,
-    int x, int y, int width)
+QComboBox *AddCombo(QWidget *parent, const char *name, const QStringList &items,
+    const QString &text, int x, int y, int width)
 {
     auto *combo = Named(new QComboBox(parent), name);
     combo->setEditable(true);
     combo->setInsertPolicy(QComboBox::NoInsert);
     combo->addItems(items);
-    combo->setEditText(Texts::Text(text));
+    combo->setEditText(text);
     combo->setGeometry(x, y, width, kFieldHeight);
     return combo;
 }
 
-QPushButton *AddButton(QWidget *parent, const char *name, const char *caption, int x, int y)
+QPushButton *AddButton(QWidget *parent, const char *name, const UiText &caption, int x, int y)
 {
     auto *button = Named(new QPushButton(Texts::Text(caption), parent), name);
     button->setGeometry(x, y, 75, 25);
@@ -80,7 +84,121 @@ QPushButton *AddButton(QWidget *parent, const char *name, const char *caption, i
     return button;
 }
 
+// The width a control needs for its text, or 0 for controls whose width does not
+// follow a text.
+int NeededWidth(QWidget *widget)
+{
+    if (qobject_cast<QLabel *>(widget) || qobject_cast<QCheckBox *>(widget)
+        || qobject_cast<QRadioButton *>(widget)) {
+        return widget->sizeHint().width();
+    }
+    if (auto *combo = qobject_cast<QComboBox *>(widget)) {
+        int text = 0;
+        for (int i = 0; i < combo->count(); ++i) {
+            text = std::max(text, combo->fontMetrics().horizontalAdvance(combo->itemText(i)));
+        }
+        // The frame, the text margins and the arrow button around the text.
+        return text + 36;
+    }
+    return 0;
+}
+
+// The controls of `page` with their places on the page, left to right. The group
+// box is a frame behind a row, not a member of it.
+struct Placed
+{
+    QWidget *widget;
+    QRect rect;
+};
+
+QList<Placed> PlacedControls(QWidget *page)
+{
+    QList<Placed> controls;
+    for (QWidget *widget : page->findChildren<QWidget *>()) {
+        if (qobject_cast<QGroupBox *>(widget) || !widget->parentWidget()
+            || !(widget->parentWidget() == page
+                || qobject_cast<QGroupBox *>(widget->parentWidget()))) {
+            continue;
+        }
+        controls.append({ widget, QRect(widget->mapTo(page, QPoint(0, 0)), widget->size()) });
+    }
+    std::sort(controls.begin(), controls.end(),
+        [](const Placed &a, const Placed &b) { return a.rect.x() < b.rect.x(); });
+    return controls;
+}
+
+// Makes room for texts longer than the Chinese ones the places were made for: a
+// control grows to its text and the controls to its right on the same row move
+// along. Returns how far the page's contents now reach to the right.
+int FitTexts(QWidget *page)
+{
+    constexpr int kGap = 4;
+    QList<Placed> controls = PlacedControls(page);
+    const auto sameRow = [](const QRect &a, const QRect &b) {
+        return a.top() < b.bottom() && b.top() < a.bottom();
+    };
+    int reach = 0;
+    for (qsizetype i = 0; i < controls.size(); ++i) {
+        Placed &control = controls[i];
+        const int needed = NeededWidth(control.widget);
+        if (needed > control.rect.width()) {
+            control.widget->resize(needed, control.widget->height());
+            control.rect.setWidth(needed);
+        }
+        if (needed > 0) {
+            // The nearest control to the right on the row must start after the text.
+            for (qsizetype j = i + 1; j < controls.size(); ++j) {
+                if (!sameRow(control.rect, controls[j].rect)) {
+                    continue;
+                }
+                const int shift = control.rect.x() + needed + kGap - controls[j].rect.x();
+                if (shift > 0) {
+                    for (qsizetype k = j; k < controls.size(); ++k) {
+                        if (sameRow(controls[j].rect, controls[k].rect)) {
+                            controls[k].widget->move(controls[k].widget->pos() + QPoint(shift, 0));
+                            controls[k].rect.translate(shift, 0);
+                        }
+                    }
+                }
+                break;
+            }
+        }
+        reach = std::max(reach, control.rect.right() + 1);
+    }
+    // A group box keeps the controls it frames inside.
+    for (QGroupBox *group : page->findChildren<QGroupBox *>()) {
+        int right = group->geometry().right();
+        for (const Placed &control : controls) {
+            if (group->geometry().intersects(control.rect)) {
+                right = std::max(right, control.rect.right() + 8);
+            }
+        }
+        group->resize(right - group->x() + 1, group->height());
+        reach = std::max(reach, right + 1);
+    }
+    return reach;
+}
+
 } // namespace
+
+void TFrmOption::fitTranslatedTexts()
+{
+    constexpr int kMargin = 12;
+    int reach = 0;
+    for (QWidget *page : { TabSheet1, TabSheet2, TabSheet3, TabSheet4 }) {
+        reach = std::max(reach, FitTexts(page));
+    }
+    const int tabs = PageControl1->tabBar()->sizeHint().width();
+    const int grow = std::max({ 0, reach + kMargin - PageControl1->width(), tabs - width() });
+    if (grow == 0) {
+        return;
+    }
+    setFixedSize(width() + grow, height());
+    PageControl1->resize(PageControl1->width() + grow, PageControl1->height());
+    for (QWidget *button : { static_cast<QWidget *>(Button1), static_cast<QWidget *>(Button2) }) {
+        button->move(button->pos() + QPoint(grow, 0));
+    }
+}
 
 void TFrmOption::createControls()
 {
@@ -110,6 +228,10 @@ void TFrmOption::createControls()
 
     Button1 = AddButton(this, "Button1", Texts::kOk, 152, 240);
     Button2 = AddButton(this, "Button2", Texts::kCancel, 232, 240);
+    // The places fit the Chinese texts; a translation may need more room.
+    if (Texts::kCaption.text() != Texts::kCaption.source()) {
+        fitTranslatedTexts();
+    }
 }
 
 void TFrmOption::createSendingTab()
@@ -165,20 +287,20 @@ void TFrmOption::createPortTab()
 {
     QWidget *tab = TabSheet4;
     Label12 = AddLabel(tab, "Label12", Texts::kLabel12, 16, 40);
-    ComPort = AddCombo(
-        tab, "ComPort", Texts::Items(Texts::kPortItems), Texts::kComPortText, 80, 36, 65);
+    ComPort = AddCombo(tab, "ComPort", Texts::Items(Texts::kPortItems),
+        Texts::Text(Texts::kComPortText), 80, 36, 65);
     Label13 = AddLabel(tab, "Label13", Texts::kLabel13, 24, 80);
-    ComBps
-        = AddCombo(tab, "ComBps", Texts::Items(Texts::kBaudItems), Texts::kComBpsText, 79, 77, 65);
+    ComBps = AddCombo(tab, "ComBps", Texts::Items(Texts::kBaudItems),
+        Texts::Text(Texts::kComBpsText), 79, 77, 65);
     Label14 = AddLabel(tab, "Label14", Texts::kLabel14, 24, 128);
-    ComBitNum = AddCombo(
-        tab, "ComBitNum", Texts::Items(Texts::kDataBitItems), Texts::kComBitNumText, 80, 124, 65);
+    ComBitNum = AddCombo(tab, "ComBitNum", Texts::Items(Texts::kDataBitItems),
+        Texts::Text(Texts::kComBitNumText), 80, 124, 65);
     Label15 = AddLabel(tab, "Label15", Texts::kLabel15, 152, 80);
-    ComJO = AddCombo(
-        tab, "ComJO", Texts::Items(Texts::kParityItems), Texts::kParityItems[0], 208, 76, 49);
+    ComJO = AddCombo(tab, "ComJO", Texts::Items(Texts::kParityItems),
+        Texts::Text(Texts::kParityItems[0]), 208, 76, 49);
     Label16 = AddLabel(tab, "Label16", Texts::kLabel16, 160, 128);
     ComBitStop = AddCombo(tab, "ComBitStop", Texts::Items(Texts::kStopBitItems),
-        Texts::kStopBitItems[0], 208, 124, 49);
+        Texts::Text(Texts::kStopBitItems[0]), 208, 124, 49);
 #ifndef _WIN32
     ComPortDevice = Named(new QLabel(tab), "ComPortDevice");
     ComPortDevice->setGeometry(150, 36, 150, kFieldHeight);

@@ -73,17 +73,18 @@ void MainRobustnessTest::selfEndedReception_data()
 
     QTest::newRow("zero-line-length")
         << Step([](AppFixture &) { FrmOption->FLineCharNum = 0; })
-        << Step([](AppFixture &f) { SendBytes(f, "A"); }) << MainTexts::ReceiveEndedZeroLine
+        << Step([](AppFixture &f) { SendBytes(f, "A"); }) << MainTexts::ReceiveEndedZeroLine.text()
         << QStringLiteral("窗口1") << kSummaryOfNothing;
     QTest::newRow("zero-paragraph-length")
         << Step([](AppFixture &) { FrmOption->FParaCharNum = 0; })
-        << Step([](AppFixture &f) { SendBytes(f, "A"); }) << MainTexts::ReceiveEndedZeroParagraph
-        << QStringLiteral("窗口1") << kSummaryOfNothing;
+        << Step([](AppFixture &f) { SendBytes(f, "A"); })
+        << MainTexts::ReceiveEndedZeroParagraph.text() << QStringLiteral("窗口1")
+        << kSummaryOfNothing;
     // Closing the reception's window ends it at once, with no byte needed.
     QTest::newRow("window-closed") << Step([](AppFixture &) {}) << Step([](AppFixture &f) {
         OpenSecondWindow(f);
         Window(QStringLiteral("窗口1"))->close();
-    }) << MainTexts::ReceiveEndedDocumentGone
+    }) << MainTexts::ReceiveEndedDocumentGone.text()
                                    << QStringLiteral("窗口2") << kSummaryOfNothing;
     // The reception's window refuses the next line header: the summary goes into
     // the active window, which has room.
@@ -96,7 +97,7 @@ void MainRobustnessTest::selfEndedReception_data()
                OpenSecondWindow(f);
                SendBytes(f, QByteArray(20, 'A'));
            })
-        << MainTexts::ReceiveEndedDocumentFull << QStringLiteral("窗口2")
+        << MainTexts::ReceiveEndedDocumentFull.text() << QStringLiteral("窗口2")
         << QStringList { QStringLiteral("接收的行数是：1"), QStringLiteral("接收的段数是：0") };
     QTest::newRow("document-full-nowhere-to-write")
         << Step([](AppFixture &) {
@@ -201,11 +202,11 @@ void MainRobustnessTest::charactersOutsideCp936AreRefused_data()
     const QString sendCharHint
         = QStringLiteral("“%1”无法用代码页936（GBK）保存，未输入。请只用汉字、ASCII等GBK字符。");
     QTest::newRow("edit2-korean-typed")
-        << "Edit2" << typeKorean << QStringLiteral("한") << MainTexts::Edit2OutsideCp936;
-    QTest::newRow("edit2-emoji-pasted")
-        << "Edit2" << pasteEmoji << QStringLiteral("\U0001F600") << MainTexts::Edit2OutsideCp936;
+        << "Edit2" << typeKorean << QStringLiteral("한") << MainTexts::Edit2OutsideCp936.text();
+    QTest::newRow("edit2-emoji-pasted") << "Edit2" << pasteEmoji << QStringLiteral("\U0001F600")
+                                        << MainTexts::Edit2OutsideCp936.text();
     QTest::newRow("edit2-chinese-taken")
-        << "Edit2" << typeChinese << QString() << MainTexts::Edit2OutsideCp936;
+        << "Edit2" << typeChinese << QString() << MainTexts::Edit2OutsideCp936.text();
     QTest::newRow("sendchar-korean-typed")
         << "SendChar" << typeKorean << QStringLiteral("한") << sendCharHint;
     QTest::newRow("sendchar-emoji-pasted")

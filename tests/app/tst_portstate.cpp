@@ -82,13 +82,14 @@ void PortStateTest::stateField_data()
     QTest::addColumn<QString>("state");
     QTest::addColumn<QString>("alsoContains");
 
-    QTest::newRow("open") << "open" << MainTexts::PortOpen << QString();
-    QTest::newRow("closed-by-btncom") << "closed" << MainTexts::PortClosedByUser << QString();
+    QTest::newRow("open") << "open" << MainTexts::PortOpen.text() << QString();
+    QTest::newRow("closed-by-btncom")
+        << "closed" << MainTexts::PortClosedByUser.text() << QString();
     QTest::newRow("missing-device")
         << "missing" << MainTexts::PortFailed.arg(MainTexts::ReasonMissing) << QString();
     // The holder is this process itself (another open of the same device).
     QTest::newRow("busy-names-the-holder")
-        << "busy" << MainTexts::PortFailed.arg(MainTexts::ReasonBusyBy.section('%', 0, 0))
+        << "busy" << MainTexts::PortFailed.arg(MainTexts::ReasonBusyBy.text().section('%', 0, 0))
         << QStringLiteral("(%1) ").arg(::getpid());
 }
 

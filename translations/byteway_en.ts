@@ -1,0 +1,655 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en" sourcelanguage="zh_CN">
+<context>
+    <name>AboutBox</name>
+    <message>
+        <source>关于</source>
+        <translation>About</translation>
+    </message>
+    <message>
+        <source>Version1.00   </source>
+        <translation>Version1.00   </translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+</context>
+<context>
+    <name>DocumentFile</name>
+    <message>
+        <source>Cannot open file &quot;%1&quot;: %2</source>
+        <translation>Cannot open file &quot;%1&quot;: %2</translation>
+    </message>
+    <message>
+        <source>Cannot read file &quot;%1&quot;: %2</source>
+        <translation>Cannot read file &quot;%1&quot;: %2</translation>
+    </message>
+    <message>
+        <source>Cannot create file &quot;%1&quot;: %2</source>
+        <translation>Cannot create file &quot;%1&quot;: %2</translation>
+    </message>
+    <message>
+        <source>Cannot write file &quot;%1&quot;: %2</source>
+        <translation>Cannot write file &quot;%1&quot;: %2</translation>
+    </message>
+    <message>
+        <source>File &quot;%1&quot; is not valid rich text: %2</source>
+        <translation>File &quot;%1&quot; is not valid rich text: %2</translation>
+    </message>
+    <message>
+        <source>File &quot;%1&quot; is too large for a document</source>
+        <translation>File &quot;%1&quot; is too large for a document</translation>
+    </message>
+</context>
+<context>
+    <name>FindReplace</name>
+    <message>
+        <source>查找</source>
+        <translation>Find</translation>
+    </message>
+    <message>
+        <source>替换</source>
+        <translation>Replace</translation>
+    </message>
+    <message>
+        <source>查找内容(&amp;N):</source>
+        <translation>Fi&amp;nd what:</translation>
+    </message>
+    <message>
+        <source>替换为(&amp;P):</source>
+        <translation>Re&amp;place with:</translation>
+    </message>
+    <message>
+        <source>全字匹配(&amp;W)</source>
+        <translation>Match &amp;whole word only</translation>
+    </message>
+    <message>
+        <source>区分大小写(&amp;C)</source>
+        <translation>Match &amp;case</translation>
+    </message>
+    <message>
+        <source>方向</source>
+        <translation>Direction</translation>
+    </message>
+    <message>
+        <source>向上(&amp;U)</source>
+        <translation>&amp;Up</translation>
+    </message>
+    <message>
+        <source>向下(&amp;D)</source>
+        <translation>&amp;Down</translation>
+    </message>
+    <message>
+        <source>查找下一个(&amp;F)</source>
+        <translation>&amp;Find Next</translation>
+    </message>
+    <message>
+        <source>替换(&amp;R)</source>
+        <translation>&amp;Replace</translation>
+    </message>
+    <message>
+        <source>全部替换(&amp;A)</source>
+        <translation>Replace &amp;All</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>文档搜索完毕！</source>
+        <translation>Finished searching the document.</translation>
+    </message>
+</context>
+<context>
+    <name>MainTexts</name>
+    <message>
+        <source>发送</source>
+        <translation>Send</translation>
+    </message>
+    <message>
+        <source>接收</source>
+        <translation>Receive</translation>
+    </message>
+    <message>
+        <source> 设置</source>
+        <translation>Settings</translation>
+    </message>
+    <message>
+        <source>清空</source>
+        <translation>Clear</translation>
+    </message>
+    <message>
+        <source>查找</source>
+        <translation>Find</translation>
+    </message>
+    <message>
+        <source>开关串口</source>
+        <translation>Port</translation>
+    </message>
+    <message>
+        <source>按下时关闭串口</source>
+        <translation>Port on/off: press to close the port</translation>
+    </message>
+    <message>
+        <source>当前发送数据：</source>
+        <translation>Data to send:</translation>
+    </message>
+    <message>
+        <source>数据格式：</source>
+        <translation>Data format:</translation>
+    </message>
+    <message>
+        <source>文件(&amp;F)</source>
+        <translation>&amp;File</translation>
+    </message>
+    <message>
+        <source>File related commands</source>
+        <translation>File related commands</translation>
+    </message>
+    <message>
+        <source>新建(&amp;N)</source>
+        <translation>&amp;New</translation>
+    </message>
+    <message>
+        <source>New|Create a new file</source>
+        <translation>New|Create a new file</translation>
+    </message>
+    <message>
+        <source>打开(&amp;O)</source>
+        <translation>&amp;Open</translation>
+    </message>
+    <message>
+        <source>Open|Open a file</source>
+        <translation>Open|Open a file</translation>
+    </message>
+    <message>
+        <source>关闭(&amp;C)</source>
+        <translation>&amp;Close</translation>
+    </message>
+    <message>
+        <source>Close|Close current file</source>
+        <translation>Close|Close current file</translation>
+    </message>
+    <message>
+        <source>保存为 (&amp;A)...</source>
+        <translation>Save &amp;As...</translation>
+    </message>
+    <message>
+        <source>Save As|Save current file with different name</source>
+        <translation>Save As|Save current file with different name</translation>
+    </message>
+    <message>
+        <source>记录到文件(&amp;L)...</source>
+        <translation>&amp;Log to File...</translation>
+    </message>
+    <message>
+        <source>Log to file|Record every byte received and sent to a file</source>
+        <translation>Log to file|Record every byte received and sent to a file</translation>
+    </message>
+    <message>
+        <source>退出(&amp;X)</source>
+        <translation>E&amp;xit</translation>
+    </message>
+    <message>
+        <source>Exit|Exit application</source>
+        <translation>Exit|Exit application</translation>
+    </message>
+    <message>
+        <source>编辑(&amp;E)</source>
+        <translation>&amp;Edit</translation>
+    </message>
+    <message>
+        <source>Edit commands</source>
+        <translation>Edit commands</translation>
+    </message>
+    <message>
+        <source>剪切(&amp;T)</source>
+        <translation>Cu&amp;t</translation>
+    </message>
+    <message>
+        <source>Cut|Cuts the selection and puts it on the Clipboard</source>
+        <translation>Cut|Cuts the selection and puts it on the Clipboard</translation>
+    </message>
+    <message>
+        <source>复制(&amp;C)</source>
+        <translation>&amp;Copy</translation>
+    </message>
+    <message>
+        <source>Copy|Copies the selection and puts it on the Clipboard</source>
+        <translation>Copy|Copies the selection and puts it on the Clipboard</translation>
+    </message>
+    <message>
+        <source>粘贴(&amp;P)</source>
+        <translation>&amp;Paste</translation>
+    </message>
+    <message>
+        <source>Paste|Inserts Clipboard contents</source>
+        <translation>Paste|Inserts Clipboard contents</translation>
+    </message>
+    <message>
+        <source>查找(&amp;F)</source>
+        <translation>&amp;Find...</translation>
+    </message>
+    <message>
+        <source>替换(&amp;R)</source>
+        <translation>&amp;Replace...</translation>
+    </message>
+    <message>
+        <source>时间标记(&amp;M)</source>
+        <translation>Time Sta&amp;mps</translation>
+    </message>
+    <message>
+        <source>Time stamps|Put the time of day before every Receiving: and Sending: header</source>
+        <translation>Time stamps|Put the time of day before every Receiving: and Sending: header</translation>
+    </message>
+    <message>
+        <source>窗口(&amp;W)</source>
+        <translation>&amp;Window</translation>
+    </message>
+    <message>
+        <source>Window related commands</source>
+        <translation>Window related commands</translation>
+    </message>
+    <message>
+        <source>层叠(&amp;C)</source>
+        <translation>&amp;Cascade</translation>
+    </message>
+    <message>
+        <source>Cascade</source>
+        <translation>Cascade</translation>
+    </message>
+    <message>
+        <source>水平平铺(&amp;H)</source>
+        <translation>Tile &amp;Horizontally</translation>
+    </message>
+    <message>
+        <source>Tile Horizontally</source>
+        <translation>Tile Horizontally</translation>
+    </message>
+    <message>
+        <source>垂直平铺(&amp;V)</source>
+        <translation>Tile &amp;Vertically</translation>
+    </message>
+    <message>
+        <source>Tile Vertically</source>
+        <translation>Tile Vertically</translation>
+    </message>
+    <message>
+        <source>帮助(&amp;H)</source>
+        <translation>&amp;Help</translation>
+    </message>
+    <message>
+        <source>Help topics</source>
+        <translation>Help topics</translation>
+    </message>
+    <message>
+        <source>关于(&amp;A)...</source>
+        <translation>&amp;About...</translation>
+    </message>
+    <message>
+        <source>All files (*.*) (*)</source>
+        <translation>All files (*.*) (*)</translation>
+    </message>
+    <message>
+        <source>All Files(*.*) (*)</source>
+        <translation>All Files(*.*) (*)</translation>
+    </message>
+    <message>
+        <source>窗口</source>
+        <translation>Window</translation>
+    </message>
+    <message>
+        <source>警告</source>
+        <translation>Warning</translation>
+    </message>
+    <message>
+        <source>  串口初始化失败,
+请检查串口参数是否设定正确</source>
+        <translation>The serial port could not be opened.
+Please check the port settings.</translation>
+    </message>
+    <message>
+        <source>记录到文件</source>
+        <translation>Log to File</translation>
+    </message>
+    <message>
+        <source>无法打开记录文件：%1</source>
+        <translation>Cannot open the log file: %1</translation>
+    </message>
+    <message>
+        <source>记录到文件已停止：%1</source>
+        <translation>Logging to file stopped: %1</translation>
+    </message>
+    <message>
+        <source>记录文件</source>
+        <translation>Log file</translation>
+    </message>
+    <message>
+        <source>正在记录到 %1</source>
+        <translation>Logging to %1</translation>
+    </message>
+    <message>
+        <source>收发统计</source>
+        <translation>Traffic</translation>
+    </message>
+    <message>
+        <source>收 %1  发 %2  %3</source>
+        <translation>RX %1  TX %2  %3</translation>
+    </message>
+    <message>
+        <source>  错误 %1</source>
+        <translation>  Errors %1</translation>
+    </message>
+    <message>
+        <source>自打开串口起收到 %1 字节，发出 %2 字节
+最近一秒的接收速率：%3</source>
+        <translation>Since the port was opened: %1 bytes received, %2 bytes sent
+Receive rate over the last second: %3</translation>
+    </message>
+    <message>
+        <source>
+线路错误：
+帧错误 %1
+校验错误 %2
+溢出 %3
+缓冲区溢出 %4
+中断 %5</source>
+        <translation>
+Line errors:
+Framing %1
+Parity %2
+Overrun %3
+Buffer overflow %4
+Break %5</translation>
+    </message>
+    <message>
+        <source>16进制</source>
+        <translation>Hex</translation>
+    </message>
+    <message>
+        <source>10进制</source>
+        <translation>Decimal</translation>
+    </message>
+    <message>
+        <source>ACSII字符</source>
+        <translation>ASCII characters</translation>
+    </message>
+    <message>
+        <source>“%1”无法用代码页936（GBK）保存，未输入。请只用汉字、ASCII等GBK字符。</source>
+        <translation>“%1” cannot be stored in code page 936 (GBK) and was not entered. Use only characters GBK has (Chinese, ASCII and so on).</translation>
+    </message>
+    <message>
+        <source>接收已停止：接收窗口已满</source>
+        <translation>Reception stopped: the receiving window is full</translation>
+    </message>
+    <message>
+        <source>接收已停止：接收窗口已关闭</source>
+        <translation>Reception stopped: the receiving window was closed</translation>
+    </message>
+    <message>
+        <source>接收已停止：每行字数为0</source>
+        <translation>Reception stopped: bytes per line is 0</translation>
+    </message>
+    <message>
+        <source>接收已停止：每段字数为0</source>
+        <translation>Reception stopped: bytes per block is 0</translation>
+    </message>
+    <message>
+        <source>（没有窗口能写入接收统计）</source>
+        <translation> (no window could take the reception summary)</translation>
+    </message>
+    <message>
+        <source>串口未打开，未发送数据</source>
+        <translation>The port is not open; nothing was sent</translation>
+    </message>
+    <message>
+        <source>串口写入失败，发送已停止：已发送 %1 个字节</source>
+        <translation>Writing to the port failed; sending stopped after %1 bytes</translation>
+    </message>
+    <message>
+        <source>端口状态</source>
+        <translation>Port state</translation>
+    </message>
+    <message>
+        <source>已打开</source>
+        <translation>open</translation>
+    </message>
+    <message>
+        <source>已关闭</source>
+        <translation>closed</translation>
+    </message>
+    <message>
+        <source>未打开</source>
+        <translation>not open</translation>
+    </message>
+    <message>
+        <source>设备已断开，等待设备重新接入</source>
+        <translation>device disconnected, waiting for it to return</translation>
+    </message>
+    <message>
+        <source>打开失败：%1</source>
+        <translation>cannot open: %1</translation>
+    </message>
+    <message>
+        <source>设备不存在</source>
+        <translation>no such device</translation>
+    </message>
+    <message>
+        <source>没有权限，用户须加入 %1 组</source>
+        <translation>permission denied; the user must be in the %1 group</translation>
+    </message>
+    <message>
+        <source>没有权限</source>
+        <translation>permission denied</translation>
+    </message>
+    <message>
+        <source>设备被 %1 占用</source>
+        <translation>device in use by %1</translation>
+    </message>
+    <message>
+        <source>设备被其他程序占用</source>
+        <translation>device in use by another program</translation>
+    </message>
+    <message>
+        <source>端口号须在 1 到 8 之间</source>
+        <translation>the port number must be 1 to 8</translation>
+    </message>
+    <message>
+        <source>设备不接受这些设置</source>
+        <translation>the device refused these settings</translation>
+    </message>
+</context>
+<context>
+    <name>Texts</name>
+    <message>
+        <source>参数设定</source>
+        <translation>Settings</translation>
+    </message>
+    <message>
+        <source>发送设定</source>
+        <translation>Sending</translation>
+    </message>
+    <message>
+        <source>接收设定</source>
+        <translation>Receiving</translation>
+    </message>
+    <message>
+        <source>系统设定</source>
+        <translation>System</translation>
+    </message>
+    <message>
+        <source>端口设定</source>
+        <translation>Port</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>定时发送</source>
+        <translation>Timed send</translation>
+    </message>
+    <message>
+        <source>发送时间间隔：    </source>
+        <translation>Interval:</translation>
+    </message>
+    <message>
+        <source>毫秒    </source>
+        <translation>ms</translation>
+    </message>
+    <message>
+        <source>每两个字符时间间隔：       </source>
+        <translation>Delay between bytes:</translation>
+    </message>
+    <message>
+        <source>微秒   </source>
+        <translation>µs</translation>
+    </message>
+    <message>
+        <source>发送字符串：</source>
+        <translation>Data to send:</translation>
+    </message>
+    <message>
+        <source>人工设定        </source>
+        <translation>Text</translation>
+    </message>
+    <message>
+        <source>自动设定</source>
+        <translation>Range</translation>
+    </message>
+    <message>
+        <source>从</source>
+        <translation>From</translation>
+    </message>
+    <message>
+        <source>到</source>
+        <translation>to</translation>
+    </message>
+    <message>
+        <source>每行字数：      </source>
+        <translation>Bytes per line:</translation>
+    </message>
+    <message>
+        <source>每段字数：      </source>
+        <translation>Bytes per block:</translation>
+    </message>
+    <message>
+        <source>检测数据的正确性（此时设备有规律发送数据）     </source>
+        <translation>Check the data (the device sends a pattern)</translation>
+    </message>
+    <message>
+        <source>每段数据从：     </source>
+        <translation>Each block from:</translation>
+    </message>
+    <message>
+        <source>自动清除    </source>
+        <translation>Auto clear</translation>
+    </message>
+    <message>
+        <source>行之后自动清除         </source>
+        <translation>lines, then clear</translation>
+    </message>
+    <message>
+        <source>工作端口     </source>
+        <translation>Port</translation>
+    </message>
+    <message>
+        <source>波特率     </source>
+        <translation>Baud rate</translation>
+    </message>
+    <message>
+        <source>数据位    </source>
+        <translation>Data bits</translation>
+    </message>
+    <message>
+        <source>奇偶校验     </source>
+        <translation>Parity</translation>
+    </message>
+    <message>
+        <source>停止位    </source>
+        <translation>Stop bits</translation>
+    </message>
+    <message>
+        <source>无</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>奇</source>
+        <translation>Odd</translation>
+    </message>
+    <message>
+        <source>偶</source>
+        <translation>Even</translation>
+    </message>
+    <message>
+        <source>标志</source>
+        <translation>Mark</translation>
+    </message>
+    <message>
+        <source>空格</source>
+        <translation>Space</translation>
+    </message>
+    <message>
+        <source>警告</source>
+        <translation>Warning</translation>
+    </message>
+    <message>
+        <source>错误</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>你的选择有误!</source>
+        <translation>Invalid choice!</translation>
+    </message>
+    <message>
+        <source>自动发送数据时，发送数据范围应从小到大！</source>
+        <translation>To send a range, its start must not be greater than its end!</translation>
+    </message>
+    <message>
+        <source>验证接收数据时，数据范围应从小到大！</source>
+        <translation>To check received data, the start of the range must not be greater than its end!</translation>
+    </message>
+    <message>
+        <source>  串口初始化失败,
+请检查串口参数是否设定正确</source>
+        <translation>The serial port could not be opened.
+Please check the port settings.</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; is not a valid integer value</source>
+        <translation>&apos;%1&apos; is not a valid integer value</translation>
+    </message>
+    <message>
+        <source>设备</source>
+        <translation>Device</translation>
+    </message>
+    <message>
+        <source>刷新</source>
+        <translation>Refresh</translation>
+    </message>
+    <message>
+        <source>重新列出本机的串口设备</source>
+        <translation>List this computer&apos;s serial devices again</translation>
+    </message>
+    <message>
+        <source>序列号 %1</source>
+        <translation>serial number %1</translation>
+    </message>
+    <message>
+        <source>“%1”无法用代码页936（GBK）保存，未输入。请只用汉字、ASCII等GBK字符。</source>
+        <translation>“%1” cannot be stored in code page 936 (GBK) and was not entered. Use only characters GBK has (Chinese, ASCII and so on).</translation>
+    </message>
+    <message>
+        <source>无法把所选设备写入端口链接 %1：
+%2</source>
+        <translation>Cannot bind the chosen device to the port link %1:
+%2</translation>
+    </message>
+</context>
+</TS>
