@@ -78,6 +78,9 @@ bool SerialPort::Open(
     int32_t port, int32_t baudRate, uint8_t parity, uint8_t stopBits, uint8_t dataBits)
 {
     FCurrentPort.store(port);
+    // After the port number, before the new handle: a fill that sees the new handle
+    // also reads the new generation, one that saw the old number does not.
+    m_openGeneration.fetch_add(1);
     if (!validPort(port)) {
         m_lastError = "port number " + std::to_string(port) + " is outside 1..8";
         return false;
@@ -92,8 +95,10 @@ bool SerialPort::Open(
     // system that lets a second open through gets the older handle released.
     Slot &slot = FHandles[port - 1];
     const intptr_t previous = slot.handle.exchange(handle);
-    if (previous != kInvalidHandle)
+    if (previous != kInvalidHandle) {
+        m_openGeneration.fetch_add(1);
         releaseWhenUnused(slot, previous);
+    }
     backend::ClearErrors(handle);
     m_lastError.clear();
     return true;
@@ -108,6 +113,9 @@ bool SerialPort::Close()
     const intptr_t handle = slot.handle.exchange(kInvalidHandle);
     if (handle == kInvalidHandle)
         return false;
+    // After the handle is out: a fill that still found it in the slot read the
+    // generation before this.
+    m_openGeneration.fetch_add(1);
     // Waiting for the attempts in flight also means the device is really free when
     // Close returns, so an Open right after it (ours or another program's) succeeds.
     releaseWhenUnused(slot, handle);
@@ -128,20 +136,43 @@ int SerialPort::WriteByte(uint8_t byte)
     return 0;
 }
 
+bool SerialPort::takeReadAhead(uint8_t &byte)
+{
+    if (m_readNext == m_readEnd)
+        return false;
+    if (m_openGeneration.load() != m_readGeneration) {
+        m_readNext = m_readEnd = 0;
+        return false;
+    }
+    byte = m_readAhead[m_readNext++];
+    return true;
+}
+
+void SerialPort::keepReadAhead(const Handle &handle, std::size_t count)
+{
+    // In this order: the generation, then the port number and the handle. A Close
+    // advances the generation only after taking the handle out, and an Open only
+    // after setting the port number, so when both are still as the fill found them,
+    // any later Close or Open changes the generation read here.
+    const uint32_t generation = m_openGeneration.load();
+    const int32_t port = FCurrentPort.load();
+    const bool same = validPort(port) && handle.slot == &FHandles[port - 1]
+        && handle.slot->handle.load() == handle.value;
+    m_readNext = 0;
+    m_readEnd = same ? count : 0;
+    m_readGeneration = generation;
+}
+
 int SerialPort::ReadByte(uint8_t &byte)
 {
     byte = 0;
+    // While data streams in, most bytes come from here without a system call or a
+    // clock reading.
+    if (takeReadAhead(byte))
+        return 1;
     if (backend::kHasErrorState) {
         if (const Handle handle = hold())
             backend::ClearErrors(handle.value);
-    }
-    // A byte already waiting is taken before the clock is read at all: the budget
-    // would start microseconds later, far below the clock's resolution, and the
-    // clock reading is a good part of what a byte costs when data streams in.
-    if (backend::kHasQuickRead) {
-        const Handle handle = hold();
-        if (handle && backend::QuickRead(handle.value, byte) == backend::Attempt::Byte)
-            return 1;
     }
     const uint32_t start = backend::TickMs();
     for (;;) {
@@ -155,10 +186,14 @@ int SerialPort::ReadByte(uint8_t &byte)
             if (handle) {
                 if (backend::kHasErrorState)
                     backend::ClearErrors(handle.value);
-                result = backend::ReadAttempt(handle.value, byte);
+                std::size_t count = 0;
+                result = backend::ReadChunk(
+                    handle.value, m_readAhead.data(), m_readAhead.size(), count);
+                if (result == backend::Attempt::Byte)
+                    keepReadAhead(handle, count);
             }
         }
-        if (result == backend::Attempt::Byte)
+        if (result == backend::Attempt::Byte && takeReadAhead(byte))
             return 1;
         // Without a device to wait on, an attempt returns at once; pausing keeps the
         // receive thread from spinning a core for the rest of the budget.

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <array>
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -12,12 +14,28 @@
 // the current handle afresh, and a Close racing a read never lets that read touch
 // a descriptor the number of which was reused.
 //
+// Reading takes everything the device has waiting in one system call, keeps it in a
+// read-ahead buffer and hands it out one byte per ReadByte call (where the backend
+// reads ahead; on Win32 a chunk is one byte). The buffer belongs to the reading side
+// alone: only ReadByte touches it, so ReadByte must not run on two threads at once.
+// Open and Close never touch it; they move the open generation on instead, a counter
+// that every Open (when it sets the port number, and again when it puts a new handle
+// in place) and every Close (after taking the handle out) advances. The buffer is
+// tagged with the generation read after its fill, while the fill still held the
+// slot and found the same handle in it, and bytes are served only while the
+// generation is unchanged. So a Close discards what was read ahead, as the system
+// discards its own queue, and no byte read ahead from one device is delivered after
+// a Close, an Open or a change of the port number, while the bytes of a device
+// opened in the middle of a fill are kept.
+//
 // Failures are results: Open returns false, WriteByte and ReadByte return 0.
 // Nothing is shown to the user.
 class SerialPort
 {
 public:
     static constexpr int kPortCount = 8;
+    // The most one system call reads ahead.
+    static constexpr std::size_t kReadAheadSize = 4096;
 
     SerialPort();
     ~SerialPort();
@@ -33,8 +51,9 @@ public:
     bool Close();
     // Writes one byte: up to 100 attempts of at most 1 ms each. 1 on success, else 0.
     int WriteByte(uint8_t byte);
-    // Reads one byte: attempts of at most 1 ms until a byte comes or more than 50 ms
-    // have passed. 1 with the byte in `byte`, else 0 with `byte` set to 0.
+    // Reads one byte: the next byte read ahead if there is one, else attempts of at
+    // most 1 ms until bytes come or more than 50 ms have passed. 1 with the byte in
+    // `byte`, else 0 with `byte` set to 0. Reading thread only (see above).
     int ReadByte(uint8_t &byte);
 
     int32_t currentPort() const { return FCurrentPort.load(); }
@@ -63,10 +82,23 @@ private:
 
     Handle hold();
     static void releaseWhenUnused(Slot &slot, intptr_t handle);
+    // Reading side: the next byte read ahead, if the generation still allows it.
+    bool takeReadAhead(uint8_t &byte);
+    // Reading side, while `handle` is still held: keeps the `count` bytes just read
+    // into m_readAhead, unless a Close, an Open or a change of port raced the read.
+    void keepReadAhead(const Handle &handle, std::size_t count);
 
     Slot FHandles[kPortCount];
     std::atomic<int32_t> FCurrentPort { 0 };
+    std::atomic<uint32_t> m_openGeneration { 0 };
     std::string m_lastError;
+
+    // Reading side only: bytes m_readNext..m_readEnd of m_readAhead are still to be
+    // handed out, valid while m_openGeneration equals m_readGeneration.
+    std::array<uint8_t, kReadAheadSize> m_readAhead {};
+    std::size_t m_readNext = 0;
+    std::size_t m_readEnd = 0;
+    uint32_t m_readGeneration = 0;
 };
 
 extern SerialPort Port;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -12,19 +13,16 @@ namespace serial_backend {
 constexpr intptr_t kInvalidHandle = -1;
 
 // kHasErrorState: whether ClearErrors does anything here (where it does not, the
-// per-byte path leaves the call out). kHasQuickRead: whether QuickRead can take a
-// waiting byte without waiting (Win32 reads always wait out their time-out).
+// per-byte path leaves the call out).
 #ifdef _WIN32
 constexpr bool kHasErrorState = true;
-constexpr bool kHasQuickRead = false;
 #else
 constexpr bool kHasErrorState = false;
-constexpr bool kHasQuickRead = true;
 #endif
 
 // The outcome of one read attempt.
 enum class Attempt {
-    Byte, // one byte arrived
+    Byte, // bytes arrived (at least one)
     Nothing, // the attempt's time-out passed with nothing
     Failed, // the device refused at once (gone, hung up)
 };
@@ -40,11 +38,11 @@ void CloseDevice(intptr_t handle);
 // Clears the device's error state (line errors would otherwise hold up transfers).
 void ClearErrors(intptr_t handle);
 
-// One read attempt of at most about 1 ms; `byte` is written only on Attempt::Byte.
-Attempt ReadAttempt(intptr_t handle, uint8_t &byte);
-
-// A read that takes a waiting byte and never waits for one.
-Attempt QuickRead(intptr_t handle, uint8_t &byte);
+// One read attempt of at most about 1 ms. On Attempt::Byte, `buffer` holds the
+// `count` bytes that arrived (1..size, in order); otherwise `count` is 0. Bytes
+// already waiting are taken at once, all of them up to `size` where the backend
+// reads ahead (POSIX), one where it does not (Win32).
+Attempt ReadChunk(intptr_t handle, uint8_t *buffer, std::size_t size, std::size_t &count);
 
 // One write attempt of at most about 1 ms; true when exactly one byte went out.
 bool WriteAttempt(intptr_t handle, uint8_t byte);

@@ -197,6 +197,18 @@ bool configure(int fd, int32_t baudRate, uint8_t parity, uint8_t stopBits, uint8
     return false;
 }
 
+// Takes what is waiting, up to `size` bytes, and never waits.
+Attempt readWaiting(int fd, uint8_t *buffer, std::size_t size, std::size_t &count)
+{
+    const ssize_t received = ::read(fd, buffer, size);
+    if (received > 0) {
+        count = static_cast<std::size_t>(received);
+        return Attempt::Byte;
+    }
+    // A read of 0 bytes is a hang-up: VMIN is 1, so an empty queue reports EAGAIN.
+    return received < 0 && (errno == EAGAIN || errno == EINTR) ? Attempt::Nothing : Attempt::Failed;
+}
+
 } // namespace
 
 std::string DeviceName(int32_t port)
@@ -255,31 +267,21 @@ void ClearErrors(intptr_t)
     // delivered like any other and nothing holds up further transfers.
 }
 
-Attempt QuickRead(intptr_t handle, uint8_t &byte)
+Attempt ReadChunk(intptr_t handle, uint8_t *buffer, std::size_t size, std::size_t &count)
 {
-    uint8_t received = 0;
-    const ssize_t count = ::read(static_cast<int>(handle), &received, 1);
-    if (count == 1) {
-        byte = received;
-        return Attempt::Byte;
-    }
-    // A read of 0 bytes is a hang-up: VMIN is 1, so an empty queue reports EAGAIN.
-    return count < 0 && (errno == EAGAIN || errno == EINTR) ? Attempt::Nothing : Attempt::Failed;
-}
-
-Attempt ReadAttempt(intptr_t handle, uint8_t &byte)
-{
-    // The read comes first: with data waiting, one system call per byte.
-    const Attempt first = QuickRead(handle, byte);
+    const int fd = static_cast<int>(handle);
+    count = 0;
+    // The read comes first: while data streams in, one system call per chunk.
+    const Attempt first = readWaiting(fd, buffer, size, count);
     if (first != Attempt::Nothing)
         return first;
-    pollfd waiter { static_cast<int>(handle), POLLIN, 0 };
+    pollfd waiter { fd, POLLIN, 0 };
     const int ready = ::poll(&waiter, 1, kAttemptMs);
     if (ready <= 0)
         return Attempt::Nothing;
     if ((waiter.revents & POLLIN) == 0)
         return Attempt::Failed;
-    return QuickRead(handle, byte);
+    return readWaiting(fd, buffer, size, count);
 }
 
 bool WriteAttempt(intptr_t handle, uint8_t byte)
