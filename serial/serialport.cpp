@@ -49,15 +49,20 @@ struct SerialPort::Handle
     intptr_t value = kInvalidHandle;
 };
 
-SerialPort::SerialPort() = default;
+SerialPort::SerialPort()
+    : m_waker(backend::CreateWaker())
+{ }
 
 SerialPort::~SerialPort()
 {
     for (Slot &slot : FHandles) {
         const intptr_t handle = slot.handle.exchange(kInvalidHandle);
-        if (handle != kInvalidHandle)
+        if (handle != kInvalidHandle) {
+            backend::Wake(m_waker);
             releaseWhenUnused(slot, handle);
+        }
     }
+    backend::DestroyWaker(m_waker);
 }
 
 SerialPort::Handle SerialPort::hold()
@@ -81,6 +86,8 @@ bool SerialPort::Open(
     // After the port number, before the new handle: a fill that sees the new handle
     // also reads the new generation, one that saw the old number does not.
     m_openGeneration.fetch_add(1);
+    // A read waiting on the previous port's device looks again at once.
+    backend::Wake(m_waker);
     if (!validPort(port)) {
         m_lastError = "port number " + std::to_string(port) + " is outside 1..8";
         return false;
@@ -97,6 +104,7 @@ bool SerialPort::Open(
     const intptr_t previous = slot.handle.exchange(handle);
     if (previous != kInvalidHandle) {
         m_openGeneration.fetch_add(1);
+        backend::Wake(m_waker);
         releaseWhenUnused(slot, previous);
     }
     backend::ClearErrors(handle);
@@ -116,6 +124,8 @@ bool SerialPort::Close()
     // After the handle is out: a fill that still found it in the slot read the
     // generation before this.
     m_openGeneration.fetch_add(1);
+    // A read waiting on the device ends now rather than at the end of its wait.
+    backend::Wake(m_waker);
     // Waiting for the attempts in flight also means the device is really free when
     // Close returns, so an Open right after it (ours or another program's) succeeds.
     releaseWhenUnused(slot, handle);
@@ -176,19 +186,24 @@ int SerialPort::ReadByte(uint8_t &byte)
     }
     const uint32_t start = backend::TickMs();
     for (;;) {
-        if (backend::TickMs() - start > kReadBudgetMs)
+        const uint32_t elapsed = backend::TickMs() - start;
+        if (elapsed > kReadBudgetMs)
             return 0;
+        // With a wake-up for Open and Close, one attempt may wait out the rest of the
+        // budget: a quiet line then costs one wake-up per call, not one per ms.
+        const int waitMs
+            = m_waker != kInvalidHandle ? static_cast<int>(kReadBudgetMs + 1 - elapsed) : 1;
         backend::Attempt result = backend::Attempt::Failed;
         {
             // Held for this one attempt only, so a Close in between takes effect at
-            // the next attempt.
+            // the next attempt; Close and Open wake an attempt that is waiting.
             const Handle handle = hold();
             if (handle) {
                 if (backend::kHasErrorState)
                     backend::ClearErrors(handle.value);
                 std::size_t count = 0;
                 result = backend::ReadChunk(
-                    handle.value, m_readAhead.data(), m_readAhead.size(), count);
+                    handle.value, m_waker, waitMs, m_readAhead.data(), m_readAhead.size(), count);
                 if (result == backend::Attempt::Byte)
                     keepReadAhead(handle, count);
             }

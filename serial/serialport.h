@@ -28,6 +28,11 @@
 // a Close, an Open or a change of the port number, while the bytes of a device
 // opened in the middle of a fill are kept.
 //
+// A read attempt waits for bytes on the device and on a wake-up that Open and Close
+// send (where the backend has one, POSIX), so it can wait out the rest of the 50 ms
+// budget in one go and still end at once when the port changes; without a wake-up
+// every attempt waits at most 1 ms.
+//
 // Failures are results: Open returns false, WriteByte and ReadByte return 0.
 // Nothing is shown to the user.
 class SerialPort
@@ -91,6 +96,7 @@ private:
     Slot FHandles[kPortCount];
     std::atomic<int32_t> FCurrentPort { 0 };
     std::atomic<uint32_t> m_openGeneration { 0 };
+    const intptr_t m_waker; // backend wake-up for waiting reads, or -1
     std::string m_lastError;
 
     // Reading side only: bytes m_readNext..m_readEnd of m_readAhead are still to be

@@ -23,7 +23,7 @@ constexpr bool kHasErrorState = false;
 // The outcome of one read attempt.
 enum class Attempt {
     Byte, // bytes arrived (at least one)
-    Nothing, // the attempt's time-out passed with nothing
+    Nothing, // the attempt's time-out passed, or it was woken, with nothing
     Failed, // the device refused at once (gone, hung up)
 };
 
@@ -38,11 +38,21 @@ void CloseDevice(intptr_t handle);
 // Clears the device's error state (line errors would otherwise hold up transfers).
 void ClearErrors(intptr_t handle);
 
-// One read attempt of at most about 1 ms. On Attempt::Byte, `buffer` holds the
-// `count` bytes that arrived (1..size, in order); otherwise `count` is 0. Bytes
-// already waiting are taken at once, all of them up to `size` where the backend
-// reads ahead (POSIX), one where it does not (Win32).
-Attempt ReadChunk(intptr_t handle, uint8_t *buffer, std::size_t size, std::size_t &count);
+// A wake-up that Open and Close send to a read attempt waiting on another thread,
+// so that the attempt ends at once and the next one fetches the handle afresh.
+// POSIX (Linux): an eventfd. kInvalidHandle where there is none; read attempts
+// must then wait at most about 1 ms each.
+intptr_t CreateWaker();
+void DestroyWaker(intptr_t waker);
+void Wake(intptr_t waker);
+
+// One read attempt: bytes already waiting are taken at once, else it waits up to
+// `waitMs` (POSIX) or its 1 ms time-out (Win32) for some, and ends early when
+// `waker` is woken. On Attempt::Byte, `buffer` holds the `count` bytes that arrived
+// (1..size, in order): all that were waiting, up to `size`, where the backend reads
+// ahead (POSIX), one where it does not (Win32). Otherwise `count` is 0.
+Attempt ReadChunk(intptr_t handle, intptr_t waker, int waitMs, uint8_t *buffer, std::size_t size,
+    std::size_t &count);
 
 // One write attempt of at most about 1 ms; true when exactly one byte went out.
 bool WriteAttempt(intptr_t handle, uint8_t byte);

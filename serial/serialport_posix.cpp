@@ -18,6 +18,9 @@
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
+#ifdef __linux__
+#include <sys/eventfd.h>
+#endif
 #include <unistd.h>
 
 #ifdef __linux__
@@ -267,21 +270,49 @@ void ClearErrors(intptr_t)
     // delivered like any other and nothing holds up further transfers.
 }
 
-Attempt ReadChunk(intptr_t handle, uint8_t *buffer, std::size_t size, std::size_t &count)
+intptr_t CreateWaker()
 {
-    const int fd = static_cast<int>(handle);
+#ifdef __linux__
+    const int fd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    return fd >= 0 ? fd : kInvalidHandle;
+#else
+    return kInvalidHandle;
+#endif
+}
+
+void DestroyWaker(intptr_t waker)
+{
+    if (waker != kInvalidHandle)
+        ::close(static_cast<int>(waker));
+}
+
+void Wake(intptr_t waker)
+{
+    if (waker == kInvalidHandle)
+        return;
+    const uint64_t one = 1;
+    [[maybe_unused]] const ssize_t written = ::write(static_cast<int>(waker), &one, sizeof one);
+}
+
+Attempt ReadChunk(intptr_t handle, intptr_t waker, int waitMs, uint8_t *buffer, std::size_t size,
+    std::size_t &count)
+{
     count = 0;
-    // The read comes first: while data streams in, one system call per chunk.
-    const Attempt first = readWaiting(fd, buffer, size, count);
-    if (first != Attempt::Nothing)
-        return first;
-    pollfd waiter { fd, POLLIN, 0 };
-    const int ready = ::poll(&waiter, 1, kAttemptMs);
+    // The wait comes first: while data streams in, the poll returns at once and one
+    // read takes a whole chunk; on a quiet line it is the only call per attempt.
+    pollfd waiters[2]
+        = { { static_cast<int>(handle), POLLIN, 0 }, { static_cast<int>(waker), POLLIN, 0 } };
+    const nfds_t watched = waker != kInvalidHandle ? 2 : 1;
+    const int ready = ::poll(waiters, watched, waker != kInvalidHandle ? waitMs : kAttemptMs);
     if (ready <= 0)
         return Attempt::Nothing;
-    if ((waiter.revents & POLLIN) == 0)
-        return Attempt::Failed;
-    return readWaiting(fd, buffer, size, count);
+    if (watched == 2 && (waiters[1].revents & POLLIN) != 0) {
+        uint64_t wakes = 0;
+        [[maybe_unused]] const ssize_t taken = ::read(waiters[1].fd, &wakes, sizeof wakes);
+    }
+    if ((waiters[0].revents & POLLIN) != 0)
+        return readWaiting(waiters[0].fd, buffer, size, count);
+    return waiters[0].revents != 0 ? Attempt::Failed : Attempt::Nothing;
 }
 
 bool WriteAttempt(intptr_t handle, uint8_t byte)

@@ -94,10 +94,21 @@ void ClearErrors(intptr_t handle)
     ClearCommError(asHandle(handle), &errors, &status);
 }
 
-// One byte per ReadFile, as before the POSIX side read ahead: a read of more bytes
-// would also end on the 1 ms total time-out, but it has not been checked on real
-// drivers that nothing is lost or reordered that way.
-Attempt ReadChunk(intptr_t handle, uint8_t *buffer, std::size_t size, std::size_t &count)
+// No wake-up here: every attempt ends on its 1 ms time-out anyway.
+intptr_t CreateWaker()
+{
+    return kInvalidHandle;
+}
+
+void DestroyWaker(intptr_t) { }
+
+void Wake(intptr_t) { }
+
+// One byte per ReadFile, which waits at most its 1 ms time-out (`waitMs` does not
+// apply). Reading more at a time would also end on that time-out, but it has not
+// been checked on real drivers that nothing is lost or reordered that way.
+Attempt ReadChunk(
+    intptr_t handle, intptr_t, int, uint8_t *buffer, std::size_t size, std::size_t &count)
 {
     count = 0;
     if (size == 0)
