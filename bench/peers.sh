@@ -7,6 +7,9 @@
 #
 #   bench/peers.sh
 #
+# With PEERS_SHOTS=<folder>, a screenshot of each peer after its flood is saved
+# there (needs ImageMagick), to check that it shows the hexadecimal view.
+#
 # A peer counts as having displayed everything when its CPU time stands still after
 # the flood (no more than one clock tick in half a second); its CPU is that of the
 # whole process, from /proc/<pid>/stat. The flood writer (byteway-flood) writes in
@@ -47,12 +50,13 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
     say "configuring $build"
     cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 fi
-say "building byteway-flood and receive_bench in $build"
-cmake --build "$build" -j "$(nproc)" --target byteway-flood receive_bench >/dev/null
+say "building byteway-flood, byteway-modemlines and receive_bench in $build"
+cmake --build "$build" -j "$(nproc)" --target byteway-flood byteway-modemlines receive_bench >/dev/null
 flood=$(pwd)/$build/bin/byteway-flood
+modemlines=$(pwd)/$build/bin/libbyteway-modemlines.so
 bench=$(pwd)/$build/bin/receive_bench
-if [ ! -x "$flood" ] || [ ! -x "$bench" ]; then
-    fail "the build did not produce $flood and $bench"
+if [ ! -x "$flood" ] || [ ! -f "$modemlines" ] || [ ! -x "$bench" ]; then
+    fail "the build did not produce $flood, $modemlines and $bench"
 fi
 
 # ---- one display for all three --------------------------------------------------
@@ -147,10 +151,30 @@ EOF
         keys="alt+x alt+o"
         ;;
     GTKTerm)
-        # The port comes from the command line and is opened at start; the
-        # hexadecimal view is the menu item View > Hexadecimal (no setting for it).
-        HOME=$home XDG_CONFIG_HOME=$home/.config gtkterm -p "$link" -s 115200 >"$home/peer.log" 2>&1 &
-        keys="alt+v h"
+        # The port is named in the configuration file (which also spares the dialog
+        # about a newly created one). GTKTerm opens it at start but closes it again
+        # at once, because a pseudo-terminal is no device it can find through udev:
+        # the menu item Control signals > Open Port opens it for good. It also
+        # closes a port whose modem lines it cannot read, which a pseudo-terminal
+        # does not have: libbyteway-modemlines.so, preloaded, reports them present.
+        # The hexadecimal view is View > Hexadecimal (no setting for it).
+        cat >"$home/.config/.gtktermrc" <<EOF
+[default]
+port	= $link
+speed	= 115200
+bits	= 8
+stopbits	= 1
+parity	= none
+flow	= none
+wait_delay	= 0
+wait_char	= -1
+echo	= False
+crlfauto	= False
+timestamp	= False
+EOF
+        LD_PRELOAD=$modemlines HOME=$home XDG_CONFIG_HOME=$home/.config \
+            gtkterm -p "$link" -s 115200 >"$home/peer.log" 2>&1 &
+        keys="alt+s o alt+v h"
         ;;
     esac
     peer_pid=$!
@@ -172,6 +196,10 @@ EOF
 
     echo "go $peer_pid" >&3
     wait_line '^watched: ' 3600 "$home/flood.txt" || fail "$name: no result within 6 minutes"
+    if [ -n "${PEERS_SHOTS:-}" ] && command -v convert >/dev/null 2>&1; then
+        mkdir -p "$PEERS_SHOTS"
+        convert x:root "$PEERS_SHOTS/$name.png" || true
+    fi
     exec 3>&-
     kill "$peer_pid" 2>/dev/null || true
     wait "$peer_pid" 2>/dev/null || true
