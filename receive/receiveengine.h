@@ -42,7 +42,10 @@ public:
     };
 
     static constexpr std::size_t kParaBufferSize = 1200;
-    static constexpr std::size_t kDefaultQueueCapacity = 1 << 16;
+    // About 50,000 bytes of a flood at the default settings (about 2.5 changes a
+    // byte): what the thread can hand over while the document's thread waits out
+    // its spacing between two batches, so that the spacing does not cap a flood.
+    static constexpr std::size_t kDefaultQueueCapacity = 1 << 17;
 
     ReceiveEngine(const SettingsValues &settings, ReadByteFunction readByte,
         std::function<void()> notify, std::size_t queueCapacity = kDefaultQueueCapacity);

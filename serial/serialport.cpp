@@ -56,15 +56,20 @@ struct SerialPort::Handle
     intptr_t value = kInvalidHandle;
 };
 
-SerialPort::SerialPort() = default;
+SerialPort::SerialPort()
+    : m_waker(backend::CreateWaker())
+{ }
 
 SerialPort::~SerialPort()
 {
     for (Slot &slot : FHandles) {
         const intptr_t handle = slot.handle.exchange(kInvalidHandle);
-        if (realHandle(handle))
+        if (realHandle(handle)) {
+            backend::Wake(m_waker);
             releaseWhenUnused(slot, handle);
+        }
     }
+    backend::DestroyWaker(m_waker);
 }
 
 SerialPort::Handle SerialPort::hold()
@@ -93,11 +98,23 @@ intptr_t SerialPort::takeIfGone(const Handle &handle)
                                                                               : kInvalidHandle;
 }
 
+void SerialPort::releaseGone(Slot &slot, intptr_t handle)
+{
+    // A read may be waiting on the gone device for the rest of its budget.
+    backend::Wake(m_waker);
+    releaseWhenUnused(slot, handle);
+}
+
 bool SerialPort::Open(
     int32_t port, int32_t baudRate, uint8_t parity, uint8_t stopBits, uint8_t dataBits)
 {
     const std::lock_guard<std::mutex> lock(m_openLock);
     FCurrentPort.store(port);
+    // After the port number, before the new handle: a fill that sees the new handle
+    // also reads the new generation, one that saw the old number does not.
+    m_openGeneration.fetch_add(1);
+    // A read waiting on the previous port's device looks again at once.
+    backend::Wake(m_waker);
     m_lastSettings = { port, baudRate, parity, stopBits, dataBits };
     return openLocked(m_lastSettings);
 }
@@ -122,8 +139,11 @@ bool SerialPort::openLocked(const LineSettings &settings)
     // here; a system that lets a second open through gets the older handle released.
     Slot &slot = FHandles[port - 1];
     const intptr_t previous = slot.handle.exchange(handle);
-    if (realHandle(previous))
+    if (realHandle(previous)) {
+        m_openGeneration.fetch_add(1);
+        backend::Wake(m_waker);
         releaseWhenUnused(slot, previous);
+    }
     backend::ClearErrors(handle);
     m_failure = OpenFailure();
     m_openedSettings = settings;
@@ -168,7 +188,7 @@ SerialPort::State SerialPort::CheckDevice()
         slot = handle.slot;
     }
     if (gone != kInvalidHandle)
-        releaseWhenUnused(*slot, gone);
+        releaseGone(*slot, gone);
     return state();
 }
 
@@ -186,6 +206,11 @@ bool SerialPort::Close()
         return true;
     if (handle == kInvalidHandle)
         return false;
+    // After the handle is out: a fill that still found it in the slot read the
+    // generation before this.
+    m_openGeneration.fetch_add(1);
+    // A read waiting on the device ends now rather than at the end of its wait.
+    backend::Wake(m_waker);
     // Waiting for the attempts in flight also means the device is really free when
     // Close returns, so an Open right after it (ours or another program's) succeeds.
     releaseWhenUnused(slot, handle);
@@ -218,63 +243,83 @@ int SerialPort::WriteByte(uint8_t byte, const std::atomic<bool> &giveUp)
         }
         // The rest of the attempts find no handle and fail at once.
         if (gone != kInvalidHandle)
-            releaseWhenUnused(*slot, gone);
+            releaseGone(*slot, gone);
     }
     return 0;
+}
+
+bool SerialPort::takeReadAhead(uint8_t &byte)
+{
+    if (m_readNext == m_readEnd)
+        return false;
+    if (m_openGeneration.load() != m_readGeneration) {
+        m_readNext = m_readEnd = 0;
+        return false;
+    }
+    byte = m_readAhead[m_readNext++];
+    return true;
+}
+
+void SerialPort::keepReadAhead(const Handle &handle, std::size_t count)
+{
+    // In this order: the generation, then the port number and the handle. A Close
+    // advances the generation only after taking the handle out, and an Open only
+    // after setting the port number, so when both are still as the fill found them,
+    // any later Close or Open changes the generation read here.
+    const uint32_t generation = m_openGeneration.load();
+    const int32_t port = FCurrentPort.load();
+    const bool same = validPort(port) && handle.slot == &FHandles[port - 1]
+        && handle.slot->handle.load() == handle.value;
+    m_readNext = 0;
+    m_readEnd = same ? count : 0;
+    m_readGeneration = generation;
 }
 
 int SerialPort::ReadByte(uint8_t &byte)
 {
     byte = 0;
+    // While data streams in, most bytes come from here without a system call or a
+    // clock reading.
+    if (takeReadAhead(byte))
+        return 1;
     if (backend::kHasErrorState) {
         if (const Handle handle = hold())
             backend::ClearErrors(handle.value);
     }
-    // A byte already waiting is taken before the clock is read at all: the budget
-    // would start microseconds later, far below the clock's resolution, and the
-    // clock reading is a good part of what a byte costs when data streams in.
-    if (backend::kHasQuickRead) {
-        intptr_t gone = kInvalidHandle;
-        Slot *slot = nullptr;
-        {
-            const Handle handle = hold();
-            const backend::Attempt result
-                = handle ? backend::QuickRead(handle.value, byte) : backend::Attempt::Nothing;
-            if (result == backend::Attempt::Byte)
-                return 1;
-            if (result == backend::Attempt::Failed) {
-                gone = takeIfGone(handle);
-                slot = handle.slot;
-            }
-        }
-        if (gone != kInvalidHandle)
-            releaseWhenUnused(*slot, gone);
-    }
     const uint32_t start = backend::TickMs();
     for (;;) {
-        if (backend::TickMs() - start > kReadBudgetMs)
+        const uint32_t elapsed = backend::TickMs() - start;
+        if (elapsed > kReadBudgetMs)
             return 0;
+        // With a wake-up for Open and Close, one attempt may wait out the rest of the
+        // budget: a quiet line then costs one wake-up per call, not one per ms.
+        const int waitMs
+            = m_waker != kInvalidHandle ? static_cast<int>(kReadBudgetMs + 1 - elapsed) : 1;
         backend::Attempt result = backend::Attempt::Failed;
         intptr_t gone = kInvalidHandle;
         Slot *slot = nullptr;
         {
             // Held for this one attempt only, so a Close in between takes effect at
-            // the next attempt.
+            // the next attempt; Close and Open wake an attempt that is waiting.
             const Handle handle = hold();
             if (handle) {
                 if (backend::kHasErrorState)
                     backend::ClearErrors(handle.value);
-                result = backend::ReadAttempt(handle.value, byte);
+                std::size_t count = 0;
+                result = backend::ReadChunk(
+                    handle.value, m_waker, waitMs, m_readAhead.data(), m_readAhead.size(), count);
+                if (result == backend::Attempt::Byte)
+                    keepReadAhead(handle, count);
                 if (result == backend::Attempt::Failed) {
                     gone = takeIfGone(handle);
                     slot = handle.slot;
                 }
             }
         }
-        if (result == backend::Attempt::Byte)
+        if (result == backend::Attempt::Byte && takeReadAhead(byte))
             return 1;
         if (gone != kInvalidHandle)
-            releaseWhenUnused(*slot, gone);
+            releaseGone(*slot, gone);
         // Without a device to wait on, an attempt returns at once; pausing keeps the
         // receive thread from spinning a core for the rest of the budget.
         if (result == backend::Attempt::Failed)

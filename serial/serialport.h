@@ -3,7 +3,9 @@
 #include "lineerrors.h"
 #include "openfailure.h"
 
+#include <array>
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -15,6 +17,25 @@
 // ReadByte on the receive thread at the same time, without a lock: each transfer
 // attempt fetches the current handle afresh, and a Close racing a transfer never
 // lets it touch a descriptor the number of which was reused.
+//
+// Reading takes everything the device has waiting in one system call, keeps it in a
+// read-ahead buffer and hands it out one byte per ReadByte call (where the backend
+// reads ahead; on Win32 a chunk is one byte). The buffer belongs to the reading side
+// alone: only ReadByte touches it, so ReadByte must not run on two threads at once.
+// Open and Close never touch it; they move the open generation on instead, a counter
+// that every Open (when it sets the port number, and again when it puts a new handle
+// in place) and every Close (after taking the handle out) advances. The buffer is
+// tagged with the generation read after its fill, while the fill still held the
+// slot and found the same handle in it, and bytes are served only while the
+// generation is unchanged. So a Close discards what was read ahead, as the system
+// discards its own queue, and no byte read ahead from one device is delivered after
+// a Close, an Open or a change of the port number, while the bytes of a device
+// opened in the middle of a fill are kept.
+//
+// A read attempt waits for bytes on the device and on a wake-up that Open and Close
+// send (where the backend has one, POSIX), so it can wait out the rest of the 50 ms
+// budget in one go and still end at once when the port changes; without a wake-up
+// every attempt waits at most 1 ms.
 //
 // Failures are results: Open returns false, WriteByte and ReadByte return 0.
 // Nothing is shown to the user.
@@ -28,6 +49,8 @@ class SerialPort
 {
 public:
     static constexpr int kPortCount = 8;
+    // The most one system call reads ahead.
+    static constexpr std::size_t kReadAheadSize = 4096;
 
     enum class State {
         Closed, // not open: never opened, closed, or the last Open failed
@@ -64,8 +87,9 @@ public:
     // `giveUp` is set, so that a writer on a line that does not drain can be
     // stopped within about one attempt. Any thread.
     int WriteByte(uint8_t byte, const std::atomic<bool> &giveUp);
-    // Reads one byte: attempts of at most 1 ms until a byte comes or more than 50 ms
-    // have passed. 1 with the byte in `byte`, else 0 with `byte` set to 0.
+    // Reads one byte: the next byte read ahead if there is one, else attempts of at
+    // most 1 ms until bytes come or more than 50 ms have passed. 1 with the byte in
+    // `byte`, else 0 with `byte` set to 0. Reading thread only (see above).
     int ReadByte(uint8_t &byte);
 
     int32_t currentPort() const { return FCurrentPort.load(); }
@@ -121,12 +145,20 @@ private:
     // the slot (which then holds kLostHandle) and returns it for release once no
     // longer held; else the invalid value.
     static intptr_t takeIfGone(const Handle &handle);
+    // Releases a handle that takeIfGone took out, waking a read waiting on it.
+    void releaseGone(Slot &slot, intptr_t handle);
     bool openLocked(const LineSettings &settings);
+    // Reading side: the next byte read ahead, if the generation still allows it.
+    bool takeReadAhead(uint8_t &byte);
+    // Reading side, while `handle` is still held: keeps the `count` bytes just read
+    // into m_readAhead, unless a Close, an Open or a change of port raced the read.
+    void keepReadAhead(const Handle &handle, std::size_t count);
 
     Slot FHandles[kPortCount];
     std::atomic<int32_t> FCurrentPort { 0 };
     std::atomic<uint64_t> m_openCount { 0 };
-    std::string m_lastError;
+    std::atomic<uint32_t> m_openGeneration { 0 };
+    const intptr_t m_waker; // backend wake-up for waiting reads, or -1
 
     // Open, Close, CheckDevice and Reconnect one at a time; guards the members below.
     mutable std::mutex m_openLock;
@@ -135,6 +167,13 @@ private:
     LineSettings m_openedSettings; // of the Open that succeeded last
     std::string m_openedDevice; // the device name that Open used then
     std::string m_openedFile; // and the device file it led to
+
+    // Reading side only: bytes m_readNext..m_readEnd of m_readAhead are still to be
+    // handed out, valid while m_openGeneration equals m_readGeneration.
+    std::array<uint8_t, kReadAheadSize> m_readAhead {};
+    std::size_t m_readNext = 0;
+    std::size_t m_readEnd = 0;
+    uint32_t m_readGeneration = 0;
 };
 
 extern SerialPort Port;

@@ -3,6 +3,7 @@
 #include "lineerrors.h"
 #include "openfailure.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -18,20 +19,17 @@ constexpr intptr_t kInvalidHandle = -1;
 constexpr intptr_t kLostHandle = -2;
 
 // kHasErrorState: whether ClearErrors does anything here (where it does not, the
-// per-byte path leaves the call out). kHasQuickRead: whether QuickRead can take a
-// waiting byte without waiting (Win32 reads always wait out their time-out).
+// per-byte path leaves the call out).
 #ifdef _WIN32
 constexpr bool kHasErrorState = true;
-constexpr bool kHasQuickRead = false;
 #else
 constexpr bool kHasErrorState = false;
-constexpr bool kHasQuickRead = true;
 #endif
 
 // The outcome of one read attempt.
 enum class Attempt {
-    Byte, // one byte arrived
-    Nothing, // the attempt's time-out passed with nothing
+    Byte, // bytes arrived (at least one)
+    Nothing, // the attempt's time-out passed, or it was woken, with nothing
     Failed, // the device refused at once (gone, hung up)
 };
 
@@ -49,11 +47,21 @@ void ClearErrors(intptr_t handle);
 // The line errors counted on `handle`; false when the driver does not count them.
 bool ReadLineErrors(intptr_t handle, LineErrorCounts &counts);
 
-// One read attempt of at most about 1 ms; `byte` is written only on Attempt::Byte.
-Attempt ReadAttempt(intptr_t handle, uint8_t &byte);
+// A wake-up that Open and Close send to a read attempt waiting on another thread,
+// so that the attempt ends at once and the next one fetches the handle afresh.
+// POSIX (Linux): an eventfd. kInvalidHandle where there is none; read attempts
+// must then wait at most about 1 ms each.
+intptr_t CreateWaker();
+void DestroyWaker(intptr_t waker);
+void Wake(intptr_t waker);
 
-// A read that takes a waiting byte and never waits for one.
-Attempt QuickRead(intptr_t handle, uint8_t &byte);
+// One read attempt: bytes already waiting are taken at once, else it waits up to
+// `waitMs` (POSIX) or its 1 ms time-out (Win32) for some, and ends early when
+// `waker` is woken. On Attempt::Byte, `buffer` holds the `count` bytes that arrived
+// (1..size, in order): all that were waiting, up to `size`, where the backend reads
+// ahead (POSIX), one where it does not (Win32). Otherwise `count` is 0.
+Attempt ReadChunk(intptr_t handle, intptr_t waker, int waitMs, uint8_t *buffer, std::size_t size,
+    std::size_t &count);
 
 // One write attempt of at most about 1 ms; true when exactly one byte went out.
 bool WriteAttempt(intptr_t handle, uint8_t byte);

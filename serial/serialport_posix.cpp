@@ -24,6 +24,9 @@
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
+#ifdef __linux__
+#include <sys/eventfd.h>
+#endif
 #include <unistd.h>
 
 #ifdef __linux__
@@ -313,6 +316,18 @@ bool configure(int fd, int32_t baudRate, uint8_t parity, uint8_t stopBits, uint8
     return false;
 }
 
+// Takes what is waiting, up to `size` bytes, and never waits.
+Attempt readWaiting(int fd, uint8_t *buffer, std::size_t size, std::size_t &count)
+{
+    const ssize_t received = ::read(fd, buffer, size);
+    if (received > 0) {
+        count = static_cast<std::size_t>(received);
+        return Attempt::Byte;
+    }
+    // A read of 0 bytes is a hang-up: VMIN is 1, so an empty queue reports EAGAIN.
+    return received < 0 && (errno == EAGAIN || errno == EINTR) ? Attempt::Nothing : Attempt::Failed;
+}
+
 } // namespace
 
 std::string MappingLink(int32_t port)
@@ -402,31 +417,49 @@ bool ReadLineErrors(intptr_t handle, LineErrorCounts &counts)
 #endif
 }
 
-Attempt QuickRead(intptr_t handle, uint8_t &byte)
+intptr_t CreateWaker()
 {
-    uint8_t received = 0;
-    const ssize_t count = ::read(static_cast<int>(handle), &received, 1);
-    if (count == 1) {
-        byte = received;
-        return Attempt::Byte;
-    }
-    // A read of 0 bytes is a hang-up: VMIN is 1, so an empty queue reports EAGAIN.
-    return count < 0 && (errno == EAGAIN || errno == EINTR) ? Attempt::Nothing : Attempt::Failed;
+#ifdef __linux__
+    const int fd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    return fd >= 0 ? fd : kInvalidHandle;
+#else
+    return kInvalidHandle;
+#endif
 }
 
-Attempt ReadAttempt(intptr_t handle, uint8_t &byte)
+void DestroyWaker(intptr_t waker)
 {
-    // The read comes first: with data waiting, one system call per byte.
-    const Attempt first = QuickRead(handle, byte);
-    if (first != Attempt::Nothing)
-        return first;
-    pollfd waiter { static_cast<int>(handle), POLLIN, 0 };
-    const int ready = ::poll(&waiter, 1, kAttemptMs);
+    if (waker != kInvalidHandle)
+        ::close(static_cast<int>(waker));
+}
+
+void Wake(intptr_t waker)
+{
+    if (waker == kInvalidHandle)
+        return;
+    const uint64_t one = 1;
+    [[maybe_unused]] const ssize_t written = ::write(static_cast<int>(waker), &one, sizeof one);
+}
+
+Attempt ReadChunk(intptr_t handle, intptr_t waker, int waitMs, uint8_t *buffer, std::size_t size,
+    std::size_t &count)
+{
+    count = 0;
+    // The wait comes first: while data streams in, the poll returns at once and one
+    // read takes a whole chunk; on a quiet line it is the only call per attempt.
+    pollfd waiters[2]
+        = { { static_cast<int>(handle), POLLIN, 0 }, { static_cast<int>(waker), POLLIN, 0 } };
+    const nfds_t watched = waker != kInvalidHandle ? 2 : 1;
+    const int ready = ::poll(waiters, watched, waker != kInvalidHandle ? waitMs : kAttemptMs);
     if (ready <= 0)
         return Attempt::Nothing;
-    if ((waiter.revents & POLLIN) == 0)
-        return Attempt::Failed;
-    return QuickRead(handle, byte);
+    if (watched == 2 && (waiters[1].revents & POLLIN) != 0) {
+        uint64_t wakes = 0;
+        [[maybe_unused]] const ssize_t taken = ::read(waiters[1].fd, &wakes, sizeof wakes);
+    }
+    if ((waiters[0].revents & POLLIN) != 0)
+        return readWaiting(waiters[0].fd, buffer, size, count);
+    return waiters[0].revents != 0 ? Attempt::Failed : Attempt::Nothing;
 }
 
 bool WriteAttempt(intptr_t handle, uint8_t byte)

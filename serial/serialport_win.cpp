@@ -162,20 +162,31 @@ bool ReadLineErrors(intptr_t handle, LineErrorCounts &counts)
     return true;
 }
 
-Attempt ReadAttempt(intptr_t handle, uint8_t &byte)
+// No wake-up here: every attempt ends on its 1 ms time-out anyway.
+intptr_t CreateWaker()
 {
-    uint8_t received = 0;
-    DWORD count = 0;
-    ReadFile(asHandle(handle), &received, 1, &count, nullptr);
-    if (count != 1)
-        return Attempt::Nothing;
-    byte = received;
-    return Attempt::Byte;
+    return kInvalidHandle;
 }
 
-Attempt QuickRead(intptr_t, uint8_t &)
+void DestroyWaker(intptr_t) { }
+
+void Wake(intptr_t) { }
+
+// One byte per ReadFile, which waits at most its 1 ms time-out (`waitMs` does not
+// apply). Reading more at a time would also end on that time-out, but it has not
+// been checked on real drivers that nothing is lost or reordered that way.
+Attempt ReadChunk(
+    intptr_t handle, intptr_t, int, uint8_t *buffer, std::size_t size, std::size_t &count)
 {
-    return Attempt::Nothing; // never used: kHasQuickRead is false here
+    count = 0;
+    if (size == 0)
+        return Attempt::Nothing;
+    DWORD received = 0;
+    ReadFile(asHandle(handle), buffer, 1, &received, nullptr);
+    if (received != 1)
+        return Attempt::Nothing;
+    count = 1;
+    return Attempt::Byte;
 }
 
 bool WriteAttempt(intptr_t handle, uint8_t byte)

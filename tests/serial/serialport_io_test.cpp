@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -115,6 +116,35 @@ TEST_F(SerialIo, DeviceBackAfterUnplugOpensAgain)
     ASSERT_TRUE(replacement.send("C"));
     EXPECT_EQ(port.ReadByte(byte), 1);
     EXPECT_EQ(byte, 'C');
+}
+
+// A read waiting on a quiet port while the port number changes looks at the new
+// port at once: a byte there is returned within the same call, not after the
+// budget was waited out on the old device.
+TEST(SerialWait, WaitingReadFollowsAnOpenOfAnotherPort)
+{
+    TempConfigHome home;
+    PtyDevice quiet, other;
+    home.link(1, quiet.slaveName());
+    home.link(2, other.slaveName());
+    SerialPort port;
+    ASSERT_TRUE(port.Open(1, 57600, 0, 0, 8)) << port.lastError();
+
+    std::atomic<bool> reading { false };
+    int result = -1;
+    uint8_t byte = 0;
+    std::thread reader([&] {
+        reading.store(true);
+        result = port.ReadByte(byte);
+    });
+    while (!reading.load())
+        std::this_thread::yield();
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_TRUE(port.Open(2, 57600, 0, 0, 8)) << port.lastError();
+    ASSERT_TRUE(other.send("B"));
+    reader.join();
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(byte, 'B');
 }
 
 // ---- no byte: the read budget in every state of the port -----------------

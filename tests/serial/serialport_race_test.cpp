@@ -156,4 +156,60 @@ TEST(SerialRace, LossAndReconnectWhileOthersReadWriteAndReopen)
     EXPECT_EQ(byte, 'C');
 }
 
+// Two devices with bytes of their own, the port switching between their numbers
+// while the reader keeps reading with bytes read ahead. A ReadByte call that began
+// after an Open had returned and ended before the next Close began must give a
+// byte of the device then open, never one read ahead from the other.
+TEST(SerialRace, SwitchingDevicesNeverDeliversTheOtherDevicesBytes)
+{
+    TempConfigHome home;
+    PtyDevice devices[2];
+    const char fill[2] = { 'a', 'b' };
+    home.link(1, devices[0].slaveName());
+    home.link(2, devices[1].slaveName());
+    SerialPort port;
+    ASSERT_TRUE(port.Open(1, 57600, 0, 0, 8)) << port.lastError();
+
+    // Even: the port is open on device (phase / 2) % 2 and its Open has returned;
+    // odd: a Close and an Open are under way.
+    std::atomic<int> phase { 0 };
+    std::atomic<bool> stop { false };
+    std::atomic<int> checked { 0 };
+    std::atomic<int> wrong { 0 };
+    std::thread reader([&] {
+        uint8_t byte = 0;
+        while (!stop.load()) {
+            const int before = phase.load();
+            const int result = port.ReadByte(byte);
+            if (result == 1 && before % 2 == 0 && phase.load() == before) {
+                checked.fetch_add(1);
+                if (byte != fill[(before / 2) % 2])
+                    wrong.fetch_add(1);
+            }
+            // A slow reader, so that a switch mostly finds bytes read ahead.
+            if (result == 1 && checked.load() % 8 == 0)
+                std::this_thread::sleep_for(std::chrono::microseconds(20));
+        }
+    });
+
+    int reopened = 0;
+    for (int round = 0; round < kRounds; ++round) {
+        const int open = round % 2; // the device open in this round
+        devices[open].send(std::string(300, fill[open]));
+        std::this_thread::sleep_for(std::chrono::microseconds(200 + 53 * (round % 15)));
+        phase.fetch_add(1);
+        port.Close();
+        if (port.Open(2 - open, 57600, 0, 0, 8))
+            ++reopened;
+        phase.fetch_add(1);
+    }
+    stop.store(true);
+    reader.join();
+
+    EXPECT_EQ(reopened, kRounds);
+    EXPECT_GT(checked.load(), 0);
+    EXPECT_EQ(wrong.load(), 0) << "of " << checked.load() << " bytes checked";
+    EXPECT_TRUE(port.Close());
+}
+
 } // namespace

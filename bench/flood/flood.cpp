@@ -1,0 +1,100 @@
+#include "flood.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <thread>
+#include <vector>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/resource.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+double threadCpuMs()
+{
+    rusage usage {};
+    getrusage(RUSAGE_THREAD, &usage);
+    const auto ms = [](const timeval &t) { return t.tv_sec * 1000.0 + t.tv_usec / 1000.0; };
+    return ms(usage.ru_utime) + ms(usage.ru_stime);
+}
+
+} // namespace
+
+std::string FloodPattern(long count)
+{
+    std::string bytes(static_cast<std::size_t>(std::max(count, 0L)), '\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<char>(i % 100);
+    return bytes;
+}
+
+FloodReport Flood(int fd, const std::string &bytes, int stallMs)
+{
+    FloodReport report;
+    const double cpuStart = threadCpuMs();
+    const auto start = std::chrono::steady_clock::now();
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const std::size_t size
+            = std::min<std::size_t>(static_cast<std::size_t>(kFloodWriteSize), bytes.size() - done);
+        const ssize_t n = ::write(fd, bytes.data() + done, size);
+        if (n > 0) {
+            done += static_cast<std::size_t>(n);
+            ++report.writes;
+            continue;
+        }
+        ++report.waits;
+        pollfd waiter { fd, POLLOUT, 0 };
+        if (::poll(&waiter, 1, stallMs) <= 0 || (waiter.revents & (POLLERR | POLLHUP)) != 0)
+            break;
+    }
+    report.seconds
+        = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    report.cpuMs = threadCpuMs() - cpuStart;
+    report.bytes = static_cast<long>(done);
+    report.ok = done == bytes.size();
+    return report;
+}
+
+FloodReport FloodIntoPlainReader(long count)
+{
+    int master = -1, slave = -1;
+    if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0)
+        return {};
+    termios settings {};
+    tcgetattr(slave, &settings);
+    cfmakeraw(&settings);
+    tcsetattr(slave, TCSANOW, &settings);
+    fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+    std::thread reader([slave, count] {
+        std::vector<char> buffer(static_cast<std::size_t>(kFloodWriteSize));
+        long received = 0;
+        while (received < count) {
+            const ssize_t n = ::read(slave, buffer.data(), buffer.size());
+            if (n <= 0)
+                break;
+            received += n;
+        }
+    });
+    const FloodReport report = Flood(master, FloodPattern(count));
+    reader.join();
+    ::close(master);
+    ::close(slave);
+    return report;
+}
+
+std::string DescribeFlood(const FloodReport &report)
+{
+    char line[256];
+    std::snprintf(line, sizeof line,
+        "%ld bytes in %ld writes (up to %ld bytes each), %.3f s = %.2f MB/s, waited for room "
+        "%ld times, writer CPU %.0f ms%s",
+        report.bytes, report.writes, kFloodWriteSize, report.seconds, report.mbPerSecond(),
+        report.waits, report.cpuMs, report.ok ? "" : " [NOT ALL WRITTEN]");
+    return line;
+}
