@@ -3,10 +3,12 @@
 #include "codepage.h"
 #include "richedit.h"
 #include "rtfreader.h"
+#include "wholefile.h"
 
 #include <QDir>
 #include <QFile>
 
+#include <filesystem>
 #include <string_view>
 
 namespace {
@@ -15,16 +17,6 @@ namespace Texts {
 QString cannotOpen(const QString &path, const QString &reason)
 {
     return QStringLiteral("Cannot open file \"%1\": %2")
-        .arg(QDir::toNativeSeparators(path), reason);
-}
-QString cannotRead(const QString &path, const QString &reason)
-{
-    return QStringLiteral("Cannot read file \"%1\": %2")
-        .arg(QDir::toNativeSeparators(path), reason);
-}
-QString cannotCreate(const QString &path, const QString &reason)
-{
-    return QStringLiteral("Cannot create file \"%1\": %2")
         .arg(QDir::toNativeSeparators(path), reason);
 }
 QString cannotWrite(const QString &path, const QString &reason)
@@ -43,6 +35,20 @@ QString tooLarge(const QString &path)
         .arg(QDir::toNativeSeparators(path));
 }
 } // namespace Texts
+
+std::filesystem::path toFilePath(const QString &path)
+{
+#ifdef Q_OS_WIN
+    return std::filesystem::path(path.toStdWString());
+#else
+    return std::filesystem::path(QFile::encodeName(path).toStdString());
+#endif
+}
+
+QString toReason(const std::string &reason)
+{
+    return QString::fromLocal8Bit(reason.data(), static_cast<qsizetype>(reason.size()));
+}
 
 void setError(QString *error, const QString &message)
 {
@@ -78,23 +84,22 @@ bool insertRtf(RichEdit *edit, const RtfDocument &doc)
 bool LoadDocumentFile(RichEdit *edit, const QString &path, QString *error)
 {
     edit->ClearDocument();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        setError(error, Texts::cannotOpen(path, file.errorString()));
-        return false;
-    }
     // Plain text has at least one character per two bytes, so a file of more than
     // twice the capacity never fits; rich text that large is refused as well rather
-    // than read into memory.
-    if (file.size() / 2 > edit->capacity()) {
+    // than read into memory. Only that much (and a byte more, to tell) is read.
+    const std::size_t limit = 2 * static_cast<std::size_t>(edit->capacity());
+    std::string read;
+    std::string reason;
+    if (!ReadRegularFile(toFilePath(path), limit + 1, FileAccess::Read, read, &reason)) {
+        setError(error, Texts::cannotOpen(path, toReason(reason)));
+        return false;
+    }
+    if (read.size() > limit) {
         setError(error, Texts::tooLarge(path));
         return false;
     }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        setError(error, Texts::cannotRead(path, file.errorString()));
-        return false;
-    }
+    const QByteArray bytes = QByteArray::fromStdString(read);
+    read = std::string();
 
     const std::string_view data(bytes.constData(), static_cast<std::size_t>(bytes.size()));
     const Rgb colorBefore = edit->insertColor();
@@ -134,18 +139,10 @@ bool SaveDocumentPlain(const RichEdit *edit, const QString &path, QString *error
         bytes.append("\r\n", 2);
     }
 
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        setError(error, Texts::cannotCreate(path, file.errorString()));
-        return false;
-    }
-    if (file.write(bytes) != bytes.size() || !file.flush()) {
-        setError(error, Texts::cannotWrite(path, file.errorString()));
-        return false;
-    }
-    file.close();
-    if (file.error() != QFileDevice::NoError) {
-        setError(error, Texts::cannotWrite(path, file.errorString()));
+    std::string reason;
+    if (!ReplaceFileAtomically(toFilePath(path),
+            std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), &reason)) {
+        setError(error, Texts::cannotWrite(path, toReason(reason)));
         return false;
     }
     return true;
