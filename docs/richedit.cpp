@@ -93,9 +93,10 @@ void RichEdit::updateCaretMode()
     if (steady == m_steadyCaret) {
         return;
     }
+    // The control's caret keeps its place and width (scrolling is measured by it)
+    // but no longer blinks, whichever phase it stopped in; paintEvent draws the steady
+    // caret over it, the same line in the same colour.
     m_steadyCaret = steady;
-    // A width of 0 hides the control's caret; paintEvent draws the steady one.
-    setCursorWidth(steady ? 0 : 1);
     viewport()->update(cursorRect().adjusted(-1, 0, 1, 0));
 }
 

@@ -24,8 +24,8 @@
 // The caret blinks as the platform's does, except while it stands in a line longer
 // than kLongLine: every blink repaints the caret's line, and the control shapes a
 // whole line again to paint any part of it, so a long line would keep the processor
-// busy while nothing happens. There the control's own caret is hidden and a steady
-// caret is painted in its place.
+// busy while nothing happens. There the control's caret stops blinking and a steady
+// caret is painted over it.
 //
 // User-interface thread only.
 class RichEdit : public QTextEdit, public DocumentOps
