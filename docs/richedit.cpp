@@ -4,6 +4,7 @@
 
 #include <QAbstractEventDispatcher>
 #include <QAbstractTextDocumentLayout>
+#include <QElapsedTimer>
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QPainter>
@@ -125,7 +126,10 @@ bool RichEdit::eventFilter(QObject *watched, QEvent *event)
 
 void RichEdit::paintEvent(QPaintEvent *event)
 {
+    QElapsedTimer cost;
+    cost.start();
     QTextEdit::paintEvent(event);
+    m_lastPaintNs = cost.nsecsElapsed();
     if (m_steadyCaret && hasFocus()) {
         const QRect caret = cursorRect();
         if (event->rect().intersects(caret.adjusted(-1, 0, 1, 0))) {

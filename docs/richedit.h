@@ -62,6 +62,10 @@ public:
     // Puts an empty selection (the caret) at `position`, clamped to the text.
     void setSelStart(int position);
     int selLength() const;
+    // How long the last repaint of the text took, in nanoseconds: painting shapes
+    // every line it shows in full, so long lines make it dear.
+    qint64 lastPaintNs() const { return m_lastPaintNs; }
+
     // Whether the caret is painted steadily instead of blinking (its line is long).
     bool hasSteadyCaret() const { return m_steadyCaret; }
 
@@ -97,6 +101,7 @@ private:
     // The control's text handling object, whose timer makes the caret blink.
     QObject *m_textControl = nullptr;
     bool m_steadyCaret = false;
+    qint64 m_lastPaintNs = 0;
     QTextCursor m_caret;
     QTextCharFormat m_insertFormat;
     Rgb m_insertColor = Colors::Red;

@@ -22,7 +22,10 @@ struct SettingsValues;
 // comes sooner than kBatchSpacingMs after the end of the last batch is put off
 // until then, so that a flood is shown in a few large batches (one layout and one
 // repaint each) rather than in a great many small ones, while a byte arriving on a
-// quiet line is shown at once.
+// quiet line is shown at once. A batch that ends in a long line is dear whatever
+// it holds (the control lays out and repaints the whole line), so the spacing grows
+// with what the last batch cost, up to kMaxBatchSpacingMs: receiving then takes a
+// bounded share of the thread, and a byte costs about the same however long its line.
 //
 // The main window publishes the notation and the down state of BtnSend here;
 // the receive thread reads them once per byte. User-interface thread only.
@@ -56,6 +59,10 @@ public:
     const ReceiveEngine &engine() const { return m_engine; }
 
     static constexpr int kBatchSpacingMs = 5;
+    static constexpr int kMaxBatchSpacingMs = 250;
+    // The spacing after a batch is this many times what the batch cost, layout and
+    // repaint included, so that receiving takes at most about a fifth of the thread.
+    static constexpr int kCostFactor = 4;
 
 private:
     // A turn asked for by the receive thread.
@@ -67,5 +74,6 @@ private:
     ReceiveEngine m_engine;
     QPointer<RichEdit> m_edit;
     QElapsedTimer m_sinceBatch;
+    qint64 m_spacingMs = kBatchSpacingMs;
     QTimer m_pace;
 };
