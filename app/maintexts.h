@@ -71,6 +71,11 @@ inline const QString SaveFilter = QStringLiteral("All Files(*.*) (*)");
 
 inline const QString DocumentPrefix = QStringLiteral("窗口");
 
+// Opening a big file: the progress window and its button.
+inline const QString LoadProgressTitle = QStringLiteral("打开文件");
+inline const QString LoadProgressLabel = QStringLiteral("正在打开文件 %1 ……");
+inline const QString LoadProgressCancel = QStringLiteral("取消");
+
 inline const QString PortWarningTitle = QStringLiteral("警告");
 inline const QString PortWarning = QStringLiteral("  串口初始化失败,\n请检查串口参数是否设定正确");
 

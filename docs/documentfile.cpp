@@ -7,9 +7,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QPointer>
 
+#include <algorithm>
 #include <filesystem>
 #include <string_view>
+#include <vector>
 
 namespace {
 
@@ -65,23 +68,88 @@ QString plainText(const QByteArray &bytes)
     return text;
 }
 
-bool insertRtf(RichEdit *edit, const RtfDocument &doc)
+// Characters inserted between two calls of the progress function: a step costs the
+// control's layout of what it adds, a few tens of milliseconds.
+constexpr qsizetype kStepChars = 64 * 1024;
+
+// Gone: the control was deleted while the progress function ran.
+enum class Inserted { All, TooLarge, Cancelled, Malformed, Gone };
+
+// Inserts the text of a file at the caret. With a progress function the text goes
+// in steps: each ends the batch, so that the control lays out what it got, and
+// then the progress function runs (and may ask to stop).
+class Inserter
 {
+public:
+    Inserter(RichEdit *edit, qint64 total, const LoadProgress &progress)
+        : m_edit(edit)
+        , m_total(total)
+        , m_progress(progress)
+    { }
+
+    Inserted insert(const QString &text)
+    {
+        if (!m_progress) {
+            return m_edit->insertTextAtCaret(text) ? Inserted::All : Inserted::TooLarge;
+        }
+        qsizetype from = 0;
+        while (from < text.size()) {
+            qsizetype length = std::min(kStepChars, text.size() - from);
+            if (from + length < text.size() && text.at(from + length - 1).isHighSurrogate()) {
+                ++length;
+            }
+            if (!m_edit->insertTextAtCaret(text.mid(from, length))) {
+                return Inserted::TooLarge;
+            }
+            from += length;
+            m_done += length;
+            m_edit->EndBatch();
+            const QPointer<RichEdit> guard(m_edit);
+            const bool goOn = m_progress(m_done, m_total);
+            if (!guard) {
+                return Inserted::Gone;
+            }
+            m_edit->BeginBatch();
+            if (!goOn) {
+                return Inserted::Cancelled;
+            }
+        }
+        return Inserted::All;
+    }
+
+private:
+    RichEdit *m_edit;
+    qint64 m_total;
+    qint64 m_done = 0;
+    const LoadProgress &m_progress;
+};
+
+Inserted insertRtf(RichEdit *edit, const RtfDocument &doc, const LoadProgress &progress)
+{
+    std::vector<QString> texts;
+    texts.reserve(doc.runs.size());
+    qint64 total = 0;
     for (const RtfRun &run : doc.runs) {
-        edit->SetInsertColor(run.color.value_or(Colors::Red));
-        const QString text = run.encoding == RtfRun::Encoding::Utf8
-            ? QString::fromUtf8(run.text.data(), static_cast<qsizetype>(run.text.size()))
-            : FromCp936(run.text);
-        if (!edit->insertTextAtCaret(text)) {
-            return false;
+        texts.push_back(run.encoding == RtfRun::Encoding::Utf8
+                ? QString::fromUtf8(run.text.data(), static_cast<qsizetype>(run.text.size()))
+                : FromCp936(run.text));
+        total += texts.back().size();
+    }
+    Inserter inserter(edit, total, progress);
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        edit->SetInsertColor(doc.runs[i].color.value_or(Colors::Red));
+        const Inserted result = inserter.insert(texts[i]);
+        if (result != Inserted::All) {
+            return result;
         }
     }
-    return true;
+    return Inserted::All;
 }
 
 } // namespace
 
-bool LoadDocumentFile(RichEdit *edit, const QString &path, QString *error)
+bool LoadDocumentFile(
+    RichEdit *edit, const QString &path, QString *error, const LoadProgress &progress)
 {
     edit->ClearDocument();
     // Plain text has at least one character per two bytes, so a file of more than
@@ -104,22 +172,30 @@ bool LoadDocumentFile(RichEdit *edit, const QString &path, QString *error)
     const std::string_view data(bytes.constData(), static_cast<std::size_t>(bytes.size()));
     const Rgb colorBefore = edit->insertColor();
     edit->BeginBatch();
-    bool ok = true;
+    Inserted result = Inserted::All;
     if (LooksLikeRtf(data)) {
         const RtfDocument doc = ReadRtf(data);
         if (!doc.ok) {
             setError(error, Texts::badRtf(path, doc.error));
-            ok = false;
-        } else if (!insertRtf(edit, doc)) {
-            setError(error, Texts::tooLarge(path));
-            ok = false;
+            result = Inserted::Malformed;
+        } else {
+            result = insertRtf(edit, doc, progress);
         }
     } else {
         edit->SetInsertColor(Colors::Red);
-        if (!edit->insertTextAtCaret(plainText(bytes))) {
-            setError(error, Texts::tooLarge(path));
-            ok = false;
-        }
+        const QString text = plainText(bytes);
+        result = Inserter(edit, text.size(), progress).insert(text);
+    }
+    if (result == Inserted::Gone) {
+        setError(error, QString());
+        return false;
+    }
+    if (result == Inserted::TooLarge) {
+        setError(error, Texts::tooLarge(path));
+    }
+    const bool ok = result == Inserted::All;
+    if (result == Inserted::Cancelled) {
+        setError(error, QString());
     }
     if (!ok) {
         edit->ClearDocument();

@@ -2,7 +2,13 @@
 
 #include <QString>
 
+#include <functional>
+
 class RichEdit;
+
+// Called while a file is being loaded with the characters inserted so far and in
+// all; it may run the event loop. False asks to stop loading.
+using LoadProgress = std::function<bool(qint64 done, qint64 total)>;
 
 // Loads the file at `path` into `edit`, replacing its text: as rich text (text and
 // colours) when the file starts with the RTF signature, else as plain text in code
@@ -12,8 +18,13 @@ class RichEdit;
 // On failure (the file cannot be read, is malformed RTF or holds more than the
 // document takes) the document is left empty and `error`, when given, says why,
 // with the operating system's reason where there is one.
+// With `progress`, the text goes into the document in steps, each laid out before
+// `progress` is called; when it asks to stop, the document is left empty and false
+// is returned with an empty `error`; the same when the control was deleted
+// meanwhile. The result is the same document either way.
 // User-interface thread only.
-bool LoadDocumentFile(RichEdit *edit, const QString &path, QString *error);
+bool LoadDocumentFile(RichEdit *edit, const QString &path, QString *error,
+    const LoadProgress &progress = LoadProgress());
 
 // Writes the plain text of `edit` to `path`: each of its LineCount lines followed
 // by CR LF, in code page 936, without byte-order mark. An empty document gives an
