@@ -75,9 +75,10 @@ constexpr qsizetype kStepChars = 64 * 1024;
 // Gone: the control was deleted while the progress function ran.
 enum class Inserted { All, TooLarge, Cancelled, Malformed, Gone };
 
-// Inserts the text of a file at the caret. With a progress function the text goes
-// in steps: each ends the batch, so that the control lays out what it got, and
-// then the progress function runs (and may ask to stop).
+// Inserts the text of a file at the caret, in one or more pieces. With a progress
+// function the text goes in steps of kStepChars, however it is cut into pieces:
+// each step ends the batch, so that the control lays out what it got, and then the
+// progress function runs (and may ask to stop).
 class Inserter
 {
 public:
@@ -94,7 +95,7 @@ public:
         }
         qsizetype from = 0;
         while (from < text.size()) {
-            qsizetype length = std::min(kStepChars, text.size() - from);
+            qsizetype length = std::min(kStepChars - m_sinceStep, text.size() - from);
             if (from + length < text.size() && text.at(from + length - 1).isHighSurrogate()) {
                 ++length;
             }
@@ -103,24 +104,35 @@ public:
             }
             from += length;
             m_done += length;
-            m_edit->EndBatch();
-            const QPointer<RichEdit> guard(m_edit);
-            const bool goOn = m_progress(m_done, m_total);
-            if (!guard) {
-                return Inserted::Gone;
-            }
-            m_edit->BeginBatch();
-            if (!goOn) {
-                return Inserted::Cancelled;
+            m_sinceStep += length;
+            if (m_sinceStep >= kStepChars) {
+                m_sinceStep = 0;
+                const Inserted stepped = step();
+                if (stepped != Inserted::All) {
+                    return stepped;
+                }
             }
         }
         return Inserted::All;
     }
 
 private:
+    Inserted step()
+    {
+        m_edit->EndBatch();
+        const QPointer<RichEdit> guard(m_edit);
+        const bool goOn = m_progress(m_done, m_total);
+        if (!guard) {
+            return Inserted::Gone;
+        }
+        m_edit->BeginBatch();
+        return goOn ? Inserted::All : Inserted::Cancelled;
+    }
+
     RichEdit *m_edit;
     qint64 m_total;
     qint64 m_done = 0;
+    qsizetype m_sinceStep = 0;
     const LoadProgress &m_progress;
 };
 

@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <csignal>
 #include <cstring>
 #include <string>
@@ -102,6 +103,8 @@ private slots:
     void loadFailureLeavesDocumentEmpty_data();
     void loadFailureLeavesDocumentEmpty();
     void rtfSavedUnderItsOwnNameBecomesPlainText();
+    void loadInStepsGivesTheSameDocument_data();
+    void loadInStepsGivesTheSameDocument();
 
 private:
     QString path(const QString &name) const { return m_dir.filePath(name); }
@@ -395,6 +398,64 @@ void DocumentFileTest::rtfSavedUnderItsOwnNameBecomesPlainText()
     QVERIFY(LoadDocumentFile(&edit, file, &error));
     QVERIFY(SaveDocumentPlain(&edit, file, &error));
     QCOMPARE(ReadFile(file), QByteArray("\xBD\xD3\xCA\xD5\r\ntwo\r\n"));
+}
+
+void DocumentFileTest::loadInStepsGivesTheSameDocument_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<int>("stopAtCall"); // 0: never
+    QByteArray plain;
+    for (int i = 0; plain.size() < 300000; ++i) {
+        plain += "line " + QByteArray::number(i) + " \xD6\xD0\xCE\xC4\r\n";
+    }
+    // Many short runs of alternating colours, as a saved reception looks.
+    QByteArray rtf = R"({\rtf1{\colortbl;\red0\green128\blue0;\red0\green0\blue255;})";
+    for (int i = 0; rtf.size() < 300000; ++i) {
+        rtf += (i % 2 ? "\\cf1 " : "\\cf2 ") + QByteArray::number(i) + (i % 7 ? " " : "\\par ");
+    }
+    rtf += "}";
+    QTest::newRow("plain-text") << plain << 0;
+    QTest::newRow("rich-text-of-short-runs") << rtf << 0;
+    QTest::newRow("plain-text-stopped") << plain << 2;
+    QTest::newRow("rich-text-stopped") << rtf << 1;
+}
+
+// Loading in steps (as for a big file, with the event loop running in between)
+// must give exactly what loading at once gives, colours included.
+void DocumentFileTest::loadInStepsGivesTheSameDocument()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(int, stopAtCall);
+    QVERIFY(WriteFile(path("steps.txt"), content));
+    RichEdit whole;
+    QString error;
+    QVERIFY2(LoadDocumentFile(&whole, path("steps.txt"), &error), qPrintable(error));
+
+    RichEdit stepped;
+    QList<qint64> done;
+    qint64 total = -1;
+    const bool loaded
+        = LoadDocumentFile(&stepped, path("steps.txt"), &error, [&](qint64 soFar, qint64 all) {
+              done.append(soFar);
+              total = all;
+              return done.size() != stopAtCall;
+          });
+    if (stopAtCall > 0) {
+        QVERIFY(!loaded);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        QCOMPARE(done.size(), stopAtCall);
+        QCOMPARE(stepped.characterCount(), 0);
+        return;
+    }
+    QVERIFY2(loaded, qPrintable(error));
+    QCOMPARE(
+        DescribeRuns(ColorRuns(stepped.document())), DescribeRuns(ColorRuns(whole.document())));
+    QCOMPARE(stepped.selStart(), 0);
+    // Steps of a fixed size however the text is cut into runs: a few, not one a run.
+    QVERIFY(done.size() >= 2);
+    QVERIFY2(done.size() <= total / (32 * 1024) + 1, qPrintable(QString::number(done.size())));
+    QVERIFY(std::is_sorted(done.begin(), done.end()));
+    QVERIFY(done.last() <= total);
 }
 
 QTEST_MAIN(DocumentFileTest)
