@@ -3,11 +3,14 @@
 #include "codepage.h"
 #include "richedit.h"
 #include "rtfreader.h"
+#include "settingsfile.h"
 #include "wholefile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QPointer>
+#include <QTextBlock>
+#include <QTextDocument>
 
 #include <algorithm>
 #include <filesystem>
@@ -95,7 +98,7 @@ public:
         }
         qsizetype from = 0;
         while (from < text.size()) {
-            qsizetype length = std::min(kStepChars - m_sinceStep, text.size() - from);
+            qsizetype length = std::min(kStepChars, text.size() - from);
             if (from + length < text.size() && text.at(from + length - 1).isHighSurrogate()) {
                 ++length;
             }
@@ -105,20 +108,36 @@ public:
             from += length;
             m_done += length;
             m_sinceStep += length;
-            if (m_sinceStep >= kStepChars) {
-                m_sinceStep = 0;
-                const Inserted stepped = step();
-                if (stepped != Inserted::All) {
-                    return stepped;
-                }
+            const Inserted stepped = stepWhenDue();
+            if (stepped != Inserted::All) {
+                return stepped;
             }
         }
         return Inserted::All;
     }
 
-private:
-    Inserted step()
+    // Inserts `text` whole, counts it as `units` of the total, and ends a step.
+    Inserted insertStep(const QString &text, qint64 units)
     {
+        if (!m_edit->insertTextAtCaret(text)) {
+            return Inserted::TooLarge;
+        }
+        m_done += units;
+        m_sinceStep += text.size();
+        return stepWhenDue();
+    }
+
+private:
+    // A step lays out the last line again in full: inside a line longer than a step
+    // the steps grow with the line, so that a file of one huge line is not laid out
+    // over and over (each step at least doubles what was laid out).
+    Inserted stepWhenDue()
+    {
+        const qsizetype lastLine = m_edit->document()->lastBlock().length();
+        if (m_sinceStep < std::max(kStepChars, lastLine / 2)) {
+            return Inserted::All;
+        }
+        m_sinceStep = 0;
         m_edit->EndBatch();
         const QPointer<RichEdit> guard(m_edit);
         const bool goOn = m_progress(m_done, m_total);
@@ -135,6 +154,47 @@ private:
     qsizetype m_sinceStep = 0;
     const LoadProgress &m_progress;
 };
+
+// Where the piece of plain text that starts at `from` ends: about kStepChars bytes
+// on, just after a line feed where the piece has one, else never inside a
+// double-byte character or between CR and LF (those decode and read the same in
+// pieces as at once).
+qsizetype pieceEnd(const QByteArray &bytes, qsizetype from)
+{
+    const qsizetype limit = std::min(bytes.size(), from + kStepChars);
+    if (limit == bytes.size()) {
+        return limit;
+    }
+    const qsizetype lineFeed = bytes.lastIndexOf('\n', limit - 1);
+    if (lineFeed >= from) {
+        return lineFeed + 1;
+    }
+    const std::string_view rest(
+        bytes.constData() + from, static_cast<std::size_t>(bytes.size() - from));
+    qsizetype end = from
+        + static_cast<qsizetype>(Cp936PrefixLength(rest, static_cast<std::size_t>(limit - from)));
+    if (bytes.at(end - 1) == '\r') {
+        --end;
+    }
+    return end;
+}
+
+// Plain text decoded and inserted a piece at a time, so that even the decoding of a
+// big file does not hold the event loop up.
+Inserted insertPlainInSteps(RichEdit *edit, const QByteArray &bytes, const LoadProgress &progress)
+{
+    Inserter inserter(edit, bytes.size(), progress);
+    for (qsizetype from = 0; from < bytes.size();) {
+        const qsizetype end = pieceEnd(bytes, from);
+        const Inserted result = inserter.insertStep(
+            plainText(QByteArray::fromRawData(bytes.constData() + from, end - from)), end - from);
+        if (result != Inserted::All) {
+            return result;
+        }
+        from = end;
+    }
+    return Inserted::All;
+}
 
 Inserted insertRtf(RichEdit *edit, const RtfDocument &doc, const LoadProgress &progress)
 {
@@ -195,8 +255,8 @@ bool LoadDocumentFile(
         }
     } else {
         edit->SetInsertColor(Colors::Red);
-        const QString text = plainText(bytes);
-        result = Inserter(edit, text.size(), progress).insert(text);
+        result = progress ? insertPlainInSteps(edit, bytes, progress)
+                          : Inserter(edit, 0, progress).insert(plainText(bytes));
     }
     if (result == Inserted::Gone) {
         setError(error, QString());

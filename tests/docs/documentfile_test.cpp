@@ -415,6 +415,10 @@ void DocumentFileTest::loadInStepsGivesTheSameDocument_data()
     }
     rtf += "}";
     QTest::newRow("plain-text") << plain << 0;
+    // No line feed to cut after: the pieces must not split a double-byte character.
+    QTest::newRow("one-long-line-of-cp936") << ("x" + QByteArray(300000, '\xD6')) << 0;
+    // Nor a CR from the LF after it, nor merge CR-only breaks.
+    QTest::newRow("cr-line-breaks") << QByteArray(300000, '\r').append("a\r\nb") << 0;
     QTest::newRow("rich-text-of-short-runs") << rtf << 0;
     QTest::newRow("plain-text-stopped") << plain << 2;
     QTest::newRow("rich-text-stopped") << rtf << 1;
