@@ -129,7 +129,6 @@ void RichEdit::paintEvent(QPaintEvent *event)
     QElapsedTimer cost;
     cost.start();
     QTextEdit::paintEvent(event);
-    m_lastPaintNs = cost.nsecsElapsed();
     if (m_steadyCaret && hasFocus()) {
         const QRect caret = cursorRect();
         if (event->rect().intersects(caret.adjusted(-1, 0, 1, 0))) {
@@ -138,6 +137,7 @@ void RichEdit::paintEvent(QPaintEvent *event)
                 QRect(caret.x(), caret.y(), 1, caret.height()), palette().color(QPalette::Text));
         }
     }
+    m_lastPaintNs = cost.nsecsElapsed();
 }
 
 void RichEdit::BeginBatch()
