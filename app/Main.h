@@ -128,6 +128,8 @@ public:
     void FormClose();
 
     void CreateDocumentWindow(const QString &name);
+    // Files of this size or more load behind a progress window with a way out.
+    static constexpr qint64 kLoadInStepsFrom = 1024 * 1024;
     void FileNew1Execute();
     void FileOpen1Execute();
     void FileSaveAsItemClick();
@@ -194,6 +196,8 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    static constexpr int kProgressSteps = 1000;
+    bool loadWithProgress(TMDIChild *child, const QString &path, QString *error);
     void createButtonBar();
     void createToolBar();
     void fitEnglishToolBar();

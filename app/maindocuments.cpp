@@ -9,10 +9,13 @@
 #include "richedit.h"
 #include "tiling.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMdiArea>
 #include <QMenu>
+#include <QProgressDialog>
 #include <QToolButton>
 
 namespace {
@@ -87,12 +90,36 @@ void TMainForm::CreateDocumentWindow(const QString &name)
     MdiArea->addSubWindow(child);
     child->showMaximized();
     MdiArea->setActiveSubWindow(child);
-    if (QFileInfo(name).isFile()) {
-        QString error;
-        if (!LoadDocumentFile(child->RichEdit1, name, &error)) {
-            ShowErrorReport(this, error);
-        }
+    const QFileInfo file(name);
+    if (!file.isFile()) {
+        return;
     }
+    QString error;
+    const bool loaded = file.size() < kLoadInStepsFrom
+        ? LoadDocumentFile(child->RichEdit1, name, &error)
+        : loadWithProgress(child, name, &error);
+    if (!loaded && !error.isEmpty()) {
+        ShowErrorReport(this, error);
+    }
+}
+
+// The control lays out a big file for seconds (about one per megabyte): it goes in
+// in steps behind a progress window whose 取消 stops it, and the window keeps
+// answering in between. A cancelled window stays open and empty.
+bool TMainForm::loadWithProgress(TMDIChild *child, const QString &path, QString *error)
+{
+    QProgressDialog progress(MainTexts::LoadProgressLabel.arg(QDir::toNativeSeparators(path)),
+        MainTexts::LoadProgressCancel, 0, kProgressSteps, this);
+    progress.setObjectName(QStringLiteral("LoadProgress"));
+    progress.setWindowTitle(MainTexts::LoadProgressTitle);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(0);
+    progress.setValue(0);
+    return LoadDocumentFile(child->RichEdit1, path, error, [&](qint64 done, qint64 total) {
+        progress.setValue(static_cast<int>(total > 0 ? done * kProgressSteps / total : 0));
+        QCoreApplication::processEvents();
+        return !progress.wasCanceled();
+    });
 }
 
 void TMainForm::FileNew1Execute()

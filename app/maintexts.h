@@ -192,4 +192,10 @@ inline constexpr UiText ReasonBadNumber { kContext,
 inline constexpr UiText ReasonRefused { kContext,
     QT_TRANSLATE_NOOP("MainTexts", "设备不接受这些设置") };
 
+// Opening a big file: the progress window and its button.
+inline constexpr UiText LoadProgressTitle { kContext, QT_TRANSLATE_NOOP("MainTexts", "打开文件") };
+inline constexpr UiText LoadProgressLabel { kContext,
+    QT_TRANSLATE_NOOP("MainTexts", "正在打开文件 %1 ……") };
+inline constexpr UiText LoadProgressCancel { kContext, QT_TRANSLATE_NOOP("MainTexts", "取消") };
+
 } // namespace MainTexts

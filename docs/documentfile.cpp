@@ -3,12 +3,20 @@
 #include "codepage.h"
 #include "richedit.h"
 #include "rtfreader.h"
+#include "settingsfile.h"
 #include "uitext.h"
+#include "wholefile.h"
 
 #include <QDir>
 #include <QFile>
+#include <QPointer>
+#include <QTextBlock>
+#include <QTextDocument>
 
+#include <algorithm>
+#include <filesystem>
 #include <string_view>
+#include <vector>
 
 namespace {
 
@@ -19,10 +27,6 @@ namespace Texts {
 inline constexpr const char *kContext = "DocumentFile";
 inline constexpr UiText kCannotOpen { kContext,
     QT_TRANSLATE_NOOP("DocumentFile", "Cannot open file \"%1\": %2") };
-inline constexpr UiText kCannotRead { kContext,
-    QT_TRANSLATE_NOOP("DocumentFile", "Cannot read file \"%1\": %2") };
-inline constexpr UiText kCannotCreate { kContext,
-    QT_TRANSLATE_NOOP("DocumentFile", "Cannot create file \"%1\": %2") };
 inline constexpr UiText kCannotWrite { kContext,
     QT_TRANSLATE_NOOP("DocumentFile", "Cannot write file \"%1\": %2") };
 inline constexpr UiText kBadRtf { kContext,
@@ -33,14 +37,6 @@ inline constexpr UiText kTooLarge { kContext,
 QString cannotOpen(const QString &path, const QString &reason)
 {
     return kCannotOpen.arg(QDir::toNativeSeparators(path), reason);
-}
-QString cannotRead(const QString &path, const QString &reason)
-{
-    return kCannotRead.arg(QDir::toNativeSeparators(path), reason);
-}
-QString cannotCreate(const QString &path, const QString &reason)
-{
-    return kCannotCreate.arg(QDir::toNativeSeparators(path), reason);
 }
 QString cannotWrite(const QString &path, const QString &reason)
 {
@@ -55,6 +51,20 @@ QString tooLarge(const QString &path)
     return kTooLarge.arg(QDir::toNativeSeparators(path));
 }
 } // namespace Texts
+
+std::filesystem::path toFilePath(const QString &path)
+{
+#ifdef Q_OS_WIN
+    return std::filesystem::path(path.toStdWString());
+#else
+    return std::filesystem::path(QFile::encodeName(path).toStdString());
+#endif
+}
+
+QString toReason(const std::string &reason)
+{
+    return QString::fromLocal8Bit(reason.data(), static_cast<qsizetype>(reason.size()));
+}
 
 void setError(QString *error, const QString &message)
 {
@@ -71,62 +81,203 @@ QString plainText(const QByteArray &bytes)
     return text;
 }
 
-bool insertRtf(RichEdit *edit, const RtfDocument &doc)
+// Characters inserted between two calls of the progress function: a step costs the
+// control's layout of what it adds, a few tens of milliseconds.
+constexpr qsizetype kStepChars = 64 * 1024;
+
+// Gone: the control was deleted while the progress function ran.
+enum class Inserted { All, TooLarge, Cancelled, Malformed, Gone };
+
+// Inserts the text of a file at the caret, in one or more pieces. With a progress
+// function the text goes in steps of kStepChars, however it is cut into pieces:
+// each step ends the batch, so that the control lays out what it got, and then the
+// progress function runs (and may ask to stop).
+class Inserter
 {
+public:
+    Inserter(RichEdit *edit, qint64 total, const LoadProgress &progress)
+        : m_edit(edit)
+        , m_total(total)
+        , m_progress(progress)
+    { }
+
+    Inserted insert(const QString &text)
+    {
+        if (!m_progress) {
+            return m_edit->insertTextAtCaret(text) ? Inserted::All : Inserted::TooLarge;
+        }
+        qsizetype from = 0;
+        while (from < text.size()) {
+            qsizetype length = std::min(kStepChars, text.size() - from);
+            if (from + length < text.size() && text.at(from + length - 1).isHighSurrogate()) {
+                ++length;
+            }
+            if (!m_edit->insertTextAtCaret(text.mid(from, length))) {
+                return Inserted::TooLarge;
+            }
+            from += length;
+            m_done += length;
+            m_sinceStep += length;
+            const Inserted stepped = stepWhenDue();
+            if (stepped != Inserted::All) {
+                return stepped;
+            }
+        }
+        return Inserted::All;
+    }
+
+    // Inserts `text` whole, counts it as `units` of the total, and ends a step.
+    Inserted insertStep(const QString &text, qint64 units)
+    {
+        if (!m_edit->insertTextAtCaret(text)) {
+            return Inserted::TooLarge;
+        }
+        m_done += units;
+        m_sinceStep += text.size();
+        return stepWhenDue();
+    }
+
+private:
+    // A step lays out the last line again in full: inside a line longer than a step
+    // the steps grow with the line, so that a file of one huge line is not laid out
+    // over and over (each step at least doubles what was laid out).
+    Inserted stepWhenDue()
+    {
+        const qsizetype lastLine = m_edit->document()->lastBlock().length();
+        if (m_sinceStep < std::max(kStepChars, lastLine / 2)) {
+            return Inserted::All;
+        }
+        m_sinceStep = 0;
+        m_edit->EndBatch();
+        const QPointer<RichEdit> guard(m_edit);
+        const bool goOn = m_progress(m_done, m_total);
+        if (!guard) {
+            return Inserted::Gone;
+        }
+        m_edit->BeginBatch();
+        return goOn ? Inserted::All : Inserted::Cancelled;
+    }
+
+    RichEdit *m_edit;
+    qint64 m_total;
+    qint64 m_done = 0;
+    qsizetype m_sinceStep = 0;
+    const LoadProgress &m_progress;
+};
+
+// Where the piece of plain text that starts at `from` ends: about kStepChars bytes
+// on, just after a line feed where the piece has one, else never inside a
+// double-byte character or between CR and LF (those decode and read the same in
+// pieces as at once).
+qsizetype pieceEnd(const QByteArray &bytes, qsizetype from)
+{
+    const qsizetype limit = std::min(bytes.size(), from + kStepChars);
+    if (limit == bytes.size()) {
+        return limit;
+    }
+    const qsizetype lineFeed = bytes.lastIndexOf('\n', limit - 1);
+    if (lineFeed >= from) {
+        return lineFeed + 1;
+    }
+    const std::string_view rest(
+        bytes.constData() + from, static_cast<std::size_t>(bytes.size() - from));
+    qsizetype end = from
+        + static_cast<qsizetype>(Cp936PrefixLength(rest, static_cast<std::size_t>(limit - from)));
+    if (bytes.at(end - 1) == '\r') {
+        --end;
+    }
+    return end;
+}
+
+// Plain text decoded and inserted a piece at a time, so that even the decoding of a
+// big file does not hold the event loop up.
+Inserted insertPlainInSteps(RichEdit *edit, const QByteArray &bytes, const LoadProgress &progress)
+{
+    Inserter inserter(edit, bytes.size(), progress);
+    for (qsizetype from = 0; from < bytes.size();) {
+        const qsizetype end = pieceEnd(bytes, from);
+        const Inserted result = inserter.insertStep(
+            plainText(QByteArray::fromRawData(bytes.constData() + from, end - from)), end - from);
+        if (result != Inserted::All) {
+            return result;
+        }
+        from = end;
+    }
+    return Inserted::All;
+}
+
+Inserted insertRtf(RichEdit *edit, const RtfDocument &doc, const LoadProgress &progress)
+{
+    std::vector<QString> texts;
+    texts.reserve(doc.runs.size());
+    qint64 total = 0;
     for (const RtfRun &run : doc.runs) {
-        edit->SetInsertColor(run.color.value_or(Colors::Red));
-        const QString text = run.encoding == RtfRun::Encoding::Utf8
-            ? QString::fromUtf8(run.text.data(), static_cast<qsizetype>(run.text.size()))
-            : FromCp936(run.text);
-        if (!edit->insertTextAtCaret(text)) {
-            return false;
+        texts.push_back(run.encoding == RtfRun::Encoding::Utf8
+                ? QString::fromUtf8(run.text.data(), static_cast<qsizetype>(run.text.size()))
+                : FromCp936(run.text));
+        total += texts.back().size();
+    }
+    Inserter inserter(edit, total, progress);
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        edit->SetInsertColor(doc.runs[i].color.value_or(Colors::Red));
+        const Inserted result = inserter.insert(texts[i]);
+        if (result != Inserted::All) {
+            return result;
         }
     }
-    return true;
+    return Inserted::All;
 }
 
 } // namespace
 
-bool LoadDocumentFile(RichEdit *edit, const QString &path, QString *error)
+bool LoadDocumentFile(
+    RichEdit *edit, const QString &path, QString *error, const LoadProgress &progress)
 {
     edit->ClearDocument();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        setError(error, Texts::cannotOpen(path, file.errorString()));
-        return false;
-    }
     // Plain text has at least one character per two bytes, so a file of more than
     // twice the capacity never fits; rich text that large is refused as well rather
-    // than read into memory.
-    if (file.size() / 2 > edit->capacity()) {
+    // than read into memory. Only that much (and a byte more, to tell) is read.
+    const std::size_t limit = 2 * static_cast<std::size_t>(edit->capacity());
+    std::string read;
+    std::string reason;
+    if (!ReadRegularFile(toFilePath(path), limit + 1, FileAccess::Read, read, &reason)) {
+        setError(error, Texts::cannotOpen(path, toReason(reason)));
+        return false;
+    }
+    if (read.size() > limit) {
         setError(error, Texts::tooLarge(path));
         return false;
     }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        setError(error, Texts::cannotRead(path, file.errorString()));
-        return false;
-    }
+    const QByteArray bytes = QByteArray::fromStdString(read);
+    read = std::string();
 
     const std::string_view data(bytes.constData(), static_cast<std::size_t>(bytes.size()));
     const Rgb colorBefore = edit->insertColor();
     edit->BeginBatch();
-    bool ok = true;
+    Inserted result = Inserted::All;
     if (LooksLikeRtf(data)) {
         const RtfDocument doc = ReadRtf(data);
         if (!doc.ok) {
             setError(error, Texts::badRtf(path, doc.error));
-            ok = false;
-        } else if (!insertRtf(edit, doc)) {
-            setError(error, Texts::tooLarge(path));
-            ok = false;
+            result = Inserted::Malformed;
+        } else {
+            result = insertRtf(edit, doc, progress);
         }
     } else {
         edit->SetInsertColor(Colors::Red);
-        if (!edit->insertTextAtCaret(plainText(bytes))) {
-            setError(error, Texts::tooLarge(path));
-            ok = false;
-        }
+        result = progress ? insertPlainInSteps(edit, bytes, progress)
+                          : Inserter(edit, 0, progress).insert(plainText(bytes));
+    }
+    if (result == Inserted::Gone) {
+        setError(error, QString());
+        return false;
+    }
+    if (result == Inserted::TooLarge) {
+        setError(error, Texts::tooLarge(path));
+    }
+    const bool ok = result == Inserted::All;
+    if (result == Inserted::Cancelled) {
+        setError(error, QString());
     }
     if (!ok) {
         edit->ClearDocument();
@@ -146,18 +297,10 @@ bool SaveDocumentPlain(const RichEdit *edit, const QString &path, QString *error
         bytes.append("\r\n", 2);
     }
 
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        setError(error, Texts::cannotCreate(path, file.errorString()));
-        return false;
-    }
-    if (file.write(bytes) != bytes.size() || !file.flush()) {
-        setError(error, Texts::cannotWrite(path, file.errorString()));
-        return false;
-    }
-    file.close();
-    if (file.error() != QFileDevice::NoError) {
-        setError(error, Texts::cannotWrite(path, file.errorString()));
+    std::string reason;
+    if (!ReplaceFileAtomically(toFilePath(path),
+            std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), &reason)) {
+        setError(error, Texts::cannotWrite(path, toReason(reason)));
         return false;
     }
     return true;

@@ -2,12 +2,18 @@
 
 #include "codepage.h"
 
+#include <QAbstractEventDispatcher>
 #include <QAbstractTextDocumentLayout>
+#include <QElapsedTimer>
 #include <QFontDatabase>
+#include <QGuiApplication>
+#include <QPainter>
 #include <QScrollBar>
+#include <QStyleHints>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextLayout>
+#include <QTimerEvent>
 
 #include <algorithm>
 
@@ -68,6 +74,70 @@ RichEdit::RichEdit(QWidget *parent)
 
     m_insertFormat.setForeground(toQColor(m_insertColor));
     setTextColor(toQColor(m_insertColor));
+
+    // The caret's blinking is driven by a timer of the control's inner text object,
+    // which has no public interface; it is the one child object of that class.
+    for (QObject *child : children()) {
+        if (child->inherits("QWidgetTextControl")) {
+            m_textControl = child;
+            m_textControl->installEventFilter(this);
+            break;
+        }
+    }
+    connect(this, &QTextEdit::cursorPositionChanged, this, &RichEdit::updateCaretMode);
+    connect(document(), &QTextDocument::contentsChanged, this, &RichEdit::updateCaretMode);
+}
+
+void RichEdit::updateCaretMode()
+{
+    const bool steady = m_textControl && textCursor().block().length() > kLongLine;
+    if (steady == m_steadyCaret) {
+        return;
+    }
+    // The control's caret keeps its place and width (scrolling is measured by it)
+    // but no longer blinks, whichever phase it stopped in; paintEvent draws the steady
+    // caret over it, the same line in the same colour.
+    m_steadyCaret = steady;
+    viewport()->update(cursorRect().adjusted(-1, 0, 1, 0));
+}
+
+bool RichEdit::isBlinkTimer(int timerId) const
+{
+    const int blinkInterval = QGuiApplication::styleHints()->cursorFlashTime() / 2;
+    const QAbstractEventDispatcher *dispatcher = QAbstractEventDispatcher::instance(thread());
+    if (!dispatcher) {
+        return false;
+    }
+    const QList<QAbstractEventDispatcher::TimerInfo> timers
+        = dispatcher->registeredTimers(m_textControl);
+    return std::any_of(timers.begin(), timers.end(), [&](const auto &timer) {
+        return timer.timerId == timerId && timer.interval == blinkInterval;
+    });
+}
+
+bool RichEdit::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_textControl && m_steadyCaret && event->type() == QEvent::Timer
+        && isBlinkTimer(static_cast<QTimerEvent *>(event)->timerId())) {
+        return true;
+    }
+    return QTextEdit::eventFilter(watched, event);
+}
+
+void RichEdit::paintEvent(QPaintEvent *event)
+{
+    QElapsedTimer cost;
+    cost.start();
+    QTextEdit::paintEvent(event);
+    if (m_steadyCaret && hasFocus()) {
+        const QRect caret = cursorRect();
+        if (event->rect().intersects(caret.adjusted(-1, 0, 1, 0))) {
+            QPainter painter(viewport());
+            painter.fillRect(
+                QRect(caret.x(), caret.y(), 1, caret.height()), palette().color(QPalette::Text));
+        }
+    }
+    m_lastPaintNs = cost.nsecsElapsed();
 }
 
 void RichEdit::BeginBatch()

@@ -21,6 +21,12 @@
 // takes it over (and scrolls to it) once, at the outermost EndBatch; a burst of
 // insertions thus costs one layout and one repaint.
 //
+// The caret blinks as the platform's does, except while it stands in a line longer
+// than kLongLine: every blink repaints the caret's line, and the control shapes a
+// whole line again to paint any part of it, so a long line would keep the processor
+// busy while nothing happens. There the control's caret stops blinking and a steady
+// caret is painted over it.
+//
 // User-interface thread only.
 class RichEdit : public QTextEdit, public DocumentOps
 {
@@ -29,6 +35,9 @@ class RichEdit : public QTextEdit, public DocumentOps
 public:
     // Characters a document holds before it refuses more text.
     static constexpr int kDefaultCapacity = 64 * 1024 * 1024;
+    // A line longer than this (in characters) is long: the caret stands still in
+    // it, and a last line that long is scrolled to without giving the control its caret.
+    static constexpr int kLongLine = 4096;
 
     explicit RichEdit(QWidget *parent = nullptr);
 
@@ -53,6 +62,13 @@ public:
     // Puts an empty selection (the caret) at `position`, clamped to the text.
     void setSelStart(int position);
     int selLength() const;
+    // How long the last repaint of the text took, in nanoseconds: painting shapes
+    // every line it shows in full, so long lines make it dear.
+    qint64 lastPaintNs() const { return m_lastPaintNs; }
+
+    // Whether the caret is painted steadily instead of blinking (its line is long).
+    bool hasSteadyCaret() const { return m_steadyCaret; }
+
     // Extends the selection from its start over `length` characters (clamped).
     void setSelLength(int length);
     // The selected text; a line break inside it is "\n".
@@ -66,17 +82,26 @@ public:
     int capacity() const { return m_capacity; }
     void setCapacity(int characters) { m_capacity = characters; }
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+
 private:
     bool fits(qsizetype added) const;
+    // Switches between the blinking and the steady caret as the caret's line is long
+    // or not.
+    void updateCaretMode();
+    bool isBlinkTimer(int timerId) const;
     // The cursor the operations work on: the private one inside a batch, else a
     // copy of the control's caret.
     QTextCursor currentCaret() const;
     void handOverCaret();
     void scrollToEnd();
 
-    // A last line longer than this is scrolled to without giving the control its caret.
-    static constexpr int kLongLine = 4096;
-
+    // The control's text handling object, whose timer makes the caret blink.
+    QObject *m_textControl = nullptr;
+    bool m_steadyCaret = false;
+    qint64 m_lastPaintNs = 0;
     QTextCursor m_caret;
     QTextCharFormat m_insertFormat;
     Rgb m_insertColor = Colors::Red;

@@ -104,9 +104,9 @@ void ReceiveController::applyPending()
     if (m_pace.isActive()) {
         return;
     }
-    const qint64 since = m_sinceBatch.isValid() ? m_sinceBatch.elapsed() : kBatchSpacingMs;
-    if (since < kBatchSpacingMs) {
-        m_pace.start(static_cast<int>(kBatchSpacingMs - since));
+    const qint64 since = m_sinceBatch.isValid() ? m_sinceBatch.elapsed() : m_spacingMs;
+    if (since < m_spacingMs) {
+        m_pace.start(static_cast<int>(m_spacingMs - since));
         return;
     }
     applyNow();
@@ -114,11 +114,18 @@ void ReceiveController::applyPending()
 
 void ReceiveController::applyNow()
 {
+    QElapsedTimer cost;
+    cost.start();
     if (m_engine.isStarted()) {
         m_engine.ApplyPending(m_edit.data(), [this] { return room(); });
         if (m_engine.endedByItself()) {
             announceEnd(m_engine.endReason());
         }
     }
+    // A batch costs its layout, measured here, and the repaint that follows, which
+    // costs about what the last one did.
+    const qint64 costNs = cost.nsecsElapsed() + (m_edit ? m_edit->lastPaintNs() : 0);
+    m_spacingMs
+        = std::clamp<qint64>(costNs * kCostFactor / 1000000, kBatchSpacingMs, kMaxBatchSpacingMs);
     m_sinceBatch.start();
 }

@@ -1,9 +1,6 @@
 #include "settingsfile.h"
 
 #include <array>
-#include <fstream>
-#include <optional>
-#include <system_error>
 
 namespace {
 
@@ -57,25 +54,6 @@ int32_t ReadLittleEndian(std::string_view bytes, std::size_t offset)
         bits |= static_cast<uint32_t>(static_cast<unsigned char>(bytes[offset + i])) << (8 * i);
     }
     return static_cast<int32_t>(bits);
-}
-
-// Reads at most the part of the file that the codec looks at, so that a huge file
-// in its place costs nothing. The file is opened for writing too: one that cannot be
-// written is not taken, so that the defaults are saved in its place. Empty optional
-// when the file cannot be opened or read.
-std::optional<std::string> ReadSettingsBytes(const std::filesystem::path &path)
-{
-    std::fstream in(path, std::ios::in | std::ios::out | std::ios::binary);
-    if (!in) {
-        return std::nullopt;
-    }
-    std::string bytes(kSettingsFixedSize + kSettingsTextLimit, '\0');
-    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (in.bad()) {
-        return std::nullopt;
-    }
-    bytes.resize(static_cast<std::size_t>(in.gcount()));
-    return bytes;
 }
 
 } // namespace
@@ -157,11 +135,16 @@ bool SaveSettings(const SettingsValues &settings)
 
 void LoadSettings(SettingsValues &settings)
 {
-    const std::optional<std::string> bytes = ReadSettingsBytes(SettingsFilePath());
-    if (!bytes || bytes->empty()) {
+    // Only the part of the file that the codec looks at is read, so that a huge file
+    // in its place costs nothing. A file that cannot be written is not taken, so that
+    // the defaults are saved in its place.
+    std::string bytes;
+    if (!ReadRegularFile(SettingsFilePath(), kSettingsFixedSize + kSettingsTextLimit,
+            FileAccess::ReadWrite, bytes)
+        || bytes.empty()) {
         SetDefaultSettings(settings);
         SaveSettings(settings);
         return;
     }
-    DecodeSettings(*bytes, settings);
+    DecodeSettings(bytes, settings);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "settingsvalues.h"
+#include "wholefile.h"
 
 #include <cstddef>
 #include <filesystem>
@@ -41,18 +42,16 @@ std::filesystem::path SettingsFolder();
 std::filesystem::path SettingsFilePath();
 
 // Writes the settings file anew from `settings`, replacing the old one atomically:
-// a reader sees either the old file or the complete new one. False when it could
-// not be written (the old file is then left as it was). Shows nothing.
+// a reader sees either the old file or the complete new one. A symbolic link in the
+// file's place is followed and its target replaced. False when it could not be
+// written (the old file is then left as it was), or when something other than a
+// regular file stands in its place, which is left alone. Shows nothing.
 bool SaveSettings(const SettingsValues &settings);
 
 // The loading part of the settings dialog's creation: reads the settings file into
-// `settings`. When the file is missing, empty, or cannot be opened for reading and
-// writing, the defaults apply and the file is written from them (a failed write is
-// ignored: a read-only file stays as it is).
+// `settings`. When the file is missing, empty, cannot be opened for reading and
+// writing, or is not a regular file (a FIFO, device, socket or folder, which is
+// never read), the defaults apply and the file is written from them (a failed write
+// is ignored: a read-only file, or anything that is not a regular file, stays as it
+// is).
 void LoadSettings(SettingsValues &settings);
-
-// Replaces the file at `path` by one holding exactly `bytes`: a temporary file
-// beside it is written, flushed to the disk and renamed over it. An existing file
-// that this process may not write is left as it is. False on failure, with no
-// temporary file left behind.
-bool ReplaceFileAtomically(const std::filesystem::path &path, std::string_view bytes);

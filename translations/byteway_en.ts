@@ -23,14 +23,6 @@
         <translation>Cannot open file &quot;%1&quot;: %2</translation>
     </message>
     <message>
-        <source>Cannot read file &quot;%1&quot;: %2</source>
-        <translation>Cannot read file &quot;%1&quot;: %2</translation>
-    </message>
-    <message>
-        <source>Cannot create file &quot;%1&quot;: %2</source>
-        <translation>Cannot create file &quot;%1&quot;: %2</translation>
-    </message>
-    <message>
         <source>Cannot write file &quot;%1&quot;: %2</source>
         <translation>Cannot write file &quot;%1&quot;: %2</translation>
     </message>
@@ -459,6 +451,18 @@ Break %5</translation>
     <message>
         <source>设备不接受这些设置</source>
         <translation>the device refused these settings</translation>
+    </message>
+    <message>
+        <source>打开文件</source>
+        <translation>Opening File</translation>
+    </message>
+    <message>
+        <source>正在打开文件 %1 ……</source>
+        <translation>Opening %1…</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
     </message>
 </context>
 <context>

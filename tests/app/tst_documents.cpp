@@ -10,6 +10,8 @@
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMenu>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QToolButton>
 
 // Document windows as the main window handles them: numbering, loading a file named
@@ -39,6 +41,8 @@ private slots:
     void saveAs_data();
     void saveAs();
     void findDialogPreset();
+    void bigFileLoadsBehindProgress_data();
+    void bigFileLoadsBehindProgress();
 
 private:
     std::unique_ptr<AppFixture> m_fixture;
@@ -474,6 +478,66 @@ void DocumentsTest::findDialogPreset()
     MainForm->ItemReplace->trigger();
     QVERIFY(MainForm->DlgReplace->isVisible());
     QCOMPARE(MainForm->DlgReplace->findText(), QString());
+}
+
+void DocumentsTest::bigFileLoadsBehindProgress_data()
+{
+    QTest::addColumn<bool>("cancel");
+    QTest::newRow("loaded-to-the-end") << false;
+    QTest::newRow("cancelled") << true;
+}
+
+// A file that takes the control seconds to lay out loads in steps behind a progress
+// window: the event loop keeps running (the watcher's timer sees the window) and
+// 取消 is a way out that leaves the window open and empty, without an error.
+void DocumentsTest::bigFileLoadsBehindProgress()
+{
+    QFETCH(bool, cancel);
+    const QString path = m_fixture->path(QStringLiteral("big.txt"));
+    QStringList lines;
+    QByteArray bytes;
+    for (int i = 0; bytes.size() <= TMainForm::kLoadInStepsFrom; ++i) {
+        lines.append(QStringLiteral("line %1 of a big file").arg(i));
+        bytes += lines.last().toLatin1() + "\r\n";
+    }
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(bytes), bytes.size());
+    file.close();
+
+    QString title;
+    QString label;
+    QString button;
+    m_onDialog = [&](QWidget *modal) {
+        auto *progress = qobject_cast<QProgressDialog *>(modal);
+        if (!progress || !title.isEmpty()) {
+            return;
+        }
+        QCOMPARE(progress->objectName(), QStringLiteral("LoadProgress"));
+        title = progress->windowTitle();
+        label = progress->labelText();
+        QPushButton *cancelButton = progress->findChild<QPushButton *>();
+        QVERIFY(cancelButton);
+        button = cancelButton->text();
+        if (cancel) {
+            cancelButton->click();
+        }
+    };
+    MainForm->CreateDocumentWindow(path);
+
+    QCOMPARE(title, QStringLiteral("打开文件"));
+    QCOMPARE(label, QStringLiteral("正在打开文件 %1 ……").arg(QDir::toNativeSeparators(path)));
+    QCOMPARE(button, QStringLiteral("取消"));
+    TMDIChild *child = MainForm->ActiveChild();
+    QVERIFY(child);
+    QCOMPARE(child->windowTitle(), path);
+    if (cancel) {
+        QCOMPARE(child->RichEdit1->LineCount(), 0);
+    } else {
+        QCOMPARE(child->RichEdit1->lines(), lines);
+        QCOMPARE(child->RichEdit1->selStart(), 0);
+    }
+    QVERIFY(m_watcher->boxes.isEmpty());
 }
 
 QTEST_MAIN(DocumentsTest)

@@ -3,9 +3,12 @@
 #include "docstesthelpers.h"
 #include "richedit.h"
 
+#include <QGuiApplication>
+#include <QImage>
 #include <QMdiArea>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QStyleHints>
 #include <QTest>
 
 #include <string>
@@ -46,6 +49,8 @@ private slots:
     void selection();
     void findText_data();
     void findText();
+    void caretStandsStillInLongLines_data();
+    void caretStandsStillInLongLines();
     void controlLooksAsItShould();
     void documentWindow();
 };
@@ -421,6 +426,74 @@ void RichEditTest::documentWindow()
     child->close();
     QTRY_VERIFY(edit.isNull());
     QVERIFY(area.subWindowList().isEmpty());
+}
+
+namespace {
+
+// Counts the paint events of a widget.
+class PaintCounter : public QObject
+{
+public:
+    explicit PaintCounter(QWidget *widget) { widget->installEventFilter(this); }
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            ++count;
+        }
+        return false;
+    }
+};
+
+} // namespace
+
+void RichEditTest::caretStandsStillInLongLines_data()
+{
+    QTest::addColumn<int>("lineLength");
+    QTest::addColumn<int>("caretAt"); // -1: the end
+    QTest::addColumn<bool>("blinks");
+    QTest::newRow("short-line-blinks") << 100 << -1 << true;
+    QTest::newRow("line-at-the-limit-blinks") << RichEdit::kLongLine - 1 << -1 << true;
+    QTest::newRow("long-line-caret-at-end") << 200000 << -1 << false;
+    QTest::newRow("long-line-caret-inside") << 200000 << 100 << false;
+}
+
+// A blink repaints the caret's line, which for a long line means shaping all of it
+// again: with a long line nothing may be repainted while nothing happens, and the
+// caret must still be seen.
+void RichEditTest::caretStandsStillInLongLines()
+{
+    QFETCH(int, lineLength);
+    QFETCH(int, caretAt);
+    QFETCH(bool, blinks);
+    RichEdit edit;
+    edit.resize(300, 200);
+    // Spaces draw nothing, so that any pixel of the text colour is the caret.
+    QVERIFY(edit.InsertAtCaret(std::string(static_cast<std::size_t>(lineLength), ' ')));
+    if (caretAt >= 0) {
+        edit.setSelStart(caretAt);
+    }
+    edit.show();
+    edit.activateWindow();
+    edit.setFocus();
+    QVERIFY(QTest::qWaitForWindowActive(&edit));
+    QTRY_VERIFY(edit.hasFocus());
+    QTest::qWait(200);
+
+    PaintCounter paints(edit.viewport());
+    // Two and a half blink periods of the platform's caret.
+    QTest::qWait(QGuiApplication::styleHints()->cursorFlashTime() * 5 / 4);
+    if (blinks) {
+        QVERIFY2(paints.count > 0, "the caret of a short line blinks as before");
+    } else {
+        QCOMPARE(paints.count, 0);
+        const QImage shown = edit.viewport()->grab().toImage();
+        const QRect caret = edit.cursorRect();
+        QVERIFY(shown.rect().contains(caret.center()));
+        QCOMPARE(QColor(shown.pixel(caret.x(), caret.center().y())), QColor(255, 0, 0));
+    }
 }
 
 QTEST_MAIN(RichEditTest)

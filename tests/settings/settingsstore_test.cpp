@@ -2,11 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -227,5 +235,266 @@ TEST_F(SettingsStoreTest, SaveIntoReadOnlyFolderKeepsTheOldFile)
     EXPECT_EQ(ReadFile(file()), EncodeSettings(old));
     EXPECT_EQ(folderEntries(), std::vector<std::string> { "Byteway.ini" });
 }
+
+} // namespace
+
+namespace {
+
+// What stands in the settings file's place in the cases below.
+struct NotAFileCase
+{
+    const char *name;
+    // Makes the thing at `path`; `scratch` is a folder for whatever a link points to.
+    void (*make)(const fs::path &path, const fs::path &scratch);
+};
+
+void MakeFifo(const fs::path &path, const fs::path &)
+{
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+}
+
+void MakeLinkToFifo(const fs::path &path, const fs::path &scratch)
+{
+    ASSERT_EQ(mkfifo((scratch / "fifo").c_str(), 0600), 0);
+    fs::create_symlink(scratch / "fifo", path);
+}
+
+void MakeSocket(const fs::path &path, const fs::path &)
+{
+    const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(fd, 0);
+    sockaddr_un address {};
+    address.sun_family = AF_UNIX;
+    ASSERT_LT(path.string().size(), sizeof(address.sun_path));
+    std::strcpy(address.sun_path, path.c_str());
+    EXPECT_EQ(bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof(address)), 0);
+    close(fd);
+}
+
+void MakeLinkToDevice(const fs::path &path, const fs::path &)
+{
+    fs::create_symlink("/dev/null", path);
+}
+
+void MakeLinkToFolder(const fs::path &path, const fs::path &scratch)
+{
+    fs::create_directories(scratch / "folder");
+    fs::create_symlink(scratch / "folder", path);
+}
+
+// The kind and, for a link, the target of what is at `path`, to see that it is left alone.
+std::string Describe(const fs::path &path)
+{
+    const fs::file_status status = fs::symlink_status(path);
+    std::string text = std::to_string(static_cast<int>(status.type()));
+    if (fs::is_symlink(status)) {
+        text += " -> " + fs::read_symlink(path).string() + " "
+            + std::to_string(static_cast<int>(fs::status(path).type()));
+    }
+    return text;
+}
+
+class SettingsNotAFileTest : public SettingsStoreTest,
+                             public testing::WithParamInterface<NotAFileCase>
+{
+};
+
+TEST_P(SettingsNotAFileTest, StartsOnDefaultsAndLeavesThePathAlone)
+{
+    fs::create_directories(folder());
+    const fs::path scratch = m_root / "elsewhere";
+    fs::create_directories(scratch);
+    GetParam().make(file(), scratch);
+    const std::string before = Describe(file());
+
+    // Loading runs in a child under an alarm: reading a FIFO would block for ever.
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        alarm(10);
+        SettingsValues settings;
+        settings.FComPort = 7;
+        settings.FSendChar = "7F";
+        LoadSettings(settings);
+        const bool defaults = settings.FComPort == 1 && settings.FSendChar == "00";
+        const bool saved = SaveSettings(settings);
+        _exit(defaults ? (saved ? 2 : 0) : 3);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_FALSE(WIFSIGNALED(status))
+        << "loading did not return (signal " << WTERMSIG(status) << ")";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "2: a save took the path; 3: not the defaults";
+    EXPECT_EQ(Describe(file()), before);
+    EXPECT_EQ(folderEntries(), std::vector<std::string> { "Byteway.ini" });
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, SettingsNotAFileTest,
+    testing::Values(NotAFileCase { "fifo", MakeFifo },
+        NotAFileCase { "link-to-fifo", MakeLinkToFifo }, NotAFileCase { "socket", MakeSocket },
+        NotAFileCase { "link-to-device", MakeLinkToDevice },
+        NotAFileCase { "link-to-folder", MakeLinkToFolder }),
+    [](const testing::TestParamInfo<NotAFileCase> &row) {
+        std::string name = row.param.name;
+        std::replace(name.begin(), name.end(), '-', '_');
+        return name;
+    });
+
+// How the settings file is linked to where it really lives.
+struct LinkCase
+{
+    const char *name;
+    bool relative;
+    bool chained;
+    bool targetExists;
+};
+
+class SettingsLinkTest : public SettingsStoreTest, public testing::WithParamInterface<LinkCase>
+{
+};
+
+TEST_P(SettingsLinkTest, SaveReplacesTheTargetAndKeepsTheLink)
+{
+    const LinkCase &row = GetParam();
+    fs::create_directories(folder());
+    const fs::path dotfiles = m_root / "dotfiles";
+    fs::create_directories(dotfiles);
+    const fs::path target = dotfiles / "Byteway.ini";
+    SettingsValues old;
+    old.FComPort = 3;
+    if (row.targetExists) {
+        WriteFile(target, EncodeSettings(old));
+        fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write);
+    }
+    fs::path pointsTo = row.relative ? fs::path("../dotfiles/Byteway.ini") : target;
+    if (row.chained) {
+        fs::create_symlink(pointsTo, dotfiles / "middle.ini");
+        pointsTo = dotfiles / "middle.ini";
+    }
+    fs::create_symlink(pointsTo, file());
+
+    SettingsValues loaded;
+    LoadSettings(loaded);
+    EXPECT_EQ(loaded.FComPort, row.targetExists ? 3 : 1) << "the target is what is read";
+
+    SettingsValues settings;
+    settings.FComPort = 4;
+    ASSERT_TRUE(SaveSettings(settings));
+    EXPECT_TRUE(fs::is_symlink(file()));
+    EXPECT_EQ(fs::read_symlink(file()), pointsTo);
+    EXPECT_EQ(ReadFile(target), EncodeSettings(settings));
+    if (row.targetExists) {
+        EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write)
+            << "the target keeps its permissions";
+    }
+    EXPECT_EQ(folderEntries(), std::vector<std::string> { "Byteway.ini" });
+    std::vector<std::string> beside;
+    for (const auto &entry : fs::directory_iterator(dotfiles)) {
+        beside.push_back(entry.path().filename().string());
+    }
+    std::sort(beside.begin(), beside.end());
+    const std::vector<std::string> expected = row.chained
+        ? std::vector<std::string> { "Byteway.ini", "middle.ini" }
+        : std::vector<std::string> { "Byteway.ini" };
+    EXPECT_EQ(beside, expected) << "no temporary file is left beside the target";
+}
+
+INSTANTIATE_TEST_SUITE_P(Links, SettingsLinkTest,
+    testing::Values(LinkCase { "absolute", false, false, true },
+        LinkCase { "relative", true, false, true }, LinkCase { "chain", false, true, true },
+        LinkCase { "dangling", true, false, false }),
+    [](const testing::TestParamInfo<LinkCase> &row) { return std::string(row.param.name); });
+
+TEST_F(SettingsStoreTest, LoopOfLinksIsNotSavedOver)
+{
+    fs::create_directories(folder());
+    fs::create_symlink("loop.ini", folder() / "Byteway.ini");
+    fs::create_symlink("Byteway.ini", folder() / "loop.ini");
+    SettingsValues settings;
+    LoadSettings(settings);
+    EXPECT_EQ(settings.FComPort, 1);
+    std::string reason;
+    EXPECT_FALSE(ReplaceFileAtomically(file(), "x", &reason));
+    EXPECT_FALSE(reason.empty());
+    EXPECT_TRUE(fs::is_symlink(file()));
+}
+
+} // namespace
+
+namespace {
+
+// A disk that fills up during a save: a small tmpfs where this user may mount one,
+// else a file size limit (as a full disk, writes fail part-way through).
+enum class FullDiskKind { SmallTmpfs, FileSizeLimit };
+
+struct FullDiskCase
+{
+    const char *name;
+    FullDiskKind kind;
+    int error;
+};
+
+class FullDiskTest : public SettingsStoreTest, public testing::WithParamInterface<FullDiskCase>
+{
+protected:
+    void TearDown() override
+    {
+        if (m_mounted) {
+            umount(folder().c_str());
+        }
+        SettingsStoreTest::TearDown();
+    }
+
+    bool m_mounted = false;
+};
+
+TEST_P(FullDiskTest, FailedSaveKeepsTheOldFileAndSaysWhy)
+{
+    const FullDiskCase &row = GetParam();
+    fs::create_directories(folder());
+    if (row.kind == FullDiskKind::SmallTmpfs) {
+        if (mount("tmpfs", folder().c_str(), "tmpfs", 0, "size=64k") != 0) {
+            GTEST_SKIP() << "mounting is not allowed here: " << std::strerror(errno);
+        }
+        m_mounted = true;
+    }
+    const std::string old(1000, 'o');
+    WriteFile(file(), old);
+    fs::permissions(file(), fs::perms::owner_read | fs::perms::owner_write);
+    const std::string bytes(256 * 1024, 'n');
+
+    std::string reason;
+    bool saved = false;
+    if (row.kind == FullDiskKind::FileSizeLimit) {
+        rlimit before {};
+        ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+        rlimit limited = before;
+        limited.rlim_cur = 4096;
+        const auto oldHandler = signal(SIGXFSZ, SIG_IGN);
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+        saved = ReplaceFileAtomically(file(), bytes, &reason);
+        setrlimit(RLIMIT_FSIZE, &before);
+        signal(SIGXFSZ, oldHandler);
+    } else {
+        saved = ReplaceFileAtomically(file(), bytes, &reason);
+    }
+    EXPECT_FALSE(saved);
+    EXPECT_EQ(reason, std::strerror(row.error));
+    EXPECT_EQ(ReadFile(file()), old);
+    EXPECT_EQ(folderEntries(), std::vector<std::string> { "Byteway.ini" })
+        << "the temporary file is removed";
+
+    // With room again, a save goes through and keeps the file's permissions.
+    ASSERT_TRUE(ReplaceFileAtomically(file(), "new", &reason)) << reason;
+    EXPECT_EQ(ReadFile(file()), "new");
+    EXPECT_EQ(fs::status(file()).permissions() & fs::perms::all,
+        fs::perms::owner_read | fs::perms::owner_write);
+}
+
+INSTANTIATE_TEST_SUITE_P(Disks, FullDiskTest,
+    testing::Values(FullDiskCase { "small_tmpfs", FullDiskKind::SmallTmpfs, ENOSPC },
+        FullDiskCase { "file_size_limit", FullDiskKind::FileSizeLimit, EFBIG }),
+    [](const testing::TestParamInfo<FullDiskCase> &row) { return std::string(row.param.name); });
 
 } // namespace

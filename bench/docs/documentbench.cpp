@@ -1,0 +1,302 @@
+// Documents with big files and long lines, with the real pieces, offscreen. Three
+// figures (prints only, asserts nothing):
+//  1. opening a plain text file of 2, 10, 35 and 50 MB (lines of 60 characters) in a
+//     document window through the main window's CreateDocumentWindow: the time until
+//     the document first paints text, until it is all loaded, and the longest time
+//     the event loop did not answer meanwhile (MB=n runs one size only);
+//  2. CPU used per second while nothing happens, with the caret (focused) at the
+//     end of a single line of 100 KB, 1 MB and 5 MB;
+//  3. receiving at about 20 KB/s through a pseudo-terminal into a document with
+//     10, 1000 and 10000 characters a line (hex notation, so three times as many
+//     characters shown): user-interface thread CPU per received byte (PER_LINE=n
+//     runs one only).
+// Run: build/bin/document_bench [1|2|3]   (QT_QPA_PLATFORM=offscreen)
+
+#include "ChildWin.h"
+#include "Main.h"
+#include "option.h"
+#include "ptyport.h"
+#include "receiveui.h"
+#include "richedit.h"
+#include "serialport.h"
+#include "settingsvalues.h"
+#include "startup.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QMdiArea>
+#include <QMessageBox>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+#include <sys/resource.h>
+
+namespace {
+
+double CpuMs(int who)
+{
+    rusage usage {};
+    getrusage(who, &usage);
+    const auto ms = [](const timeval &t) { return t.tv_sec * 1000.0 + t.tv_usec / 1000.0; };
+    return ms(usage.ru_utime) + ms(usage.ru_stime);
+}
+
+long RssMb()
+{
+    long pages = 0;
+    long resident = 0;
+    if (FILE *f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) {
+            resident = 0;
+        }
+        std::fclose(f);
+    }
+    return resident * 4 / 1024;
+}
+
+void Wait(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// The longest gap between two turns of the event loop, seen from a watchdog thread
+// that posts a ping and waits for the answer.
+class Responsiveness
+{
+public:
+    Responsiveness()
+        : m_thread([this] { run(); })
+    { }
+    ~Responsiveness()
+    {
+        m_stop = true;
+        m_thread.join();
+    }
+    double worstMs() const { return m_worst / 1e6; }
+
+private:
+    void run()
+    {
+        using Clock = std::chrono::steady_clock;
+        while (!m_stop) {
+            const auto sent = Clock::now();
+            m_answered = false;
+            QMetaObject::invokeMethod(
+                qApp, [this] { m_answered = true; }, Qt::QueuedConnection);
+            // The gap counts while it grows, so that a reading taken during a
+            // freeze already shows it.
+            do {
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                const long long gap
+                    = std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - sent)
+                          .count();
+                m_worst = std::max<long long>(m_worst, gap);
+            } while (!m_answered && !m_stop);
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    }
+
+    std::atomic<bool> m_stop { false };
+    std::atomic<bool> m_answered { false };
+    std::atomic<long long> m_worst { 0 };
+    std::thread m_thread;
+};
+
+// The time from its start until a document control first paints some text.
+class FirstPaint : public QObject
+{
+public:
+    FirstPaint()
+    {
+        qApp->installEventFilter(this);
+        m_clock.start();
+    }
+    double ms() const { return m_ms; }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (m_ms < 0 && event->type() == QEvent::Paint) {
+            auto *edit = qobject_cast<RichEdit *>(watched->parent());
+            if (edit && edit->viewport() == watched && !edit->document()->isEmpty()) {
+                m_ms = m_clock.nsecsElapsed() / 1e6;
+            }
+        }
+        return false;
+    }
+
+private:
+    QElapsedTimer m_clock;
+    double m_ms = -1;
+};
+
+// Lines of 60 characters of text, CR LF after each.
+QByteArray TextFile(qint64 bytes)
+{
+    QByteArray line
+        = QByteArray("The quick brown fox jumps over the lazy dog 0123456789 abcd") + "\r\n";
+    QByteArray out;
+    out.reserve(bytes + line.size());
+    while (out.size() < bytes) {
+        out += line;
+    }
+    out.truncate(bytes);
+    return out;
+}
+
+void OpenBigFiles()
+{
+    QTemporaryDir dir;
+    std::printf("1. Opening big plain text files through CreateDocumentWindow:\n");
+    for (int mb : { 2, 10, 35, 50 }) {
+        if (std::getenv("MB") && std::atoi(std::getenv("MB")) != mb) {
+            continue;
+        }
+        const QString path = dir.filePath(QStringLiteral("big%1.txt").arg(mb));
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(TextFile(qint64(mb) << 20)) < 0) {
+            std::printf("   cannot write %s\n", qPrintable(path));
+            return;
+        }
+        file.close();
+        PtyPort pty(false);
+        CreateMainObjects();
+        MainForm->show();
+        QApplication::processEvents();
+        // Any question the window asks about a big file is answered with yes.
+        QTimer answer;
+        QObject::connect(&answer, &QTimer::timeout, [] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                box->button(QMessageBox::Yes) ? box->button(QMessageBox::Yes)->click()
+                                              : box->accept();
+            }
+        });
+        answer.start(50);
+        QElapsedTimer timer;
+        timer.start();
+        double worst = 0;
+        double firstPaint = -1;
+        {
+            FirstPaint paint;
+            Responsiveness watch;
+            MainForm->CreateDocumentWindow(path);
+            QApplication::processEvents();
+            worst = watch.worstMs();
+            firstPaint = paint.ms();
+        }
+        const double shownMs = timer.nsecsElapsed() / 1e6;
+        TMDIChild *child = MainForm->ActiveChild();
+        std::printf("   %2d MB: first text painted after %5.0f ms, all loaded after %6.0f ms (%d "
+                    "lines); event loop answered within %4.0f ms at worst; RSS %ld MB\n",
+            mb, firstPaint, shownMs, child ? child->RichEdit1->LineCount() : -1, worst, RssMb());
+        std::fflush(stdout);
+        DestroyMainObjects();
+    }
+}
+
+void IdleWithLongLine()
+{
+    std::printf("2. Idle CPU with the focused caret at the end of one long line:\n");
+    QMdiArea area;
+    area.resize(800, 600);
+    area.show();
+    for (int size : { 100000, 1000000, 5000000 }) {
+        auto *child = new TMDIChild;
+        area.addSubWindow(child);
+        child->showMaximized();
+        area.activateWindow();
+        child->RichEdit1->InsertAtCaret(std::string(static_cast<std::size_t>(size), 'a'));
+        child->RichEdit1->setFocus();
+        Wait(1000);
+        const double before = CpuMs(RUSAGE_SELF);
+        Wait(5000);
+        const double cpu = CpuMs(RUSAGE_SELF) - before;
+        std::printf("   line of %7d characters: %.2f%% of a core (over 5 s); RSS %ld MB\n", size,
+            cpu / 50.0, RssMb());
+        std::fflush(stdout);
+        delete child;
+    }
+}
+
+void ReceiveLongLines()
+{
+    std::printf("3. Receiving 100 KB at about 20 KB/s, hex notation, automatic clearing at "
+                "100 lines:\n");
+    for (int perLine : { 10, 1000, 10000 }) {
+        if (std::getenv("PER_LINE") && std::atoi(std::getenv("PER_LINE")) != perLine) {
+            continue;
+        }
+        PtyPort pty(false);
+        Port.Open(1, 115200, 0, 0, 8);
+        SettingsValues settings;
+        settings.FLineCharNum = perLine;
+        settings.FParaCharNum = 100000;
+        QMdiArea area;
+        area.resize(800, 600);
+        auto *child = new TMDIChild;
+        area.addSubWindow(child);
+        child->showMaximized();
+        area.show();
+        ReceiveController controller(settings, Port);
+        controller.start(child);
+        constexpr long kBytes = 100000;
+        std::atomic<bool> fed { false };
+        std::thread feeder([&] {
+            // 200 bytes every 10 ms.
+            std::string chunk(200, '\0');
+            for (long sent = 0; sent < kBytes; sent += 200) {
+                for (std::size_t i = 0; i < chunk.size(); ++i) {
+                    chunk[i] = static_cast<char>((sent + static_cast<long>(i)) & 0xFF);
+                }
+                pty.send(chunk);
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+            fed = true;
+        });
+        const double uiBefore = CpuMs(RUSAGE_THREAD);
+        QElapsedTimer timer;
+        timer.start();
+        while (controller.engine().shownCounts().RecvByteCount < kBytes) {
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        }
+        const double ui = CpuMs(RUSAGE_THREAD) - uiBefore;
+        const double seconds = timer.nsecsElapsed() / 1e9;
+        feeder.join();
+        controller.stop();
+        Port.Close();
+        std::printf("   %5d characters a line: %.2f us of user-interface CPU per byte, %.0f%% "
+                    "of a core over %.1f s\n",
+            perLine, ui * 1000.0 / kBytes, ui / seconds / 10.0, seconds);
+        std::fflush(stdout);
+    }
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    const int only = argc > 1 ? std::atoi(argv[1]) : 0;
+    if (only == 0 || only == 1) {
+        OpenBigFiles();
+    }
+    if (only == 0 || only == 2) {
+        IdleWithLongLine();
+    }
+    if (only == 0 || only == 3) {
+        ReceiveLongLines();
+    }
+    return 0;
+}
