@@ -100,6 +100,10 @@ int NeededWidth(QWidget *widget)
         // The frame, the text margins and the arrow button around the text.
         return text + 36;
     }
+    if (auto *button = qobject_cast<QPushButton *>(widget)) {
+        // The frame and the text margins around the caption.
+        return button->fontMetrics().horizontalAdvance(button->text()) + 12;
+    }
     return 0;
 }
 

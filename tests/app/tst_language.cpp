@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QToolBar>
@@ -86,7 +87,7 @@ QList<QPair<QWidget *, QRect>> textControls(QWidget *page)
         }
         if (qobject_cast<QLabel *>(widget) || qobject_cast<QCheckBox *>(widget)
             || qobject_cast<QRadioButton *>(widget) || qobject_cast<QComboBox *>(widget)
-            || qobject_cast<QLineEdit *>(widget)) {
+            || qobject_cast<QLineEdit *>(widget) || qobject_cast<QPushButton *>(widget)) {
             controls.append({ widget, QRect(widget->mapTo(page, QPoint(0, 0)), widget->size()) });
         }
     }
@@ -261,7 +262,11 @@ void LanguageTest::settingsTextsFit()
     const auto controls = textControls(page);
     QVERIFY(controls.size() > 2);
     for (const auto &[widget, rect] : controls) {
-        if (!qobject_cast<QLineEdit *>(widget) && !qobject_cast<QComboBox *>(widget)) {
+        if (auto *button = qobject_cast<QPushButton *>(widget)) {
+            // A button's size hint has a minimum width; its caption is what must fit.
+            QVERIFY2(button->width() >= button->fontMetrics().horizontalAdvance(button->text()) + 8,
+                qPrintable(widget->objectName()));
+        } else if (!qobject_cast<QLineEdit *>(widget) && !qobject_cast<QComboBox *>(widget)) {
             QVERIFY2(
                 widget->width() >= widget->sizeHint().width(), qPrintable(widget->objectName()));
         }
