@@ -135,9 +135,14 @@ void MainSendReceiveTest::timedSendRepeatsUntilReleased()
     MainForm->BtnSend->click();
     QVERIFY(!MainForm->BtnSend->isChecked());
     QVERIFY(!MainForm->Timer1->isEnabled());
+    // A send that the release stopped before its byte went out keeps its header but
+    // echoes nothing: the echoes are exactly the bytes that reached the line.
     const int sends = CountOf(activeEdit()->lines(), kSending);
+    const int echoes
+        = static_cast<int>(activeEdit()->lines().join(u' ').count(QStringLiteral("0x41")));
+    QVERIFY(echoes >= sends - 1 && echoes <= sends);
     QCOMPARE(m_pty->receive(static_cast<std::size_t>(sends) + 1, 200),
-        std::string(static_cast<std::size_t>(sends), 'A'));
+        std::string(static_cast<std::size_t>(echoes), 'A'));
 }
 
 void MainSendReceiveTest::timedSendWithZeroIntervalSendsOnce()
