@@ -255,4 +255,4 @@ void MainSendReceiveTest::closingTheProgramDuringAReception()
 }
 
 QTEST_MAIN(MainSendReceiveTest)
-#include "mainsendreceive_test.moc"
+#include "tst_mainsendreceive.moc"
