@@ -1,6 +1,7 @@
 #include "modalwatcher.h"
 #include "option.h"
 #include "portbinding.h"
+#include "ptydevice.h"
 #include "serialport.h"
 #include "settingsfile.h"
 
@@ -21,8 +22,8 @@
 
 #include <fstream>
 #include <iterator>
+#include <memory>
 
-#include <pty.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -86,9 +87,7 @@ private:
 
     QTemporaryDir m_home;
     QWidget m_other;
-    int m_masters[2] = { -1, -1 };
-    int m_slaves[2] = { -1, -1 };
-    std::string m_slaveNames[2];
+    std::unique_ptr<PtyDevice> m_devices[2];
     TFrmOption *m_dialog = nullptr;
 };
 
@@ -101,10 +100,9 @@ void OptionTest::initTestCase()
     // Two pseudo-terminals stand for COM1 and COM2; their slave sides stay open here
     // so that the masters never see a hang-up. COM3 is a device that has gone.
     for (int i = 0; i < 2; ++i) {
-        char name[256] = {};
-        QCOMPARE(openpty(&m_masters[i], &m_slaves[i], name, nullptr, nullptr), 0);
-        m_slaveNames[i] = name;
-        std::filesystem::create_symlink(name, folder / ("com" + std::to_string(i + 1)));
+        m_devices[i] = std::make_unique<PtyDevice>(false);
+        std::filesystem::create_symlink(
+            m_devices[i]->slaveName(), folder / ("com" + std::to_string(i + 1)));
     }
     std::filesystem::create_symlink(folder / "no-such-device", folder / "com3");
     m_dialog = new TFrmOption;
@@ -114,9 +112,8 @@ void OptionTest::cleanupTestCase()
 {
     delete m_dialog;
     Port.Close();
-    for (int i = 0; i < 2; ++i) {
-        close(m_slaves[i]);
-        close(m_masters[i]);
+    for (auto &device : m_devices) {
+        device.reset();
     }
 }
 
@@ -132,9 +129,7 @@ void OptionTest::init()
 
 termios OptionTest::slaveSettings(int index) const
 {
-    termios settings {};
-    tcgetattr(m_slaves[index], &settings);
-    return settings;
+    return m_devices[index]->slaveSettings();
 }
 
 speed_t OptionTest::outputSpeed(int index) const
@@ -150,7 +145,7 @@ void OptionTest::setSlaveSpeed(int index, speed_t speed) const
     termios settings = slaveSettings(index);
     cfsetispeed(&settings, speed);
     cfsetospeed(&settings, speed);
-    tcsetattr(m_slaves[index], TCSANOW, &settings);
+    m_devices[index]->setSlaveSettings(settings);
 }
 
 QWidget *OptionTest::showActive()
@@ -778,8 +773,8 @@ void OptionTest::portDeviceLabel()
 {
     QFETCH(QString, port);
     QFETCH(QString, expected);
-    expected.replace(QLatin1String("%1"), QString::fromStdString(m_slaveNames[0]));
-    expected.replace(QLatin1String("%2"), QString::fromStdString(m_slaveNames[1]));
+    expected.replace(QLatin1String("%1"), QString::fromStdString(m_devices[0]->slaveName()));
+    expected.replace(QLatin1String("%2"), QString::fromStdString(m_devices[1]->slaveName()));
     m_dialog->show();
     m_dialog->ComPort->setEditText(QStringLiteral("4"));
     m_dialog->ComPort->setEditText(port);
@@ -800,7 +795,7 @@ void OptionTest::deviceListShowsMappingAndSystemDevices()
     QCOMPARE(label->buddy(), devices);
 
     // First the device that COM1 maps to, also in the field.
-    const QString first = QString::fromStdString(m_slaveNames[0]);
+    const QString first = QString::fromStdString(m_devices[0]->slaveName());
     QVERIFY(devices->count() >= 1);
     QCOMPARE(devices->itemData(0).toString(), first);
     QCOMPARE(devices->currentText(), first);
@@ -818,18 +813,15 @@ void OptionTest::deviceListShowsMappingAndSystemDevices()
 
     // Another number shows its own mapping; the button lists anew without losing it.
     m_dialog->ComPort->setEditText(QStringLiteral("2"));
-    QCOMPARE(devices->currentText(), QString::fromStdString(m_slaveNames[1]));
+    QCOMPARE(devices->currentText(), QString::fromStdString(m_devices[1]->slaveName()));
     m_dialog->ComDeviceRefresh->click();
-    QCOMPARE(devices->itemData(0).toString(), QString::fromStdString(m_slaveNames[1]));
+    QCOMPARE(devices->itemData(0).toString(), QString::fromStdString(m_devices[1]->slaveName()));
 
     // A typed device: the device label shows the same binding.
-    char name[256] = {};
-    int master = -1, slave = -1;
-    QCOMPARE(openpty(&master, &slave, name, nullptr, nullptr), 0);
-    devices->setEditText(QString::fromLocal8Bit(name));
+    const PtyDevice typed(false);
+    const QString name = QString::fromStdString(typed.slaveName());
+    devices->setEditText(name);
     QCOMPARE(m_dialog->ComPortDevice->toolTip(), QStringLiteral("com2 \u2192 %1").arg(name));
-    ::close(slave);
-    ::close(master);
 }
 
 void OptionTest::okBindsTheChosenDevice_data()
@@ -856,20 +848,18 @@ void OptionTest::okBindsTheChosenDevice()
     if (!typePty) {
         std::filesystem::create_symlink("/dev/no-such-adapter", link);
     }
-    char name[256] = {};
-    int master = -1, slave = -1;
-    QCOMPARE(openpty(&master, &slave, name, nullptr, nullptr), 0);
+    const PtyDevice typed(false);
+    const QString name = QString::fromStdString(typed.slaveName());
 
     ModalWatcher watcher;
     m_dialog->show();
     m_dialog->ComPort->setEditText(port);
-    m_dialog->ComDevice->setEditText(typePty ? QString::fromLocal8Bit(name) : QString());
+    m_dialog->ComDevice->setEditText(typePty ? name : QString());
     m_dialog->Button1->click();
 
     QCOMPARE(std::filesystem::is_symlink(std::filesystem::symlink_status(link)), linkAfter);
     if (linkAfter) {
-        QCOMPARE(QString::fromStdString(std::filesystem::read_symlink(link).string()),
-            QString::fromLocal8Bit(name));
+        QCOMPARE(QString::fromStdString(std::filesystem::read_symlink(link).string()), name);
         // The port reopened on the newly bound device and OK went through.
         QVERIFY(watcher.boxes.isEmpty());
         QVERIFY(Port.isOpen());
@@ -882,8 +872,6 @@ void OptionTest::okBindsTheChosenDevice()
     if (!previous.empty()) {
         std::filesystem::create_symlink(previous, link);
     }
-    ::close(slave);
-    ::close(master);
 }
 
 void OptionTest::unwritableLinkChangesNothing()
@@ -894,7 +882,7 @@ void OptionTest::unwritableLinkChangesNothing()
     ModalWatcher watcher;
     m_dialog->show();
     m_dialog->ComPort->setEditText(QStringLiteral("6"));
-    m_dialog->ComDevice->setEditText(QString::fromStdString(m_slaveNames[1]));
+    m_dialog->ComDevice->setEditText(QString::fromStdString(m_devices[1]->slaveName()));
     const std::string before = EncodeSettings(*m_dialog);
     m_dialog->Button1->click();
 
