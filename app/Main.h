@@ -37,7 +37,7 @@ class TrafficMeter;
 // controls that sending and receiving read and drive, and the send timer Timer1.
 //
 // The handlers keep the names of the window's events; the sending and receiving
-// ones are defined in MainSendReceive.cpp. User-interface thread only.
+// ones are defined in mainsendreceive.cpp. User-interface thread only.
 class TMainForm : public QMainWindow
 {
     Q_OBJECT
@@ -160,7 +160,7 @@ public:
     // port watch sees a change and after the window's own opening and closing.
     void updatePortState();
 
-    // Sending and receiving (MainSendReceive.cpp).
+    // Sending and receiving (mainsendreceive.cpp).
     void SetUpSendReceive();
     void ShutDownSendReceive();
     void BtnSendClick();

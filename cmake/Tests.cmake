@@ -3,6 +3,8 @@
 # byteway_core_test(NAME LABEL SOURCES... LIBS ...): a GoogleTest executable on the
 # Qt-free core. THREADED marks tests that also run under ThreadSanitizer.
 # byteway_ui_test(NAME LABEL SOURCES... LIBS ...): a Qt Test executable, run offscreen.
+# Both see the shared helpers of tests/common (test_common, test_common_ui); tests on
+# pseudo-terminals add test_pty to LIBS.
 include(GoogleTest)
 
 function(byteway_core_test name label)
@@ -11,7 +13,7 @@ function(byteway_core_test name label)
         return()
     endif()
     add_executable(${name} ${T_SOURCES})
-    target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main warnings)
+    target_link_libraries(${name} PRIVATE ${T_LIBS} test_common GTest::gtest GTest::gtest_main warnings)
     set(labels ${label} core)
     if(T_THREADED)
         list(APPEND labels threaded)
@@ -26,7 +28,7 @@ function(byteway_ui_test name label)
         return()
     endif()
     add_executable(${name} ${T_SOURCES})
-    target_link_libraries(${name} PRIVATE ${T_LIBS} Qt6::Test Qt6::Widgets warnings)
+    target_link_libraries(${name} PRIVATE ${T_LIBS} test_common_ui Qt6::Test Qt6::Widgets warnings)
     add_test(NAME ${name} COMMAND ${name})
     set_tests_properties(${name} PROPERTIES LABELS "${label};ui" TIMEOUT 300
         ENVIRONMENT "QT_QPA_PLATFORM=offscreen")

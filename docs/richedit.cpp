@@ -240,11 +240,6 @@ bool RichEdit::InsertAtCaret(std::string_view text)
     return insertTextAtCaret(decodeCp936(text));
 }
 
-bool RichEdit::AppendLine(std::string_view text)
-{
-    return appendTextLine(decodeCp936(text));
-}
-
 bool RichEdit::fits(qsizetype added) const
 {
     return added <= static_cast<qsizetype>(m_capacity) - characterCount();
@@ -262,8 +257,9 @@ bool RichEdit::insertTextAtCaret(const QString &text)
     return ok;
 }
 
-bool RichEdit::appendTextLine(const QString &text)
+bool RichEdit::AppendLine(std::string_view bytes)
 {
+    const QString text = decodeCp936(bytes);
     BeginBatch();
     m_caret.movePosition(QTextCursor::End);
     // An empty last block means an empty document or text that ends with a line break.

@@ -50,9 +50,8 @@ public:
     void BeginBatch() override;
     void EndBatch() override;
 
-    // The same insertions with text that is already decoded; "\n" is a line break.
+    // InsertAtCaret with text that is already decoded; "\n" is a line break.
     bool insertTextAtCaret(const QString &text);
-    bool appendTextLine(const QString &text);
     // The colour of text inserted next.
     Rgb insertColor() const { return m_insertColor; }
 

@@ -5,7 +5,9 @@
 // program's windows created as at start-up, and a watcher that answers modal boxes.
 
 #include "Main.h"
+#include "modalwatcher.h"
 #include "option.h"
+#include "ptydevice.h"
 #include "serialport.h"
 #include "settingsfile.h"
 #include "startup.h"
@@ -17,50 +19,11 @@
 #include <QTest>
 #include <QTimer>
 
-#include <functional>
+#include <memory>
 #include <string>
 
 #include <fcntl.h>
-#include <pty.h>
 #include <unistd.h>
-
-// One modal box that came up and was closed by the watcher.
-struct SeenBox
-{
-    QString title;
-    QString text;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-};
-
-// Closes every QMessageBox that becomes the modal widget (with OK) and records it;
-// other modal widgets are handed to `onOther` when given.
-class ModalWatcher : public QObject
-{
-public:
-    explicit ModalWatcher(std::function<void(QWidget *)> onOther = {})
-        : m_onOther(std::move(onOther))
-    {
-        connect(&m_poll, &QTimer::timeout, this, [this] { check(); });
-        m_poll.start(10);
-    }
-
-    QList<SeenBox> boxes;
-
-private:
-    void check()
-    {
-        QWidget *modal = QApplication::activeModalWidget();
-        if (auto *box = qobject_cast<QMessageBox *>(modal)) {
-            boxes.append({ box->windowTitle(), box->text(), box->icon() });
-            box->done(QMessageBox::Ok);
-        } else if (modal && m_onOther) {
-            m_onOther(modal);
-        }
-    }
-
-    QTimer m_poll;
-    std::function<void(QWidget *)> m_onOther;
-};
 
 class AppFixture
 {
@@ -99,17 +62,12 @@ public:
 
     QString settingsFile() const { return QString::fromStdString(SettingsFilePath().string()); }
     QString path(const QString &name) const { return m_dir.filePath(name); }
-    int master() const { return m_master; }
+    int master() const { return m_device ? m_device->master() : -1; }
 
     ~AppFixture()
     {
         DestroyMainObjects();
         Port.Close();
-        for (int fd : { m_master, m_slave }) {
-            if (fd >= 0) {
-                ::close(fd);
-            }
-        }
     }
 
 private:
@@ -126,14 +84,14 @@ private:
 
     bool linkPseudoTerminal()
     {
-        char name[256] = {};
-        if (openpty(&m_master, &m_slave, name, nullptr, nullptr) != 0) {
-            return false;
-        }
-        return linkTo(QString::fromLocal8Bit(name));
+        // The pseudo-terminal's own settings, and a blocking device end: the tests
+        // write whole answers to it in one call.
+        m_device = std::make_unique<PtyDevice>(false);
+        const int flags = fcntl(m_device->master(), F_GETFL);
+        fcntl(m_device->master(), F_SETFL, flags & ~O_NONBLOCK);
+        return linkTo(QString::fromStdString(m_device->slaveName()));
     }
 
     QTemporaryDir m_dir;
-    int m_master = -1;
-    int m_slave = -1;
+    std::unique_ptr<PtyDevice> m_device;
 };

@@ -1,3 +1,5 @@
+#include "ptydevice.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -6,8 +8,8 @@
 #include <QTest>
 
 #include <csignal>
+#include <optional>
 
-#include <pty.h>
 #include <unistd.h>
 
 // The program itself, run as a user runs it, ended by a termination signal: the
@@ -40,13 +42,11 @@ void SignalCloseTest::signalClosesNormally()
     QVERIFY(config.isValid());
     const QString folder = config.filePath(QStringLiteral("byteway"));
     QVERIFY(QDir().mkpath(folder));
-    int master = -1;
-    int slave = -1;
+    std::optional<PtyDevice> pty;
     QString device = config.filePath(QStringLiteral("gone"));
     if (withPort) {
-        char name[256] = {};
-        QCOMPARE(openpty(&master, &slave, name, nullptr, nullptr), 0);
-        device = QString::fromLocal8Bit(name);
+        pty.emplace(false);
+        device = QString::fromStdString(pty->slaveName());
     }
     QCOMPARE(::symlink(QFile::encodeName(device).constData(),
                  QFile::encodeName(folder + QStringLiteral("/com1")).constData()),
@@ -86,11 +86,6 @@ void SignalCloseTest::signalClosesNormally()
     QFile saved(settings);
     QVERIFY(saved.open(QIODevice::ReadOnly));
     QCOMPARE(saved.readAll(), atStart);
-    for (int fd : { master, slave }) {
-        if (fd >= 0) {
-            ::close(fd);
-        }
-    }
 }
 
 QTEST_MAIN(SignalCloseTest)

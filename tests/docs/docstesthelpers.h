@@ -1,14 +1,9 @@
 #pragma once
 
-#include <QAbstractButton>
-#include <QApplication>
 #include <QColor>
-#include <QMessageBox>
-#include <QPointer>
 #include <QString>
 #include <QTextBlock>
 #include <QTextDocument>
-#include <QTimer>
 
 #include <vector>
 
@@ -55,37 +50,3 @@ inline QString DescribeRuns(const std::vector<ColorRun> &runs)
     }
     return out;
 }
-
-// Closes every message box that becomes the active modal widget while it lives,
-// pressing its OK button, and remembers what each one said.
-class MessageBoxCloser : public QObject
-{
-public:
-    struct Seen
-    {
-        QString title;
-        QString text;
-        QMessageBox::Icon icon;
-    };
-
-    MessageBoxCloser()
-    {
-        m_timer.setInterval(5);
-        QObject::connect(&m_timer, &QTimer::timeout, this, [this] {
-            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-            if (!box || box == m_closing) {
-                return;
-            }
-            m_closing = box;
-            seen.push_back({ box->windowTitle(), box->text(), box->icon() });
-            box->button(QMessageBox::Ok)->click();
-        });
-        m_timer.start();
-    }
-
-    std::vector<Seen> seen;
-
-private:
-    QTimer m_timer;
-    QPointer<QMessageBox> m_closing;
-};

@@ -1,5 +1,7 @@
+#include "modalwatcher.h"
 #include "option.h"
 #include "portbinding.h"
+#include "ptydevice.h"
 #include "serialport.h"
 #include "settingsfile.h"
 
@@ -20,45 +22,12 @@
 
 #include <fstream>
 #include <iterator>
+#include <memory>
 
-#include <pty.h>
 #include <termios.h>
 #include <unistd.h>
 
 namespace {
-
-struct Message
-{
-    QString title;
-    QString text;
-    QMessageBox::Icon icon;
-};
-
-// Answers every message box the dialog opens, recording what it said.
-class MessageWatcher : public QObject
-{
-public:
-    MessageWatcher()
-    {
-        connect(&m_timer, &QTimer::timeout, this, &MessageWatcher::poll);
-        m_timer.start(5);
-    }
-
-    QList<Message> messages;
-
-private:
-    void poll()
-    {
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (box == nullptr || !box->isVisible()) {
-            return;
-        }
-        messages.append({ box->windowTitle(), box->text(), box->icon() });
-        box->button(QMessageBox::Ok)->click();
-    }
-
-    QTimer m_timer;
-};
 
 std::string ReadFile(const std::filesystem::path &path)
 {
@@ -118,9 +87,7 @@ private:
 
     QTemporaryDir m_home;
     QWidget m_other;
-    int m_masters[2] = { -1, -1 };
-    int m_slaves[2] = { -1, -1 };
-    std::string m_slaveNames[2];
+    std::unique_ptr<PtyDevice> m_devices[2];
     TFrmOption *m_dialog = nullptr;
 };
 
@@ -133,10 +100,9 @@ void OptionTest::initTestCase()
     // Two pseudo-terminals stand for COM1 and COM2; their slave sides stay open here
     // so that the masters never see a hang-up. COM3 is a device that has gone.
     for (int i = 0; i < 2; ++i) {
-        char name[256] = {};
-        QCOMPARE(openpty(&m_masters[i], &m_slaves[i], name, nullptr, nullptr), 0);
-        m_slaveNames[i] = name;
-        std::filesystem::create_symlink(name, folder / ("com" + std::to_string(i + 1)));
+        m_devices[i] = std::make_unique<PtyDevice>(false);
+        std::filesystem::create_symlink(
+            m_devices[i]->slaveName(), folder / ("com" + std::to_string(i + 1)));
     }
     std::filesystem::create_symlink(folder / "no-such-device", folder / "com3");
     m_dialog = new TFrmOption;
@@ -146,9 +112,8 @@ void OptionTest::cleanupTestCase()
 {
     delete m_dialog;
     Port.Close();
-    for (int i = 0; i < 2; ++i) {
-        close(m_slaves[i]);
-        close(m_masters[i]);
+    for (auto &device : m_devices) {
+        device.reset();
     }
 }
 
@@ -164,9 +129,7 @@ void OptionTest::init()
 
 termios OptionTest::slaveSettings(int index) const
 {
-    termios settings {};
-    tcgetattr(m_slaves[index], &settings);
-    return settings;
+    return m_devices[index]->slaveSettings();
 }
 
 speed_t OptionTest::outputSpeed(int index) const
@@ -182,7 +145,7 @@ void OptionTest::setSlaveSpeed(int index, speed_t speed) const
     termios settings = slaveSettings(index);
     cfsetispeed(&settings, speed);
     cfsetospeed(&settings, speed);
-    tcsetattr(m_slaves[index], TCSANOW, &settings);
+    m_devices[index]->setSlaveSettings(settings);
 }
 
 QWidget *OptionTest::showActive()
@@ -256,7 +219,7 @@ void OptionTest::windowAndControls()
 
 void OptionTest::formShowFillsEveryControl()
 {
-    MessageWatcher watcher;
+    ModalWatcher watcher;
     TFrmOption &d = *m_dialog;
     d.FTimedSend = false;
     d.FAutoClear = false;
@@ -308,7 +271,7 @@ void OptionTest::formShowFillsEveryControl()
     QCOMPARE(d.ComJO->currentText(), QStringLiteral("无"));
     QCOMPARE(d.ComBitStop->currentText(), QStringLiteral("1"));
     QApplication::processEvents();
-    QCOMPARE(watcher.messages.size(), 0);
+    QCOMPARE(watcher.boxes.size(), 0);
 }
 
 void OptionTest::opensOnTheLastActiveTab()
@@ -386,7 +349,7 @@ void OptionTest::exitFallback()
     QFETCH(QString, edit);
     QFETCH(QString, typed);
     QFETCH(QString, expected);
-    MessageWatcher watcher;
+    ModalWatcher watcher;
     QVERIFY(showActive());
     auto *field = m_dialog->findChild<QLineEdit *>(edit);
     QVERIFY(field);
@@ -395,7 +358,7 @@ void OptionTest::exitFallback()
     m_dialog->Button2->setFocus(Qt::TabFocusReason);
     QTRY_VERIFY(!field->hasFocus());
     QCOMPARE(field->text(), expected);
-    QCOMPARE(watcher.messages.size(), 0);
+    QCOMPARE(watcher.boxes.size(), 0);
     QVERIFY(m_dialog->Button2->hasFocus());
 }
 
@@ -442,7 +405,7 @@ void OptionTest::comboKeepsItem()
     QFETCH(QString, text);
     QFETCH(bool, refused);
     QFETCH(QString, expected);
-    MessageWatcher watcher;
+    ModalWatcher watcher;
     m_dialog->show();
     auto *box = m_dialog->findChild<QComboBox *>(combo);
     QVERIFY(box);
@@ -450,17 +413,17 @@ void OptionTest::comboKeepsItem()
     box->setEditText(box->itemText(2));
     box->setEditText(text);
     QCOMPARE(box->currentText(), expected);
-    QCOMPARE(watcher.messages.size(), refused ? 1 : 0);
+    QCOMPARE(watcher.boxes.size(), refused ? 1 : 0);
     if (refused) {
-        QCOMPARE(watcher.messages[0].title, QStringLiteral("错误"));
-        QCOMPARE(watcher.messages[0].text, QStringLiteral("你的选择有误!"));
-        QCOMPARE(watcher.messages[0].icon, QMessageBox::Warning);
+        QCOMPARE(watcher.boxes[0].title, QStringLiteral("错误"));
+        QCOMPARE(watcher.boxes[0].text, QStringLiteral("你的选择有误!"));
+        QCOMPARE(watcher.boxes[0].icon, QMessageBox::Warning);
     }
 }
 
 void OptionTest::typingIntoStopBits()
 {
-    MessageWatcher watcher;
+    ModalWatcher watcher;
     QVERIFY(showActive());
     m_dialog->PageControl1->setCurrentWidget(m_dialog->TabSheet4);
     QLineEdit *field = m_dialog->ComBitStop->lineEdit();
@@ -469,8 +432,8 @@ void OptionTest::typingIntoStopBits()
     field->selectAll();
     QTest::keyClicks(field, QStringLiteral("3"));
     QCOMPARE(m_dialog->ComBitStop->currentText(), QStringLiteral("1"));
-    QCOMPARE(watcher.messages.size(), 1);
-    QCOMPARE(watcher.messages[0].text, QStringLiteral("你的选择有误!"));
+    QCOMPARE(watcher.boxes.size(), 1);
+    QCOMPARE(watcher.boxes[0].text, QStringLiteral("你的选择有误!"));
 }
 
 void OptionTest::okRangeChecks_data()
@@ -510,7 +473,7 @@ void OptionTest::okRangeChecks()
     QFETCH(QString, paraStart);
     QFETCH(QString, paraEnd);
     QFETCH(QString, message);
-    MessageWatcher watcher;
+    ModalWatcher watcher;
     m_dialog->show();
     m_dialog->ManSetting->setChecked(true);
     m_dialog->ChkRecOrder->setChecked(false);
@@ -524,17 +487,17 @@ void OptionTest::okRangeChecks()
     m_dialog->Button1->click();
 
     if (message.isEmpty()) {
-        QCOMPARE(watcher.messages.size(), 0);
+        QCOMPARE(watcher.boxes.size(), 0);
         QVERIFY(!m_dialog->isVisible());
         QCOMPARE(m_dialog->FSendStart.load(), sendStart.toInt());
         QCOMPARE(m_dialog->FParaEnd.load(), paraEnd.toInt());
         QCOMPARE(outputSpeed(0), speed_t(B57600));
         return;
     }
-    QCOMPARE(watcher.messages.size(), 1);
-    QCOMPARE(watcher.messages[0].text, message);
-    QCOMPARE(watcher.messages[0].title, QStringLiteral("警告"));
-    QCOMPARE(watcher.messages[0].icon, QMessageBox::Warning);
+    QCOMPARE(watcher.boxes.size(), 1);
+    QCOMPARE(watcher.boxes[0].text, message);
+    QCOMPARE(watcher.boxes[0].title, QStringLiteral("警告"));
+    QCOMPARE(watcher.boxes[0].icon, QMessageBox::Warning);
     QVERIFY(m_dialog->isVisible());
     QCOMPARE(EncodeSettings(*m_dialog), before);
     QVERIFY(Port.isOpen());
@@ -566,7 +529,7 @@ void OptionTest::okConversionError()
     QFETCH(int, bpsItem);
     QFETCH(QString, port);
     QFETCH(QString, message);
-    MessageWatcher watcher;
+    ModalWatcher watcher;
     m_dialog->show();
     m_dialog->ComBitNum->setEditText(bitNum);
     m_dialog->ComBps->setCurrentIndex(bpsItem);
@@ -578,10 +541,10 @@ void OptionTest::okConversionError()
 
     m_dialog->Button1->click();
 
-    QCOMPARE(watcher.messages.size(), 1);
-    QCOMPARE(watcher.messages[0].text, message);
-    QCOMPARE(watcher.messages[0].title, QStringLiteral("Byteway"));
-    QCOMPARE(watcher.messages[0].icon, QMessageBox::Critical);
+    QCOMPARE(watcher.boxes.size(), 1);
+    QCOMPARE(watcher.boxes[0].text, message);
+    QCOMPARE(watcher.boxes[0].title, QStringLiteral("Byteway"));
+    QCOMPARE(watcher.boxes[0].icon, QMessageBox::Critical);
     QVERIFY(!Port.isOpen());
     QVERIFY(m_dialog->isVisible());
     QCOMPARE(EncodeSettings(*m_dialog), before);
@@ -606,7 +569,7 @@ void OptionTest::okPortFailsThenCancelReopens()
 {
     QFETCH(QString, port);
     QFETCH(QString, bitNum);
-    MessageWatcher watcher;
+    ModalWatcher watcher;
     m_dialog->show();
     m_dialog->ComPort->setEditText(port);
     m_dialog->ComBitNum->setEditText(bitNum);
@@ -615,17 +578,17 @@ void OptionTest::okPortFailsThenCancelReopens()
 
     m_dialog->Button1->click();
 
-    QCOMPARE(watcher.messages.size(), 1);
-    QCOMPARE(watcher.messages[0].text, kPortFailed);
-    QCOMPARE(watcher.messages[0].title, QStringLiteral("警告"));
-    QCOMPARE(watcher.messages[0].icon, QMessageBox::Warning);
+    QCOMPARE(watcher.boxes.size(), 1);
+    QCOMPARE(watcher.boxes[0].text, kPortFailed);
+    QCOMPARE(watcher.boxes[0].title, QStringLiteral("警告"));
+    QCOMPARE(watcher.boxes[0].icon, QMessageBox::Warning);
     QVERIFY(!Port.isOpen());
     QVERIFY(m_dialog->isVisible());
     QCOMPARE(EncodeSettings(*m_dialog), before);
 
     setSlaveSpeed(0, B1200);
     m_dialog->Button2->click();
-    QCOMPARE(watcher.messages.size(), 1);
+    QCOMPARE(watcher.boxes.size(), 1);
     QVERIFY(!m_dialog->isVisible());
     QVERIFY(Port.isOpen());
     QCOMPARE(Port.currentPort(), 1);
@@ -643,7 +606,7 @@ void OptionTest::storedPortFails_data()
 void OptionTest::storedPortFails()
 {
     QFETCH(QString, how);
-    MessageWatcher watcher;
+    ModalWatcher watcher;
     m_dialog->FComPort = 3;
     QVERIFY(showActive());
     const auto dismiss = [&] {
@@ -656,14 +619,14 @@ void OptionTest::storedPortFails()
         }
     };
     dismiss();
-    QCOMPARE(watcher.messages.size(), 1);
-    QCOMPARE(watcher.messages[0].text, kPortFailed);
+    QCOMPARE(watcher.boxes.size(), 1);
+    QCOMPARE(watcher.boxes[0].text, kPortFailed);
     QVERIFY(m_dialog->isVisible());
     QVERIFY(!Port.isOpen());
 
     m_dialog->FComPort = 1;
     dismiss();
-    QCOMPARE(watcher.messages.size(), 1);
+    QCOMPARE(watcher.boxes.size(), 1);
     QVERIFY(!m_dialog->isVisible());
     QVERIFY(Port.isOpen());
     QCOMPARE(Port.currentPort(), 1);
@@ -671,7 +634,7 @@ void OptionTest::storedPortFails()
 
 void OptionTest::okStoresEveryMember()
 {
-    MessageWatcher watcher;
+    ModalWatcher watcher;
     TFrmOption &d = *m_dialog;
     d.show();
     d.ChkSendTimer->setChecked(false);
@@ -710,7 +673,7 @@ void OptionTest::okStoresEveryMember()
     d.Button1->click();
     disconnect(&d, &TFrmOption::settingsAccepted, this, nullptr);
 
-    QCOMPARE(watcher.messages.size(), 0);
+    QCOMPARE(watcher.boxes.size(), 0);
     QVERIFY(!d.isVisible());
     QCOMPARE(accepted.size(), 1);
     QCOMPARE(intervalSeen, 250);
@@ -751,19 +714,19 @@ void OptionTest::okStoresEveryMember()
 
 void OptionTest::okAfterTypingLettersUsesFallback()
 {
-    MessageWatcher watcher;
+    ModalWatcher watcher;
     QVERIFY(showActive());
     typeInto(m_dialog->TimeInterval, QStringLiteral("soon"));
     // A real click: the edit loses the focus to the button before the button acts.
     QTest::mouseClick(m_dialog->Button1, Qt::LeftButton);
-    QCOMPARE(watcher.messages.size(), 0);
+    QCOMPARE(watcher.boxes.size(), 0);
     QVERIFY(!m_dialog->isVisible());
     QCOMPARE(m_dialog->FTimeInterval.load(), 100);
 }
 
 void OptionTest::cancelRestoresControlsOnNextShow()
 {
-    MessageWatcher watcher;
+    ModalWatcher watcher;
     m_dialog->show();
     QVERIFY(m_dialog->ManSetting->isChecked());
     m_dialog->AutoSetting->setChecked(true);
@@ -778,12 +741,12 @@ void OptionTest::cancelRestoresControlsOnNextShow()
     QVERIFY(!m_dialog->AutoSetting->isChecked());
     QCOMPARE(m_dialog->TimeInterval->text(), QStringLiteral("1000"));
     QCOMPARE(m_dialog->ComJO->currentText(), QStringLiteral("无"));
-    QCOMPARE(watcher.messages.size(), 0);
+    QCOMPARE(watcher.boxes.size(), 0);
 }
 
 void OptionTest::enterPressesNoButton()
 {
-    MessageWatcher watcher;
+    ModalWatcher watcher;
     QVERIFY(showActive());
     QSignalSpy accepted(m_dialog, &TFrmOption::settingsAccepted);
     typeInto(m_dialog->TimeInterval, QStringLiteral("300"));
@@ -792,7 +755,7 @@ void OptionTest::enterPressesNoButton()
     QVERIFY(m_dialog->isVisible());
     QCOMPARE(accepted.size(), 0);
     QCOMPARE(m_dialog->FTimeInterval.load(), 1000);
-    QCOMPARE(watcher.messages.size(), 0);
+    QCOMPARE(watcher.boxes.size(), 0);
 }
 
 void OptionTest::portDeviceLabel_data()
@@ -810,8 +773,8 @@ void OptionTest::portDeviceLabel()
 {
     QFETCH(QString, port);
     QFETCH(QString, expected);
-    expected.replace(QLatin1String("%1"), QString::fromStdString(m_slaveNames[0]));
-    expected.replace(QLatin1String("%2"), QString::fromStdString(m_slaveNames[1]));
+    expected.replace(QLatin1String("%1"), QString::fromStdString(m_devices[0]->slaveName()));
+    expected.replace(QLatin1String("%2"), QString::fromStdString(m_devices[1]->slaveName()));
     m_dialog->show();
     m_dialog->ComPort->setEditText(QStringLiteral("4"));
     m_dialog->ComPort->setEditText(port);
@@ -832,7 +795,7 @@ void OptionTest::deviceListShowsMappingAndSystemDevices()
     QCOMPARE(label->buddy(), devices);
 
     // First the device that COM1 maps to, also in the field.
-    const QString first = QString::fromStdString(m_slaveNames[0]);
+    const QString first = QString::fromStdString(m_devices[0]->slaveName());
     QVERIFY(devices->count() >= 1);
     QCOMPARE(devices->itemData(0).toString(), first);
     QCOMPARE(devices->currentText(), first);
@@ -850,18 +813,15 @@ void OptionTest::deviceListShowsMappingAndSystemDevices()
 
     // Another number shows its own mapping; the button lists anew without losing it.
     m_dialog->ComPort->setEditText(QStringLiteral("2"));
-    QCOMPARE(devices->currentText(), QString::fromStdString(m_slaveNames[1]));
+    QCOMPARE(devices->currentText(), QString::fromStdString(m_devices[1]->slaveName()));
     m_dialog->ComDeviceRefresh->click();
-    QCOMPARE(devices->itemData(0).toString(), QString::fromStdString(m_slaveNames[1]));
+    QCOMPARE(devices->itemData(0).toString(), QString::fromStdString(m_devices[1]->slaveName()));
 
     // A typed device: the device label shows the same binding.
-    char name[256] = {};
-    int master = -1, slave = -1;
-    QCOMPARE(openpty(&master, &slave, name, nullptr, nullptr), 0);
-    devices->setEditText(QString::fromLocal8Bit(name));
+    const PtyDevice typed(false);
+    const QString name = QString::fromStdString(typed.slaveName());
+    devices->setEditText(name);
     QCOMPARE(m_dialog->ComPortDevice->toolTip(), QStringLiteral("com2 \u2192 %1").arg(name));
-    ::close(slave);
-    ::close(master);
 }
 
 void OptionTest::okBindsTheChosenDevice_data()
@@ -888,22 +848,20 @@ void OptionTest::okBindsTheChosenDevice()
     if (!typePty) {
         std::filesystem::create_symlink("/dev/no-such-adapter", link);
     }
-    char name[256] = {};
-    int master = -1, slave = -1;
-    QCOMPARE(openpty(&master, &slave, name, nullptr, nullptr), 0);
+    const PtyDevice typed(false);
+    const QString name = QString::fromStdString(typed.slaveName());
 
-    MessageWatcher watcher;
+    ModalWatcher watcher;
     m_dialog->show();
     m_dialog->ComPort->setEditText(port);
-    m_dialog->ComDevice->setEditText(typePty ? QString::fromLocal8Bit(name) : QString());
+    m_dialog->ComDevice->setEditText(typePty ? name : QString());
     m_dialog->Button1->click();
 
     QCOMPARE(std::filesystem::is_symlink(std::filesystem::symlink_status(link)), linkAfter);
     if (linkAfter) {
-        QCOMPARE(QString::fromStdString(std::filesystem::read_symlink(link).string()),
-            QString::fromLocal8Bit(name));
+        QCOMPARE(QString::fromStdString(std::filesystem::read_symlink(link).string()), name);
         // The port reopened on the newly bound device and OK went through.
-        QVERIFY(watcher.messages.isEmpty());
+        QVERIFY(watcher.boxes.isEmpty());
         QVERIFY(Port.isOpen());
         QCOMPARE(Port.currentPort(), number);
         QCOMPARE(m_dialog->FComPort.load(), number);
@@ -914,8 +872,6 @@ void OptionTest::okBindsTheChosenDevice()
     if (!previous.empty()) {
         std::filesystem::create_symlink(previous, link);
     }
-    ::close(slave);
-    ::close(master);
 }
 
 void OptionTest::unwritableLinkChangesNothing()
@@ -923,17 +879,17 @@ void OptionTest::unwritableLinkChangesNothing()
     // Something that is not a link stands where com6 would go.
     const std::filesystem::path blocker = SettingsFolder() / "com6" / "inside";
     std::filesystem::create_directories(blocker);
-    MessageWatcher watcher;
+    ModalWatcher watcher;
     m_dialog->show();
     m_dialog->ComPort->setEditText(QStringLiteral("6"));
-    m_dialog->ComDevice->setEditText(QString::fromStdString(m_slaveNames[1]));
+    m_dialog->ComDevice->setEditText(QString::fromStdString(m_devices[1]->slaveName()));
     const std::string before = EncodeSettings(*m_dialog);
     m_dialog->Button1->click();
 
-    QCOMPARE(watcher.messages.size(), 1);
-    QCOMPARE(watcher.messages[0].title, QStringLiteral("警告"));
-    QVERIFY2(watcher.messages[0].text.contains(QStringLiteral("com6")),
-        qPrintable(watcher.messages[0].text));
+    QCOMPARE(watcher.boxes.size(), 1);
+    QCOMPARE(watcher.boxes[0].title, QStringLiteral("警告"));
+    QVERIFY2(
+        watcher.boxes[0].text.contains(QStringLiteral("com6")), qPrintable(watcher.boxes[0].text));
     // The port was not touched, no member changed, the dialog stays.
     QVERIFY(Port.isOpen());
     QCOMPARE(Port.currentPort(), 1);
@@ -944,4 +900,4 @@ void OptionTest::unwritableLinkChangesNothing()
 }
 
 QTEST_MAIN(OptionTest)
-#include "option_test.moc"
+#include "tst_option.moc"

@@ -260,4 +260,4 @@ void MainSendReceiveTest::closingTheProgramDuringAReception()
 }
 
 QTEST_MAIN(MainSendReceiveTest)
-#include "mainsendreceive_test.moc"
+#include "tst_mainsendreceive.moc"

@@ -463,4 +463,4 @@ void DocumentFileTest::loadInStepsGivesTheSameDocument()
 }
 
 QTEST_MAIN(DocumentFileTest)
-#include "documentfile_test.moc"
+#include "tst_documentfile.moc"

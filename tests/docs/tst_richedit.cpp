@@ -497,4 +497,4 @@ void RichEditTest::caretStandsStillInLongLines()
 }
 
 QTEST_MAIN(RichEditTest)
-#include "richedit_test.moc"
+#include "tst_richedit.moc"

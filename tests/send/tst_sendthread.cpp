@@ -362,4 +362,4 @@ void SendThreadTest::closingTheProgramEndsTheSend()
 }
 
 QTEST_MAIN(SendThreadTest)
-#include "sendthread_ui_test.moc"
+#include "tst_sendthread.moc"

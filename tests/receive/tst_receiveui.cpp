@@ -207,4 +207,4 @@ void ReceiveControllerTest::destroyingDuringAReceptionDoesNotCrash()
 }
 
 QTEST_MAIN(ReceiveControllerTest)
-#include "receiveui_test.moc"
+#include "tst_receiveui.moc"

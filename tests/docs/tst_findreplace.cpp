@@ -1,6 +1,7 @@
 #include "codepage.h"
 #include "docstesthelpers.h"
 #include "findreplace.h"
+#include "modalwatcher.h"
 #include "richedit.h"
 
 #include <QCheckBox>
@@ -16,14 +17,14 @@ const QString kDoneTitle = QStringLiteral("查找");
 const QString kDoneText = QStringLiteral("文档搜索完毕！");
 
 // A search step outcome: the selected hit, or -1 for the end-of-search message.
-QList<int> StepsOf(RichEdit &edit, MessageBoxCloser &closer, const QString &what, bool matchCase,
+QList<int> StepsOf(RichEdit &edit, ModalWatcher &watcher, const QString &what, bool matchCase,
     bool wholeWord, int steps)
 {
     QList<int> outcome;
     for (int i = 0; i < steps; ++i) {
-        const std::size_t messagesBefore = closer.seen.size();
+        const qsizetype messagesBefore = watcher.boxes.size();
         FindStep(nullptr, &edit, what, matchCase, wholeWord);
-        if (closer.seen.size() > messagesBefore) {
+        if (watcher.boxes.size() > messagesBefore) {
             outcome.append(-1);
             if (edit.selStart() != 0 || edit.selLength() != 0) {
                 outcome.append(-100); // the caret did not go back to the start
@@ -99,26 +100,26 @@ void FindReplaceTest::findStep()
     QFETCH(bool, matchCase);
     QFETCH(bool, wholeWord);
     QFETCH(QList<int>, outcome);
-    MessageBoxCloser closer;
+    ModalWatcher watcher;
     RichEdit edit;
     QVERIFY(edit.InsertAtCaret(ToCp936(text)));
     edit.setSelStart(selStart);
     edit.setSelLength(selLength);
-    QCOMPARE(StepsOf(edit, closer, what, matchCase, wholeWord, static_cast<int>(outcome.size())),
+    QCOMPARE(StepsOf(edit, watcher, what, matchCase, wholeWord, static_cast<int>(outcome.size())),
         outcome);
     QCOMPARE(edit.toPlainText(), text);
 }
 
 void FindReplaceTest::endMessage()
 {
-    MessageBoxCloser closer;
+    ModalWatcher watcher;
     RichEdit edit;
     QVERIFY(edit.InsertAtCaret("abc"));
     FindStep(&edit, &edit, QStringLiteral("z"), false, false);
-    QCOMPARE(closer.seen.size(), std::size_t(1));
-    QCOMPARE(closer.seen[0].title, kDoneTitle);
-    QCOMPARE(closer.seen[0].text, kDoneText);
-    QCOMPARE(closer.seen[0].icon, QMessageBox::Information);
+    QCOMPARE(watcher.boxes.size(), 1);
+    QCOMPARE(watcher.boxes[0].title, kDoneTitle);
+    QCOMPARE(watcher.boxes[0].text, kDoneText);
+    QCOMPARE(watcher.boxes[0].icon, QMessageBox::Information);
 }
 
 void FindReplaceTest::findKeepsFocus()
@@ -199,7 +200,7 @@ void FindReplaceTest::replace()
     QFETCH(QString, after);
     QFETCH(int, finalSelStart);
     QFETCH(int, messages);
-    MessageBoxCloser closer;
+    ModalWatcher watcher;
     RichEdit edit;
     QVERIFY(edit.InsertAtCaret(ToCp936(text)));
     edit.setSelStart(selStart);
@@ -214,12 +215,12 @@ void FindReplaceTest::replace()
     }
     QCOMPARE(edit.toPlainText(), after);
     QCOMPARE(edit.selStart(), finalSelStart);
-    QCOMPARE(static_cast<int>(closer.seen.size()), messages);
+    QCOMPARE(static_cast<int>(watcher.boxes.size()), messages);
 }
 
 void FindReplaceTest::replaceAllWithEmptySearchEnds()
 {
-    MessageBoxCloser closer;
+    ModalWatcher watcher;
     RichEdit edit;
     QVERIFY(edit.InsertAtCaret("abc"));
     edit.setSelStart(0);
@@ -228,7 +229,7 @@ void FindReplaceTest::replaceAllWithEmptySearchEnds()
     dlg.setReplaceText(QStringLiteral("X"));
     ReplaceStep(&dlg, &edit, dlg, true);
     QCOMPARE(edit.toPlainText(), QStringLiteral("Xbc"));
-    QCOMPARE(closer.seen.size(), std::size_t(1));
+    QCOMPARE(watcher.boxes.size(), 1);
     QCOMPARE(edit.selStart(), 0);
 }
 
@@ -322,4 +323,4 @@ void FindReplaceTest::typingStopsAt255Bytes()
 }
 
 QTEST_MAIN(FindReplaceTest)
-#include "findreplace_test.moc"
+#include "tst_findreplace.moc"
