@@ -4,10 +4,12 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QFileDialog>
 #include <QList>
 #include <QMessageBox>
 #include <QObject>
 #include <QString>
+#include <QThread>
 #include <QTimer>
 
 #include <functional>
@@ -29,6 +31,7 @@ class ModalWatcher : public QObject
 public:
     explicit ModalWatcher(std::function<void(QWidget *)> onOther = {})
         : m_onOther(std::move(onOther))
+        , m_baseLevel(QThread::currentThread()->loopLevel())
     {
         connect(&m_poll, &QTimer::timeout, this, [this] { check(); });
         m_poll.start(5);
@@ -51,10 +54,18 @@ private:
                 box->done(QMessageBox::Ok);
             }
         } else if (modal && m_onOther) {
+            // A file dialog can be modal before exec() has started its event loop
+            // (its show() may let timers run); answered then, it would hide before
+            // the loop starts and exec() would wait for good.
+            if (qobject_cast<QFileDialog *>(modal)
+                && QThread::currentThread()->loopLevel() <= m_baseLevel) {
+                return;
+            }
             m_onOther(modal);
         }
     }
 
     QTimer m_poll;
     std::function<void(QWidget *)> m_onOther;
+    int m_baseLevel = 0;
 };
