@@ -1,9 +1,9 @@
 #include "documentfile.h"
 
 #include "codepage.h"
+#include "cp936cut.h"
 #include "richedit.h"
 #include "rtfreader.h"
-#include "settingsfile.h"
 #include "uitext.h"
 #include "wholefile.h"
 

@@ -1,8 +1,9 @@
 // POSIX termios backend of SerialPort.
 //
-// Port N is the device linked at <config>/byteway/comN when that entry exists
-// (<config> is $XDG_CONFIG_HOME, else ~/.config), else /dev/ttyS<N-1>.
+// Port N is the device linked at <folder>/comN when that entry exists
+// (the folder ConfigFolder() names), else /dev/ttyS<N-1>.
 
+#include "configfolder.h"
 #include "serialport_backend.h"
 
 #include <cerrno>
@@ -40,15 +41,6 @@ namespace serial_backend {
 namespace {
 
 constexpr int kAttemptMs = 1;
-
-std::string configFolder()
-{
-    const char *xdg = std::getenv("XDG_CONFIG_HOME");
-    if (xdg && xdg[0] == '/')
-        return std::string(xdg) + "/byteway";
-    const char *home = std::getenv("HOME");
-    return std::string(home ? home : "") + "/.config/byteway";
-}
 
 std::string systemError(const std::string &device, const char *what)
 {
@@ -332,7 +324,7 @@ Attempt readWaiting(int fd, uint8_t *buffer, std::size_t size, std::size_t &coun
 
 std::string MappingLink(int32_t port)
 {
-    return configFolder() + "/com" + std::to_string(port);
+    return (ConfigFolder() / ("com" + std::to_string(port))).string();
 }
 
 std::string DeviceName(int32_t port)
