@@ -535,13 +535,23 @@ void TFrmOption::Button1Click()
     hide();
 }
 
+SerialPort::LineSettings TFrmOption::storedLine() const
+{
+    return { FComPort, FComBps, PortByte(FParity), PortByte(FStopBits), PortByte(FComBitNum) };
+}
+
+bool TFrmOption::openStoredPort()
+{
+    const SerialPort::LineSettings line = storedLine();
+    return Port.Open(line.port, line.baudRate, line.parity, line.stopBits, line.dataBits);
+}
+
 bool TFrmOption::reopenStoredPort()
 {
     emit portChangeStarting();
     const auto finished = qScopeGuard([this] { emit portChangeFinished(); });
     Port.Close();
-    if (Port.Open(
-            FComPort, FComBps, PortByte(FParity), PortByte(FStopBits), PortByte(FComBitNum))) {
+    if (openStoredPort()) {
         return true;
     }
     showWarning(Texts::Text(Texts::kPortFailed), Texts::Text(Texts::kWarningTitle));

@@ -293,16 +293,6 @@
         <translation>Window</translation>
     </message>
     <message>
-        <source>警告</source>
-        <translation>Warning</translation>
-    </message>
-    <message>
-        <source>  串口初始化失败,
-请检查串口参数是否设定正确</source>
-        <translation>The serial port could not be opened.
-Please check the port settings.</translation>
-    </message>
-    <message>
         <source>记录到文件</source>
         <translation>Log to File</translation>
     </message>
