@@ -228,7 +228,8 @@ void TMainForm::FormClose()
     ShutDownSendReceive();
     StopCapture(true);
     if (FrmOption) {
-        SaveSettings(*FrmOption);
+        // A failed save is reported; the old file stays as it was.
+        FrmOption->saveSettings();
         // The dialog goes with the program; closing it the usual way would reopen
         // the port and could warn about it on the way out.
         FrmOption->closeForExit();

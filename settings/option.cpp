@@ -10,6 +10,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -531,7 +532,7 @@ void TFrmOption::Button1Click()
     FSendStart = edits->sendStart;
     FSendEnd = edits->sendEnd;
     emit settingsAccepted();
-    SaveSettings(*this);
+    saveSettings();
     hide();
 }
 
@@ -544,6 +545,19 @@ bool TFrmOption::openStoredPort()
 {
     const SerialPort::LineSettings line = storedLine();
     return Port.Open(line.port, line.baudRate, line.parity, line.stopBits, line.dataBits);
+}
+
+bool TFrmOption::saveSettings()
+{
+    std::string reason;
+    if (SaveSettings(*this, &reason)) {
+        return true;
+    }
+    const QString file = QString::fromStdU16String(SettingsFilePath().u16string());
+    showWarning(
+        Texts::kSaveFailed.arg(QDir::toNativeSeparators(file), QString::fromLocal8Bit(reason)),
+        Texts::Text(Texts::kWarningTitle));
+    return false;
 }
 
 bool TFrmOption::reopenStoredPort()

@@ -49,6 +49,9 @@ public:
     // window and the main window); false when the port refused, its reason then in
     // Port.lastFailure(). Shows nothing.
     bool openStoredPort();
+    // Writes the settings file from the members; when that fails, tells the user
+    // why in a warning (the old file stays as it was). False when it failed.
+    bool saveSettings();
 
     // The program is closing: hides the dialog and lets any later close through
     // without touching the port, so that no port warning holds up the exit.

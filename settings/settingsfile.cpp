@@ -109,9 +109,9 @@ std::filesystem::path SettingsFilePath()
 #endif
 }
 
-bool SaveSettings(const SettingsValues &settings)
+bool SaveSettings(const SettingsValues &settings, std::string *reason)
 {
-    return ReplaceFileAtomically(SettingsFilePath(), EncodeSettings(settings));
+    return ReplaceFileAtomically(SettingsFilePath(), EncodeSettings(settings), reason);
 }
 
 void LoadSettings(SettingsValues &settings)
@@ -124,7 +124,9 @@ void LoadSettings(SettingsValues &settings)
             FileAccess::ReadWrite, bytes)
         || bytes.empty()) {
         SetDefaultSettings(settings);
-        SaveSettings(settings);
+        // Not saving the defaults is no loss: they are what a later start reads in
+        // the file's absence too.
+        static_cast<void>(SaveSettings(settings));
         return;
     }
     DecodeSettings(bytes, settings);

@@ -42,8 +42,9 @@ std::filesystem::path SettingsFilePath();
 // a reader sees either the old file or the complete new one. A symbolic link in the
 // file's place is followed and its target replaced. False when it could not be
 // written (the old file is then left as it was), or when something other than a
-// regular file stands in its place, which is left alone. Shows nothing.
-bool SaveSettings(const SettingsValues &settings);
+// regular file stands in its place, which is left alone; the reason is then in
+// `reason` when given. Shows nothing.
+bool SaveSettings(const SettingsValues &settings, std::string *reason = nullptr);
 
 // The loading part of the settings dialog's creation: reads the settings file into
 // `settings`. When the file is missing, empty, cannot be opened for reading and

@@ -645,5 +645,13 @@ Please check the port settings.</translation>
         <translation>Cannot bind the chosen device to the port link %1:
 %2</translation>
     </message>
+    <message>
+        <source>设置无法保存到 %1：
+%2
+原来的设置文件保持不变。</source>
+        <translation>The settings could not be saved to %1:
+%2
+The settings file was left as it was.</translation>
+    </message>
 </context>
 </TS>
