@@ -129,7 +129,7 @@ public:
 
     void CreateDocumentWindow(const QString &name);
     // Files of this size or more load behind a progress window with a way out.
-    static constexpr qint64 kLoadInStepsFrom = 1024 * 1024;
+    static constexpr qint64 kLoadInStepsFrom = qint64 { 1024 } * 1024;
     void FileNew1Execute();
     void FileOpen1Execute();
     void FileSaveAsItemClick();

@@ -20,7 +20,7 @@ std::string HexEcho(uint32_t value, int minDigits)
     echo[0] = '0';
     echo[1] = 'x';
     for (int i = 0; i < digits; ++i) {
-        echo[static_cast<std::size_t>(2 + i)]
+        echo[2 + static_cast<std::size_t>(i)]
             = kHexDigitChars[(value >> (4 * (digits - 1 - i))) & 0x0F];
     }
     return echo;

@@ -5,7 +5,7 @@
 
 std::filesystem::path SettingsFolder()
 {
-    const std::filesystem::path folder = ConfigFolder();
+    std::filesystem::path folder = ConfigFolder();
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     return folder;
