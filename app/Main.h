@@ -28,6 +28,7 @@ class SendController;
 class TFindDialog;
 class TMDIChild;
 class TReplaceDialog;
+class TSearchDialog;
 struct SendResult;
 class TrafficMeter;
 
@@ -147,7 +148,7 @@ public:
     void BtnFindClick();
     void BtnReplaceClick();
     // The search step of `dialog` (DlgFind or DlgReplace) on the active document.
-    void Find(QDialog *dialog);
+    void Find(TSearchDialog *dialog);
     // Replace or Replace All of DlgReplace on the active document.
     void Replace(bool all);
     void Edit2Change();
