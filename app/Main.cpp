@@ -49,13 +49,6 @@ QFont controlFont()
     return font;
 }
 
-// The settings file is not checked on loading: a value that does not fit a byte
-// must not wrap round to a valid code, so it becomes 255, which no port accepts.
-uint8_t portCode(int32_t value)
-{
-    return value < 0 || value > 255 ? uint8_t(255) : static_cast<uint8_t>(value);
-}
-
 } // namespace
 
 TMainForm::TMainForm(QWidget *parent)
@@ -235,7 +228,8 @@ void TMainForm::FormClose()
     ShutDownSendReceive();
     StopCapture(true);
     if (FrmOption) {
-        SaveSettings(*FrmOption);
+        // A failed save is reported; the old file stays as it was.
+        FrmOption->saveSettings();
         // The dialog goes with the program; closing it the usual way would reopen
         // the port and could warn about it on the way out.
         FrmOption->closeForExit();
@@ -285,9 +279,7 @@ bool TMainForm::openPortWithSettings()
     if (!FrmOption) {
         return false;
     }
-    const bool opened
-        = Port.Open(FrmOption->FComPort, FrmOption->FComBps, portCode(FrmOption->FParity),
-            portCode(FrmOption->FStopBits), portCode(FrmOption->FComBitNum));
+    const bool opened = FrmOption->openStoredPort();
     // The traffic field counts from here, not from its next turn.
     UpdateTraffic();
     return opened;
@@ -357,8 +349,7 @@ void TMainForm::updatePortState()
     SerialPort::LineSettings line = Port.lastSettings();
     if (line.port == 0 && FrmOption) {
         // Nothing opened yet: the stored settings are what will be opened.
-        line = { FrmOption->FComPort, FrmOption->FComBps, portCode(FrmOption->FParity),
-            portCode(FrmOption->FStopBits), portCode(FrmOption->FComBitNum) };
+        line = FrmOption->storedLine();
     }
     const SerialPort::State portState = Port.state();
     QString where = QStringLiteral("COM%1").arg(line.port);

@@ -28,6 +28,7 @@ class SendController;
 class TFindDialog;
 class TMDIChild;
 class TReplaceDialog;
+class TSearchDialog;
 struct SendResult;
 class TrafficMeter;
 
@@ -129,7 +130,7 @@ public:
 
     void CreateDocumentWindow(const QString &name);
     // Files of this size or more load behind a progress window with a way out.
-    static constexpr qint64 kLoadInStepsFrom = 1024 * 1024;
+    static constexpr qint64 kLoadInStepsFrom = qint64 { 1024 } * 1024;
     void FileNew1Execute();
     void FileOpen1Execute();
     void FileSaveAsItemClick();
@@ -147,7 +148,7 @@ public:
     void BtnFindClick();
     void BtnReplaceClick();
     // The search step of `dialog` (DlgFind or DlgReplace) on the active document.
-    void Find(QDialog *dialog);
+    void Find(TSearchDialog *dialog);
     // Replace or Replace All of DlgReplace on the active document.
     void Replace(bool all);
     void Edit2Change();

@@ -17,8 +17,7 @@ namespace {
 
 // Presets the search field from the document's selection, unless the dialog is
 // already open: then its field keeps what the user sees.
-template <typename Dialog>
-void openSearchDialog(Dialog *dialog, const TMDIChild *child)
+void openSearchDialog(TSearchDialog *dialog, const TMDIChild *child)
 {
     if (!dialog->isVisible()) {
         dialog->setFindText(child->RichEdit1->selectedText());
@@ -44,19 +43,14 @@ void TMainForm::BtnReplaceClick()
     }
 }
 
-void TMainForm::Find(QDialog *dialog)
+void TMainForm::Find(TSearchDialog *dialog)
 {
     TMDIChild *child = ActiveChild();
     if (!child) {
         return;
     }
-    if (dialog == DlgReplace) {
-        FindStep(DlgReplace, child->RichEdit1, DlgReplace->findText(), DlgReplace->matchCase(),
-            DlgReplace->wholeWord());
-    } else {
-        FindStep(DlgFind, child->RichEdit1, DlgFind->findText(), DlgFind->matchCase(),
-            DlgFind->wholeWord());
-    }
+    FindStep(
+        dialog, child->RichEdit1, dialog->findText(), dialog->matchCase(), dialog->wholeWord());
 }
 
 void TMainForm::Replace(bool all)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "notationtexts.h"
+#include "optiontexts.h"
 #include "uitext.h"
 
 #include <QString>
@@ -106,9 +107,10 @@ inline constexpr UiText SaveFilter { kContext,
 
 inline constexpr UiText DocumentPrefix { kContext, QT_TRANSLATE_NOOP("MainTexts", "窗口") };
 
-inline constexpr UiText PortWarningTitle { kContext, QT_TRANSLATE_NOOP("MainTexts", "警告") };
-inline constexpr UiText PortWarning { kContext,
-    QT_TRANSLATE_NOOP("MainTexts", "  串口初始化失败,\n请检查串口参数是否设定正确") };
+// The port failure at start-up is the settings dialog's message (its texts live in
+// settings/optiontexts.h, the one home of the port-failure texts).
+inline constexpr UiText PortWarningTitle = Texts::kWarningTitle;
+inline constexpr UiText PortWarning = Texts::kPortFailed;
 
 // Beside Edit2 when typed text holds characters code page 936 lacks; %1 is them.
 inline constexpr UiText Edit2OutsideCp936 { kContext,

@@ -1,5 +1,7 @@
 #include "capturetext.h"
 
+#include "hexdigits.h"
+
 #include <cstdio>
 #include <ctime>
 
@@ -67,8 +69,8 @@ void CaptureTextFormatter::add(const CapturedByte &captured, std::string &out)
         out.append(captured.direction == CaptureDirection::Received ? " RX" : " TX");
         m_direction = captured.direction;
     }
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    const char item[3] = { ' ', kDigits[captured.byte >> 4], kDigits[captured.byte & 0x0F] };
+    const char item[3]
+        = { ' ', kHexDigitChars[captured.byte >> 4], kHexDigitChars[captured.byte & 0x0F] };
     out.append(item, sizeof item);
     ++m_count;
     m_lastUs = captured.timeUs;

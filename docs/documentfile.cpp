@@ -1,9 +1,9 @@
 #include "documentfile.h"
 
 #include "codepage.h"
+#include "cp936cut.h"
 #include "richedit.h"
 #include "rtfreader.h"
-#include "settingsfile.h"
 #include "uitext.h"
 #include "wholefile.h"
 
@@ -83,7 +83,7 @@ QString plainText(const QByteArray &bytes)
 
 // Characters inserted between two calls of the progress function: a step costs the
 // control's layout of what it adds, a few tens of milliseconds.
-constexpr qsizetype kStepChars = 64 * 1024;
+constexpr qsizetype kStepChars = qsizetype { 64 } * 1024;
 
 // Gone: the control was deleted while the progress function ran.
 enum class Inserted { All, TooLarge, Cancelled, Malformed, Gone };

@@ -15,6 +15,8 @@
 #include <QRadioButton>
 #include <QValidator>
 
+#include <initializer_list>
+
 namespace {
 
 // The dialogs' texts; a new one is written as these are, then `make translations`
@@ -62,6 +64,21 @@ public:
     }
 };
 
+QCheckBox *makeCheckBox(QWidget *parent, const QString &name, const QString &caption)
+{
+    auto *box = new QCheckBox(caption, parent);
+    box->setObjectName(name);
+    return box;
+}
+
+QPushButton *makePushButton(QWidget *parent, const QString &name, const QString &caption)
+{
+    auto *button = new QPushButton(caption, parent);
+    button->setObjectName(name);
+    button->setAutoDefault(false);
+    return button;
+}
+
 QLineEdit *makeField(QWidget *parent, const QString &name)
 {
     auto *edit = new QLineEdit(parent);
@@ -70,41 +87,78 @@ QLineEdit *makeField(QWidget *parent, const QString &name)
     return edit;
 }
 
-QCheckBox *makeCheckBox(QWidget *parent, const QString &name, const QString &caption)
+// Tab goes through `widgets` in this order.
+void setTabChain(std::initializer_list<QWidget *> widgets)
 {
-    auto *box = new QCheckBox(caption, parent);
-    box->setObjectName(name);
-    return box;
-}
-
-QPushButton *makeButton(QWidget *parent, const QString &name, const QString &caption)
-{
-    auto *button = new QPushButton(caption, parent);
-    button->setObjectName(name);
-    button->setAutoDefault(false);
-    return button;
-}
-
-QLabel *makeBuddyLabel(QWidget *parent, const QString &caption, QWidget *buddy)
-{
-    auto *label = new QLabel(caption, parent);
-    label->setBuddy(buddy);
-    return label;
+    QWidget *previous = nullptr;
+    for (QWidget *widget : widgets) {
+        if (previous != nullptr) {
+            QWidget::setTabOrder(previous, widget);
+        }
+        previous = widget;
+    }
 }
 
 } // namespace
 
-TFindDialog::TFindDialog(QWidget *parent)
+TSearchDialog::TSearchDialog(QWidget *parent, const QString &objectName, const QString &title)
     : QDialog(parent)
     , m_findEdit(makeField(this, QStringLiteral("FindText")))
     , m_wholeWord(makeCheckBox(this, QStringLiteral("WholeWord"), Texts::WholeWord))
     , m_matchCase(makeCheckBox(this, QStringLiteral("MatchCase"), Texts::MatchCase))
+    , m_findNextButton(makePushButton(this, QStringLiteral("FindNext"), Texts::FindNext))
+    , m_cancelButton(makePushButton(this, QStringLiteral("Cancel"), Texts::Cancel))
+{
+    setObjectName(objectName);
+    setWindowTitle(title);
+    setModal(false);
+    m_findNextButton->setDefault(true);
+    connect(m_findNextButton, &QPushButton::clicked, this, &TSearchDialog::findNext);
+    connect(m_cancelButton, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+QLineEdit *TSearchDialog::makeBoundedField(const QString &objectName)
+{
+    return makeField(this, objectName);
+}
+
+QPushButton *TSearchDialog::makeButton(const QString &objectName, const QString &caption)
+{
+    return makePushButton(this, objectName, caption);
+}
+
+QWidget *TSearchDialog::findLabel()
+{
+    auto *label = new QLabel(Texts::FindWhat, this);
+    label->setBuddy(m_findEdit);
+    return label;
+}
+
+QString TSearchDialog::findText() const
+{
+    return m_findEdit->text();
+}
+
+void TSearchDialog::setFindText(const QString &text)
+{
+    m_findEdit->setText(boundedText(text));
+}
+
+bool TSearchDialog::matchCase() const
+{
+    return m_matchCase->isChecked();
+}
+
+bool TSearchDialog::wholeWord() const
+{
+    return m_wholeWord->isChecked();
+}
+
+TFindDialog::TFindDialog(QWidget *parent)
+    : TSearchDialog(parent, QStringLiteral("DlgFind"), Texts::FindTitle)
     , m_up(new QRadioButton(Texts::Up))
     , m_down(new QRadioButton(Texts::Down))
 {
-    setObjectName(QStringLiteral("DlgFind"));
-    setWindowTitle(Texts::FindTitle);
-    setModal(false);
     m_up->setObjectName(QStringLiteral("Up"));
     m_down->setObjectName(QStringLiteral("Down"));
     m_down->setChecked(true);
@@ -114,41 +168,16 @@ TFindDialog::TFindDialog(QWidget *parent)
     directionLayout->addWidget(m_up);
     directionLayout->addWidget(m_down);
 
-    QPushButton *findNext = makeButton(this, QStringLiteral("FindNext"), Texts::FindNext);
-    findNext->setDefault(true);
-    QPushButton *cancel = makeButton(this, QStringLiteral("Cancel"), Texts::Cancel);
-
     auto *grid = new QGridLayout(this);
-    grid->addWidget(makeBuddyLabel(this, Texts::FindWhat, m_findEdit), 0, 0);
+    grid->addWidget(findLabel(), 0, 0);
     grid->addWidget(m_findEdit, 0, 1, 1, 2);
-    grid->addWidget(findNext, 0, 3);
+    grid->addWidget(m_findNextButton, 0, 3);
     grid->addWidget(m_wholeWord, 1, 0, 1, 2);
     grid->addWidget(direction, 1, 2, 2, 1);
-    grid->addWidget(cancel, 1, 3);
+    grid->addWidget(m_cancelButton, 1, 3);
     grid->addWidget(m_matchCase, 2, 0, 1, 2);
-
-    connect(findNext, &QPushButton::clicked, this, &TFindDialog::findNext);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-}
-
-QString TFindDialog::findText() const
-{
-    return m_findEdit->text();
-}
-
-void TFindDialog::setFindText(const QString &text)
-{
-    m_findEdit->setText(boundedText(text));
-}
-
-bool TFindDialog::matchCase() const
-{
-    return m_matchCase->isChecked();
-}
-
-bool TFindDialog::wholeWord() const
-{
-    return m_wholeWord->isChecked();
+    setTabChain(
+        { m_findEdit, m_wholeWord, m_matchCase, m_up, m_down, m_findNextButton, m_cancelButton });
 }
 
 bool TFindDialog::searchDown() const
@@ -157,35 +186,28 @@ bool TFindDialog::searchDown() const
 }
 
 TReplaceDialog::TReplaceDialog(QWidget *parent)
-    : QDialog(parent)
-    , m_findEdit(makeField(this, QStringLiteral("FindText")))
-    , m_replaceEdit(makeField(this, QStringLiteral("ReplaceText")))
-    , m_wholeWord(makeCheckBox(this, QStringLiteral("WholeWord"), Texts::WholeWord))
-    , m_matchCase(makeCheckBox(this, QStringLiteral("MatchCase"), Texts::MatchCase))
+    : TSearchDialog(parent, QStringLiteral("DlgReplace"), Texts::ReplaceTitle)
+    , m_replaceEdit(makeBoundedField(QStringLiteral("ReplaceText")))
 {
-    setObjectName(QStringLiteral("DlgReplace"));
-    setWindowTitle(Texts::ReplaceTitle);
-    setModal(false);
+    QPushButton *replaceOne = makeButton(QStringLiteral("Replace"), Texts::Replace);
+    QPushButton *replaceAll = makeButton(QStringLiteral("ReplaceAll"), Texts::ReplaceAll);
 
-    QPushButton *findNext = makeButton(this, QStringLiteral("FindNext"), Texts::FindNext);
-    findNext->setDefault(true);
-    QPushButton *replaceOne = makeButton(this, QStringLiteral("Replace"), Texts::Replace);
-    QPushButton *replaceAll = makeButton(this, QStringLiteral("ReplaceAll"), Texts::ReplaceAll);
-    QPushButton *cancel = makeButton(this, QStringLiteral("Cancel"), Texts::Cancel);
-
+    auto *replaceLabel = new QLabel(Texts::ReplaceWith, this);
+    replaceLabel->setBuddy(m_replaceEdit);
     auto *grid = new QGridLayout(this);
-    grid->addWidget(makeBuddyLabel(this, Texts::FindWhat, m_findEdit), 0, 0);
+    grid->addWidget(findLabel(), 0, 0);
     grid->addWidget(m_findEdit, 0, 1);
-    grid->addWidget(findNext, 0, 2);
-    grid->addWidget(makeBuddyLabel(this, Texts::ReplaceWith, m_replaceEdit), 1, 0);
+    grid->addWidget(m_findNextButton, 0, 2);
+    grid->addWidget(replaceLabel, 1, 0);
     grid->addWidget(m_replaceEdit, 1, 1);
     grid->addWidget(replaceOne, 1, 2);
     grid->addWidget(replaceAll, 2, 2);
     grid->addWidget(m_wholeWord, 3, 0, 1, 2);
-    grid->addWidget(cancel, 3, 2);
+    grid->addWidget(m_cancelButton, 3, 2);
     grid->addWidget(m_matchCase, 4, 0, 1, 2);
+    setTabChain({ m_findEdit, m_replaceEdit, m_wholeWord, m_matchCase, m_findNextButton, replaceOne,
+        replaceAll, m_cancelButton });
 
-    connect(findNext, &QPushButton::clicked, this, &TReplaceDialog::findNext);
     connect(replaceOne, &QPushButton::clicked, this, [this] {
         m_replaceAll = false;
         emit replace(false);
@@ -194,17 +216,6 @@ TReplaceDialog::TReplaceDialog(QWidget *parent)
         m_replaceAll = true;
         emit replace(true);
     });
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-}
-
-QString TReplaceDialog::findText() const
-{
-    return m_findEdit->text();
-}
-
-void TReplaceDialog::setFindText(const QString &text)
-{
-    m_findEdit->setText(boundedText(text));
 }
 
 QString TReplaceDialog::replaceText() const
@@ -215,16 +226,6 @@ QString TReplaceDialog::replaceText() const
 void TReplaceDialog::setReplaceText(const QString &text)
 {
     m_replaceEdit->setText(boundedText(text));
-}
-
-bool TReplaceDialog::matchCase() const
-{
-    return m_matchCase->isChecked();
-}
-
-bool TReplaceDialog::wholeWord() const
-{
-    return m_wholeWord->isChecked();
 }
 
 void FindStep(

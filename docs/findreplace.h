@@ -4,37 +4,60 @@
 
 class QCheckBox;
 class QLineEdit;
+class QPushButton;
 class QRadioButton;
 class RichEdit;
 
-// The modeless find dialog (objectName "DlgFind"): a search field of at most 255
-// bytes in code page 936, whole-word and match-case boxes, the direction buttons
-// up and down (down preset; searches always run forward), Find Next and Cancel.
-// It stays open between searches and keeps its fields; Cancel and Escape hide it.
-// User-interface thread only.
-class TFindDialog : public QDialog
+// What the find and replace dialogs share: the search field "FindText" of at most
+// 255 bytes in code page 936, the whole-word and match-case boxes, Find Next
+// (the default button) and Cancel, which hides the dialog. Modeless.
+class TSearchDialog : public QDialog
 {
     Q_OBJECT
 
 public:
-    explicit TFindDialog(QWidget *parent = nullptr);
-
     QString findText() const;
     // Presets the search field; a text of more than 255 bytes in code page 936 is
     // cut to its first 255 bytes, never inside a character.
     void setFindText(const QString &text);
     bool matchCase() const;
     bool wholeWord() const;
-    bool searchDown() const;
 
 signals:
     // Find Next was pressed.
     void findNext();
 
+protected:
+    TSearchDialog(QWidget *parent, const QString &objectName, const QString &title);
+
+    // A field of at most 255 bytes in code page 936, as the search field is.
+    QLineEdit *makeBoundedField(const QString &objectName);
+    QPushButton *makeButton(const QString &objectName, const QString &caption);
+    // The search field's label, "查找内容(&N):".
+    QWidget *findLabel();
+
+    QLineEdit *const m_findEdit;
+    QCheckBox *const m_wholeWord;
+    QCheckBox *const m_matchCase;
+    QPushButton *const m_findNextButton;
+    QPushButton *const m_cancelButton;
+};
+
+// The modeless find dialog (objectName "DlgFind"): a search field of at most 255
+// bytes in code page 936, whole-word and match-case boxes, the direction buttons
+// up and down (down preset; searches always run forward), Find Next and Cancel.
+// It stays open between searches and keeps its fields; Cancel and Escape hide it.
+// User-interface thread only.
+class TFindDialog : public TSearchDialog
+{
+    Q_OBJECT
+
+public:
+    explicit TFindDialog(QWidget *parent = nullptr);
+
+    bool searchDown() const;
+
 private:
-    QLineEdit *m_findEdit;
-    QCheckBox *m_wholeWord;
-    QCheckBox *m_matchCase;
     QRadioButton *m_up;
     QRadioButton *m_down;
 };
@@ -43,32 +66,24 @@ private:
 // replacement field of at most 255 bytes in code page 936, whole-word and
 // match-case boxes, Find Next, Replace, Replace All and Cancel.
 // User-interface thread only.
-class TReplaceDialog : public QDialog
+class TReplaceDialog : public TSearchDialog
 {
     Q_OBJECT
 
 public:
     explicit TReplaceDialog(QWidget *parent = nullptr);
 
-    QString findText() const;
-    void setFindText(const QString &text);
     QString replaceText() const;
     void setReplaceText(const QString &text);
-    bool matchCase() const;
-    bool wholeWord() const;
     // Whether the last replace request came from Replace All.
     bool replaceAll() const { return m_replaceAll; }
 
 signals:
-    void findNext();
     // Replace (all = false) or Replace All (all = true) was pressed.
     void replace(bool all);
 
 private:
-    QLineEdit *m_findEdit;
     QLineEdit *m_replaceEdit;
-    QCheckBox *m_wholeWord;
-    QCheckBox *m_matchCase;
     bool m_replaceAll = false;
 };
 

@@ -1,6 +1,6 @@
 #include "rtfreader.h"
 
-#include "texttoint.h"
+#include "hexdigits.h"
 
 #include <algorithm>
 #include <array>

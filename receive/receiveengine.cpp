@@ -1,5 +1,6 @@
 #include "receiveengine.h"
 
+#include "hexdigits.h"
 #include "receiveapply.h"
 #include "settingsvalues.h"
 #include "traffic.h"
@@ -38,7 +39,6 @@ struct ReceiveEngine::ByteSettings
 std::string_view FormatReceivedByte(
     uint8_t byte, Notation notation, char (&buffer)[ReceiveOp::kMaxItem])
 {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
     std::size_t n = 0;
     switch (notation) {
     case Notation::Decimal:
@@ -61,8 +61,8 @@ std::string_view FormatReceivedByte(
     case Notation::Hex:
         buffer[n++] = '0';
         buffer[n++] = 'x';
-        buffer[n++] = kDigits[byte >> 4];
-        buffer[n++] = kDigits[byte & 0x0F];
+        buffer[n++] = kHexDigitChars[byte >> 4];
+        buffer[n++] = kHexDigitChars[byte & 0x0F];
         break;
     }
     buffer[n++] = ' ';

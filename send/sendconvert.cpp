@@ -1,5 +1,6 @@
 #include "sendconvert.h"
 
+#include "hexdigits.h"
 #include "texttoint.h"
 
 #include <algorithm>
@@ -10,7 +11,6 @@ namespace {
 // Formatted by hand: a range send formats one echo per byte sent.
 std::string HexEcho(uint32_t value, int minDigits)
 {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
     int digits = 1;
     while (digits < 8 && (value >> (4 * digits)) != 0) {
         ++digits;
@@ -20,7 +20,8 @@ std::string HexEcho(uint32_t value, int minDigits)
     echo[0] = '0';
     echo[1] = 'x';
     for (int i = 0; i < digits; ++i) {
-        echo[static_cast<std::size_t>(2 + i)] = kDigits[(value >> (4 * (digits - 1 - i))) & 0x0F];
+        echo[2 + static_cast<std::size_t>(i)]
+            = kHexDigitChars[(value >> (4 * (digits - 1 - i))) & 0x0F];
     }
     return echo;
 }

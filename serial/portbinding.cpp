@@ -42,17 +42,19 @@ std::string mappedDevice(int32_t port)
     std::error_code error;
     if (!link.empty()) {
         const fs::path target = fs::read_symlink(link, error);
-        if (!error)
+        if (!error) {
             return target.string();
+        }
     }
     return SerialPort::DeviceName(port);
 }
 
 std::string resolvedDevice(int32_t port)
 {
-    const std::string name = SerialPort::DeviceName(port);
-    if (name.empty())
+    std::string name = SerialPort::DeviceName(port);
+    if (name.empty()) {
         return name;
+    }
     std::error_code error;
     const fs::path real = fs::canonical(name, error);
     return error ? mappedDevice(port) : real.string();
@@ -105,12 +107,14 @@ std::string stableName(const std::string &device)
 {
     std::error_code error;
     const fs::path real = fs::canonical(device, error);
-    if (error)
+    if (error) {
         return device;
+    }
     for (const fs::directory_entry &entry : fs::directory_iterator("/dev/serial/by-id", error)) {
         std::error_code entryError;
-        if (fs::canonical(entry.path(), entryError) == real && !entryError)
+        if (fs::canonical(entry.path(), entryError) == real && !entryError) {
             return entry.path().string();
+        }
     }
     return device;
 }

@@ -23,14 +23,17 @@ void PortWatch::run()
     SerialPort::State seen = m_port.state();
     std::unique_lock<std::mutex> lock(m_lock);
     for (;;) {
-        if (m_wake.wait_for(lock, m_period, [this] { return m_stop; }))
+        if (m_wake.wait_for(lock, m_period, [this] { return m_stop; })) {
             return;
+        }
         lock.unlock();
         SerialPort::State now = m_port.CheckDevice();
-        if (now == SerialPort::State::Lost && m_port.Reconnect())
+        if (now == SerialPort::State::Lost && m_port.Reconnect()) {
             now = SerialPort::State::Open;
-        if (now != seen && m_changed)
+        }
+        if (now != seen && m_changed) {
             m_changed();
+        }
         seen = now;
         lock.lock();
     }

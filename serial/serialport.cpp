@@ -44,8 +44,9 @@ struct SerialPort::Handle
     }
     ~Handle()
     {
-        if (slot)
+        if (slot) {
             slot->users.fetch_sub(1);
+        }
     }
     Handle(const Handle &) = delete;
     Handle &operator=(const Handle &) = delete;
@@ -81,15 +82,17 @@ SerialPort::Handle SerialPort::hold()
 void SerialPort::releaseWhenUnused(Slot &slot, intptr_t handle)
 {
     // An attempt holds the slot for about 1 ms at most.
-    while (slot.users.load() != 0)
+    while (slot.users.load() != 0) {
         std::this_thread::sleep_for(std::chrono::microseconds(20));
+    }
     backend::CloseDevice(handle);
 }
 
 intptr_t SerialPort::takeIfGone(const Handle &handle)
 {
-    if (!handle || !backend::DeviceGone(handle.value))
+    if (!handle || !backend::DeviceGone(handle.value)) {
         return kInvalidHandle;
+    }
     // While this attempt holds the handle nobody can release it, so its number cannot
     // have been reused: the exchange only succeeds on the very handle that failed. Of
     // several threads noticing at once, one takes it; a Close in between wins.
@@ -159,11 +162,13 @@ bool SerialPort::Reconnect()
 {
     const std::lock_guard<std::mutex> lock(m_openLock);
     const int32_t port = FCurrentPort.load();
-    if (!validPort(port))
+    if (!validPort(port)) {
         return false;
+    }
     const intptr_t held = FHandles[port - 1].handle.load();
-    if (held != kLostHandle)
+    if (held != kLostHandle) {
         return realHandle(held);
+    }
     // Lost implies that this port number opened with these settings before. Only
     // the device that was open comes back: when its link has gone, the number would
     // fall back to another device, which must not be opened in its place.
@@ -187,8 +192,9 @@ SerialPort::State SerialPort::CheckDevice()
         gone = takeIfGone(handle);
         slot = handle.slot;
     }
-    if (gone != kInvalidHandle)
+    if (gone != kInvalidHandle) {
         releaseGone(*slot, gone);
+    }
     return state();
 }
 
@@ -196,16 +202,19 @@ bool SerialPort::Close()
 {
     const std::lock_guard<std::mutex> lock(m_openLock);
     const int32_t port = FCurrentPort.load();
-    if (!validPort(port))
+    if (!validPort(port)) {
         return false;
+    }
     Slot &slot = FHandles[port - 1];
     // A lost port becomes a closed one that nothing brings back; as far as the user
     // can tell it was open, so closing it counts like closing an open one.
     const intptr_t handle = slot.handle.exchange(kInvalidHandle);
-    if (handle == kLostHandle)
+    if (handle == kLostHandle) {
         return true;
-    if (handle == kInvalidHandle)
+    }
+    if (handle == kInvalidHandle) {
         return false;
+    }
     // After the handle is out: a fill that still found it in the slot read the
     // generation before this.
     m_openGeneration.fetch_add(1);
@@ -226,32 +235,38 @@ int SerialPort::WriteByte(uint8_t byte)
 int SerialPort::WriteByte(uint8_t byte, const std::atomic<bool> &giveUp)
 {
     for (int attempt = 0; attempt < kWriteAttempts; ++attempt) {
-        if (giveUp.load(std::memory_order_relaxed))
+        if (giveUp.load(std::memory_order_relaxed)) {
             return 0;
+        }
         intptr_t gone = kInvalidHandle;
         Slot *slot = nullptr;
         {
             const Handle handle = hold();
-            if (!handle)
+            if (!handle) {
                 continue;
-            if (backend::kHasErrorState)
+            }
+            if (backend::kHasErrorState) {
                 backend::ClearErrors(handle.value);
-            if (backend::WriteAttempt(handle.value, byte))
+            }
+            if (backend::WriteAttempt(handle.value, byte)) {
                 return 1;
+            }
             gone = takeIfGone(handle);
             slot = handle.slot;
         }
         // The rest of the attempts find no handle and fail at once.
-        if (gone != kInvalidHandle)
+        if (gone != kInvalidHandle) {
             releaseGone(*slot, gone);
+        }
     }
     return 0;
 }
 
 bool SerialPort::takeReadAhead(uint8_t &byte)
 {
-    if (m_readNext == m_readEnd)
+    if (m_readNext == m_readEnd) {
         return false;
+    }
     if (m_openGeneration.load() != m_readGeneration) {
         m_readNext = m_readEnd = 0;
         return false;
@@ -280,17 +295,20 @@ int SerialPort::ReadByte(uint8_t &byte)
     byte = 0;
     // While data streams in, most bytes come from here without a system call or a
     // clock reading.
-    if (takeReadAhead(byte))
+    if (takeReadAhead(byte)) {
         return 1;
+    }
     if (backend::kHasErrorState) {
-        if (const Handle handle = hold())
+        if (const Handle handle = hold()) {
             backend::ClearErrors(handle.value);
+        }
     }
     const uint32_t start = backend::TickMs();
     for (;;) {
         const uint32_t elapsed = backend::TickMs() - start;
-        if (elapsed > kReadBudgetMs)
+        if (elapsed > kReadBudgetMs) {
             return 0;
+        }
         // With a wake-up for Open and Close, one attempt may wait out the rest of the
         // budget: a quiet line then costs one wake-up per call, not one per ms.
         const int waitMs
@@ -303,27 +321,32 @@ int SerialPort::ReadByte(uint8_t &byte)
             // the next attempt; Close and Open wake an attempt that is waiting.
             const Handle handle = hold();
             if (handle) {
-                if (backend::kHasErrorState)
+                if (backend::kHasErrorState) {
                     backend::ClearErrors(handle.value);
+                }
                 std::size_t count = 0;
                 result = backend::ReadChunk(
                     handle.value, m_waker, waitMs, m_readAhead.data(), m_readAhead.size(), count);
-                if (result == backend::Attempt::Byte)
+                if (result == backend::Attempt::Byte) {
                     keepReadAhead(handle, count);
+                }
                 if (result == backend::Attempt::Failed) {
                     gone = takeIfGone(handle);
                     slot = handle.slot;
                 }
             }
         }
-        if (result == backend::Attempt::Byte && takeReadAhead(byte))
+        if (result == backend::Attempt::Byte && takeReadAhead(byte)) {
             return 1;
-        if (gone != kInvalidHandle)
+        }
+        if (gone != kInvalidHandle) {
             releaseGone(*slot, gone);
+        }
         // Without a device to wait on, an attempt returns at once; pausing keeps the
         // receive thread from spinning a core for the rest of the budget.
-        if (result == backend::Attempt::Failed)
+        if (result == backend::Attempt::Failed) {
             backend::SleepOneMs();
+        }
     }
 }
 
@@ -335,11 +358,13 @@ bool SerialPort::isOpen() const
 SerialPort::State SerialPort::state() const
 {
     const int32_t port = FCurrentPort.load();
-    if (!validPort(port))
+    if (!validPort(port)) {
         return State::Closed;
+    }
     const intptr_t handle = FHandles[port - 1].handle.load();
-    if (handle == kLostHandle)
+    if (handle == kLostHandle) {
         return State::Lost;
+    }
     return handle == kInvalidHandle ? State::Closed : State::Open;
 }
 
@@ -375,7 +400,8 @@ SerialPort::LineSettings SerialPort::lastSettings() const
 
 std::string SerialPort::DeviceName(int32_t port)
 {
-    if (!validPort(port))
+    if (!validPort(port)) {
         return {};
+    }
     return backend::DeviceName(port);
 }

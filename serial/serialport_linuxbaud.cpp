@@ -8,11 +8,13 @@ namespace serial_backend {
 
 bool SetCustomBaud(int fd, int rate)
 {
-    if (rate <= 0)
+    if (rate <= 0) {
         return false;
+    }
     termios2 tio {};
-    if (ioctl(fd, TCGETS2, &tio) != 0)
+    if (ioctl(fd, TCGETS2, &tio) != 0) {
         return false;
+    }
     tio.c_cflag &= ~static_cast<tcflag_t>(CBAUD | (CBAUD << IBSHIFT));
     tio.c_cflag |= BOTHER | (BOTHER << IBSHIFT);
     tio.c_ispeed = static_cast<speed_t>(rate);
@@ -23,8 +25,9 @@ bool SetCustomBaud(int fd, int rate)
 int CustomBaud(int fd)
 {
     termios2 tio {};
-    if (ioctl(fd, TCGETS2, &tio) != 0)
+    if (ioctl(fd, TCGETS2, &tio) != 0) {
         return -1;
+    }
     return static_cast<int>(tio.c_ospeed);
 }
 

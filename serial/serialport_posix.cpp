@@ -1,8 +1,10 @@
 // POSIX termios backend of SerialPort.
 //
-// Port N is the device linked at <config>/byteway/comN when that entry exists
-// (<config> is $XDG_CONFIG_HOME, else ~/.config), else /dev/ttyS<N-1>.
+// Port N is the device linked at <folder>/comN when that entry exists
+// (the folder ConfigFolder() names), else /dev/ttyS<N-1>.
 
+#include "configfolder.h"
+#include "handleguard.h"
 #include "serialport_backend.h"
 
 #include <cerrno>
@@ -41,15 +43,6 @@ namespace {
 
 constexpr int kAttemptMs = 1;
 
-std::string configFolder()
-{
-    const char *xdg = std::getenv("XDG_CONFIG_HOME");
-    if (xdg && xdg[0] == '/')
-        return std::string(xdg) + "/byteway";
-    const char *home = std::getenv("HOME");
-    return std::string(home ? home : "") + "/.config/byteway";
-}
-
 std::string systemError(const std::string &device, const char *what)
 {
     return device + ": " + what + ": " + std::strerror(errno);
@@ -81,10 +74,12 @@ std::string owningGroup(const std::string &device)
     struct stat info
     {
     };
-    if (::stat(device.c_str(), &info) != 0)
+    if (::stat(device.c_str(), &info) != 0) {
         return {};
-    if (const group *entry = ::getgrgid(info.st_gid))
+    }
+    if (const group *entry = ::getgrgid(info.st_gid)) {
         return entry->gr_name;
+    }
     return std::to_string(info.st_gid);
 }
 
@@ -107,8 +102,9 @@ std::string holdingProcesses(const std::string &device)
     struct stat info
     {
     };
-    if (error || ::stat(real.c_str(), &info) != 0)
+    if (error || ::stat(real.c_str(), &info) != 0) {
         return {};
+    }
     std::set<std::string> pids;
     std::ifstream locks("/proc/locks");
     for (std::string line; std::getline(locks, line);) {
@@ -116,21 +112,25 @@ std::string holdingProcesses(const std::string &device)
         std::istringstream fields(line);
         std::string number, type, mode, access, pid, where;
         fields >> number >> type;
-        if (type == "->")
+        if (type == "->") {
             fields >> type;
+        }
         fields >> mode >> access >> pid >> where;
         const auto lastColon = where.rfind(':');
-        if (lastColon == std::string::npos)
+        if (lastColon == std::string::npos) {
             continue;
-        if (where.substr(lastColon + 1) == std::to_string(info.st_ino))
+        }
+        if (where.substr(lastColon + 1) == std::to_string(info.st_ino)) {
             pids.insert(pid);
+        }
     }
     if (pids.empty()) {
         const std::string self = std::to_string(::getpid());
         for (const auto &process : std::filesystem::directory_iterator("/proc", error)) {
             const std::string pid = process.path().filename().string();
-            if (pid.find_first_not_of("0123456789") != std::string::npos || pid == self)
+            if (pid.find_first_not_of("0123456789") != std::string::npos || pid == self) {
                 continue;
+            }
             std::error_code fdError;
             for (const auto &fd :
                 std::filesystem::directory_iterator(process.path() / "fd", fdError)) {
@@ -143,8 +143,9 @@ std::string holdingProcesses(const std::string &device)
         }
     }
     std::string names;
-    for (const std::string &pid : pids)
+    for (const std::string &pid : pids) {
         names += (names.empty() ? "" : ", ") + processName(pid);
+    }
     return names;
 }
 
@@ -154,10 +155,11 @@ void describeFailure(OpenFailure &failure, const std::string &device, const char
     failure.device = device;
     failure.detail = systemError(device, what);
     failure.kind = failureKind(code);
-    if (failure.kind == OpenFailure::Kind::NoAccess)
+    if (failure.kind == OpenFailure::Kind::NoAccess) {
         failure.group = owningGroup(device);
-    else if (failure.kind == OpenFailure::Kind::Busy)
+    } else if (failure.kind == OpenFailure::Kind::Busy) {
         failure.holders = holdingProcesses(device);
+    }
 }
 
 struct BaudEntry
@@ -248,10 +250,11 @@ bool setFraming(termios &tio, uint8_t parity, uint8_t stopBits, uint8_t dataBits
     // One and a half stop bits exist only with 5 data bits, where a UART's
     // two-stop-bit setting gives them.
     tcflag_t stop = 0;
-    if (stopBits == 2 || (stopBits == 1 && dataBits == 5))
+    if (stopBits == 2 || (stopBits == 1 && dataBits == 5)) {
         stop = CSTOPB;
-    else if (stopBits != 0)
+    } else if (stopBits != 0) {
         return false;
+    }
 
     tcflag_t clear = CSIZE | PARENB | PARODD | CSTOPB;
 #ifdef CMSPAR
@@ -306,11 +309,13 @@ bool configure(int fd, int32_t baudRate, uint8_t parity, uint8_t stopBits, uint8
         error = systemError(device, "applying the line settings");
         return false;
     }
-    if (standard)
+    if (standard) {
         return true;
+    }
 #ifdef __linux__
-    if (SetCustomBaud(fd, baudRate))
+    if (SetCustomBaud(fd, baudRate)) {
         return true;
+    }
 #endif
     error = device + ": baud rate " + std::to_string(baudRate) + " not supported";
     return false;
@@ -332,19 +337,20 @@ Attempt readWaiting(int fd, uint8_t *buffer, std::size_t size, std::size_t &coun
 
 std::string MappingLink(int32_t port)
 {
-    return configFolder() + "/com" + std::to_string(port);
+    return (ConfigFolder() / ("com" + std::to_string(port))).string();
 }
 
 std::string DeviceName(int32_t port)
 {
-    const std::string mapped = MappingLink(port);
+    std::string mapped = MappingLink(port);
     // The entry counts even when it is a dangling link: the mapped device is away,
     // and another one must not be opened in its place.
     struct stat info
     {
     };
-    if (lstat(mapped.c_str(), &info) == 0)
+    if (lstat(mapped.c_str(), &info) == 0) {
         return mapped;
+    }
     return SystemDeviceName(port);
 }
 
@@ -362,23 +368,24 @@ intptr_t OpenDevice(int32_t port, int32_t baudRate, uint8_t parity, uint8_t stop
         describeFailure(failure, device, "opening");
         return kInvalidHandle;
     }
+    HandleGuard opened(
+        fd, kInvalidHandle, [](intptr_t handle) { ::close(static_cast<int>(handle)); });
     // The advisory lock refuses cooperating openers (also those with the privilege
     // that TIOCEXCL lets through); TIOCEXCL refuses every other unprivileged open.
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         describeFailure(failure, device, "locking");
-        ::close(fd);
         return kInvalidHandle;
     }
+    // From here on the terminal may carry the exclusive flag: CloseDevice clears it.
+    HandleGuard claimed(opened.release(), kInvalidHandle, CloseDevice);
     if (ioctl(fd, TIOCEXCL) != 0) {
         describeFailure(failure, device, "claiming exclusive use");
-        CloseDevice(fd);
         return kInvalidHandle;
     }
     if (!configure(fd, baudRate, parity, stopBits, dataBits, device, failure)) {
-        CloseDevice(fd);
         return kInvalidHandle;
     }
-    return fd;
+    return claimed.release();
 }
 
 void CloseDevice(intptr_t handle)
@@ -401,8 +408,9 @@ bool ReadLineErrors(intptr_t handle, LineErrorCounts &counts)
 #ifdef TIOCGICOUNT
     // Drivers of real UARTs count these; a pseudo-terminal refuses the request.
     serial_icounter_struct icount {};
-    if (ioctl(static_cast<int>(handle), TIOCGICOUNT, &icount) != 0)
+    if (ioctl(static_cast<int>(handle), TIOCGICOUNT, &icount) != 0) {
         return false;
+    }
     const auto count = [](int value) { return value < 0 ? 0U : static_cast<uint32_t>(value); };
     counts.frame = count(icount.frame);
     counts.parity = count(icount.parity);
@@ -429,14 +437,16 @@ intptr_t CreateWaker()
 
 void DestroyWaker(intptr_t waker)
 {
-    if (waker != kInvalidHandle)
+    if (waker != kInvalidHandle) {
         ::close(static_cast<int>(waker));
+    }
 }
 
 void Wake(intptr_t waker)
 {
-    if (waker == kInvalidHandle)
+    if (waker == kInvalidHandle) {
         return;
+    }
     const uint64_t one = 1;
     [[maybe_unused]] const ssize_t written = ::write(static_cast<int>(waker), &one, sizeof one);
 }
@@ -451,14 +461,16 @@ Attempt ReadChunk(intptr_t handle, intptr_t waker, int waitMs, uint8_t *buffer, 
         = { { static_cast<int>(handle), POLLIN, 0 }, { static_cast<int>(waker), POLLIN, 0 } };
     const nfds_t watched = waker != kInvalidHandle ? 2 : 1;
     const int ready = ::poll(waiters, watched, waker != kInvalidHandle ? waitMs : kAttemptMs);
-    if (ready <= 0)
+    if (ready <= 0) {
         return Attempt::Nothing;
+    }
     if (watched == 2 && (waiters[1].revents & POLLIN) != 0) {
         uint64_t wakes = 0;
         [[maybe_unused]] const ssize_t taken = ::read(waiters[1].fd, &wakes, sizeof wakes);
     }
-    if ((waiters[0].revents & POLLIN) != 0)
+    if ((waiters[0].revents & POLLIN) != 0) {
         return readWaiting(waiters[0].fd, buffer, size, count);
+    }
     return waiters[0].revents != 0 ? Attempt::Failed : Attempt::Nothing;
 }
 
@@ -468,8 +480,9 @@ bool WriteAttempt(intptr_t handle, uint8_t byte)
     ssize_t count = ::write(fd, &byte, 1);
     if (count < 0 && (errno == EAGAIN || errno == EINTR)) {
         pollfd waiter { fd, POLLOUT, 0 };
-        if (::poll(&waiter, 1, kAttemptMs) <= 0 || (waiter.revents & POLLOUT) == 0)
+        if (::poll(&waiter, 1, kAttemptMs) <= 0 || (waiter.revents & POLLOUT) == 0) {
             return false;
+        }
         count = ::write(fd, &byte, 1);
     }
     return count == 1;
@@ -481,11 +494,13 @@ bool DeviceGone(intptr_t handle)
     // A hang-up (an unplugged adapter, a closed pseudo-terminal master) shows in poll;
     // a device the driver has already dropped refuses requests with these errors.
     pollfd waiter { fd, POLLIN | POLLOUT, 0 };
-    if (::poll(&waiter, 1, 0) > 0 && (waiter.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0)
+    if (::poll(&waiter, 1, 0) > 0 && (waiter.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
         return true;
+    }
     termios tio {};
-    if (tcgetattr(fd, &tio) == 0)
+    if (tcgetattr(fd, &tio) == 0) {
         return false;
+    }
     return errno == EIO || errno == ENXIO || errno == ENODEV;
 }
 

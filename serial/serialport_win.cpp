@@ -1,5 +1,6 @@
 // Win32 communications backend of SerialPort: port N is the device "COMn".
 
+#include "handleguard.h"
 #include "serialport_backend.h"
 
 #include <map>
@@ -93,12 +94,13 @@ intptr_t OpenDevice(int32_t port, int32_t baudRate, uint8_t parity, uint8_t stop
         return kInvalidHandle;
     }
     failure.kind = OpenFailure::Kind::Refused;
+    HandleGuard guard(reinterpret_cast<intptr_t>(raw), kInvalidHandle,
+        [](intptr_t handle) { CloseHandle(asHandle(handle)); });
 
     DCB dcb {};
     dcb.DCBlength = sizeof dcb;
     if (!GetCommState(raw, &dcb)) {
         error = systemError(device, "reading the line settings");
-        CloseHandle(raw);
         return kInvalidHandle;
     }
     // Exactly these four fields change; parity checking, flow control and
@@ -109,23 +111,26 @@ intptr_t OpenDevice(int32_t port, int32_t baudRate, uint8_t parity, uint8_t stop
     dcb.StopBits = stopBits;
     if (!SetCommState(raw, &dcb)) {
         error = systemError(device, "applying the line settings");
-        CloseHandle(raw);
         return kInvalidHandle;
     }
 
+    // Every field is set, so the driver's current time-outs need not be read first.
+    // Without these a read would wait for ever, so a refusal fails the open.
     COMMTIMEOUTS timeouts {};
-    GetCommTimeouts(raw, &timeouts);
     timeouts.ReadIntervalTimeout = 0;
     timeouts.ReadTotalTimeoutMultiplier = 0;
     timeouts.ReadTotalTimeoutConstant = 1;
     timeouts.WriteTotalTimeoutMultiplier = 0;
     timeouts.WriteTotalTimeoutConstant = 1;
-    SetCommTimeouts(raw, &timeouts);
+    if (!SetCommTimeouts(raw, &timeouts)) {
+        error = systemError(device, "setting the time-outs");
+        return kInvalidHandle;
+    }
     {
         const std::lock_guard lock(errorsMutex);
         errorsByHandle[reinterpret_cast<intptr_t>(raw)] = {};
     }
-    return reinterpret_cast<intptr_t>(raw);
+    return guard.release();
 }
 
 void CloseDevice(intptr_t handle)

@@ -10,6 +10,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -531,8 +532,32 @@ void TFrmOption::Button1Click()
     FSendStart = edits->sendStart;
     FSendEnd = edits->sendEnd;
     emit settingsAccepted();
-    SaveSettings(*this);
+    saveSettings();
     hide();
+}
+
+SerialPort::LineSettings TFrmOption::storedLine() const
+{
+    return { FComPort, FComBps, PortByte(FParity), PortByte(FStopBits), PortByte(FComBitNum) };
+}
+
+bool TFrmOption::openStoredPort()
+{
+    const SerialPort::LineSettings line = storedLine();
+    return Port.Open(line.port, line.baudRate, line.parity, line.stopBits, line.dataBits);
+}
+
+bool TFrmOption::saveSettings()
+{
+    std::string reason;
+    if (SaveSettings(*this, &reason)) {
+        return true;
+    }
+    const QString file = QString::fromStdU16String(SettingsFilePath().u16string());
+    showWarning(
+        Texts::kSaveFailed.arg(QDir::toNativeSeparators(file), QString::fromLocal8Bit(reason)),
+        Texts::Text(Texts::kWarningTitle));
+    return false;
 }
 
 bool TFrmOption::reopenStoredPort()
@@ -540,8 +565,7 @@ bool TFrmOption::reopenStoredPort()
     emit portChangeStarting();
     const auto finished = qScopeGuard([this] { emit portChangeFinished(); });
     Port.Close();
-    if (Port.Open(
-            FComPort, FComBps, PortByte(FParity), PortByte(FStopBits), PortByte(FComBitNum))) {
+    if (openStoredPort()) {
         return true;
     }
     showWarning(Texts::Text(Texts::kPortFailed), Texts::Text(Texts::kWarningTitle));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "serialport.h"
 #include "settingsvalues.h"
 
 #include <QDialog>
@@ -39,6 +40,18 @@ public:
     void FormShow();
     // Reopens the port with the stored members; true when the window may close.
     bool FormCloseQuery();
+
+    // The line settings the stored members stand for. A value that does not fit in
+    // a byte becomes 0xFF, which the port refuses, rather than wrapping round to a
+    // valid one.
+    SerialPort::LineSettings storedLine() const;
+    // Opens the port with the stored members (the one place that does, for this
+    // window and the main window); false when the port refused, its reason then in
+    // Port.lastFailure(). Shows nothing.
+    bool openStoredPort();
+    // Writes the settings file from the members; when that fails, tells the user
+    // why in a warning (the old file stays as it was). False when it failed.
+    bool saveSettings();
 
     // The program is closing: hides the dialog and lets any later close through
     // without touching the port, so that no port warning holds up the exit.

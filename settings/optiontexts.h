@@ -112,6 +112,10 @@ inline constexpr UiText kPortFailed { kContext,
 inline constexpr UiText kSendCharOutsideCp936 { kContext,
     QT_TRANSLATE_NOOP(
         "Texts", "“%1”无法用代码页936（GBK）保存，未输入。请只用汉字、ASCII等GBK字符。") };
+// The settings file could not be written (the old one is left as it was); %1 the
+// file, %2 the system's reason.
+inline constexpr UiText kSaveFailed { kContext,
+    QT_TRANSLATE_NOOP("Texts", "设置无法保存到 %1：\n%2\n原来的设置文件保持不变。") };
 // %1 the link, %2 the system's reason.
 inline constexpr UiText kBindFailed { kContext,
     QT_TRANSLATE_NOOP("Texts", "无法把所选设备写入端口链接 %1：\n%2") };

@@ -58,25 +58,6 @@ int32_t ReadLittleEndian(std::string_view bytes, std::size_t offset)
 
 } // namespace
 
-std::size_t Cp936PrefixLength(std::string_view bytes, std::size_t maxBytes)
-{
-    if (bytes.size() <= maxBytes) {
-        return bytes.size();
-    }
-    // A lead byte is 0x81..0xFE and always takes the next byte with it; walking from
-    // the start keeps a trail byte in that range from being taken for a lead byte.
-    std::size_t end = 0;
-    while (end < bytes.size()) {
-        const auto lead = static_cast<unsigned char>(bytes[end]);
-        const std::size_t width = (lead >= 0x81 && lead <= 0xFE) ? 2 : 1;
-        if (end + width > maxBytes) {
-            break;
-        }
-        end += width;
-    }
-    return end;
-}
-
 std::string EncodeSettings(const SettingsValues &settings)
 {
     std::string out;
@@ -128,9 +109,9 @@ std::filesystem::path SettingsFilePath()
 #endif
 }
 
-bool SaveSettings(const SettingsValues &settings)
+bool SaveSettings(const SettingsValues &settings, std::string *reason)
 {
-    return ReplaceFileAtomically(SettingsFilePath(), EncodeSettings(settings));
+    return ReplaceFileAtomically(SettingsFilePath(), EncodeSettings(settings), reason);
 }
 
 void LoadSettings(SettingsValues &settings)
@@ -143,7 +124,9 @@ void LoadSettings(SettingsValues &settings)
             FileAccess::ReadWrite, bytes)
         || bytes.empty()) {
         SetDefaultSettings(settings);
-        SaveSettings(settings);
+        // Not saving the defaults is no loss: they are what a later start reads in
+        // the file's absence too.
+        static_cast<void>(SaveSettings(settings));
         return;
     }
     DecodeSettings(bytes, settings);

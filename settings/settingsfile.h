@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cp936cut.h"
 #include "settingsvalues.h"
 #include "wholefile.h"
 
@@ -29,11 +30,7 @@ std::string EncodeSettings(const SettingsValues &settings);
 // than 72 bytes. The code tables are left alone.
 void DecodeSettings(std::string_view bytes, SettingsValues &settings);
 
-// The length of the longest start of `bytes` that has at most `maxBytes` bytes and
-// does not end inside a code page 936 double-byte character.
-std::size_t Cp936PrefixLength(std::string_view bytes, std::size_t maxBytes);
-
-// Where the settings live. POSIX: $XDG_CONFIG_HOME/byteway (or ~/.config/byteway),
+// Where the settings live. POSIX: ConfigFolder() (serial/configfolder.h), the port links' folder,
 // created when missing. Windows: the system directory.
 std::filesystem::path SettingsFolder();
 
@@ -45,8 +42,9 @@ std::filesystem::path SettingsFilePath();
 // a reader sees either the old file or the complete new one. A symbolic link in the
 // file's place is followed and its target replaced. False when it could not be
 // written (the old file is then left as it was), or when something other than a
-// regular file stands in its place, which is left alone. Shows nothing.
-bool SaveSettings(const SettingsValues &settings);
+// regular file stands in its place, which is left alone; the reason is then in
+// `reason` when given. Shows nothing.
+bool SaveSettings(const SettingsValues &settings, std::string *reason = nullptr);
 
 // The loading part of the settings dialog's creation: reads the settings file into
 // `settings`. When the file is missing, empty, cannot be opened for reading and

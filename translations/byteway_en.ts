@@ -293,16 +293,6 @@
         <translation>Window</translation>
     </message>
     <message>
-        <source>警告</source>
-        <translation>Warning</translation>
-    </message>
-    <message>
-        <source>  串口初始化失败,
-请检查串口参数是否设定正确</source>
-        <translation>The serial port could not be opened.
-Please check the port settings.</translation>
-    </message>
-    <message>
         <source>记录到文件</source>
         <translation>Log to File</translation>
     </message>
@@ -654,6 +644,14 @@ Please check the port settings.</translation>
 %2</source>
         <translation>Cannot bind the chosen device to the port link %1:
 %2</translation>
+    </message>
+    <message>
+        <source>设置无法保存到 %1：
+%2
+原来的设置文件保持不变。</source>
+        <translation>The settings could not be saved to %1:
+%2
+The settings file was left as it was.</translation>
     </message>
 </context>
 </TS>

@@ -58,6 +58,8 @@ private slots:
     void presetIsCutTo255Bytes_data();
     void presetIsCutTo255Bytes();
     void typingStopsAt255Bytes();
+    void tabOrder_data();
+    void tabOrder();
 };
 
 void FindReplaceTest::findStep_data()
@@ -320,6 +322,42 @@ void FindReplaceTest::typingStopsAt255Bytes()
     QCOMPARE(ToCp936(field->text()).size(), std::size_t(254));
     QTest::keyClicks(field, QStringLiteral("bcd"));
     QCOMPARE(field->text(), QString(254, 'a') + QLatin1Char('b'));
+}
+
+void FindReplaceTest::tabOrder_data()
+{
+    QTest::addColumn<bool>("replaceDialog");
+    QTest::addColumn<QStringList>("chain");
+    QTest::newRow("find") << false
+                          << QStringList { "FindText", "WholeWord", "MatchCase", "Up", "Down",
+                                 "FindNext", "Cancel", "FindText" };
+    QTest::newRow("replace") << true
+                             << QStringList { "FindText", "ReplaceText", "WholeWord", "MatchCase",
+                                    "FindNext", "Replace", "ReplaceAll", "Cancel", "FindText" };
+}
+
+// Tab walks the fields, then the options, then the buttons, as the dialogs read.
+void FindReplaceTest::tabOrder()
+{
+    QFETCH(bool, replaceDialog);
+    QFETCH(QStringList, chain);
+    TFindDialog find;
+    TReplaceDialog replace;
+    QDialog &dlg = replaceDialog ? static_cast<QDialog &>(replace) : find;
+    dlg.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dlg));
+    auto *first = dlg.findChild<QWidget *>(chain.first());
+    first->setFocus();
+    QStringList walked { first->objectName() };
+    QWidget *widget = first;
+    for (qsizetype i = 1; i < chain.size(); ++i) {
+        widget = widget->nextInFocusChain();
+        while (widget->focusPolicy() == Qt::NoFocus || widget->objectName().isEmpty()) {
+            widget = widget->nextInFocusChain();
+        }
+        walked.append(widget->objectName());
+    }
+    QCOMPARE(walked, chain);
 }
 
 QTEST_MAIN(FindReplaceTest)

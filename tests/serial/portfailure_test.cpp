@@ -27,6 +27,16 @@ std::string ownPidText()
     return "(" + std::to_string(::getpid()) + ")";
 }
 
+// How many descriptors this process has open now.
+std::size_t openDescriptors()
+{
+    std::size_t count = 0;
+    for ([[maybe_unused]] const auto &entry : fs::directory_iterator("/proc/self/fd")) {
+        ++count;
+    }
+    return count;
+}
+
 // --- The reasons of a failed open ----------------------------------------------
 
 struct FailureCase
@@ -66,7 +76,10 @@ TEST_P(OpenFailureReason, NamesWhatIsWrong)
     }
     const int32_t baud = GetParam().kind == OpenFailure::Kind::Refused ? 57600 : 9600;
     const uint8_t dataBits = GetParam().kind == OpenFailure::Kind::Refused ? 4 : 8;
+    const std::size_t descriptorsBefore = openDescriptors();
     ASSERT_FALSE(port.Open(number, baud, 0, 0, dataBits));
+    // Whichever step refused, the device's descriptor went again.
+    EXPECT_EQ(openDescriptors(), descriptorsBefore);
     const OpenFailure failure = port.lastFailure();
     EXPECT_EQ(failure.kind, GetParam().kind) << failure.detail;
     EXPECT_FALSE(failure.detail.empty());

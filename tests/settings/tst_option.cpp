@@ -24,6 +24,7 @@
 #include <iterator>
 #include <memory>
 
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -77,6 +78,7 @@ private slots:
     void okBindsTheChosenDevice_data();
     void okBindsTheChosenDevice();
     void unwritableLinkChangesNothing();
+    void failedSaveIsReported();
 
 private:
     termios slaveSettings(int index) const;
@@ -897,6 +899,31 @@ void OptionTest::unwritableLinkChangesNothing()
     QVERIFY(m_dialog->isVisible());
     QVERIFY(std::filesystem::is_directory(blocker));
     std::filesystem::remove_all(SettingsFolder() / "com6");
+}
+
+// OK with a FIFO where the settings file goes: the values apply, the user is told
+// that they could not be saved and why, and what stood there is left alone.
+void OptionTest::failedSaveIsReported()
+{
+    const std::filesystem::path file = SettingsFilePath();
+    std::filesystem::remove(file);
+    QCOMPARE(mkfifo(file.c_str(), 0600), 0);
+    ModalWatcher watcher;
+    m_dialog->show();
+    m_dialog->TimeInterval->setText(QStringLiteral("321"));
+    m_dialog->Button1->click();
+
+    QCOMPARE(watcher.boxes.size(), 1);
+    QCOMPARE(watcher.boxes[0].title, QStringLiteral("警告"));
+    QCOMPARE(watcher.boxes[0].icon, QMessageBox::Warning);
+    QVERIFY2(watcher.boxes[0].text.startsWith(QStringLiteral("设置无法保存到 ")),
+        qPrintable(watcher.boxes[0].text));
+    QVERIFY2(watcher.boxes[0].text.contains(QString::fromStdString(file.string())),
+        qPrintable(watcher.boxes[0].text));
+    QCOMPARE(m_dialog->FTimeInterval.load(), 321);
+    QVERIFY(!m_dialog->isVisible());
+    QVERIFY(std::filesystem::is_fifo(file));
+    std::filesystem::remove(file);
 }
 
 QTEST_MAIN(OptionTest)

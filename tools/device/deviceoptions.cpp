@@ -16,8 +16,9 @@ bool readNumber(const std::string &text, int64_t low, int64_t high, int64_t &val
 std::string expandHome(const std::string &path)
 {
     const char *home = std::getenv("HOME");
-    if (path.size() >= 2 && path[0] == '~' && path[1] == '/' && home)
+    if (path.size() >= 2 && path[0] == '~' && path[1] == '/' && home) {
         return home + path.substr(1);
+    }
     return path;
 }
 
@@ -33,8 +34,9 @@ void splitOption(const std::string &arg, std::string &name, std::string &value, 
 bool numberOption(const std::string &name, const std::string &value, int64_t low, int64_t high,
     int64_t &target, std::string &error)
 {
-    if (readNumber(value, low, high, target))
+    if (readNumber(value, low, high, target)) {
         return true;
+    }
     error = name + " needs a whole number from " + std::to_string(low) + " to "
         + std::to_string(high) + ", not \"" + value + "\"";
     return false;
@@ -78,17 +80,20 @@ bool ParseDeviceOptions(
             }
             (name == "--link" ? options.link : options.log) = expandHome(value);
         } else if (name == "--pattern") {
-            if (!numberOption(name, value, 1, 256, number, error))
+            if (!numberOption(name, value, 1, 256, number, error)) {
                 return false;
+            }
             options.pattern = static_cast<int>(number);
             options.sending = true;
         } else if (name == "--rate") {
-            if (!numberOption(name, value, 0, 1000000000, options.rate, error))
+            if (!numberOption(name, value, 0, 1000000000, options.rate, error)) {
                 return false;
+            }
             options.sending = true;
         } else if (name == "--count") {
-            if (!numberOption(name, value, 1, INT64_MAX, options.count, error))
+            if (!numberOption(name, value, 1, INT64_MAX, options.count, error)) {
                 return false;
+            }
             options.sending = true;
         } else {
             error = "unknown argument \"" + args[i] + "\"";

@@ -39,8 +39,9 @@ void installSignals()
     action.sa_handler = onStopSignal;
     sigemptyset(&action.sa_mask);
     // No SA_RESTART: a signal must interrupt the wait in poll.
-    for (int signal : { SIGINT, SIGTERM, SIGHUP })
+    for (int signal : { SIGINT, SIGTERM, SIGHUP }) {
         sigaction(signal, &action, nullptr);
+    }
 }
 
 // Replaces whatever link is at `path` (never another kind of file) by one to `target`.
@@ -49,8 +50,9 @@ bool makeLink(const std::string &path, const std::string &target, std::string &e
     namespace fs = std::filesystem;
     std::error_code code;
     const fs::path link(path);
-    if (link.has_parent_path())
+    if (link.has_parent_path()) {
         fs::create_directories(link.parent_path(), code);
+    }
     const fs::file_status status = fs::symlink_status(link, code);
     if (fs::exists(status) && !fs::is_symlink(status)) {
         error = path + " exists and is not a link; not replacing it";
@@ -59,8 +61,9 @@ bool makeLink(const std::string &path, const std::string &target, std::string &e
     const fs::path temporary = path + ".tmp" + std::to_string(getpid());
     fs::remove(temporary, code);
     fs::create_symlink(target, temporary, code);
-    if (!code)
+    if (!code) {
         fs::rename(temporary, link, code);
+    }
     if (code) {
         fs::remove(temporary, code);
         error = "cannot link " + path + ": " + code.message();
@@ -73,8 +76,9 @@ bool makeLink(const std::string &path, const std::string &target, std::string &e
 void removeLink(const std::string &path, const std::string &target)
 {
     std::error_code code;
-    if (!path.empty() && std::filesystem::read_symlink(path, code) == target)
+    if (!path.empty() && std::filesystem::read_symlink(path, code) == target) {
         std::filesystem::remove(path, code);
+    }
 }
 
 class Device
@@ -94,19 +98,25 @@ public:
             const bool take = !m_options.stall && m_echoOut.size() < kEchoBacklog;
             pollfd waiter { m_master, take ? short(POLLIN) : short(0), 0 };
             const int64_t due = sendableNow();
-            if (!m_echoOut.empty() || due > 0)
+            if (!m_echoOut.empty() || due > 0) {
                 waiter.events |= POLLOUT;
+            }
             const int ready = ::poll(&waiter, 1, waitMs(due));
-            if (ready < 0 && errno != EINTR)
+            if (ready < 0 && errno != EINTR) {
                 break;
-            if (ready <= 0)
+            }
+            if (ready <= 0) {
                 continue;
-            if (waiter.revents & POLLIN)
+            }
+            if (waiter.revents & POLLIN) {
                 receive();
-            if (waiter.revents & POLLOUT)
+            }
+            if (waiter.revents & POLLOUT) {
                 transmit(due);
-            if (waiter.revents & (POLLHUP | POLLERR))
+            }
+            if (waiter.revents & (POLLHUP | POLLERR)) {
                 ::usleep(10000); // nobody on the other side for a moment
+            }
         }
     }
 
@@ -121,11 +131,13 @@ private:
     // Pattern bytes that may go out now.
     int64_t sendableNow() const
     {
-        if (!m_options.sending)
+        if (!m_options.sending) {
             return 0;
+        }
         int64_t allowed = INT64_MAX;
-        if (m_options.count >= 0)
+        if (m_options.count >= 0) {
             allowed = m_options.count - m_sent;
+        }
         if (m_options.rate > 0) {
             const auto byRate = static_cast<int64_t>(elapsedSeconds() * double(m_options.rate));
             allowed = std::min(allowed, byRate - m_sent);
@@ -137,8 +149,9 @@ private:
     int waitMs(int64_t due) const
     {
         const bool finished = m_options.count >= 0 && m_sent >= m_options.count;
-        if (due > 0 || !m_options.sending || finished || m_options.rate == 0)
+        if (due > 0 || !m_options.sending || finished || m_options.rate == 0) {
             return 200;
+        }
         const double next = double(m_sent + 1) / double(m_options.rate) - elapsedSeconds();
         return std::clamp(static_cast<int>(next * 1000.0) + 1, 1, 200);
     }
@@ -147,38 +160,45 @@ private:
     {
         unsigned char buffer[4096];
         const ssize_t n = ::read(m_master, buffer, sizeof buffer);
-        if (n <= 0)
+        if (n <= 0) {
             return;
+        }
         if (m_log) {
             const auto us
                 = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - m_start)
                       .count();
-            for (ssize_t i = 0; i < n; ++i)
+            for (ssize_t i = 0; i < n; ++i) {
                 std::fprintf(m_log, "%lld %02X\n", static_cast<long long>(us), buffer[i]);
+            }
             std::fflush(m_log);
         }
-        if (m_options.echo)
+        if (m_options.echo) {
             m_echoOut.append(reinterpret_cast<const char *>(buffer), static_cast<size_t>(n));
+        }
     }
 
     void transmit(int64_t due)
     {
         if (!m_echoOut.empty()) {
             const ssize_t n = ::write(m_master, m_echoOut.data(), m_echoOut.size());
-            if (n > 0)
+            if (n > 0) {
                 m_echoOut.erase(0, static_cast<size_t>(n));
+            }
         }
-        if (due <= 0)
+        if (due <= 0) {
             return;
+        }
         unsigned char chunk[4096];
         const auto size = static_cast<size_t>(std::min<int64_t>(due, sizeof chunk));
-        for (size_t i = 0; i < size; ++i)
+        for (size_t i = 0; i < size; ++i) {
             chunk[i] = static_cast<unsigned char>((m_sent + int64_t(i)) % m_options.pattern);
+        }
         const ssize_t n = ::write(m_master, chunk, size);
         if (n > 0) {
             m_sent += n;
-            if (m_sent == m_options.count)
+            if (m_sent == m_options.count) {
                 std::printf("byteway-device: sent %lld bytes\n", static_cast<long long>(m_sent));
+            }
             std::fflush(stdout);
         }
     }
@@ -193,24 +213,30 @@ private:
 
 void describe(const DeviceOptions &options, const std::string &pty)
 {
-    if (options.link.empty())
+    if (options.link.empty()) {
         std::printf("byteway-device: pseudo-terminal %s\n", pty.c_str());
-    else
+    } else {
         std::printf("byteway-device: linked %s -> %s\n", options.link.c_str(), pty.c_str());
+    }
     if (options.sending) {
         std::printf("byteway-device: sending pattern 0..%d", options.pattern - 1);
-        if (options.rate > 0)
+        if (options.rate > 0) {
             std::printf(" at %lld bytes/s", static_cast<long long>(options.rate));
-        if (options.count >= 0)
+        }
+        if (options.count >= 0) {
             std::printf(", %lld bytes", static_cast<long long>(options.count));
+        }
         std::printf("\n");
     }
-    if (options.echo)
+    if (options.echo) {
         std::printf("byteway-device: echoing what arrives\n");
-    if (options.stall)
+    }
+    if (options.stall) {
         std::printf("byteway-device: reading nothing\n");
-    if (!options.log.empty())
+    }
+    if (!options.log.empty()) {
         std::printf("byteway-device: recording what arrives in %s\n", options.log.c_str());
+    }
     std::fflush(stdout);
 }
 
@@ -262,8 +288,9 @@ int main(int argc, char **argv)
     device.run();
 
     removeLink(options.link, name);
-    if (log)
+    if (log) {
         std::fclose(log);
+    }
     ::close(master);
     ::close(slave);
     return 0;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "hexdigits.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -10,9 +12,6 @@
 // hexadecimal taken as two's complement, or decimal digits. Nothing may follow
 // the digits. Returns nothing when the text does not have one of these forms.
 std::optional<int32_t> TextToInt(std::string_view text);
-
-// The value 0..15 of one hexadecimal digit of either case, -1 for any other byte.
-int HexDigitValue(char c);
 
 // The signed decimal text of a value, as the settings edits show numbers.
 std::string IntToText(int32_t value);

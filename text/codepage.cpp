@@ -1,5 +1,7 @@
 #include "codepage.h"
 
+#include "cp936cut.h"
+
 #include <QStringDecoder>
 #include <QStringEncoder>
 
@@ -24,20 +26,6 @@ std::string ToCp936(const QString &text)
 std::string ToCp936Bounded(const QString &text, std::size_t maxBytes)
 {
     std::string bytes = ToCp936(text);
-    if (bytes.size() <= maxBytes) {
-        return bytes;
-    }
-    // A lead byte of a double-byte character is 0x81..0xFE; walk from the start so
-    // that a trail byte in that range is never taken for a lead byte.
-    std::size_t end = 0;
-    while (end < bytes.size()) {
-        const auto lead = static_cast<unsigned char>(bytes[end]);
-        const std::size_t width = (lead >= 0x81 && lead <= 0xFE && end + 1 < bytes.size()) ? 2 : 1;
-        if (end + width > maxBytes) {
-            break;
-        }
-        end += width;
-    }
-    bytes.resize(end);
+    bytes.resize(Cp936PrefixLength(bytes, maxBytes));
     return bytes;
 }
