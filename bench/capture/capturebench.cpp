@@ -9,6 +9,7 @@
 //   capture_bench [rounds]     (default 3)
 
 #include "ChildWin.h"
+#include "benchmeter.h"
 #include "capturerecorder.h"
 #include "ptyport.h"
 #include "receiveui.h"
@@ -51,14 +52,6 @@ std::string ReadFile(const std::filesystem::path &path)
 {
     std::ifstream file(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(file), {});
-}
-
-double CpuMs(int who)
-{
-    rusage usage {};
-    getrusage(who, &usage);
-    const auto ms = [](const timeval &t) { return t.tv_sec * 1000.0 + t.tv_usec / 1000.0; };
-    return ms(usage.ru_utime) + ms(usage.ru_stime);
 }
 
 struct Result

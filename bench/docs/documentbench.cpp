@@ -14,6 +14,7 @@
 
 #include "ChildWin.h"
 #include "Main.h"
+#include "benchmeter.h"
 #include "option.h"
 #include "ptyport.h"
 #include "receiveui.h"
@@ -42,27 +43,6 @@
 #include <sys/resource.h>
 
 namespace {
-
-double CpuMs(int who)
-{
-    rusage usage {};
-    getrusage(who, &usage);
-    const auto ms = [](const timeval &t) { return t.tv_sec * 1000.0 + t.tv_usec / 1000.0; };
-    return ms(usage.ru_utime) + ms(usage.ru_stime);
-}
-
-long RssMb()
-{
-    long pages = 0;
-    long resident = 0;
-    if (FILE *f = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) {
-            resident = 0;
-        }
-        std::fclose(f);
-    }
-    return resident * 4 / 1024;
-}
 
 void Wait(int ms)
 {
@@ -200,7 +180,8 @@ void OpenBigFiles()
         TMDIChild *child = MainForm->ActiveChild();
         std::printf("   %2d MB: first text painted after %5.0f ms, all loaded after %6.0f ms (%d "
                     "lines); event loop answered within %4.0f ms at worst; RSS %ld MB\n",
-            mb, firstPaint, shownMs, child ? child->RichEdit1->LineCount() : -1, worst, RssMb());
+            mb, firstPaint, shownMs, child ? child->RichEdit1->LineCount() : -1, worst,
+            (CurrentRssKb() / 1024));
         std::fflush(stdout);
         DestroyMainObjects();
     }
@@ -224,7 +205,7 @@ void IdleWithLongLine()
         Wait(5000);
         const double cpu = CpuMs(RUSAGE_SELF) - before;
         std::printf("   line of %7d characters: %.2f%% of a core (over 5 s); RSS %ld MB\n", size,
-            cpu / 50.0, RssMb());
+            cpu / 50.0, (CurrentRssKb() / 1024));
         std::fflush(stdout);
         delete child;
     }

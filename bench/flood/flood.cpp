@@ -1,5 +1,7 @@
 #include "flood.h"
 
+#include "benchmeter.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -13,17 +15,7 @@
 #include <termios.h>
 #include <unistd.h>
 
-namespace {
-
-double threadCpuMs()
-{
-    rusage usage {};
-    getrusage(RUSAGE_THREAD, &usage);
-    const auto ms = [](const timeval &t) { return t.tv_sec * 1000.0 + t.tv_usec / 1000.0; };
-    return ms(usage.ru_utime) + ms(usage.ru_stime);
-}
-
-} // namespace
+namespace { } // namespace
 
 std::string FloodPattern(long count)
 {
@@ -36,7 +28,7 @@ std::string FloodPattern(long count)
 FloodReport Flood(int fd, const std::string &bytes, int stallMs)
 {
     FloodReport report;
-    const double cpuStart = threadCpuMs();
+    const double cpuStart = CpuMs(RUSAGE_THREAD);
     const auto start = std::chrono::steady_clock::now();
     std::size_t done = 0;
     while (done < bytes.size()) {
@@ -55,7 +47,7 @@ FloodReport Flood(int fd, const std::string &bytes, int stallMs)
     }
     report.seconds
         = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    report.cpuMs = threadCpuMs() - cpuStart;
+    report.cpuMs = CpuMs(RUSAGE_THREAD) - cpuStart;
     report.bytes = static_cast<long>(done);
     report.ok = done == bytes.size();
     return report;

@@ -9,6 +9,7 @@
 // Usage: receive_ordercheck_bench [on|off|all]
 
 #include "ChildWin.h"
+#include "benchmeter.h"
 #include "ptyport.h"
 #include "receiveui.h"
 #include "richedit.h"
@@ -26,19 +27,6 @@
 #include <string>
 
 namespace {
-
-long CurrentRssKb()
-{
-    long pages = 0;
-    long resident = 0;
-    if (FILE *f = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) {
-            resident = 0;
-        }
-        std::fclose(f);
-    }
-    return resident * 4;
-}
 
 void PumpFor(int ms)
 {

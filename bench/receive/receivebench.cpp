@@ -12,6 +12,7 @@
 //  4. CPU used per second by a reception while no data arrives.
 
 #include "ChildWin.h"
+#include "benchmeter.h"
 #include "flood.h"
 #include "ptyport.h"
 #include "receiveui.h"
@@ -38,32 +39,11 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double CpuMs(int who)
-{
-    rusage usage {};
-    getrusage(who, &usage);
-    const auto ms = [](const timeval &t) { return t.tv_sec * 1000.0 + t.tv_usec / 1000.0; };
-    return ms(usage.ru_utime) + ms(usage.ru_stime);
-}
-
 long PeakRssKb()
 {
     rusage usage {};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss;
-}
-
-long CurrentRssKb()
-{
-    long pages = 0;
-    long resident = 0;
-    if (FILE *f = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) {
-            resident = 0;
-        }
-        std::fclose(f);
-    }
-    return resident * 4;
 }
 
 double Seconds(Clock::duration d)

@@ -13,6 +13,7 @@
 //     takes.
 
 #include "ChildWin.h"
+#include "benchmeter.h"
 #include "memorydocument.h"
 #include "ptyport.h"
 #include "richedit.h"
@@ -278,14 +279,6 @@ void Throughput()
     RangeWithoutRichText(99999);
 }
 
-double ProcessCpuMs()
-{
-    rusage usage {};
-    getrusage(RUSAGE_SELF, &usage);
-    const auto ms = [](const timeval &t) { return t.tv_sec * 1000.0 + t.tv_usec / 1000.0; };
-    return ms(usage.ru_utime) + ms(usage.ru_stime);
-}
-
 void Cancel()
 {
     Bench b;
@@ -295,13 +288,13 @@ void Cancel()
     b.settings.FTwoCharDelay = 2147483647;
     b.sender.start(b.child, b.settings);
     b.pty.receive(1, 1000);
-    const double cpuBefore = ProcessCpuMs();
+    const double cpuBefore = CpuMs(RUSAGE_SELF);
     const auto waitStart = Clock::now();
     while (Clock::now() - waitStart < std::chrono::seconds(1)) {
         QApplication::processEvents(QEventLoop::AllEvents, 50);
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    const double cpu = ProcessCpuMs() - cpuBefore;
+    const double cpu = CpuMs(RUSAGE_SELF) - cpuBefore;
     const auto stopStart = Clock::now();
     b.sender.stop();
     const double stopMs

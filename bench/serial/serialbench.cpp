@@ -4,6 +4,7 @@
 // one read() per byte (the floor of any one-byte-per-call reader) and one poll()
 // plus one read() per byte.
 
+#include "benchmeter.h"
 #include "serialport.h"
 
 #include <algorithm>
@@ -25,14 +26,6 @@
 namespace {
 
 constexpr long kBytes = 1000000;
-
-double threadCpuMs()
-{
-    rusage usage {};
-    getrusage(RUSAGE_THREAD, &usage);
-    const auto ms = [](const timeval &t) { return t.tv_sec * 1000.0 + t.tv_usec / 1000.0; };
-    return ms(usage.ru_utime) + ms(usage.ru_stime);
-}
 
 void feed(int master)
 {
@@ -68,7 +61,7 @@ bool measure(const char *title, const ReaderFactory &factory)
     Reader read = factory(name, slave);
 
     std::thread feeder(feed, master);
-    const double cpuStart = threadCpuMs();
+    const double cpuStart = CpuMs(RUSAGE_THREAD);
     const auto start = std::chrono::steady_clock::now();
     long received = 0, wrong = 0, misses = 0;
     uint8_t byte = 0;
@@ -82,7 +75,7 @@ bool measure(const char *title, const ReaderFactory &factory)
     }
     const double seconds
         = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    const double cpuMs = threadCpuMs() - cpuStart;
+    const double cpuMs = CpuMs(RUSAGE_THREAD) - cpuStart;
     feeder.join();
     read = nullptr;
     ::close(master);
