@@ -15,8 +15,6 @@
 #include <termios.h>
 #include <unistd.h>
 
-namespace { } // namespace
-
 std::string FloodPattern(long count)
 {
     std::string bytes(static_cast<std::size_t>(std::max(count, 0L)), '\0');
