@@ -74,6 +74,7 @@ ReceiveEngine::ReceiveEngine(const SettingsValues &settings, ReadByteFunction re
     : m_settings(settings)
     , m_readByte(std::move(readByte))
     , m_queue(queueCapacity, notify)
+    , m_queueCapacity(queueCapacity)
     , m_notify(std::move(notify))
 { }
 
@@ -115,13 +116,15 @@ void ReceiveEngine::FailOn(const DocumentOps *doc)
     m_queue.Fail();
 }
 
-void ReceiveEngine::ApplyPending(DocumentOps *doc, const RoomFunction &room)
+std::size_t ReceiveEngine::ApplyPending(DocumentOps *doc, const RoomFunction &room)
 {
     m_queue.TakeAll(m_applying);
+    const std::size_t taken = m_applying.size();
     if (!m_queue.failed() && !ApplyReceiveOps(doc, m_applying, m_shown, room)) {
         FailOn(doc);
     }
     m_applying.clear();
+    return taken;
 }
 
 void ReceiveEngine::Stop(DocumentOps *doc, const RoomFunction &room)

@@ -60,7 +60,9 @@ public:
     // Carries out every change waiting, in one batch. A null `doc` (the document
     // is gone) or a failing change ends the reception: later changes are dropped.
     // `room` tells how much more text `doc` takes for certain (see ApplyReceiveOps).
-    void ApplyPending(DocumentOps *doc, const RoomFunction &room = nullptr);
+    // Returns how many changes the batch held.
+    std::size_t ApplyPending(DocumentOps *doc, const RoomFunction &room = nullptr);
+    std::size_t queueCapacity() const { return m_queueCapacity; }
     // Sets StopReceive and waits until the thread has ended, carrying out its
     // changes on `doc` meanwhile; returns when all of them are done. Returns at
     // once when no reception was started.
@@ -120,6 +122,7 @@ private:
     const SettingsValues &m_settings;
     const ReadByteFunction m_readByte;
     ReceiveQueue m_queue;
+    std::size_t m_queueCapacity;
     const std::function<void()> m_notify;
     std::thread m_thread;
     std::atomic<int> m_exitCode { -1 };

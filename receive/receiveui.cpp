@@ -116,16 +116,21 @@ void ReceiveController::applyNow()
 {
     QElapsedTimer cost;
     cost.start();
+    std::size_t taken = 0;
     if (m_engine.isStarted()) {
-        m_engine.ApplyPending(m_edit.data(), [this] { return room(); });
+        taken = m_engine.ApplyPending(m_edit.data(), [this] { return room(); });
         if (m_engine.endedByItself()) {
             announceEnd(m_engine.endReason());
         }
     }
     // A batch costs its layout, measured here, and the repaint that follows, which
-    // costs about what the last one did.
+    // costs about what the last one did. A batch that took half the queue or more
+    // comes from a flood: the thread is then held up by the full queue, so the next
+    // batch comes as soon as the short spacing allows, and its size spreads the cost.
     const qint64 costNs = cost.nsecsElapsed() + (m_edit ? m_edit->lastPaintNs() : 0);
-    m_spacingMs
-        = std::clamp<qint64>(costNs * kCostFactor / 1000000, kBatchSpacingMs, kMaxBatchSpacingMs);
+    const bool flood = taken >= m_engine.queueCapacity() / 2;
+    m_spacingMs = flood
+        ? kBatchSpacingMs
+        : std::clamp<qint64>(costNs * kCostFactor / 1000000, kBatchSpacingMs, kMaxBatchSpacingMs);
     m_sinceBatch.start();
 }
