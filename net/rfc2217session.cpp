@@ -113,7 +113,7 @@ void Rfc2217Session::negotiation(uint8_t verb, uint8_t option)
         side.asked = false;
         if (option == kComPort) {
             if (!wanted && m_phase != Phase::Failed) {
-                fail(ErrorKind::Refused, "the server does not take RFC 2217 (COM-PORT-OPTION)");
+                fail(ErrorKind::Io, "the server does not take RFC 2217 (COM-PORT-OPTION)");
             } else if (wanted && m_phase == Phase::Negotiating) {
                 sendSettings();
             }
