@@ -201,7 +201,9 @@ inline std::unique_ptr<ChildProcess> StartSer2net(const std::string &folder,
                           << "  accepter: " << (rfc2217 ? "telnet(rfc2217)," : "")
                           << "tcp,127.0.0.1," << port << "\n"
                           << "  connector: serialdev," << device << ",9600n81,local\n"
-                          << "  options:\n    kickolduser: true\n";
+                          << "  options:\n    kickolduser: true\n"
+                          // The default of 64 bytes per transfer costs a packet each.
+                          << "    dev-to-net-bufsize: 4096\n    net-to-dev-bufsize: 4096\n";
     auto process = std::make_unique<ChildProcess>(
         std::vector<std::string> { "env", "LD_PRELOAD=" + preload,
             "BYTEWAY_TERMIOS_LOG=" + folder + "/termios.log", "ser2net", "-n", "-d", "-c", config },
