@@ -203,11 +203,15 @@ NetLink::ReadResult NetLink::read(
     }
     // While connecting, only the waker ends the wait early.
     const netsocket::Socket socket = phase == Phase::Open ? m_socket.load() : netsocket::kNoSocket;
-    const netsocket::Ready ready = netsocket::Poll(socket, waker, false, waitMs);
-    if (!ready.readable) {
-        return ReadResult::Nothing;
+    const std::size_t most = size < kReadSize ? size : kReadSize;
+    // While data streams in, it is taken without waiting first: one call per chunk.
+    long got = socket != netsocket::kNoSocket ? netsocket::Receive(socket, buffer, most) : -1;
+    if (got == -1) {
+        if (!netsocket::Poll(socket, waker, false, waitMs).readable) {
+            return ReadResult::Nothing;
+        }
+        got = netsocket::Receive(socket, buffer, most);
     }
-    const long got = netsocket::Receive(socket, buffer, size < kReadSize ? size : kReadSize);
     if (got == -1) {
         return ReadResult::Nothing;
     }
