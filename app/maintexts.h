@@ -197,7 +197,7 @@ inline constexpr UiText ReasonRefused { kContext,
 // ReasonSettingRefused the setting), and what stands for the line settings of raw TCP.
 inline constexpr UiText PortConnecting { kContext, QT_TRANSLATE_NOOP("MainTexts", "正在连接") };
 inline constexpr UiText PortLostNet { kContext,
-    QT_TRANSLATE_NOOP("MainTexts", "连接已断开（%1），正在重新连接") };
+    QT_TRANSLATE_NOOP("MainTexts", "%1，正在重新连接") };
 inline constexpr UiText ReasonHostNotFound { kContext,
     QT_TRANSLATE_NOOP("MainTexts", "找不到主机") };
 inline constexpr UiText ReasonConnectionRefused { kContext,

@@ -4,6 +4,8 @@
 // thread of the test, and real ones (ser2net, pyserial's RFC 2217 server example)
 // as child processes.
 
+#include "telnetcodec.h"
+
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -139,6 +141,57 @@ private:
     std::atomic<int> m_connections { 0 };
     std::thread m_thread;
 };
+
+// A well-behaved RFC 2217 server without a device: takes COM-PORT-OPTION, answers
+// each setting with the value asked for (or, for the baud rate, with `baud` when it
+// is not 0) and echoes data.
+inline void AcceptingRfc2217(int fd, const std::atomic<bool> &stopping, uint32_t baud = 0)
+{
+    struct Answers : telnet::Sink
+    {
+        void negotiation(uint8_t, uint8_t) override { }
+        void subnegotiation(const uint8_t *data, std::size_t size) override
+        {
+            if (size < 2 || data[0] != telnet::kComPort) {
+                return;
+            }
+            std::vector<uint8_t> answer(data + 1, data + size);
+            answer[0] = static_cast<uint8_t>(answer[0] + 100);
+            if (data[1] == 1 && baud != 0 && answer.size() == 5) {
+                answer = { 101, static_cast<uint8_t>(baud >> 24), static_cast<uint8_t>(baud >> 16),
+                    static_cast<uint8_t>(baud >> 8), static_cast<uint8_t>(baud) };
+            }
+            telnet::AppendSubnegotiation(out, telnet::kComPort, answer.data(), answer.size());
+        }
+        void malformed() override { }
+        uint32_t baud = 0;
+        std::vector<uint8_t> out;
+    } answers;
+    answers.baud = baud;
+    telnet::Decoder decoder;
+    SendAll(fd, "\xFF\xFD\x2C\xFF\xFB\x00\xFF\xFD\x00");
+    uint8_t buffer[4096];
+    while (!stopping) {
+        pollfd waiter { fd, POLLIN, 0 };
+        if (::poll(&waiter, 1, 20) <= 0) {
+            continue;
+        }
+        const ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
+        if (got <= 0) {
+            return;
+        }
+        const std::size_t data
+            = decoder.decode(buffer, static_cast<std::size_t>(got), buffer, answers);
+        std::vector<uint8_t> reply = std::move(answers.out);
+        answers.out.clear();
+        for (std::size_t i = 0; i < data; ++i) {
+            telnet::AppendData(reply, buffer[i]);
+        }
+        if (!SendAll(fd, std::string(reply.begin(), reply.end()))) {
+            return;
+        }
+    }
+}
 
 // A program run as a child process, its output collected in a file; killed when
 // destroyed.
