@@ -188,9 +188,20 @@ bool DeviceGone(intptr_t handle)
     return IsNetHandle(handle) ? link(handle)->gone() : serial_backend::DeviceGone(handle);
 }
 
-bool Connecting(intptr_t handle)
+LinkPhase Phase(intptr_t handle)
 {
-    return IsNetHandle(handle) && link(handle)->phase() == NetLink::Phase::Connecting;
+    if (!IsNetHandle(handle)) {
+        return LinkPhase::Ready;
+    }
+    switch (link(handle)->phase()) {
+    case NetLink::Phase::Connecting:
+        return LinkPhase::Connecting;
+    case NetLink::Phase::Failed:
+        return LinkPhase::Failed;
+    case NetLink::Phase::Open:
+        break;
+    }
+    return LinkPhase::Ready;
 }
 
 bool ModemState(intptr_t handle, uint8_t &state)

@@ -41,8 +41,9 @@ Attempt ReadChunk(intptr_t handle, intptr_t waker, int waitMs, uint8_t *buffer, 
 bool WriteAttempt(intptr_t handle, uint8_t byte);
 bool DeviceGone(intptr_t handle);
 
-// Whether a network handle is still connecting (false for devices).
-[[nodiscard]] bool Connecting(intptr_t handle);
+// Where a network handle's connection stands; Ready for devices.
+enum class LinkPhase { Ready, Connecting, Failed };
+[[nodiscard]] LinkPhase Phase(intptr_t handle);
 // The last NOTIFY-MODEMSTATE of an RFC 2217 port; false when none came.
 [[nodiscard]] bool ModemState(intptr_t handle, uint8_t &state);
 // Why the network link released last was lost (kind None when it was closed on

@@ -378,8 +378,14 @@ SerialPort::State SerialPort::state() const
     if (backend::IsNetHandle(handle)) {
         // Held, so that a Close cannot release the link while it is asked.
         const Handle held(const_cast<Slot *>(&FHandles[port - 1]));
-        if (held && backend::Connecting(held.value)) {
+        // A link that failed is as good as lost; the watch's next look takes it out.
+        const backend::LinkPhase phase
+            = held ? backend::Phase(held.value) : backend::LinkPhase::Ready;
+        if (phase == backend::LinkPhase::Connecting) {
             return State::Connecting;
+        }
+        if (phase == backend::LinkPhase::Failed) {
+            return State::Lost;
         }
     }
     return State::Open;

@@ -169,7 +169,7 @@ inline void AcceptingRfc2217(int fd, const std::atomic<bool> &stopping, uint32_t
     } answers;
     answers.baud = baud;
     telnet::Decoder decoder;
-    SendAll(fd, "\xFF\xFD\x2C\xFF\xFB\x00\xFF\xFD\x00");
+    SendAll(fd, std::string("\xFF\xFD\x2C\xFF\xFB\x00\xFF\xFD\x00", 9));
     uint8_t buffer[4096];
     while (!stopping) {
         pollfd waiter { fd, POLLIN, 0 };
