@@ -516,4 +516,17 @@ void SleepOneMs()
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
+void WaitForWake(intptr_t waker, int waitMs)
+{
+    if (waker == kInvalidHandle) {
+        SleepOneMs();
+        return;
+    }
+    pollfd waiter { static_cast<int>(waker), POLLIN, 0 };
+    if (::poll(&waiter, 1, waitMs) > 0) {
+        uint64_t wakes = 0;
+        [[maybe_unused]] const ssize_t taken = ::read(waiter.fd, &wakes, sizeof wakes);
+    }
+}
+
 } // namespace serial_backend
