@@ -323,6 +323,8 @@ QString PortReason(const OpenFailure &failure)
             : MainTexts::ReasonBusyBy.arg(QString::fromLocal8Bit(failure.holders.c_str()));
     case OpenFailure::Kind::BadNumber:
         return MainTexts::ReasonBadNumber;
+    case OpenFailure::Kind::NotSerial:
+        return MainTexts::ReasonNotSerial;
     case OpenFailure::Kind::Refused:
     case OpenFailure::Kind::None:
         break;
@@ -353,12 +355,18 @@ void TMainForm::updatePortState()
     }
     const SerialPort::State portState = Port.state();
     QString where = QStringLiteral("COM%1").arg(line.port);
-    // A lost port waits for the device it had, whatever the number maps to meanwhile.
-    const QString device = QString::fromLocal8Bit(portState == SerialPort::State::Lost
-            ? Port.openedDevice().c_str()
-            : PortBinding::resolvedDevice(line.port).c_str());
+    // An open or lost port shows the device it has, whatever the number maps to
+    // meanwhile; a new mapping shows as pending until the next open.
+    const QString mapped = QString::fromLocal8Bit(PortBinding::resolvedDevice(line.port).c_str());
+    const QString device = portState == SerialPort::State::Closed
+        ? mapped
+        : QString::fromLocal8Bit(Port.openedDevice().c_str());
     if (!device.isEmpty() && device != where) {
         where += QStringLiteral(" \u2192 ") + device;
+    }
+    QString pending;
+    if (portState == SerialPort::State::Open && !mapped.isEmpty() && mapped != device) {
+        pending = MainTexts::PortPending.arg(mapped);
     }
     QString state;
     QString detail;
@@ -381,7 +389,8 @@ void TMainForm::updatePortState()
         }
         break;
     }
-    const QString text = QStringLiteral("%1  %2  %3").arg(where, LineSettingsText(line), state);
+    const QString text
+        = QStringLiteral("%1  %2  %3").arg(where, LineSettingsText(line), state) + pending;
     const QString tip = detail.isEmpty() ? text : text + QLatin1Char('\n') + detail;
     if (PortState->toolTip() == tip) {
         return;

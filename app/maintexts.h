@@ -193,6 +193,10 @@ inline constexpr UiText ReasonBadNumber { kContext,
     QT_TRANSLATE_NOOP("MainTexts", "端口号须在 1 到 8 之间") };
 inline constexpr UiText ReasonRefused { kContext,
     QT_TRANSLATE_NOOP("MainTexts", "设备不接受这些设置") };
+inline constexpr UiText ReasonNotSerial { kContext,
+    QT_TRANSLATE_NOOP("MainTexts", "不是串口设备") };
+inline constexpr UiText PortPending { kContext,
+    QT_TRANSLATE_NOOP("MainTexts", "（下次打开：%1）") };
 
 // Opening a big file: the progress window and its button.
 inline constexpr UiText LoadProgressTitle { kContext, QT_TRANSLATE_NOOP("MainTexts", "打开文件") };

@@ -12,6 +12,7 @@ struct OpenFailure
         NoAccess, // the user may not open the device
         Busy, // another program (or another open) holds the device
         Refused, // the device is there but refused the line settings or a request
+        NotSerial, // it is there but is no terminal: a FIFO, a file, a folder, /dev/null
     };
 
     Kind kind = Kind::None;

@@ -361,8 +361,8 @@ void SendThreadTest::timedSendGoesOnAfterSettingsOk()
         }
     });
     MainForm->BtnSend->click();
-    for (int round = 0; round < 10; ++round) {
-        QTest::qWait(20);
+    for (int round = 0; round < 30; ++round) {
+        QTest::qWait(7);
         FrmOption->show();
         FrmOption->Button1->click();
     }
