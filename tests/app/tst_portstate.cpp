@@ -137,8 +137,8 @@ void PortStateTest::stateField()
     QVERIFY(field);
     QCOMPARE(field->accessibleName(), QStringLiteral("端口状态"));
     const QString expected = QStringLiteral("COM1 \u2192 %1  57600,8,N,1  %2").arg(device, state);
-    QTRY_VERIFY2(stateTip().startsWith(expected), qPrintable(stateTip() + " / " + expected));
-    QVERIFY2(stateTip().contains(alsoContains), qPrintable(stateTip()));
+    QTRY_VERIFY2(stateTip().startsWith(expected) && stateTip().contains(alsoContains),
+        qPrintable(stateTip() + " / " + expected + " / " + alsoContains));
     // A failure at start still brings the same warning as ever; the field adds the why.
     const bool failed = situation == "missing" || situation == "busy" || situation == "not-serial";
     QCOMPARE(watcher.boxes.size(), failed ? 1 : 0);
