@@ -336,6 +336,8 @@ QString PortReason(const OpenFailure &failure)
         return MainTexts::ReasonDropped;
     case OpenFailure::Kind::NetworkError:
         return MainTexts::ReasonNetwork;
+    case OpenFailure::Kind::NotSerial:
+        return MainTexts::ReasonNotSerial;
     case OpenFailure::Kind::Refused:
     case OpenFailure::Kind::None:
         break;
@@ -366,12 +368,18 @@ void TMainForm::updatePortState()
     }
     const SerialPort::State portState = Port.state();
     QString where = QStringLiteral("COM%1").arg(line.port);
-    // A lost port waits for the device it had, whatever the number maps to meanwhile.
-    const QString device = QString::fromLocal8Bit(portState == SerialPort::State::Lost
-            ? Port.openedDevice().c_str()
-            : PortBinding::resolvedDevice(line.port).c_str());
+    // An open or lost port shows the device it has, whatever the number maps to
+    // meanwhile; a new mapping shows as pending until the next open.
+    const QString mapped = QString::fromLocal8Bit(PortBinding::resolvedDevice(line.port).c_str());
+    const QString device = portState == SerialPort::State::Closed
+        ? mapped
+        : QString::fromLocal8Bit(Port.openedDevice().c_str());
     if (!device.isEmpty() && device != where) {
         where += QStringLiteral(" \u2192 ") + device;
+    }
+    QString pending;
+    if (portState == SerialPort::State::Open && !mapped.isEmpty() && mapped != device) {
+        pending = MainTexts::PortPending.arg(mapped);
     }
     QString state;
     QString detail;
@@ -407,7 +415,7 @@ void TMainForm::updatePortState()
     const QString lineText = device.startsWith(QLatin1String("tcp://"), Qt::CaseInsensitive)
         ? QString(MainTexts::LineNotApplied)
         : LineSettingsText(line);
-    const QString text = QStringLiteral("%1  %2  %3").arg(where, lineText, state);
+    const QString text = QStringLiteral("%1  %2  %3").arg(where, lineText, state) + pending;
     const QString tip = detail.isEmpty() ? text : text + QLatin1Char('\n') + detail;
     if (PortState->toolTip() == tip) {
         return;

@@ -209,6 +209,10 @@ inline constexpr UiText ReasonDropped { kContext, QT_TRANSLATE_NOOP("MainTexts",
 inline constexpr UiText ReasonNetwork { kContext, QT_TRANSLATE_NOOP("MainTexts", "网络错误") };
 inline constexpr UiText LineNotApplied { kContext,
     QT_TRANSLATE_NOOP("MainTexts", "原始 TCP，线路设置不适用") };
+inline constexpr UiText ReasonNotSerial { kContext,
+    QT_TRANSLATE_NOOP("MainTexts", "不是串口设备") };
+inline constexpr UiText PortPending { kContext,
+    QT_TRANSLATE_NOOP("MainTexts", "（下次打开：%1）") };
 
 // Opening a big file: the progress window and its button.
 inline constexpr UiText LoadProgressTitle { kContext, QT_TRANSLATE_NOOP("MainTexts", "打开文件") };

@@ -19,6 +19,7 @@ struct OpenFailure
         SettingRefused, // the server answered a line setting with another value
         Dropped, // the connection ended while connecting or in use
         NetworkError, // any other network failure, or a server breaking the protocol
+        NotSerial, // it is there but is no terminal: a FIFO, a file, a folder, /dev/null
     };
 
     Kind kind = Kind::None;

@@ -16,6 +16,9 @@ SerialPort Port;
 namespace {
 
 constexpr int kWriteAttempts = 100;
+// How long a device that has taken bytes may go without taking one before a write
+// gives up on it: a slow drain slows the send down, only a stop ends it.
+constexpr uint32_t kDrainPatienceMs = 5000;
 constexpr uint32_t kReadBudgetMs = 50;
 
 bool validPort(int32_t port)
@@ -145,7 +148,11 @@ bool SerialPort::openLocked(const LineSettings &settings)
     const intptr_t previous = slot.handle.exchange(handle);
     if (realHandle(previous)) {
         m_openGeneration.fetch_add(1);
-        backend::Wake(m_waker);
+    }
+    // A read waiting on the old handle lets go of it, and one waiting for a device
+    // (the port was closed or lost) takes the new one now.
+    backend::Wake(m_waker);
+    if (realHandle(previous)) {
         releaseWhenUnused(slot, previous);
     }
     backend::ClearErrors(handle);
@@ -156,6 +163,7 @@ bool SerialPort::openLocked(const LineSettings &settings)
     const std::filesystem::path file = std::filesystem::canonical(m_openedDevice, error);
     // A network port's link names an address, not a file.
     m_openedFile = error ? PortBinding::mappedDevice(port) : file.string();
+    m_tookSinceOpen.store(false);
     m_openCount.fetch_add(1);
     return true;
 }
@@ -241,7 +249,17 @@ int SerialPort::WriteByte(uint8_t byte)
 
 int SerialPort::WriteByte(uint8_t byte, const std::atomic<bool> &giveUp)
 {
-    for (int attempt = 0; attempt < kWriteAttempts; ++attempt) {
+    // Waiting for room is not a failure: a device that took a byte since it was
+    // opened, and within kDrainPatienceMs, is draining and the write waits on. One
+    // that has taken nothing gets the 100 attempts, and so does a port without a
+    // handle (closed or lost), whose attempts fail at once.
+    bool found = true;
+    const auto draining = [this, &found] {
+        const uint32_t last = m_lastTakenMs.load(std::memory_order_relaxed);
+        return found && m_tookSinceOpen.load(std::memory_order_relaxed)
+            && backend::TickMs() - last < kDrainPatienceMs;
+    };
+    for (int attempt = 0; attempt < kWriteAttempts || draining(); ++attempt) {
         if (giveUp.load(std::memory_order_relaxed)) {
             return 0;
         }
@@ -249,6 +267,7 @@ int SerialPort::WriteByte(uint8_t byte, const std::atomic<bool> &giveUp)
         Slot *slot = nullptr;
         {
             const Handle handle = hold();
+            found = static_cast<bool>(handle);
             if (!handle) {
                 continue;
             }
@@ -256,6 +275,8 @@ int SerialPort::WriteByte(uint8_t byte, const std::atomic<bool> &giveUp)
                 backend::ClearErrors(handle.value);
             }
             if (backend::WriteAttempt(handle.value, byte)) {
+                m_lastTakenMs.store(backend::TickMs(), std::memory_order_relaxed);
+                m_tookSinceOpen.store(true, std::memory_order_relaxed);
                 return 1;
             }
             gone = takeIfGone(handle);
@@ -323,10 +344,12 @@ int SerialPort::ReadByte(uint8_t &byte)
         backend::Attempt result = backend::Attempt::Failed;
         intptr_t gone = kInvalidHandle;
         Slot *slot = nullptr;
+        bool held = false;
         {
             // Held for this one attempt only, so a Close in between takes effect at
             // the next attempt; Close and Open wake an attempt that is waiting.
             const Handle handle = hold();
+            held = static_cast<bool>(handle);
             if (handle) {
                 if (backend::kHasErrorState) {
                     backend::ClearErrors(handle.value);
@@ -349,10 +372,16 @@ int SerialPort::ReadByte(uint8_t &byte)
         if (gone != kInvalidHandle) {
             releaseGone(*slot, gone);
         }
-        // Without a device to wait on, an attempt returns at once; pausing keeps the
-        // receive thread from spinning a core for the rest of the budget.
+        // Without a device to wait on, an attempt returns at once. A port with no
+        // handle (closed, or its device gone) waits for the Open or Reconnect that
+        // wakes it, so a reception left on costs next to nothing; a device that
+        // refused gets a 1 ms pause, so the thread does not spin a core.
         if (result == backend::Attempt::Failed) {
-            backend::SleepOneMs();
+            if (held) {
+                backend::SleepOneMs();
+            } else {
+                backend::WaitForWake(m_waker, waitMs);
+            }
         }
     }
 }

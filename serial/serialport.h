@@ -82,7 +82,9 @@ public:
     // Closes the current port; false when it held no open handle (a lost port
     // counts as held: closing it ends the attempts to reopen it).
     bool Close();
-    // Writes one byte: up to 100 attempts of at most 1 ms each. 1 on success, else 0.
+    // Writes one byte: up to 100 attempts of at most 1 ms each, and more while the
+    // device is draining (it took a byte since Open and within the last 5 s), so a
+    // slow device slows the writer down. 1 on success, else 0.
     int WriteByte(uint8_t byte);
     // The same, but gives up (0, nothing written) before the next attempt once
     // `giveUp` is set, so that a writer on a line that does not drain can be
@@ -158,6 +160,10 @@ private:
     Slot FHandles[kPortCount];
     std::atomic<int32_t> FCurrentPort { 0 };
     std::atomic<uint64_t> m_openCount { 0 };
+    // The writer's: when the device last took a byte, and whether it took one since
+    // the last Open (which clears it).
+    std::atomic<uint32_t> m_lastTakenMs { 0 };
+    std::atomic<bool> m_tookSinceOpen { false };
     std::atomic<uint32_t> m_openGeneration { 0 };
     const intptr_t m_waker; // backend wake-up for waiting reads, or -1
 

@@ -443,6 +443,14 @@ Break %5</translation>
         <translation>the device refused these settings</translation>
     </message>
     <message>
+        <source>不是串口设备</source>
+        <translation>not a serial device</translation>
+    </message>
+    <message>
+        <source>（下次打开：%1）</source>
+        <translation> (next open: %1)</translation>
+    </message>
+    <message>
         <source>打开文件</source>
         <translation>Opening File</translation>
     </message>
@@ -680,6 +688,12 @@ Please check the port settings.</translation>
 %2</source>
         <translation>Cannot bind the chosen device to the port link %1:
 %2</translation>
+    </message>
+    <message>
+        <source>这个设备名不能用作端口：
+%1</source>
+        <translation>This device name cannot be used as a port:
+%1</translation>
     </message>
     <message>
         <source>设置无法保存到 %1：
