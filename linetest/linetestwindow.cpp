@@ -256,8 +256,8 @@ void LineTestWindow::startTest()
     m_rateNow = 0;
     m_rateMax = 1;
     m_test->Start();
-    for (QWidget *widget :
-        { static_cast<QWidget *>(startButton), patternBox, modeBox, secondsBox, rateBox }) {
+    for (QWidget *widget : std::initializer_list<QWidget *> {
+             startButton, patternBox, modeBox, secondsBox, rateBox }) {
         widget->setEnabled(false);
     }
     for (QPushButton *button : { saveJsonButton, saveCsvButton, copyButton }) {
@@ -349,8 +349,8 @@ void LineTestWindow::end()
     } else {
         stateLabel->setText(LineTestPassed(f, m_test->config().mode, {}) ? T::Passed : T::Failed);
     }
-    for (QWidget *widget : { static_cast<QWidget *>(startButton), patternBox, modeBox, secondsBox,
-             rateBox, saveJsonButton, saveCsvButton, copyButton }) {
+    for (QWidget *widget : std::initializer_list<QWidget *> { startButton, patternBox, modeBox,
+             secondsBox, rateBox, saveJsonButton, saveCsvButton, copyButton }) {
         widget->setEnabled(true);
     }
     stopButton->setEnabled(false);
