@@ -111,16 +111,29 @@ void PatternGenerator::fillPrbs(uint8_t *out, std::size_t count)
 {
     // Bit k of the sequence is bit k-n xor bit k-m. With the oldest of the last n bits
     // in bit 0 of the state, bit k-n+j is state bit j and bit k-m+j is state bit
-    // n-m+j; while m >= 8 the next eight bits depend on the state alone, so a byte
-    // is one xor. PRBS-7 (m = 6) goes bit by bit.
+    // n-m+j; so the next s bits, for s <= m, depend on the state alone and come out
+    // of one xor: three bytes at a time for PRBS-31, two for PRBS-23, one for
+    // PRBS-15. PRBS-7 (m = 6) goes bit by bit.
     const int lag = m_length - m_tap;
     uint64_t state = m_state;
-    if (m_tap >= 8) {
-        const int top = m_length - 8;
-        for (std::size_t i = 0; i < count; ++i) {
+    const int step = (m_tap / 8) * 8;
+    if (step >= 8) {
+        const int stepBytes = step / 8;
+        const uint64_t stepMask = (uint64_t { 1 } << step) - 1;
+        const int top = m_length - step;
+        std::size_t i = 0;
+        for (; i + static_cast<std::size_t>(stepBytes) <= count;
+             i += static_cast<std::size_t>(stepBytes)) {
+            const uint64_t next = (state ^ (state >> lag)) & stepMask;
+            for (int b = 0; b < stepBytes; ++b) {
+                out[i + static_cast<std::size_t>(b)] = static_cast<uint8_t>(next >> (8 * b));
+            }
+            state = (state >> step) | (next << top);
+        }
+        for (; i < count; ++i) {
             const uint64_t next = (state ^ (state >> lag)) & 0xFF;
             out[i] = static_cast<uint8_t>(next);
-            state = (state >> 8) | (next << top);
+            state = (state >> 8) | (next << (m_length - 8));
         }
     } else {
         for (std::size_t i = 0; i < count; ++i) {
