@@ -9,7 +9,7 @@ namespace LineTestTexts {
 
 inline constexpr const char *kContext = "LineTestTexts";
 
-inline constexpr UiText Tools1 { kContext, QT_TRANSLATE_NOOP("LineTestTexts", "工具") };
+inline constexpr UiText Tools1 { kContext, QT_TRANSLATE_NOOP("LineTestTexts", "工具(&T)") };
 inline constexpr UiText Tools1Hint { kContext,
     QT_TRANSLATE_NOOP("LineTestTexts", "测试线路的工具") };
 inline constexpr UiText LineTestItem { kContext, QT_TRANSLATE_NOOP("LineTestTexts", "线路测试") };

@@ -25,6 +25,7 @@
 #include <QVBoxLayout>
 #include <QValueAxis>
 
+#include <cmath>
 #include <fstream>
 #include <sstream>
 
@@ -35,6 +36,28 @@ namespace {
 QString Number(double value)
 {
     return QString::fromStdString(ShortNumber(value));
+}
+
+// Large and small numbers as 1.2·10⁹ and 2.5·10⁻⁹, the rest as they are.
+QString Scientific(double value)
+{
+    if (value == 0 || (std::abs(value) >= 0.01 && std::abs(value) < 100000)) {
+        return Number(value);
+    }
+    static const QString superscripts = QStringLiteral("⁰¹²³⁴⁵⁶⁷⁸⁹");
+    const int exponent = static_cast<int>(std::floor(std::log10(std::abs(value))));
+    const double mantissa = value / std::pow(10.0, exponent);
+    QString power;
+    for (const QChar digit : QString::number(std::abs(exponent))) {
+        power += superscripts.at(digit.digitValue());
+    }
+    return QString::number(mantissa, 'f', 1) + QStringLiteral("·10")
+        + (exponent < 0 ? QStringLiteral("⁻") : QString()) + power;
+}
+
+QString Whole(double value)
+{
+    return QString::number(value, 'f', 0);
 }
 
 QString KindText(ByteFault fault)
@@ -140,6 +163,12 @@ LineTestWindow::LineTestWindow(QWidget *parent)
     m_rateAxis->setLabelFormat(QStringLiteral("%.1f"));
     m_errorAxis = new QValueAxis;
     m_errorAxis->setLabelFormat(QStringLiteral("%.0f"));
+    m_timeAxis->setRange(0, 10);
+    m_rateAxis->setRange(0, 1);
+    m_errorAxis->setRange(0, 10);
+    for (QValueAxis *axis : { m_timeAxis, m_rateAxis, m_errorAxis }) {
+        axis->applyNiceNumbers();
+    }
     m_chart->addAxis(m_timeAxis, Qt::AlignBottom);
     m_chart->addAxis(m_rateAxis, Qt::AlignLeft);
     m_chart->addAxis(m_errorAxis, Qt::AlignRight);
@@ -179,6 +208,8 @@ LineTestWindow::LineTestWindow(QWidget *parent)
     layout->addWidget(chartView, 3);
     layout->addWidget(errorTable, 2);
     layout->addLayout(results);
+
+    showFigures(LineTestSnapshot());
 
     m_timer = new QTimer(this);
     m_timer->setInterval(250);
@@ -298,30 +329,13 @@ void LineTestWindow::refresh()
         m_errorSeries->append(f.seconds, static_cast<double>(f.counts.errors()));
         m_rateMax = std::max(m_rateMax, m_rateNow / 1000 * 1.1);
         m_timeAxis->setRange(0, std::max(10.0, f.seconds));
+        m_timeAxis->applyNiceNumbers();
         m_rateAxis->setRange(0, m_rateMax);
+        m_rateAxis->applyNiceNumbers();
         m_errorAxis->setRange(0, std::max(10.0, static_cast<double>(f.counts.errors()) * 1.1));
+        m_errorAxis->applyNiceNumbers();
     }
-    const double moved
-        = static_cast<double>(m_test->config().mode == LineMode::Transmit ? f.sent : f.received);
-    const double average = f.seconds > 0 ? moved / f.seconds : 0;
-    trafficLabel->setText(T::Traffic.arg(f.sent).arg(f.received).arg(f.counts.checked));
-    rateLabel->setText(T::RateFigure.arg(Number(m_rateNow), Number(average),
-        Number(f.capacity > 0 ? 100 * average / f.capacity : 0)));
-    errorsLabel->setText(T::ErrorsFigure.arg(f.counts.errors())
-                             .arg(f.counts.corrupted)
-                             .arg(f.counts.lost)
-                             .arg(f.counts.inserted));
-    berLabel->setText(T::BerFigure.arg(QString::number(f.counts.bitErrors),
-        Number(static_cast<double>(f.bitsChecked())), Number(f.berUpperBound)));
-    latencyLabel->setText(f.latencySamples > 0 ? T::LatencyFigure.arg(Number(f.latencyMinMs),
-                              Number(f.latencyMedianMs), Number(f.latencyP99Ms))
-                                               : T::LatencyNone.text());
-    driverLabel->setText(f.hasLineErrors ? T::DriverFigure.arg(f.lineErrors.overrun)
-                                               .arg(f.lineErrors.frame)
-                                               .arg(f.lineErrors.parity)
-                                               .arg(f.lineErrors.breaks)
-                                               .arg(f.lineErrors.bufferOverrun)
-                                         : T::DriverNone.text());
+    showFigures(f);
     const int count = static_cast<int>(m_test->placeCount());
     const ErrorPlace *places = m_test->places();
     errorTable->setRowCount(count);
@@ -337,6 +351,31 @@ void LineTestWindow::refresh()
     if (f.finished) {
         end();
     }
+}
+
+void LineTestWindow::showFigures(const LineTestSnapshot &f)
+{
+    const bool transmit = m_test && m_test->config().mode == LineMode::Transmit;
+    const double moved = static_cast<double>(transmit ? f.sent : f.received);
+    const double average = f.seconds > 0 ? moved / f.seconds : 0;
+    trafficLabel->setText(T::Traffic.arg(f.sent).arg(f.received).arg(f.counts.checked));
+    rateLabel->setText(T::RateFigure.arg(
+        Whole(m_rateNow), Whole(average), Whole(f.capacity > 0 ? 100 * average / f.capacity : 0)));
+    errorsLabel->setText(T::ErrorsFigure.arg(f.counts.errors())
+                             .arg(f.counts.corrupted)
+                             .arg(f.counts.lost)
+                             .arg(f.counts.inserted));
+    berLabel->setText(T::BerFigure.arg(QString::number(f.counts.bitErrors),
+        Scientific(static_cast<double>(f.bitsChecked())), Scientific(f.berUpperBound)));
+    latencyLabel->setText(f.latencySamples > 0 ? T::LatencyFigure.arg(Number(f.latencyMinMs),
+                              Number(f.latencyMedianMs), Number(f.latencyP99Ms))
+                                               : T::LatencyNone.text());
+    driverLabel->setText(f.hasLineErrors ? T::DriverFigure.arg(f.lineErrors.overrun)
+                                               .arg(f.lineErrors.frame)
+                                               .arg(f.lineErrors.parity)
+                                               .arg(f.lineErrors.breaks)
+                                               .arg(f.lineErrors.bufferOverrun)
+                                         : T::DriverNone.text());
 }
 
 void LineTestWindow::end()

@@ -6,6 +6,7 @@
 #include <memory>
 
 class LineChannel;
+struct LineTestSnapshot;
 class LineTest;
 class QChart;
 class QChartView;
@@ -66,6 +67,7 @@ protected:
 
 private:
     void refresh();
+    void showFigures(const LineTestSnapshot &figures);
     void end();
     [[nodiscard]] QString patternName() const;
     void save(bool json);
