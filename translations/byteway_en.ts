@@ -97,8 +97,8 @@
 <context>
     <name>LineTestTexts</name>
     <message>
-        <source>工具</source>
-        <translation>Tools</translation>
+        <source>工具(&amp;T)</source>
+        <translation>&amp;Tools</translation>
     </message>
     <message>
         <source>测试线路的工具</source>
