@@ -33,7 +33,7 @@ struct LineTestConfig
     // second of the line's capacity (at least 256 bytes).
     std::size_t inFlight = 0;
     // Loopback: after the last byte went out, how long to wait for the rest.
-    int drainMs = 1000;
+    int drainMs = 2000;
 };
 
 // The figures of a test at one moment.
