@@ -3,7 +3,9 @@
 #include "portbinding.h"
 #include "portio.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <thread>
 
@@ -301,6 +303,21 @@ bool SerialPort::takeReadAhead(uint8_t &byte)
     }
     byte = m_readAhead[m_readNext++];
     return true;
+}
+
+std::size_t SerialPort::TakeReadAhead(uint8_t *buffer, std::size_t size)
+{
+    if (m_readNext == m_readEnd) {
+        return 0;
+    }
+    if (m_openGeneration.load() != m_readGeneration) {
+        m_readNext = m_readEnd = 0;
+        return 0;
+    }
+    const std::size_t count = std::min(size, m_readEnd - m_readNext);
+    std::memcpy(buffer, m_readAhead.data() + m_readNext, count);
+    m_readNext += count;
+    return count;
 }
 
 void SerialPort::keepReadAhead(const Handle &handle, std::size_t count)

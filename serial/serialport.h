@@ -94,6 +94,9 @@ public:
     // most 1 ms until bytes come or more than 50 ms have passed. 1 with the byte in
     // `byte`, else 0 with `byte` set to 0. Reading thread only (see above).
     int ReadByte(uint8_t &byte);
+    // Hands out up to `size` bytes already read ahead, without a system call or a
+    // wait; 0 when there are none. Reading thread only, like ReadByte.
+    std::size_t TakeReadAhead(uint8_t *buffer, std::size_t size);
 
     int32_t currentPort() const { return FCurrentPort.load(); }
     bool isOpen() const;
