@@ -42,7 +42,7 @@ cmake --build "$build" -j "$jobs"
 # plain C++ files.
 device="$build/native/byteway-device"
 mkdir -p "$build/native"
-g++ -std=c++20 -O2 -o "$device" tools/device/main.cpp tools/device/deviceoptions.cpp -lutil
+g++ -std=c++20 -O2 -Itools/modemsim -o "$device" tools/device/main.cpp tools/device/deviceoptions.cpp -lutil -pthread
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/byteway-wine.XXXXXX")
 device_pids=""

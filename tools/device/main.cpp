@@ -2,6 +2,7 @@
 // creates a pseudo-terminal, links it where the program looks for a port, and sends
 // the counting pattern, echoes and/or records what arrives. See DeviceUsage().
 
+#include "devicelines.h"
 #include "deviceoptions.h"
 
 #include <algorithm>
@@ -285,6 +286,10 @@ int main(int argc, char **argv)
     describe(options, name);
 
     Device device(options, master, log);
+    DeviceLines lines(master, Clock::now());
+    if (options.lines) {
+        lines.start(options.commands);
+    }
     device.run();
 
     removeLink(options.link, name);
