@@ -9,6 +9,7 @@
 #include "maintexts.h"
 #include "option.h"
 #include "portbinding.h"
+#include "portcontrollines.h"
 #include "portwatch.h"
 #include "richedit.h"
 #include "serialport.h"
@@ -143,6 +144,7 @@ void TMainForm::FormCreate()
     updateWindowCommands();
     SetUpSendReceive();
     SetUpCapture();
+    SetUpLines();
 }
 
 // 584 x 408 is the size of the window with its frame, centred on the screen. The

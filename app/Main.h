@@ -10,6 +10,10 @@
 class AppConfig;
 class EditCommands;
 class IntervalTimer;
+class LineOptionsRow;
+class LineStrip;
+class PortControlLines;
+class TFrmOption;
 class QAction;
 class QComboBox;
 class QDialog;
@@ -192,6 +196,13 @@ public:
     // The language menu; a choice is kept in byteway.conf for the next start.
     void SetUpLanguageMenu();
 
+    // The control-line strip in the button bar and its options in the settings
+    // dialog's port tab (mainlines.cpp).
+    void SetUpLines();
+    void AttachLineOptions(TFrmOption *dialog);
+    LineStrip *Lines = nullptr;
+    LineOptionsRow *LineOptionsPlace = nullptr;
+
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
@@ -222,6 +233,7 @@ private:
     QTimer *m_portStateTimer = nullptr;
     EditCommands *m_editCommands = nullptr;
     std::unique_ptr<AppConfig> m_config;
+    std::unique_ptr<PortControlLines> m_portLines;
     std::unique_ptr<TrafficMeter> m_trafficMeter;
     QElapsedTimer m_trafficClock;
     QTimer *m_trafficTimer = nullptr;
