@@ -5,10 +5,11 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QEvent>
-#include <QGridLayout>
+#include <QHBoxLayout>
 #include <QMenu>
 #include <QTimer>
 #include <QToolButton>
+#include <QVBoxLayout>
 
 namespace {
 
@@ -39,10 +40,15 @@ LineStrip::LineStrip(ControlLines &lines, QWidget *parent)
     , m_lines(lines)
 {
     setObjectName(QStringLiteral("LineStrip"));
-    auto *grid = new QGridLayout(this);
-    grid->setContentsMargins(0, 2, 0, 2);
-    grid->setHorizontalSpacing(4);
-    grid->setVerticalSpacing(2);
+    auto *rows = new QVBoxLayout(this);
+    rows->setContentsMargins(0, 4, 0, 4);
+    rows->setSpacing(4);
+    auto *buttons = new QHBoxLayout;
+    auto *lamps = new QHBoxLayout;
+    buttons->setSpacing(4);
+    lamps->setSpacing(6);
+    rows->addLayout(buttons);
+    rows->addLayout(lamps);
 
     const auto output = [this](const char *name, const QString &caption, QAction *&pulse) {
         auto *button = new QToolButton(this);
@@ -62,24 +68,26 @@ LineStrip::LineStrip(ControlLines &lines, QWidget *parent)
     LineRTS = output("LineRTS", LineTexts::Rts, LineRTSPulse);
     LineBreak = new QToolButton(this);
     LineBreak->setObjectName(QStringLiteral("LineBreak"));
-    grid->addWidget(LineDTR, 0, 0, 1, 2);
-    grid->addWidget(LineRTS, 0, 2, 1, 2);
-    grid->addWidget(LineBreak, 0, 4, 1, 2);
+    buttons->addWidget(LineDTR);
+    buttons->addWidget(LineRTS);
+    buttons->addWidget(LineBreak);
+    buttons->addStretch(1);
 
-    const auto lamp = [this, grid](const char *name, const QString &caption, int column) {
+    const auto lamp = [this, lamps](const char *name, const QString &caption) {
         auto *box = new QCheckBox(caption, this);
         box->setObjectName(QLatin1String(name));
         box->setAccessibleName(caption);
         box->setStyleSheet(QLatin1String(kLampStyle));
         box->setFocusPolicy(Qt::NoFocus);
         box->setAttribute(Qt::WA_TransparentForMouseEvents);
-        grid->addWidget(box, 1, column, 1, column == 4 ? 2 : 1);
+        lamps->addWidget(box);
         return box;
     };
-    LineCTS = lamp("LineCTS", LineTexts::Cts, 0);
-    LineDSR = lamp("LineDSR", LineTexts::Dsr, 1);
-    LineDCD = lamp("LineDCD", LineTexts::Dcd, 2);
-    LineRI = lamp("LineRI", LineTexts::Ri, 3);
+    LineCTS = lamp("LineCTS", LineTexts::Cts);
+    LineDSR = lamp("LineDSR", LineTexts::Dsr);
+    LineDCD = lamp("LineDCD", LineTexts::Dcd);
+    LineRI = lamp("LineRI", LineTexts::Ri);
+    lamps->addStretch(1);
 
     connect(LineDTR, &QToolButton::clicked, this, [this](bool on) { toggled(ModemLine::Dtr, on); });
     connect(LineRTS, &QToolButton::clicked, this, [this](bool on) { toggled(ModemLine::Rts, on); });
