@@ -11,9 +11,10 @@ namespace {
 
 // Right of the six buttons of the button bar (each 58 wide from x = 5).
 constexpr int kStripLeft = 5 + 6 * 58 + 6;
-// The row in the port tab, in the gap between the baud rate and data bits rows.
-constexpr QPoint kOptionsPlace(16, 100);
-constexpr int kOptionsWidth = 241;
+// The row in the port tab, in the gap between the baud rate and data bits rows,
+// with its columns under theirs.
+constexpr QPoint kOptionsPlace(24, 101);
+constexpr int kOptionsWidth = 233;
 
 } // namespace
 
@@ -32,7 +33,7 @@ void TMainForm::SetUpLines()
 void TMainForm::AttachLineOptions(TFrmOption *dialog)
 {
     LineOptionsPlace = new LineOptionsRow(*m_config, *m_portLines, dialog->TabSheet4);
-    LineOptionsPlace->setGeometry(QRect(kOptionsPlace, QSize(kOptionsWidth, 22)));
+    LineOptionsPlace->setGeometry(QRect(kOptionsPlace, QSize(kOptionsWidth, 20)));
     // Cancel and closing reopen the port as stored; OK with what the row shows.
     connect(dialog, &TFrmOption::portChangeStarting, this,
         [this] { Port.setOpenLineOptions(m_config->lineOptions()); });

@@ -2,6 +2,7 @@
 
 #include "appconfig.h"
 #include "linetexts.h"
+#include "optiontexts.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -80,7 +81,12 @@ LineOptionsDialog::LineOptionsDialog(ControlLines &lines, QWidget *parent)
     rs485->addRow(LineTexts::Rs485DelayAfter.text(), LineRs485DelayAfter);
     rs485->addRow(LineRs485RxDuringTx);
 
-    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    // The settings dialog's own words for its buttons, rather than Qt's.
+    auto *buttons = new QDialogButtonBox(this);
+    buttons->addButton(Texts::Text(Texts::kOk), QDialogButtonBox::AcceptRole)
+        ->setObjectName(QStringLiteral("LineOptionsOk"));
+    buttons->addButton(Texts::Text(Texts::kCancel), QDialogButtonBox::RejectRole)
+        ->setObjectName(QStringLiteral("LineOptionsCancel"));
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto *layout = new QVBoxLayout(this);
@@ -166,9 +172,14 @@ LineOptionsRow::LineOptionsRow(AppConfig &config, ControlLines &lines, QWidget *
     LineOptions = new QPushButton(LineTexts::OptionsButton, this);
     LineOptions->setObjectName(QStringLiteral("LineOptions"));
     LineOptions->setAutoDefault(false);
+    // The columns of the tab's other rows: label, the field, then the button.
+    row->setSpacing(0);
+    LineFlowLabel->setFixedWidth(55);
+    LineFlow->setFixedWidth(80);
     row->addWidget(LineFlowLabel);
-    row->addWidget(LineFlow, 1);
-    row->addWidget(LineOptions);
+    row->addWidget(LineFlow);
+    row->addSpacing(8);
+    row->addWidget(LineOptions, 1);
     Dialog = new LineOptionsDialog(lines, this);
     connect(LineOptions, &QPushButton::clicked, this, &LineOptionsRow::openDialog);
     window()->installEventFilter(this);

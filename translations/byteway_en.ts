@@ -150,11 +150,11 @@ RTS/CTS flow control drives RTS</translation>
     </message>
     <message>
         <source>流控</source>
-        <translation>Flow control</translation>
+        <translation>Flow</translation>
     </message>
     <message>
         <source>保持原样</source>
-        <translation>Leave as it is</translation>
+        <translation>As is</translation>
     </message>
     <message>
         <source>无</source>
@@ -162,7 +162,7 @@ RTS/CTS flow control drives RTS</translation>
     </message>
     <message>
         <source>打开串口时设置的流控；“保持原样”不改动设备的设置</source>
-        <translation>Flow control set when the port opens; &quot;Leave as it is&quot; keeps the device&apos;s own</translation>
+        <translation>Flow control set when the port opens; &quot;As is&quot; keeps the device&apos;s own</translation>
     </message>
     <message>
         <source>控制线…</source>
