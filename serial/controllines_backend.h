@@ -19,6 +19,10 @@ namespace serial_backend {
 [[nodiscard]] Result<Rs485Settings> GetRs485(intptr_t handle);
 [[nodiscard]] Status SetRs485(intptr_t handle, const Rs485Settings &settings);
 
+// Forgets what was kept about a handle that CloseDevice is releasing (its number
+// may come back for another device).
+void ForgetControlLines(intptr_t handle);
+
 // Carries out the options Open has besides the line settings, on a device just
 // opened: flow control, then RS-485, then DTR and RTS (after RS-485, which may
 // drive RTS itself). Every option at its default touches nothing. The first

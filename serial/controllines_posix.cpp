@@ -49,6 +49,11 @@ int modemBit(ModemLine line)
 
 } // namespace
 
+void ForgetControlLines(intptr_t)
+{
+    // Nothing kept: the driver reads every line back.
+}
+
 Result<ModemLines> GetModemLines(intptr_t handle)
 {
     int bits = 0;

@@ -4,6 +4,9 @@
 
 #include "controllines_backend.h"
 
+#include <map>
+#include <mutex>
+#include <optional>
 #include <string>
 
 #ifndef WIN32_LEAN_AND_MEAN
@@ -24,6 +27,17 @@ HANDLE asHandle(intptr_t handle)
 constexpr DWORD kGetDtrRts = 0x001B0078; // IOCTL_SERIAL_GET_DTRRTS
 constexpr DWORD kDtrState = 0x1;
 constexpr DWORD kRtsState = 0x2;
+
+// What this program last set DTR and RTS to on each handle, for drivers that cannot
+// read them back: after EscapeCommFunction the DCB still shows the control mode it
+// had, not the line.
+struct OutputsSet
+{
+    std::optional<bool> dtr;
+    std::optional<bool> rts;
+};
+std::mutex outputsMutex;
+std::map<intptr_t, OutputsSet> outputsByHandle;
 
 Status failure(const char *what)
 {
@@ -67,7 +81,8 @@ Result<ModemLines> GetModemLines(intptr_t handle)
         lines.rts = (outputs & kRtsState) != 0;
         return lines;
     }
-    // A driver without the read-back: the DCB's control modes are the next best.
+    // A driver without the read-back: what was last set here, else the DCB's
+    // control modes (what the driver applied at open).
     DCB dcb {};
     dcb.DCBlength = sizeof dcb;
     if (!GetCommState(asHandle(handle), &dcb)) {
@@ -75,6 +90,11 @@ Result<ModemLines> GetModemLines(intptr_t handle)
     }
     lines.dtr = dcb.fDtrControl == DTR_CONTROL_ENABLE;
     lines.rts = dcb.fRtsControl == RTS_CONTROL_ENABLE;
+    const std::lock_guard lock(outputsMutex);
+    if (const auto found = outputsByHandle.find(handle); found != outputsByHandle.end()) {
+        lines.dtr = found->second.dtr.value_or(lines.dtr);
+        lines.rts = found->second.rts.value_or(lines.rts);
+    }
     return lines;
 }
 
@@ -91,6 +111,9 @@ Status SetModemLine(intptr_t handle, ModemLine line, bool on)
     if (!EscapeCommFunction(asHandle(handle), function)) {
         return failure(line == ModemLine::Dtr ? "setting DTR" : "setting RTS");
     }
+    const std::lock_guard lock(outputsMutex);
+    OutputsSet &outputs = outputsByHandle[handle];
+    (line == ModemLine::Dtr ? outputs.dtr : outputs.rts) = on;
     return {};
 }
 
@@ -150,6 +173,12 @@ Status SetFlowControl(intptr_t handle, FlowControl flow)
         return failure("setting the flow control");
     }
     return {};
+}
+
+void ForgetControlLines(intptr_t handle)
+{
+    const std::lock_guard lock(outputsMutex);
+    outputsByHandle.erase(handle);
 }
 
 Result<Rs485Settings> GetRs485(intptr_t)
