@@ -52,7 +52,8 @@ const LoopRow kLoops[] = {
 };
 
 class WinLoop : public ::testing::TestWithParam<LoopRow>
-{ };
+{
+};
 
 // EscapeCommFunction reaches the far side, GetCommModemStatus reads its answer,
 // and the output reads back as set.
