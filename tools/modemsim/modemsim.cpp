@@ -225,7 +225,7 @@ int waitForChange(int fd, Shared &state, bool master, int mask)
             errno = EIO;
             return -1;
         }
-        std::this_thread::sleep_for(std::chrono::microseconds(500));
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
 }
 
