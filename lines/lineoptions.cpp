@@ -180,7 +180,9 @@ LineOptionsRow::LineOptionsRow(AppConfig &config, ControlLines &lines, QWidget *
     row->addWidget(LineFlow);
     row->addSpacing(8);
     row->addWidget(LineOptions, 1);
-    Dialog = new LineOptionsDialog(lines, this);
+    // A window of the settings dialog's own, not a child of the tab page, whose
+    // controls are the tab's alone.
+    Dialog = new LineOptionsDialog(lines, parent ? parent->window() : nullptr);
     connect(LineOptions, &QPushButton::clicked, this, &LineOptionsRow::openDialog);
     window()->installEventFilter(this);
     load();
