@@ -18,6 +18,8 @@ const QString kRtsAtOpen = QStringLiteral("lines/rtsAtOpen");
 const QString kPulseMs = QStringLiteral("lines/pulseMs");
 const QString kBreakMs = QStringLiteral("lines/breakMs");
 const QString kRs485 = QStringLiteral("rs485/");
+constexpr int kDefaultPulseMs = 100;
+constexpr int kDefaultBreakMs = 250;
 
 const QStringList kFlowKeys { QStringLiteral("leave"), QStringLiteral("none"),
     QStringLiteral("rtscts"), QStringLiteral("xonxoff") };
@@ -112,11 +114,21 @@ OpenLineOptions AppConfig::lineOptions() const
 
 void AppConfig::setLineOptions(const OpenLineOptions &options)
 {
-    m_settings.setValue(kFlow, kFlowKeys.value(static_cast<int>(options.flow)));
-    m_settings.setValue(kDtrAtOpen, kAtOpenKeys.value(static_cast<int>(options.dtr)));
-    m_settings.setValue(kRtsAtOpen, kAtOpenKeys.value(static_cast<int>(options.rts)));
-    m_settings.setValue(kRs485 + QStringLiteral("apply"), options.rs485.has_value());
+    // A default is stored as no key, so that byteway.conf stays as it was for those
+    // who never change these.
+    const auto store = [this](const QString &key, const QString &value, const QString &fallback) {
+        if (value == fallback) {
+            m_settings.remove(key);
+        } else {
+            m_settings.setValue(key, value);
+        }
+    };
+    store(kFlow, kFlowKeys.value(static_cast<int>(options.flow)), kFlowKeys.first());
+    store(kDtrAtOpen, kAtOpenKeys.value(static_cast<int>(options.dtr)), kAtOpenKeys.first());
+    store(kRtsAtOpen, kAtOpenKeys.value(static_cast<int>(options.rts)), kAtOpenKeys.first());
+    m_settings.remove(kRs485.chopped(1));
     if (options.rs485) {
+        m_settings.setValue(kRs485 + QStringLiteral("apply"), true);
         const Rs485Settings &rs485 = *options.rs485;
         m_settings.setValue(kRs485 + QStringLiteral("enabled"), rs485.enabled);
         m_settings.setValue(kRs485 + QStringLiteral("rtsOnSend"), rs485.rtsOnSend);
@@ -130,22 +142,30 @@ void AppConfig::setLineOptions(const OpenLineOptions &options)
 
 int AppConfig::pulseMs() const
 {
-    return boundedMs(m_settings, kPulseMs, 100);
+    return boundedMs(m_settings, kPulseMs, kDefaultPulseMs);
 }
 
 void AppConfig::setPulseMs(int ms)
 {
-    m_settings.setValue(kPulseMs, ms);
+    if (ms == kDefaultPulseMs) {
+        m_settings.remove(kPulseMs);
+    } else {
+        m_settings.setValue(kPulseMs, ms);
+    }
     m_settings.sync();
 }
 
 int AppConfig::breakMs() const
 {
-    return boundedMs(m_settings, kBreakMs, 250);
+    return boundedMs(m_settings, kBreakMs, kDefaultBreakMs);
 }
 
 void AppConfig::setBreakMs(int ms)
 {
-    m_settings.setValue(kBreakMs, ms);
+    if (ms == kDefaultBreakMs) {
+        m_settings.remove(kBreakMs);
+    } else {
+        m_settings.setValue(kBreakMs, ms);
+    }
     m_settings.sync();
 }

@@ -1,6 +1,7 @@
 // The control-line strip on a fake port: what it shows, what it greys and why, and
 // the timing of pulses and breaks as the port sees the calls.
 
+#include "appconfig.h"
 #include "linestrip.h"
 
 #include <QAccessible>
@@ -8,6 +9,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QElapsedTimer>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 
@@ -91,6 +93,8 @@ private slots:
     void pulse();
     void breakLastsItsLength();
     void refusedBreakGreysWithoutRetrying();
+    void optionsKeptInByteWayConf_data();
+    void optionsKeptInByteWayConf();
 };
 
 void TestLineStrip::showsEachLine_data()
@@ -170,7 +174,8 @@ void TestLineStrip::greysWhatTheDeviceRefuses()
     QTest::qWait(3 * LineStrip::kPollMs);
     QVERIFY(fake.calls.empty());
     const QWidgetList windows = QApplication::topLevelWidgets();
-    QVERIFY(std::none_of(windows.begin(), windows.end(), [](QWidget *w) { return w->isVisible(); }));
+    QVERIFY(
+        std::none_of(windows.begin(), windows.end(), [](QWidget *w) { return w->isVisible(); }));
 }
 
 void TestLineStrip::rtsBelongsToTheHandshake()
@@ -285,6 +290,59 @@ void TestLineStrip::refusedBreakGreysWithoutRetrying()
     fake.refusal = Status();
     fake.breakRefusal = Status();
     QTRY_VERIFY(strip.LineBreak->isEnabled());
+}
+
+void TestLineStrip::optionsKeptInByteWayConf_data()
+{
+    QTest::addColumn<int>("flow");
+    QTest::addColumn<int>("dtr");
+    QTest::addColumn<int>("rts");
+    QTest::addColumn<bool>("rs485");
+    QTest::addColumn<int>("pulseMs");
+    QTest::newRow("defaults") << int(FlowControl::Leave) << int(LineAtOpen::Leave)
+                              << int(LineAtOpen::Leave) << false << 100;
+    QTest::newRow("board that resets on DTR")
+        << int(FlowControl::None) << int(LineAtOpen::Off) << int(LineAtOpen::On) << false << 20;
+    QTest::newRow("handshake and RS-485") << int(FlowControl::RtsCts) << int(LineAtOpen::Leave)
+                                          << int(LineAtOpen::Off) << true << 100;
+    QTest::newRow("software flow") << int(FlowControl::XonXoff) << int(LineAtOpen::On)
+                                   << int(LineAtOpen::Leave) << false << 60000;
+}
+
+// What is stored comes back, and the defaults store nothing at all.
+void TestLineStrip::optionsKeptInByteWayConf()
+{
+    QFETCH(int, flow);
+    QFETCH(int, dtr);
+    QFETCH(int, rts);
+    QFETCH(bool, rs485);
+    QFETCH(int, pulseMs);
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("byteway.conf"));
+    OpenLineOptions options;
+    options.flow = static_cast<FlowControl>(flow);
+    options.dtr = static_cast<LineAtOpen>(dtr);
+    options.rts = static_cast<LineAtOpen>(rts);
+    if (rs485) {
+        Rs485Settings settings;
+        settings.enabled = true;
+        settings.rtsOnSend = false;
+        settings.delayAfterSendMs = 12;
+        options.rs485 = settings;
+    }
+    {
+        AppConfig config(path);
+        config.setLineOptions(options);
+        config.setPulseMs(pulseMs);
+        config.setBreakMs(250);
+    }
+    const AppConfig reread(path);
+    QVERIFY(reread.lineOptions() == options);
+    QCOMPARE(reread.pulseMs(), pulseMs);
+    QCOMPARE(reread.breakMs(), 250);
+    const bool defaults = options == OpenLineOptions() && pulseMs == 100;
+    QFile file(path);
+    QCOMPARE(file.exists() && file.size() > 0, !defaults);
 }
 
 QTEST_MAIN(TestLineStrip)
