@@ -9,6 +9,15 @@
 // returns at once. Internal to the serial library and its tests.
 namespace serial_backend {
 
+// Whether `handle` is a device of the system (a descriptor or a Win32 handle, both
+// non-negative). A port carried some other way (a network link) has a handle of its
+// own kind, which these calls must never be given: its control lines are what that
+// carrier offers, and until it offers them they are reported as not supported.
+[[nodiscard]] constexpr bool IsDeviceHandle(intptr_t handle)
+{
+    return handle >= 0;
+}
+
 [[nodiscard]] Result<ModemLines> GetModemLines(intptr_t handle);
 // DTR or RTS only; an input line is Invalid.
 [[nodiscard]] Status SetModemLine(intptr_t handle, ModemLine line, bool on);

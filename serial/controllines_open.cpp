@@ -4,6 +4,11 @@ namespace serial_backend {
 
 Status ApplyOpenOptions(intptr_t handle, const OpenLineOptions &options)
 {
+    if (!IsDeviceHandle(handle)) {
+        // Nothing asked for, nothing to refuse.
+        return options == OpenLineOptions() ? Status()
+                                            : ControlLines::NotSupported("control lines");
+    }
     Status first;
     const auto keep = [&first](Status status) {
         if (first.ok() && !status.ok()) {

@@ -24,8 +24,8 @@ int fdOf(intptr_t handle)
 Status failure(const char *what)
 {
     const int code = errno;
-    return Status::FromErrno(code == ENOTTY || code == EINVAL ? ErrorKind::Refused : ErrorKind::Io,
-        code, what);
+    return Status::FromErrno(
+        code == ENOTTY || code == EINVAL ? ErrorKind::Refused : ErrorKind::Io, code, what);
 }
 
 int modemBit(ModemLine line)

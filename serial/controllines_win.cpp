@@ -74,8 +74,8 @@ Result<ModemLines> GetModemLines(intptr_t handle)
     lines.dcd = (status & MS_RLSD_ON) != 0;
     DWORD outputs = 0;
     DWORD returned = 0;
-    if (DeviceIoControl(asHandle(handle), kGetDtrRts, nullptr, 0, &outputs, sizeof outputs,
-            &returned, nullptr)
+    if (DeviceIoControl(
+            asHandle(handle), kGetDtrRts, nullptr, 0, &outputs, sizeof outputs, &returned, nullptr)
         && returned == sizeof outputs) {
         lines.dtr = (outputs & kDtrState) != 0;
         lines.rts = (outputs & kRtsState) != 0;

@@ -7,12 +7,22 @@ namespace backend = serial_backend;
 
 namespace {
 
+// Runs `action` on the port's handle when it is a device of the system.
+template <class Action>
+Status onDevice(SerialPort &port, Action action)
+{
+    return port.withOpenHandle([&](intptr_t handle) {
+        return backend::IsDeviceHandle(handle) ? action(handle)
+                                               : ControlLines::NotSupported("control lines");
+    });
+}
+
 // A value read on the port's handle.
 template <class T, class Read>
 Result<T> readOn(SerialPort &port, Read read)
 {
     std::optional<T> value;
-    const Status status = port.withOpenHandle([&](intptr_t handle) {
+    const Status status = onDevice(port, [&](intptr_t handle) {
         Result<T> result = read(handle);
         if (!result) {
             return result.status();
@@ -35,13 +45,13 @@ Result<ModemLines> PortControlLines::lines()
 
 Status PortControlLines::setLine(ModemLine line, bool on)
 {
-    return m_port.withOpenHandle(
-        [&](intptr_t handle) { return backend::SetModemLine(handle, line, on); });
+    return onDevice(
+        m_port, [&](intptr_t handle) { return backend::SetModemLine(handle, line, on); });
 }
 
 Status PortControlLines::setBreak(bool on)
 {
-    return m_port.withOpenHandle([&](intptr_t handle) { return backend::SetBreak(handle, on); });
+    return onDevice(m_port, [&](intptr_t handle) { return backend::SetBreak(handle, on); });
 }
 
 Result<FlowControl> PortControlLines::flowControl()
@@ -56,6 +66,5 @@ Result<Rs485Settings> PortControlLines::rs485()
 
 Status PortControlLines::setRs485(const Rs485Settings &settings)
 {
-    return m_port.withOpenHandle(
-        [&](intptr_t handle) { return backend::SetRs485(handle, settings); });
+    return onDevice(m_port, [&](intptr_t handle) { return backend::SetRs485(handle, settings); });
 }

@@ -426,9 +426,8 @@ Status SerialPort::withOpenHandle(const std::function<Status(intptr_t)> &action)
     {
         const Handle handle = hold();
         if (!handle) {
-            return handle.value == kLostHandle
-                ? Status(ErrorKind::Lost, "the device has gone away")
-                : Status(ErrorKind::Invalid, "the port is not open");
+            return handle.value == kLostHandle ? Status(ErrorKind::Lost, "the device has gone away")
+                                               : Status(ErrorKind::Invalid, "the port is not open");
         }
         result = action(handle.value);
         if (!result.ok()) {
