@@ -8,6 +8,7 @@
 
 #include "modemsim.h"
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -15,7 +16,6 @@
 #include <string>
 #include <thread>
 
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -80,10 +80,7 @@ private:
         return std::chrono::duration<double, std::milli>(Clock::now() - m_start).count();
     }
 
-    void setLine(int bit, bool on)
-    {
-        ioctl(m_master, on ? TIOCMBIS : TIOCMBIC, &bit);
-    }
+    void setLine(int bit, bool on) { ioctl(m_master, on ? TIOCMBIS : TIOCMBIC, &bit); }
 
     void follow(int lines)
     {

@@ -125,8 +125,8 @@ Shared *sharedOf(int number)
         return state;
     }
     const char *dir = std::getenv("BYTEWAY_MODEMSIM_DIR");
-    const std::string path
-        = std::string(dir && *dir ? dir : "/tmp") + "/byteway-modemsim-pts" + std::to_string(number);
+    const std::string path = std::string(dir && *dir ? dir : "/tmp") + "/byteway-modemsim-pts"
+        + std::to_string(number);
     const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0) {
         return nullptr;
@@ -259,8 +259,7 @@ int simulate(int fd, Shared &state, bool master, unsigned long request, void *ar
         change(state, master, *static_cast<const int *>(arg), static_cast<int>(request));
         return 0;
     case TIOCMIWAIT:
-        return waitForChange(
-            fd, state, master, static_cast<int>(reinterpret_cast<intptr_t>(arg)));
+        return waitForChange(fd, state, master, static_cast<int>(reinterpret_cast<intptr_t>(arg)));
     case TIOCGICOUNT: {
         serial_icounter_struct counts {};
         counts.cts = state.cts;
