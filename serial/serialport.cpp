@@ -1,13 +1,14 @@
 #include "serialport.h"
 
 #include "controllines_backend.h"
-#include "serialport_backend.h"
+#include "portbinding.h"
+#include "portio.h"
 
 #include <chrono>
 #include <filesystem>
 #include <thread>
 
-namespace backend = serial_backend;
+namespace backend = port_io;
 using backend::kInvalidHandle;
 using backend::kLostHandle;
 
@@ -149,13 +150,14 @@ bool SerialPort::openLocked(const LineSettings &settings)
         releaseWhenUnused(slot, previous);
     }
     backend::ClearErrors(handle);
-    m_openLineStatus = backend::ApplyOpenOptions(handle, m_openLineOptions);
+    m_openLineStatus = serial_backend::ApplyOpenOptions(handle, m_openLineOptions);
     m_failure = OpenFailure();
     m_openedSettings = settings;
     m_openedDevice = SerialPort::DeviceName(port);
     std::error_code error;
     const std::filesystem::path file = std::filesystem::canonical(m_openedDevice, error);
-    m_openedFile = error ? m_openedDevice : file.string();
+    // A network port's link names an address, not a file.
+    m_openedFile = error ? PortBinding::mappedDevice(port) : file.string();
     m_openCount.fetch_add(1);
     return true;
 }
@@ -197,7 +199,12 @@ SerialPort::State SerialPort::CheckDevice()
     if (gone != kInvalidHandle) {
         releaseGone(*slot, gone);
     }
-    return state();
+    const State now = state();
+    // A network port says why it was lost; the next reconnect's failure replaces it.
+    if (now == State::Lost && m_failure.kind == OpenFailure::Kind::None) {
+        m_failure = backend::TakeDropReason();
+    }
+    return now;
 }
 
 bool SerialPort::Close()
@@ -367,7 +374,23 @@ SerialPort::State SerialPort::state() const
     if (handle == kLostHandle) {
         return State::Lost;
     }
-    return handle == kInvalidHandle ? State::Closed : State::Open;
+    if (handle == kInvalidHandle) {
+        return State::Closed;
+    }
+    if (backend::IsNetHandle(handle)) {
+        // Held, so that a Close cannot release the link while it is asked.
+        const Handle held(const_cast<Slot *>(&FHandles[port - 1]));
+        // A link that failed is as good as lost; the watch's next look takes it out.
+        const backend::LinkPhase phase
+            = held ? backend::Phase(held.value) : backend::LinkPhase::Ready;
+        if (phase == backend::LinkPhase::Connecting) {
+            return State::Connecting;
+        }
+        if (phase == backend::LinkPhase::Failed) {
+            return State::Lost;
+        }
+    }
+    return State::Open;
 }
 
 bool SerialPort::lineErrors(LineErrorCounts &counts)
