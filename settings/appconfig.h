@@ -1,5 +1,7 @@
 #pragma once
 
+#include "controllines.h"
+
 #include <QSettings>
 #include <QString>
 
@@ -26,6 +28,16 @@ public:
     // unknown), "zh" or "en". Read at start-up only.
     QString language() const;
     void setLanguage(const QString &key);
+
+    // Control lines: what Open does to flow control, DTR, RTS and RS-485 (all left as
+    // the device has them by default), and the lengths of a pulse (100 ms) and of a
+    // break (250 ms).
+    OpenLineOptions lineOptions() const;
+    void setLineOptions(const OpenLineOptions &options);
+    int pulseMs() const;
+    void setPulseMs(int ms);
+    int breakMs() const;
+    void setBreakMs(int ms);
 
 private:
     QSettings m_settings;
