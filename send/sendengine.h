@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <stop_token>
 #include <string>
 #include <string_view>
@@ -26,6 +27,9 @@ struct SendJob
     int32_t sendEnd = 0;
     int32_t twoCharDelay = 0; // µs
     std::string sendChar; // code page 936 bytes
+    // Bytes given as they are (the send bar): when set, they are sent instead of the
+    // range or the tokens, FTwoCharDelay between two of them.
+    std::optional<std::string> bytes;
 
     static SendJob FromSettings(const SettingsValues &settings);
 };
@@ -116,6 +120,7 @@ private:
     void Run(const std::stop_token &stop);
     SendOutcome SendRange(const std::stop_token &stop);
     SendOutcome SendTokens(const std::stop_token &stop);
+    SendOutcome SendBytes(const std::stop_token &stop);
     SendOutcome Write(uint8_t byte, int64_t &began, const std::stop_token &stop);
     bool Pace(int64_t from, const std::stop_token &stop);
     bool Checkpoint(const std::stop_token &stop);
