@@ -6,6 +6,7 @@
 #include <QMainWindow>
 
 #include <memory>
+#include <string>
 
 class AppConfig;
 class EditCommands;
@@ -24,6 +25,7 @@ class QTimer;
 class QToolButton;
 class PortWatch;
 class ReceiveController;
+class SendBar;
 class SendController;
 class TFindDialog;
 class TMDIChild;
@@ -188,6 +190,14 @@ public:
     void UpdateTraffic();
     QLabel *CaptureField = nullptr;
     QLabel *TrafficField = nullptr;
+
+    // The send bar 发送栏, shown from the 窗口 menu (mainsendbar.cpp). Its bytes go
+    // out through Sender as a press of BtnSend would send; false when the send did
+    // not start (a send runs, no window, the port closed), which the status bar says.
+    void SetUpSendBar();
+    bool SendBarBytes(const std::string &bytes);
+    SendBar *SendBarDock = nullptr;
+    QAction *SendBarItem = nullptr;
 
     // The language menu; a choice is kept in byteway.conf for the next start.
     void SetUpLanguageMenu();

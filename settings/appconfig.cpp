@@ -9,6 +9,10 @@ namespace {
 const QString kHeaderTimes = QStringLiteral("document/headerTimes");
 const QString kCaptureFolder = QStringLiteral("capture/lastFolder");
 const QString kLanguage = QStringLiteral("language");
+const QString kSendBarVisible = QStringLiteral("sendBar/visible");
+const QString kSendLine = QStringLiteral("sendBar/line");
+const QString kSendHistory = QStringLiteral("sendBar/history");
+const QString kQuickCommands = QStringLiteral("sendBar/commands");
 
 } // namespace
 
@@ -56,5 +60,49 @@ QString AppConfig::language() const
 void AppConfig::setLanguage(const QString &key)
 {
     m_settings.setValue(kLanguage, key);
+    m_settings.sync();
+}
+
+bool AppConfig::sendBarVisible() const
+{
+    return m_settings.value(kSendBarVisible, false).toBool();
+}
+
+void AppConfig::setSendBarVisible(bool on)
+{
+    m_settings.setValue(kSendBarVisible, on);
+    m_settings.sync();
+}
+
+QString AppConfig::sendLineSettings() const
+{
+    return m_settings.value(kSendLine, QStringLiteral("text crlf none")).toString();
+}
+
+void AppConfig::setSendLineSettings(const QString &keys)
+{
+    m_settings.setValue(kSendLine, keys);
+    m_settings.sync();
+}
+
+QStringList AppConfig::sendHistory() const
+{
+    return m_settings.value(kSendHistory).toStringList();
+}
+
+void AppConfig::setSendHistory(const QStringList &lines)
+{
+    m_settings.setValue(kSendHistory, lines);
+    m_settings.sync();
+}
+
+QStringList AppConfig::quickCommands() const
+{
+    return m_settings.value(kQuickCommands).toStringList();
+}
+
+void AppConfig::setQuickCommands(const QStringList &lines)
+{
+    m_settings.setValue(kQuickCommands, lines);
     m_settings.sync();
 }

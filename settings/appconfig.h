@@ -2,6 +2,7 @@
 
 #include <QSettings>
 #include <QString>
+#include <QStringList>
 
 // Options that the settings file has no place for, kept in byteway.conf (INI
 // format) beside it in the settings folder, so that Byteway.ini keeps its exact
@@ -26,6 +27,18 @@ public:
     // unknown), "zh" or "en". Read at start-up only.
     QString language() const;
     void setLanguage(const QString &key);
+
+    // The send bar: shown (no), its line's "mode ending checksum" keys ("text crlf
+    // none"), the lines sent from it (oldest first) and its commands (one line of
+    // the command file each).
+    bool sendBarVisible() const;
+    void setSendBarVisible(bool on);
+    QString sendLineSettings() const;
+    void setSendLineSettings(const QString &keys);
+    QStringList sendHistory() const;
+    void setSendHistory(const QStringList &lines);
+    QStringList quickCommands() const;
+    void setQuickCommands(const QStringList &lines);
 
 private:
     QSettings m_settings;
