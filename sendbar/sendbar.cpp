@@ -19,7 +19,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSaveFile>
-#include <QToolButton>
+#include <QToolBar>
 #include <QVBoxLayout>
 
 namespace {
@@ -43,16 +43,6 @@ QComboBox *addCombo(QWidget *parent, QHBoxLayout *row, const char *name, const Q
     row->addWidget(caption);
     row->addWidget(combo);
     return combo;
-}
-
-QToolButton *addButton(QWidget *parent, QHBoxLayout *row, const char *name, const QString &text)
-{
-    auto *button = new QToolButton(parent);
-    button->setObjectName(QLatin1String(name));
-    button->setText(text);
-    button->setAutoRaise(true);
-    row->addWidget(button);
-    return button;
 }
 
 } // namespace
@@ -159,29 +149,36 @@ QWidget *SendBar::createCommandArea()
     // Four rows: the bar must leave the documents most of the window.
     m_list->setMaximumHeight(m_list->fontMetrics().height() * 4 + 2 * m_list->frameWidth() + 4);
     column->addWidget(m_list, 1);
-    auto *buttons = new QHBoxLayout;
-    buttons->setSpacing(0);
-    QToolButton *add = addButton(area, buttons, "QuickSendAdd", SendBarTexts::Add);
+    // A tool bar: what does not fit goes behind its extension button, so the bar
+    // never widens the window.
+    auto *buttons = new QToolBar(area);
+    buttons->setObjectName(QStringLiteral("QuickSendTools"));
+    buttons->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    const auto tool = [buttons](const char *name, const QString &text) {
+        QAction *action = buttons->addAction(text);
+        action->setObjectName(QLatin1String(name));
+        return action;
+    };
+    QAction *add = tool("QuickSendAdd", SendBarTexts::Add);
     add->setToolTip(SendBarTexts::AddHint);
-    QToolButton *edit = addButton(area, buttons, "QuickSendEdit", SendBarTexts::Edit);
-    QToolButton *remove = addButton(area, buttons, "QuickSendRemove", SendBarTexts::Remove);
-    QToolButton *up = addButton(area, buttons, "QuickSendUp", SendBarTexts::Up);
-    QToolButton *down = addButton(area, buttons, "QuickSendDown", SendBarTexts::Down);
-    QToolButton *import = addButton(area, buttons, "QuickSendImport", SendBarTexts::Import);
-    QToolButton *exporting = addButton(area, buttons, "QuickSendExport", SendBarTexts::Export);
-    buttons->addStretch(1);
-    column->addLayout(buttons);
+    QAction *edit = tool("QuickSendEdit", SendBarTexts::Edit);
+    QAction *remove = tool("QuickSendRemove", SendBarTexts::Remove);
+    QAction *up = tool("QuickSendUp", SendBarTexts::Up);
+    QAction *down = tool("QuickSendDown", SendBarTexts::Down);
+    QAction *import = tool("QuickSendImport", SendBarTexts::Import);
+    QAction *exporting = tool("QuickSendExport", SendBarTexts::Export);
+    column->addWidget(buttons);
 
     connect(m_list, &QListWidget::itemClicked, this,
         [this](QListWidgetItem *item) { sendCommand(m_list->row(item)); });
     connect(m_list, &QListWidget::customContextMenuRequested, this, &SendBar::showCommandMenu);
-    connect(add, &QToolButton::clicked, this, &SendBar::addCommand);
-    connect(edit, &QToolButton::clicked, this, &SendBar::editCommand);
-    connect(remove, &QToolButton::clicked, this, &SendBar::removeCommand);
-    connect(up, &QToolButton::clicked, this, [this] { moveCommand(-1); });
-    connect(down, &QToolButton::clicked, this, [this] { moveCommand(1); });
-    connect(import, &QToolButton::clicked, this, &SendBar::importFromFile);
-    connect(exporting, &QToolButton::clicked, this, &SendBar::exportToFile);
+    connect(add, &QAction::triggered, this, &SendBar::addCommand);
+    connect(edit, &QAction::triggered, this, &SendBar::editCommand);
+    connect(remove, &QAction::triggered, this, &SendBar::removeCommand);
+    connect(up, &QAction::triggered, this, [this] { moveCommand(-1); });
+    connect(down, &QAction::triggered, this, [this] { moveCommand(1); });
+    connect(import, &QAction::triggered, this, &SendBar::importFromFile);
+    connect(exporting, &QAction::triggered, this, &SendBar::exportToFile);
     return area;
 }
 
