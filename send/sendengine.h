@@ -61,10 +61,10 @@ struct SendResult
 //
 // Pacing: each byte is due FTwoCharDelay after the previous byte's write began
 // (for the first token of the send text: after the send began); the delay comes
-// after every range byte and before every token, never between the bytes of one
-// token. A write or echo that took longer than the delay lets the next byte go at
-// once, and the next deadline runs from that byte: a late byte is never followed by
-// a burst. A delay of 0 or less is DelayMicroseconds as it always was.
+// after every range byte, before every token and between two given bytes, never
+// between the bytes of one token. A write or echo that took longer than the delay lets the next
+// byte go at once, and the next deadline runs from that byte: a late byte is never followed by a
+// burst. A delay of 0 or less is DelayMicroseconds as it always was.
 //
 // A stop request is seen within about a millisecond, wherever the thread is: in a
 // long delay (which sleeps), in a write that the line does not take (`write` gives
