@@ -72,7 +72,7 @@ SendBar::SendBar(AppConfig &config, QWidget *parent)
             commands.push_back(std::move(*command));
         }
     }
-    setCommands(std::move(commands), 0);
+    setCommands(std::move(commands), 0, false);
     updatePreview();
 }
 

@@ -66,7 +66,9 @@ private:
     bool sendBytes(const std::string &bytes);
     void saveLineSettings();
     void recall(bool older);
-    void setCommands(std::vector<QuickCommand> commands, int current);
+    // Shows `commands` with the one at `current` selected, and keeps them in
+    // byteway.conf unless they came from there.
+    void setCommands(std::vector<QuickCommand> commands, int current, bool store = true);
     void addCommand();
     void editCommand();
     void removeCommand();

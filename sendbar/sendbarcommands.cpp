@@ -19,7 +19,7 @@
 
 #include <algorithm>
 
-void SendBar::setCommands(std::vector<QuickCommand> commands, int current)
+void SendBar::setCommands(std::vector<QuickCommand> commands, int current, bool store)
 {
     m_commands = std::move(commands);
     m_list->clear();
@@ -42,7 +42,9 @@ void SendBar::setCommands(std::vector<QuickCommand> commands, int current)
     if (!m_commands.empty()) {
         m_list->setCurrentRow(std::clamp(current, 0, static_cast<int>(m_commands.size()) - 1));
     }
-    m_config.setQuickCommands(stored);
+    if (store) {
+        m_config.setQuickCommands(stored);
+    }
 }
 
 void SendBar::addCommand()
