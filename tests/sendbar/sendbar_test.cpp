@@ -225,7 +225,10 @@ std::vector<std::string> Numbered(int first, int last)
 {
     std::vector<std::string> lines;
     for (int i = first; i <= last; ++i) {
-        lines.push_back("L" + std::to_string(i));
+        // Appended rather than "L" + ...: GCC 12 warns falsely (-Wrestrict) there.
+        std::string line = "L";
+        line += std::to_string(i);
+        lines.push_back(line);
     }
     return lines;
 }
