@@ -8,6 +8,7 @@
 #include "intervaltimer.h"
 #include "maintexts.h"
 #include "option.h"
+#include "portaddress.h"
 #include "portbinding.h"
 #include "portwatch.h"
 #include "richedit.h"
@@ -324,6 +325,18 @@ QString PortReason(const OpenFailure &failure)
             : MainTexts::ReasonBusyBy.arg(QString::fromLocal8Bit(failure.holders.c_str()));
     case OpenFailure::Kind::BadNumber:
         return MainTexts::ReasonBadNumber;
+    case OpenFailure::Kind::HostNotFound:
+        return MainTexts::ReasonHostNotFound;
+    case OpenFailure::Kind::ConnectionRefused:
+        return MainTexts::ReasonConnectionRefused;
+    case OpenFailure::Kind::NoAnswer:
+        return MainTexts::ReasonNoAnswer;
+    case OpenFailure::Kind::SettingRefused:
+        return MainTexts::ReasonSettingRefused.arg(QString::fromStdString(failure.setting));
+    case OpenFailure::Kind::Dropped:
+        return MainTexts::ReasonDropped;
+    case OpenFailure::Kind::NetworkError:
+        return MainTexts::ReasonNetwork;
     case OpenFailure::Kind::Refused:
     case OpenFailure::Kind::None:
         break;
@@ -368,7 +381,16 @@ void TMainForm::updatePortState()
         state = MainTexts::PortOpen;
         break;
     case SerialPort::State::Lost:
-        state = MainTexts::PortLost;
+        if (const OpenFailure failure = Port.lastFailure();
+            failure.kind != OpenFailure::Kind::None && IsPortAddress(device.toStdString())) {
+            state = MainTexts::PortLostNet.arg(PortReason(failure));
+            detail = QString::fromLocal8Bit(failure.detail.c_str());
+        } else {
+            state = MainTexts::PortLost;
+        }
+        break;
+    case SerialPort::State::Connecting:
+        state = MainTexts::PortConnecting;
         break;
     case SerialPort::State::Closed:
         if (BtnCom->isChecked()) {
@@ -382,7 +404,11 @@ void TMainForm::updatePortState()
         }
         break;
     }
-    const QString text = QStringLiteral("%1  %2  %3").arg(where, LineSettingsText(line), state);
+    // Raw TCP carries bytes only: no line settings reach the far side.
+    const QString lineText = device.startsWith(QLatin1String("tcp://"), Qt::CaseInsensitive)
+        ? QString(MainTexts::LineNotApplied)
+        : LineSettingsText(line);
+    const QString text = QStringLiteral("%1  %2  %3").arg(where, lineText, state);
     const QString tip = detail.isEmpty() ? text : text + QLatin1Char('\n') + detail;
     if (PortState->toolTip() == tip) {
         return;

@@ -1,12 +1,13 @@
 #include "serialport.h"
 
-#include "serialport_backend.h"
+#include "portbinding.h"
+#include "portio.h"
 
 #include <chrono>
 #include <filesystem>
 #include <thread>
 
-namespace backend = serial_backend;
+namespace backend = port_io;
 using backend::kInvalidHandle;
 using backend::kLostHandle;
 
@@ -153,7 +154,8 @@ bool SerialPort::openLocked(const LineSettings &settings)
     m_openedDevice = SerialPort::DeviceName(port);
     std::error_code error;
     const std::filesystem::path file = std::filesystem::canonical(m_openedDevice, error);
-    m_openedFile = error ? m_openedDevice : file.string();
+    // A network port's link names an address, not a file.
+    m_openedFile = error ? PortBinding::mappedDevice(port) : file.string();
     m_openCount.fetch_add(1);
     return true;
 }
@@ -195,7 +197,12 @@ SerialPort::State SerialPort::CheckDevice()
     if (gone != kInvalidHandle) {
         releaseGone(*slot, gone);
     }
-    return state();
+    const State now = state();
+    // A network port says why it was lost; the next reconnect's failure replaces it.
+    if (now == State::Lost && m_failure.kind == OpenFailure::Kind::None) {
+        m_failure = backend::TakeDropReason();
+    }
+    return now;
 }
 
 bool SerialPort::Close()
@@ -365,7 +372,23 @@ SerialPort::State SerialPort::state() const
     if (handle == kLostHandle) {
         return State::Lost;
     }
-    return handle == kInvalidHandle ? State::Closed : State::Open;
+    if (handle == kInvalidHandle) {
+        return State::Closed;
+    }
+    if (backend::IsNetHandle(handle)) {
+        // Held, so that a Close cannot release the link while it is asked.
+        const Handle held(const_cast<Slot *>(&FHandles[port - 1]));
+        // A link that failed is as good as lost; the watch's next look takes it out.
+        const backend::LinkPhase phase
+            = held ? backend::Phase(held.value) : backend::LinkPhase::Ready;
+        if (phase == backend::LinkPhase::Connecting) {
+            return State::Connecting;
+        }
+        if (phase == backend::LinkPhase::Failed) {
+            return State::Lost;
+        }
+    }
+    return State::Open;
 }
 
 bool SerialPort::lineErrors(LineErrorCounts &counts)

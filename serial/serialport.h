@@ -56,6 +56,7 @@ public:
         Closed, // not open: never opened, closed, or the last Open failed
         Open,
         Lost, // the device went away while open; Reconnect may bring it back
+        Connecting, // a network port whose connection is still being made
     };
 
     // The arguments of an Open call.

@@ -454,6 +454,42 @@ Break %5</translation>
         <source>取消</source>
         <translation>Cancel</translation>
     </message>
+    <message>
+        <source>正在连接</source>
+        <translation>connecting</translation>
+    </message>
+    <message>
+        <source>%1，正在重新连接</source>
+        <translation>%1, reconnecting</translation>
+    </message>
+    <message>
+        <source>找不到主机</source>
+        <translation>host not found</translation>
+    </message>
+    <message>
+        <source>连接被拒绝</source>
+        <translation>connection refused</translation>
+    </message>
+    <message>
+        <source>超时无应答</source>
+        <translation>no answer within the time-out</translation>
+    </message>
+    <message>
+        <source>服务器拒绝了 %1</source>
+        <translation>the server refused %1</translation>
+    </message>
+    <message>
+        <source>连接已断开</source>
+        <translation>the connection dropped</translation>
+    </message>
+    <message>
+        <source>网络错误</source>
+        <translation>network error</translation>
+    </message>
+    <message>
+        <source>原始 TCP，线路设置不适用</source>
+        <translation>raw TCP, line settings do not apply</translation>
+    </message>
 </context>
 <context>
     <name>SendBarTexts</name>
