@@ -146,6 +146,7 @@ void TMainForm::FormCreate()
     SetUpSendReceive();
     SetUpCapture();
     SetUpLines();
+    SetUpSendBar();
 }
 
 // 584 x 408 is the size of the window with its frame, centred on the screen. The

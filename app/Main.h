@@ -7,6 +7,7 @@
 #include <QPointer>
 
 #include <memory>
+#include <string>
 
 class AppConfig;
 class EditCommands;
@@ -30,6 +31,7 @@ class QTimer;
 class QToolButton;
 class PortWatch;
 class ReceiveController;
+class SendBar;
 class SendController;
 class TFindDialog;
 class TMDIChild;
@@ -194,6 +196,14 @@ public:
     void UpdateTraffic();
     QLabel *CaptureField = nullptr;
     QLabel *TrafficField = nullptr;
+
+    // The send bar 发送栏, shown from the 窗口 menu (mainsendbar.cpp). Its bytes go
+    // out through Sender as a press of BtnSend would send; false when the send did
+    // not start (a send runs, no window, the port closed), which the status bar says.
+    void SetUpSendBar();
+    bool SendBarBytes(const std::string &bytes);
+    SendBar *SendBarDock = nullptr;
+    QAction *SendBarItem = nullptr;
 
     // The language menu; a choice is kept in byteway.conf for the next start.
     void SetUpLanguageMenu();

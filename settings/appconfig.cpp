@@ -48,6 +48,10 @@ QString RegularFileOrNothing(const QString &path)
     const QFileInfo info(path);
     return !info.exists() || info.isFile() ? path : QString();
 }
+const QString kSendBarVisible = QStringLiteral("sendBar/visible");
+const QString kSendLine = QStringLiteral("sendBar/line");
+const QString kSendHistory = QStringLiteral("sendBar/history");
+const QString kQuickCommands = QStringLiteral("sendBar/commands");
 
 } // namespace
 
@@ -177,5 +181,46 @@ void AppConfig::setBreakMs(int ms)
     } else {
         m_settings.setValue(kBreakMs, ms);
     }
+bool AppConfig::sendBarVisible() const
+{
+    return m_settings.value(kSendBarVisible, false).toBool();
+}
+
+void AppConfig::setSendBarVisible(bool on)
+{
+    m_settings.setValue(kSendBarVisible, on);
+    m_settings.sync();
+}
+
+QString AppConfig::sendLineSettings() const
+{
+    return m_settings.value(kSendLine, QStringLiteral("text crlf none")).toString();
+}
+
+void AppConfig::setSendLineSettings(const QString &keys)
+{
+    m_settings.setValue(kSendLine, keys);
+    m_settings.sync();
+}
+
+QStringList AppConfig::sendHistory() const
+{
+    return m_settings.value(kSendHistory).toStringList();
+}
+
+void AppConfig::setSendHistory(const QStringList &lines)
+{
+    m_settings.setValue(kSendHistory, lines);
+    m_settings.sync();
+}
+
+QStringList AppConfig::quickCommands() const
+{
+    return m_settings.value(kQuickCommands).toStringList();
+}
+
+void AppConfig::setQuickCommands(const QStringList &lines)
+{
+    m_settings.setValue(kQuickCommands, lines);
     m_settings.sync();
 }

@@ -4,6 +4,7 @@
 
 #include <QSettings>
 #include <QString>
+#include <QStringList>
 
 // Options that the settings file has no place for, kept in byteway.conf (INI
 // format) beside it in the settings folder, so that Byteway.ini keeps its exact
@@ -38,6 +39,17 @@ public:
     void setPulseMs(int ms);
     int breakMs() const;
     void setBreakMs(int ms);
+    // The send bar: shown (no), its line's "mode ending checksum" keys ("text crlf
+    // none"), the lines sent from it (oldest first) and its commands (one line of
+    // the command file each).
+    bool sendBarVisible() const;
+    void setSendBarVisible(bool on);
+    QString sendLineSettings() const;
+    void setSendLineSettings(const QString &keys);
+    QStringList sendHistory() const;
+    void setSendHistory(const QStringList &lines);
+    QStringList quickCommands() const;
+    void setQuickCommands(const QStringList &lines);
 
 private:
     QSettings m_settings;

@@ -830,6 +830,193 @@ Break %5</translation>
     </message>
 </context>
 <context>
+    <name>SendBarTexts</name>
+    <message>
+        <source>发送栏</source>
+        <translation>Send bar</translation>
+    </message>
+    <message>
+        <source>显示或隐藏发送栏：按回车发送一行，保存常用命令</source>
+        <translation>Shows or hides the send bar: Enter sends a line; saved commands</translation>
+    </message>
+    <message>
+        <source>发送文本</source>
+        <translation>Text to send</translation>
+    </message>
+    <message>
+        <source>回车发送，上下键翻出发送过的行。文本方式可用 \r \n \t \\ \xHH</source>
+        <translation>Enter sends; Up and Down recall sent lines. Text mode takes \r \n \t \\ \xHH</translation>
+    </message>
+    <message>
+        <source>GBK 中没有这些字符，不能发送：%1</source>
+        <translation>GBK lacks these characters, they cannot be sent: %1</translation>
+    </message>
+    <message>
+        <source>方式</source>
+        <translation>Mode</translation>
+    </message>
+    <message>
+        <source>行尾</source>
+        <translation>Ending</translation>
+    </message>
+    <message>
+        <source>校验</source>
+        <translation>Check</translation>
+    </message>
+    <message>
+        <source>文本</source>
+        <translation>Text</translation>
+    </message>
+    <message>
+        <source>十六进制</source>
+        <translation>Hex</translation>
+    </message>
+    <message>
+        <source>无</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>%1（低字节在前）</source>
+        <translation>%1 (low byte first)</translation>
+    </message>
+    <message>
+        <source>%1（高字节在前）</source>
+        <translation>%1 (high byte first)</translation>
+    </message>
+    <message>
+        <source>发送</source>
+        <translation>Send</translation>
+    </message>
+    <message>
+        <source>字节：%1</source>
+        <translation>Bytes: %1</translation>
+    </message>
+    <message>
+        <source>字节：（无）</source>
+        <translation>Bytes: (none)</translation>
+    </message>
+    <message>
+        <source>不能发送：%1</source>
+        <translation>Not sent: %1</translation>
+    </message>
+    <message>
+        <source>末尾的 \ 后面缺少转义字符（要发送 \ 请写 \\）</source>
+        <translation>A \ at the end starts no escape (write \\ to send \)</translation>
+    </message>
+    <message>
+        <source>不认识的转义 %1：只有 \r \n \t \\ \xHH</source>
+        <translation>Unknown escape %1: only \r \n \t \\ \xHH</translation>
+    </message>
+    <message>
+        <source>%1：\x 后面要有两位十六进制数字</source>
+        <translation>%1: \x needs two hexadecimal digits</translation>
+    </message>
+    <message>
+        <source>GBK 中没有字符 %1</source>
+        <translation>GBK lacks the character %1</translation>
+    </message>
+    <message>
+        <source>%1 不是十六进制数字</source>
+        <translation>%1 is not a hexadecimal digit</translation>
+    </message>
+    <message>
+        <source>%1 的数字个数是奇数：每个字节两位</source>
+        <translation>%1 has an odd number of digits: two per byte</translation>
+    </message>
+    <message>
+        <source>0x 后面没有数字</source>
+        <translation>0x without digits</translation>
+    </message>
+    <message>
+        <source>常用命令</source>
+        <translation>Commands</translation>
+    </message>
+    <message>
+        <source>单击发送；Ctrl+1 … Ctrl+9 发送前九条；右键编辑</source>
+        <translation>Click to send; Ctrl+1 … Ctrl+9 send the first nine; right-click to edit</translation>
+    </message>
+    <message>
+        <source>添加</source>
+        <translation>Add</translation>
+    </message>
+    <message>
+        <source>把发送栏当前的内容存为命令</source>
+        <translation>Saves the send bar&apos;s line as a command</translation>
+    </message>
+    <message>
+        <source>编辑</source>
+        <translation>Edit</translation>
+    </message>
+    <message>
+        <source>删除</source>
+        <translation>Remove</translation>
+    </message>
+    <message>
+        <source>上移</source>
+        <translation>Up</translation>
+    </message>
+    <message>
+        <source>下移</source>
+        <translation>Down</translation>
+    </message>
+    <message>
+        <source>导入…</source>
+        <translation>Import…</translation>
+    </message>
+    <message>
+        <source>导出…</source>
+        <translation>Export…</translation>
+    </message>
+    <message>
+        <source>命令文件 (*.txt);;所有文件 (*)</source>
+        <translation>Command files (*.txt);;All files (*)</translation>
+    </message>
+    <message>
+        <source>导入命令</source>
+        <translation>Import commands</translation>
+    </message>
+    <message>
+        <source>导入了 %1 条命令。</source>
+        <translation>Imported %1 commands.</translation>
+    </message>
+    <message>
+        <source>以下 %1 行有错，没有导入：</source>
+        <translation>%1 lines were wrong and were not imported:</translation>
+    </message>
+    <message>
+        <source>第 %1 行：%2</source>
+        <translation>Line %1: %2</translation>
+    </message>
+    <message>
+        <source>命令“%1”不能发送：%2</source>
+        <translation>Command &quot;%1&quot; not sent: %2</translation>
+    </message>
+    <message>
+        <source>命令</source>
+        <translation>Command</translation>
+    </message>
+    <message>
+        <source>名称</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>数据</source>
+        <translation>Data</translation>
+    </message>
+    <message>
+        <source>请填写名称（不能含制表符）</source>
+        <translation>Enter a name (no tabs)</translation>
+    </message>
+    <message>
+        <source>正在发送，请等这次发送结束</source>
+        <translation>A send is running; wait for it to end</translation>
+    </message>
+    <message>
+        <source>没有显示回显的窗口：请先新建一个窗口</source>
+        <translation>No window to show the echo: open a new window first</translation>
+    </message>
+</context>
+<context>
     <name>Texts</name>
     <message>
         <source>参数设定</source>
