@@ -6,6 +6,7 @@
 #include "codepage.h"
 #include "icons.h"
 #include "intervaltimer.h"
+#include "mainstatus.h"
 #include "maintexts.h"
 #include "option.h"
 #include "portbinding.h"
@@ -26,6 +27,7 @@
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QStatusBar>
+#include <QTabWidget>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -87,6 +89,7 @@ TMainForm::TMainForm(QWidget *parent)
     PortState->setObjectName(QStringLiteral("PortState"));
     PortState->setAccessibleName(MainTexts::PortStateName);
     StatusBar->addPermanentWidget(PortState);
+    SetUpStatus();
     m_portStateTimer = new QTimer(this);
     m_portStateTimer->setInterval(500);
     connect(m_portStateTimer, &QTimer::timeout, this, &TMainForm::updatePortState);
@@ -143,6 +146,9 @@ void TMainForm::FormCreate()
     updateWindowCommands();
     SetUpSendReceive();
     SetUpCapture();
+    SetUpEchoOrder();
+    SetUpKeyboard();
+    SetUpPlacement();
 }
 
 // 584 x 408 is the size of the window with its frame, centred on the screen. The
@@ -150,6 +156,11 @@ void TMainForm::FormCreate()
 // the inside takes the whole size, and it shrinks by the frame once that is known.
 void TMainForm::placeOuterFrame()
 {
+    // The place and size the user left the window in, from the second run on.
+    if (restorePlacement()) {
+        m_outerSizeFitted = true;
+        return;
+    }
     QSize inside = kMainSize;
     if (const QWindow *window = windowHandle()) {
         const QMargins frame = window->frameMargins();
@@ -203,8 +214,11 @@ void TMainForm::FormShow()
     if (!opened) {
         QMessageBox warning(QMessageBox::Warning, MainTexts::PortWarningTitle,
             MainTexts::PortWarning, QMessageBox::Ok, this);
+        warning.setInformativeText(PortFailureAdvice(Port.lastFailure()));
         warning.exec();
         if (FrmOption) {
+            // What failed is on the port tab.
+            FrmOption->PageControl1->setCurrentWidget(FrmOption->TabSheet4);
             FrmOption->show();
         }
     }
@@ -225,6 +239,7 @@ void TMainForm::closeEvent(QCloseEvent *event)
 
 void TMainForm::FormClose()
 {
+    savePlacement();
     ShutDownSendReceive();
     StopCapture(true);
     if (FrmOption) {
@@ -292,11 +307,6 @@ void TMainForm::Edit2Change()
     }
 }
 
-void TMainForm::showStateMessage(const QString &text)
-{
-    StatusBar->showMessage(text);
-}
-
 void TMainForm::SettingsAccepted()
 {
     {
@@ -307,28 +317,6 @@ void TMainForm::SettingsAccepted()
 }
 
 namespace {
-
-QString PortReason(const OpenFailure &failure)
-{
-    switch (failure.kind) {
-    case OpenFailure::Kind::Missing:
-        return MainTexts::ReasonMissing;
-    case OpenFailure::Kind::NoAccess:
-        return failure.group.empty()
-            ? MainTexts::ReasonNoAccess
-            : MainTexts::ReasonNoAccessGroup.arg(QString::fromStdString(failure.group));
-    case OpenFailure::Kind::Busy:
-        return failure.holders.empty()
-            ? MainTexts::ReasonBusy
-            : MainTexts::ReasonBusyBy.arg(QString::fromLocal8Bit(failure.holders.c_str()));
-    case OpenFailure::Kind::BadNumber:
-        return MainTexts::ReasonBadNumber;
-    case OpenFailure::Kind::Refused:
-    case OpenFailure::Kind::None:
-        break;
-    }
-    return MainTexts::ReasonRefused;
-}
 
 // "9600,8,N,1": baud rate, data bits, parity letter, stop bits.
 QString LineSettingsText(const SerialPort::LineSettings &line)
@@ -352,13 +340,13 @@ void TMainForm::updatePortState()
         line = FrmOption->storedLine();
     }
     const SerialPort::State portState = Port.state();
-    QString where = QStringLiteral("COM%1").arg(line.port);
+    const QString port = QStringLiteral("COM%1").arg(line.port);
     // A lost port waits for the device it had, whatever the number maps to meanwhile.
-    const QString device = QString::fromLocal8Bit(portState == SerialPort::State::Lost
+    QString device = QString::fromLocal8Bit(portState == SerialPort::State::Lost
             ? Port.openedDevice().c_str()
             : PortBinding::resolvedDevice(line.port).c_str());
-    if (!device.isEmpty() && device != where) {
-        where += QStringLiteral(" \u2192 ") + device;
+    if (device == port) {
+        device.clear();
     }
     QString state;
     QString detail;
@@ -381,6 +369,7 @@ void TMainForm::updatePortState()
         }
         break;
     }
+    const QString where = device.isEmpty() ? port : port + QStringLiteral(" \u2192 ") + device;
     const QString text = QStringLiteral("%1  %2  %3").arg(where, LineSettingsText(line), state);
     const QString tip = detail.isEmpty() ? text : text + QLatin1Char('\n') + detail;
     if (PortState->toolTip() == tip) {
@@ -388,6 +377,7 @@ void TMainForm::updatePortState()
     }
     PortState->setToolTip(tip);
     PortState->setAccessibleDescription(tip);
-    // Long reasons are cut in the middle; the tooltip keeps all of it.
-    PortState->setText(PortState->fontMetrics().elidedText(text, Qt::ElideMiddle, 360));
+    PortState->setText(FitPortState(PortState->fontMetrics(), port, device,
+        QStringLiteral("  %1  %2").arg(LineSettingsText(line), state)));
+    noteStateChange(port, state);
 }

@@ -9,6 +9,8 @@ namespace {
 const QString kHeaderTimes = QStringLiteral("document/headerTimes");
 const QString kCaptureFolder = QStringLiteral("capture/lastFolder");
 const QString kLanguage = QStringLiteral("language");
+const QString kWindowGeometry = QStringLiteral("window/geometry");
+const QString kSplitLines = QStringLiteral("document/splitLines");
 
 } // namespace
 
@@ -56,5 +58,27 @@ QString AppConfig::language() const
 void AppConfig::setLanguage(const QString &key)
 {
     m_settings.setValue(kLanguage, key);
+    m_settings.sync();
+}
+
+bool AppConfig::splitLines() const
+{
+    return m_settings.value(kSplitLines, false).toBool();
+}
+
+void AppConfig::setSplitLines(bool on)
+{
+    m_settings.setValue(kSplitLines, on);
+    m_settings.sync();
+}
+
+QByteArray AppConfig::windowGeometry() const
+{
+    return m_settings.value(kWindowGeometry).toByteArray();
+}
+
+void AppConfig::setWindowGeometry(const QByteArray &geometry)
+{
+    m_settings.setValue(kWindowGeometry, geometry);
     m_settings.sync();
 }

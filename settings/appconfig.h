@@ -27,6 +27,16 @@ public:
     QString language() const;
     void setLanguage(const QString &key);
 
+    // Whether each change between sending and receiving starts a line of its own
+    // (off: received text continues a line behind a finished send's echo).
+    bool splitLines() const;
+    void setSplitLines(bool on);
+
+    // The main window's place and size (QWidget::saveGeometry); empty: centred at
+    // the default size.
+    QByteArray windowGeometry() const;
+    void setWindowGeometry(const QByteArray &geometry);
+
 private:
     QSettings m_settings;
 };
