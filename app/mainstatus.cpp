@@ -19,7 +19,7 @@ namespace {
 // How many messages the field's tooltip keeps, newest last.
 constexpr int kMessageHistory = 5;
 // The field gives the hints on its left at least this much of the bar.
-constexpr int kHintRoom = 160;
+constexpr int kHintRoom = 80;
 constexpr int kMessageMaxWidth = 320;
 // PortState's text at most, unless the state word alone needs more.
 constexpr int kPortStateWidth = 360;

@@ -5,8 +5,8 @@
 
 #include <QAction>
 #include <QComboBox>
-#include <QLineEdit>
 #include <QHash>
+#include <QLineEdit>
 #include <QMenu>
 #include <QToolButton>
 
