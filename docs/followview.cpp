@@ -75,11 +75,19 @@ void FollowView::scrolled()
         return;
     }
     m_following = atEnd;
-    m_indicator->setVisible(!atEnd);
-    if (!atEnd) {
-        placeIndicator();
-        m_indicator->raise();
+    if (atEnd) {
+        m_indicator->hide();
     }
+}
+
+void FollowView::showIndicator()
+{
+    if (m_indicator->isVisible()) {
+        return;
+    }
+    placeIndicator();
+    m_indicator->show();
+    m_indicator->raise();
 }
 
 void FollowView::placeIndicator()

@@ -7,7 +7,8 @@ class QToolButton;
 
 // The terminal's rule for a document that grows while it is read: a view at the
 // end follows the text appended there; a view the user has scrolled away from the
-// end stays where it is, and a small button in its corner says so. Scrolling back
+// end stays where it is, and once text arrives there that it does not show, a small
+// button in its corner says so. Scrolling back
 // to the end (or Ctrl+End, or the button) follows again. Only the view is kept: the
 // document operations move the caret as they always do.
 // User-interface thread only.
@@ -34,6 +35,7 @@ public:
         handOver();
         restore(horizontal, vertical);
         m_restoring = false;
+        showIndicator();
     }
     // Goes to the end and follows from now on.
     void follow();
@@ -47,6 +49,7 @@ private:
     void restore(int horizontal, int vertical);
     void scrolled();
     void placeIndicator();
+    void showIndicator();
 
     QAbstractScrollArea *m_area;
     QToolButton *m_indicator;

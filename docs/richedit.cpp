@@ -167,7 +167,13 @@ void RichEdit::EndBatch()
 // the scrolling is left, and the layout already knows where the line ends.
 void RichEdit::handOverCaret()
 {
-    m_follow->keepView([this] { handOverCaretAndScroll(); });
+    // Text appended at the end leaves a view the user scrolled away where it is; a
+    // caret or selection put anywhere else (a search, a click) is scrolled to.
+    if (m_caret.atEnd() && !m_caret.hasSelection()) {
+        m_follow->keepView([this] { handOverCaretAndScroll(); });
+    } else {
+        handOverCaretAndScroll();
+    }
 }
 
 void RichEdit::handOverCaretAndScroll()

@@ -3,6 +3,8 @@
 
 #include <QScrollBar>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
 #include <QToolButton>
 
 // A document that grows while the user reads it: appended text moves the view only
@@ -14,6 +16,7 @@ class FollowViewTest : public QObject
 private slots:
     void appendedText_data();
     void appendedText();
+    void searchHitIsShown();
     void backToTheEnd_data();
     void backToTheEnd();
 
@@ -90,6 +93,23 @@ void FollowViewTest::appendedText()
     }
 }
 
+// Only appended text leaves the view alone: a hit a search selects is scrolled to.
+void FollowViewTest::searchHitIsShown()
+{
+    RichEdit edit;
+    edit.resize(320, 200);
+    edit.show();
+    fill(edit, 100);
+    edit.verticalScrollBar()->setValue(0);
+    QVERIFY(!edit.follow()->following());
+    const int line60 = edit.document()->findBlockByNumber(60).position();
+    edit.setSelStart(line60);
+    edit.setSelLength(5);
+    QCoreApplication::processEvents();
+    const QRect hit = edit.cursorRect();
+    QVERIFY(edit.viewport()->rect().contains(hit.center()));
+}
+
 void FollowViewTest::backToTheEnd_data()
 {
     QTest::addColumn<QString>("how");
@@ -114,6 +134,8 @@ void FollowViewTest::backToTheEnd()
     } else if (how == QStringLiteral("key")) {
         QTest::keyClick(&edit, Qt::Key_End, Qt::ControlModifier);
     } else {
+        // The button comes with text the view does not show.
+        fill(edit, 5);
         auto *indicator = edit.findChild<QToolButton *>(QStringLiteral("FollowIndicator"));
         QVERIFY(indicator && indicator->isVisible());
         indicator->click();
