@@ -23,7 +23,6 @@ private slots:
     void itemsRunTheirButtons_data();
     void itemsRunTheirButtons();
     void noTwoCommandsShareAShortcut();
-    void enterInTheSendFieldSends();
     void tabGoesRoundTheFieldsAndTheDocument();
     void placeAndSizeAreKept();
 
@@ -67,11 +66,6 @@ void KeyboardTest::itemsMirrorTheirButtons()
     QFETCH(QString, button);
     QFETCH(QKeySequence, shortcut);
     auto *action = MainForm->PortMenu->findChild<QAction *>(item);
-    if (!action) {
-        for (QAction *candidate : MainForm->PortMenu->actions()) {
-            action = candidate->objectName() == item ? candidate : action;
-        }
-    }
     QVERIFY(action);
     auto *source = MainForm->findChild<QToolButton *>(button);
     QVERIFY(source);
@@ -137,16 +131,6 @@ void KeyboardTest::noTwoCommandsShareAShortcut()
         owners.insert(keys, action->objectName());
     }
     QVERIFY(owners.size() >= 5);
-}
-
-void KeyboardTest::enterInTheSendFieldSends()
-{
-    MainForm->Edit2->setText(QStringLiteral("41 42"));
-    MainForm->Edit2->setFocus();
-    QTest::keyClick(MainForm->Edit2, Qt::Key_Return);
-    QTRY_COMPARE(MainForm->ActiveChild()->RichEdit1->lines(),
-        QStringList { QStringLiteral("Sending: 0x41 0x42 ") });
-    QTRY_VERIFY(!MainForm->BtnSend->isChecked());
 }
 
 void KeyboardTest::tabGoesRoundTheFieldsAndTheDocument()

@@ -48,8 +48,6 @@ class FindReplaceTest : public QObject
 private slots:
     void findStep_data();
     void findStep();
-    void findUp_data();
-    void findUp();
     void endMessage();
     void findKeepsFocus();
     void replace_data();
@@ -112,48 +110,6 @@ void FindReplaceTest::findStep()
     QCOMPARE(StepsOf(edit, watcher, what, matchCase, wholeWord, static_cast<int>(outcome.size())),
         outcome);
     QCOMPARE(edit.toPlainText(), text);
-}
-
-void FindReplaceTest::findUp_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("selStart");
-    QTest::addColumn<int>("selLength");
-    QTest::addColumn<QString>("what");
-    // Selected hits in order; -1: the end message, after which the caret is at the end.
-    QTest::addColumn<QList<int>>("outcome");
-    QTest::newRow("from-the-end-then-wrap")
-        << "ab ab ab" << 8 << 0 << "ab" << QList<int> { 6, 3, 0, -1, 6 };
-    QTest::newRow("from-a-selected-hit") << "ab ab ab" << 3 << 2 << "ab" << QList<int> { 0, -1 };
-    QTest::newRow("overlapping-hits") << "aaaa" << 4 << 0 << "aa" << QList<int> { 2, 1, 0, -1 };
-    QTest::newRow("caret-inside-a-hit") << "xab" << 2 << 0 << "ab" << QList<int> { 1, -1 };
-    QTest::newRow("earlier-line") << "b\nxb" << 4 << 0 << "b" << QList<int> { 3, 0, -1 };
-}
-
-void FindReplaceTest::findUp()
-{
-    QFETCH(QString, text);
-    QFETCH(int, selStart);
-    QFETCH(int, selLength);
-    QFETCH(QString, what);
-    QFETCH(QList<int>, outcome);
-    ModalWatcher watcher;
-    RichEdit edit;
-    QVERIFY(edit.InsertAtCaret(ToCp936(text)));
-    edit.setSelStart(selStart);
-    edit.setSelLength(selLength);
-    for (qsizetype i = 0; i < outcome.size(); ++i) {
-        const qsizetype boxes = watcher.boxes.size();
-        FindStep(nullptr, &edit, what, false, false, false);
-        if (outcome[i] < 0) {
-            QCOMPARE(watcher.boxes.size(), boxes + 1);
-            QCOMPARE(edit.selStart(), edit.characterCount());
-        } else {
-            QCOMPARE(watcher.boxes.size(), boxes);
-            QCOMPARE(edit.selStart(), outcome[i]);
-            QCOMPARE(edit.selLength(), what.size());
-        }
-    }
 }
 
 void FindReplaceTest::endMessage()
