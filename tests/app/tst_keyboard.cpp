@@ -20,8 +20,7 @@ private slots:
     void cleanup();
     void itemsMirrorTheirButtons_data();
     void itemsMirrorTheirButtons();
-    void itemsRunTheirButtons_data();
-    void itemsRunTheirButtons();
+    void itemRunsItsButton();
     void noTwoCommandsShareAShortcut();
     void tabGoesRoundTheFieldsAndTheDocument();
     void placeAndSizeAreKept();
@@ -84,37 +83,25 @@ void KeyboardTest::itemsMirrorTheirButtons()
     QVERIFY(action->isEnabled());
 }
 
-void KeyboardTest::itemsRunTheirButtons_data()
-{
-    QTest::addColumn<QString>("what");
-    QTest::newRow("receive") << QStringLiteral("receive");
-    QTest::newRow("port") << QStringLiteral("port");
-}
-
 // The item runs the button's handler, and a second choice undoes the first, as a
 // second click does.
-void KeyboardTest::itemsRunTheirButtons()
+void KeyboardTest::itemRunsItsButton()
 {
-    QFETCH(QString, what);
-    const bool receive = what == QStringLiteral("receive");
-    QAction *item = receive ? MainForm->ReceiveItem : MainForm->PortItem;
-    QToolButton *button = receive ? MainForm->BtnRecieve : MainForm->BtnCom;
-    const auto state = [receive] {
-        return receive ? MainForm->Receiver && MainForm->Receiver->isReceiving() : !Port.isOpen();
-    };
-    QVERIFY(!state());
+    QAction *item = MainForm->ReceiveItem;
+    const auto receiving = [] { return MainForm->Receiver && MainForm->Receiver->isReceiving(); };
+    QVERIFY(!receiving());
     // By its shortcut, from the send field, as a user without the mouse does it.
     MainForm->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(MainForm));
     MainForm->Edit2->setFocus();
     QTest::keySequence(MainForm->Edit2, item->shortcut());
-    QVERIFY(button->isChecked());
+    QVERIFY(MainForm->BtnRecieve->isChecked());
     QVERIFY(item->isChecked());
-    QVERIFY(state());
+    QVERIFY(receiving());
     item->trigger();
-    QVERIFY(!button->isChecked());
+    QVERIFY(!MainForm->BtnRecieve->isChecked());
     QVERIFY(!item->isChecked());
-    QVERIFY(!state());
+    QVERIFY(!receiving());
 }
 
 void KeyboardTest::noTwoCommandsShareAShortcut()
