@@ -9,6 +9,7 @@
 #include "mainstatus.h"
 #include "maintexts.h"
 #include "option.h"
+#include "portaddress.h"
 #include "portbinding.h"
 #include "portwatch.h"
 #include "richedit.h"
@@ -341,12 +342,18 @@ void TMainForm::updatePortState()
     }
     const SerialPort::State portState = Port.state();
     const QString port = QStringLiteral("COM%1").arg(line.port);
-    // A lost port waits for the device it had, whatever the number maps to meanwhile.
-    QString device = QString::fromLocal8Bit(portState == SerialPort::State::Lost
-            ? Port.openedDevice().c_str()
-            : PortBinding::resolvedDevice(line.port).c_str());
+    // An open or lost port shows the device it has, whatever the number maps to
+    // meanwhile; a new mapping shows as pending until the next open.
+    const QString mapped = QString::fromLocal8Bit(PortBinding::resolvedDevice(line.port).c_str());
+    QString device = portState == SerialPort::State::Closed
+        ? mapped
+        : QString::fromLocal8Bit(Port.openedDevice().c_str());
     if (device == port) {
         device.clear();
+    }
+    QString pending;
+    if (portState == SerialPort::State::Open && !mapped.isEmpty() && mapped != device) {
+        pending = MainTexts::PortPending.arg(mapped);
     }
     QString state;
     QString detail;
@@ -355,7 +362,16 @@ void TMainForm::updatePortState()
         state = MainTexts::PortOpen;
         break;
     case SerialPort::State::Lost:
-        state = MainTexts::PortLost;
+        if (const OpenFailure failure = Port.lastFailure();
+            failure.kind != OpenFailure::Kind::None && IsPortAddress(device.toStdString())) {
+            state = MainTexts::PortLostNet.arg(PortReason(failure));
+            detail = QString::fromLocal8Bit(failure.detail.c_str());
+        } else {
+            state = MainTexts::PortLost;
+        }
+        break;
+    case SerialPort::State::Connecting:
+        state = MainTexts::PortConnecting;
         break;
     case SerialPort::State::Closed:
         if (BtnCom->isChecked()) {
@@ -370,7 +386,11 @@ void TMainForm::updatePortState()
         break;
     }
     const QString where = device.isEmpty() ? port : port + QStringLiteral(" \u2192 ") + device;
-    const QString text = QStringLiteral("%1  %2  %3").arg(where, LineSettingsText(line), state);
+    // Raw TCP carries bytes only: no line settings reach the far side.
+    const QString lineText = device.startsWith(QLatin1String("tcp://"), Qt::CaseInsensitive)
+        ? QString(MainTexts::LineNotApplied)
+        : LineSettingsText(line);
+    const QString text = QStringLiteral("%1  %2  %3").arg(where, lineText, state) + pending;
     const QString tip = detail.isEmpty() ? text : text + QLatin1Char('\n') + detail;
     if (PortState->toolTip() == tip) {
         return;
@@ -378,6 +398,6 @@ void TMainForm::updatePortState()
     PortState->setToolTip(tip);
     PortState->setAccessibleDescription(tip);
     PortState->setText(FitPortState(PortState->fontMetrics(), port, device,
-        QStringLiteral("  %1  %2").arg(LineSettingsText(line), state)));
+        QStringLiteral("  %1  %2").arg(lineText, state) + pending));
     noteStateChange(port, state);
 }

@@ -4,6 +4,7 @@
 #include <QIcon>
 #include <QList>
 #include <QMainWindow>
+#include <QPointer>
 #include <QStringList>
 
 #include <memory>
@@ -11,6 +12,7 @@
 class AppConfig;
 class EditCommands;
 class IntervalTimer;
+class LineTestWindow;
 class QAction;
 class QComboBox;
 class QDialog;
@@ -223,6 +225,11 @@ public:
     // width beyond the default window's (mainplacement.cpp).
     void SetUpPlacement();
     void savePlacement();
+
+    // 工具 → 线路测试 and its window (mainlinetest.cpp).
+    void SetUpLineTest();
+    QAction *LineTestItem = nullptr;
+    QPointer<LineTestWindow> LineTestForm;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -41,6 +41,20 @@ QString PortReason(const OpenFailure &failure)
             : MainTexts::ReasonBusyBy.arg(QString::fromLocal8Bit(failure.holders.c_str()));
     case OpenFailure::Kind::BadNumber:
         return MainTexts::ReasonBadNumber;
+    case OpenFailure::Kind::HostNotFound:
+        return MainTexts::ReasonHostNotFound;
+    case OpenFailure::Kind::ConnectionRefused:
+        return MainTexts::ReasonConnectionRefused;
+    case OpenFailure::Kind::NoAnswer:
+        return MainTexts::ReasonNoAnswer;
+    case OpenFailure::Kind::SettingRefused:
+        return MainTexts::ReasonSettingRefused.arg(QString::fromStdString(failure.setting));
+    case OpenFailure::Kind::Dropped:
+        return MainTexts::ReasonDropped;
+    case OpenFailure::Kind::NetworkError:
+        return MainTexts::ReasonNetwork;
+    case OpenFailure::Kind::NotSerial:
+        return MainTexts::ReasonNotSerial;
     case OpenFailure::Kind::Refused:
     case OpenFailure::Kind::None:
         break;

@@ -21,9 +21,11 @@ set(CPACK_PACKAGE_DESCRIPTION
     "headers can carry the time of day, and a port whose device went away is\n"
     "opened again when it returns. Every command has a keyboard shortcut.\n"
     "\n"
-    "The user interface is in English or Chinese. The package also holds\n"
-    "byteway-device, a demo device on a pseudo-terminal for trying the program\n"
-    "without hardware.")
+    "The user interface is in English or Chinese. The package also holds
+"
+    "byteway-device, a demo device on a pseudo-terminal for trying the program
+"
+    "without hardware, and byteway-linetest, a line test with a pattern for scripts.")
 string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/strip.cmake)

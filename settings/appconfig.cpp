@@ -3,6 +3,7 @@
 #include "settingsfile.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 namespace {
 
@@ -12,6 +13,15 @@ const QString kLanguage = QStringLiteral("language");
 const QString kWindowGeometry = QStringLiteral("window/geometry");
 const QString kSplitLines = QStringLiteral("document/splitLines");
 
+// QSettings reads its file with a blocking open and to its end: anything but a
+// regular file (a FIFO, a link to /dev/zero) would hold up the start for good. Such a
+// file is left alone, and the options live in memory for this run.
+QString RegularFileOrNothing(const QString &path)
+{
+    const QFileInfo info(path);
+    return !info.exists() || info.isFile() ? path : QString();
+}
+
 } // namespace
 
 AppConfig::AppConfig()
@@ -19,7 +29,7 @@ AppConfig::AppConfig()
 { }
 
 AppConfig::AppConfig(const QString &path)
-    : m_settings(path, QSettings::IniFormat)
+    : m_settings(RegularFileOrNothing(path), QSettings::IniFormat)
 { }
 
 QString AppConfig::defaultPath()
