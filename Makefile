@@ -23,7 +23,10 @@ build: deps $(BUILD)/CMakeCache.txt
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
-run: build
+# Builds only what it starts, the program and the demo device, not the tests and
+# benchmarks that `make build` adds.
+run: deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS) --target byteway byteway-device
 	@tools/run-demo.sh $(BUILD)
 
 # CMake's manifest leaves DESTDIR out; installed-files.txt has the paths as written.

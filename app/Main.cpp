@@ -6,6 +6,7 @@
 #include "codepage.h"
 #include "icons.h"
 #include "intervaltimer.h"
+#include "mainstatus.h"
 #include "maintexts.h"
 #include "option.h"
 #include "portaddress.h"
@@ -28,6 +29,7 @@
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QStatusBar>
+#include <QTabWidget>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -89,6 +91,7 @@ TMainForm::TMainForm(QWidget *parent)
     PortState->setObjectName(QStringLiteral("PortState"));
     PortState->setAccessibleName(MainTexts::PortStateName);
     StatusBar->addPermanentWidget(PortState);
+    SetUpStatus();
     m_portStateTimer = new QTimer(this);
     m_portStateTimer->setInterval(500);
     connect(m_portStateTimer, &QTimer::timeout, this, &TMainForm::updatePortState);
@@ -147,6 +150,9 @@ void TMainForm::FormCreate()
     SetUpCapture();
     SetUpLines();
     SetUpSendBar();
+    SetUpEchoOrder();
+    SetUpKeyboard();
+    SetUpPlacement();
 }
 
 // 584 x 408 is the size of the window with its frame, centred on the screen. The
@@ -154,6 +160,11 @@ void TMainForm::FormCreate()
 // the inside takes the whole size, and it shrinks by the frame once that is known.
 void TMainForm::placeOuterFrame()
 {
+    // The place and size the user left the window in, from the second run on.
+    if (restorePlacement()) {
+        m_outerSizeFitted = true;
+        return;
+    }
     QSize inside = kMainSize;
     if (const QWindow *window = windowHandle()) {
         const QMargins frame = window->frameMargins();
@@ -207,8 +218,11 @@ void TMainForm::FormShow()
     if (!opened) {
         QMessageBox warning(QMessageBox::Warning, MainTexts::PortWarningTitle,
             MainTexts::PortWarning, QMessageBox::Ok, this);
+        warning.setInformativeText(PortFailureAdvice(Port.lastFailure()));
         warning.exec();
         if (FrmOption) {
+            // What failed is on the port tab.
+            FrmOption->PageControl1->setCurrentWidget(FrmOption->TabSheet4);
             FrmOption->show();
         }
     }
@@ -229,6 +243,7 @@ void TMainForm::closeEvent(QCloseEvent *event)
 
 void TMainForm::FormClose()
 {
+    savePlacement();
     ShutDownSendReceive();
     StopCapture(true);
     if (FrmOption) {
@@ -296,11 +311,6 @@ void TMainForm::Edit2Change()
     }
 }
 
-void TMainForm::showStateMessage(const QString &text)
-{
-    StatusBar->showMessage(text);
-}
-
 void TMainForm::SettingsAccepted()
 {
     {
@@ -311,42 +321,6 @@ void TMainForm::SettingsAccepted()
 }
 
 namespace {
-
-QString PortReason(const OpenFailure &failure)
-{
-    switch (failure.kind) {
-    case OpenFailure::Kind::Missing:
-        return MainTexts::ReasonMissing;
-    case OpenFailure::Kind::NoAccess:
-        return failure.group.empty()
-            ? MainTexts::ReasonNoAccess
-            : MainTexts::ReasonNoAccessGroup.arg(QString::fromStdString(failure.group));
-    case OpenFailure::Kind::Busy:
-        return failure.holders.empty()
-            ? MainTexts::ReasonBusy
-            : MainTexts::ReasonBusyBy.arg(QString::fromLocal8Bit(failure.holders.c_str()));
-    case OpenFailure::Kind::BadNumber:
-        return MainTexts::ReasonBadNumber;
-    case OpenFailure::Kind::HostNotFound:
-        return MainTexts::ReasonHostNotFound;
-    case OpenFailure::Kind::ConnectionRefused:
-        return MainTexts::ReasonConnectionRefused;
-    case OpenFailure::Kind::NoAnswer:
-        return MainTexts::ReasonNoAnswer;
-    case OpenFailure::Kind::SettingRefused:
-        return MainTexts::ReasonSettingRefused.arg(QString::fromStdString(failure.setting));
-    case OpenFailure::Kind::Dropped:
-        return MainTexts::ReasonDropped;
-    case OpenFailure::Kind::NetworkError:
-        return MainTexts::ReasonNetwork;
-    case OpenFailure::Kind::NotSerial:
-        return MainTexts::ReasonNotSerial;
-    case OpenFailure::Kind::Refused:
-    case OpenFailure::Kind::None:
-        break;
-    }
-    return MainTexts::ReasonRefused;
-}
 
 // "9600,8,N,1": baud rate, data bits, parity letter, stop bits.
 QString LineSettingsText(const SerialPort::LineSettings &line)
@@ -370,15 +344,15 @@ void TMainForm::updatePortState()
         line = FrmOption->storedLine();
     }
     const SerialPort::State portState = Port.state();
-    QString where = QStringLiteral("COM%1").arg(line.port);
+    const QString port = QStringLiteral("COM%1").arg(line.port);
     // An open or lost port shows the device it has, whatever the number maps to
     // meanwhile; a new mapping shows as pending until the next open.
     const QString mapped = QString::fromLocal8Bit(PortBinding::resolvedDevice(line.port).c_str());
-    const QString device = portState == SerialPort::State::Closed
+    QString device = portState == SerialPort::State::Closed
         ? mapped
         : QString::fromLocal8Bit(Port.openedDevice().c_str());
-    if (!device.isEmpty() && device != where) {
-        where += QStringLiteral(" \u2192 ") + device;
+    if (device == port) {
+        device.clear();
     }
     QString pending;
     if (portState == SerialPort::State::Open && !mapped.isEmpty() && mapped != device) {
@@ -414,6 +388,7 @@ void TMainForm::updatePortState()
         }
         break;
     }
+    const QString where = device.isEmpty() ? port : port + QStringLiteral(" \u2192 ") + device;
     // Raw TCP carries bytes only: no line settings reach the far side.
     const QString lineText = device.startsWith(QLatin1String("tcp://"), Qt::CaseInsensitive)
         ? QString(MainTexts::LineNotApplied)
@@ -425,6 +400,7 @@ void TMainForm::updatePortState()
     }
     PortState->setToolTip(tip);
     PortState->setAccessibleDescription(tip);
-    // Long reasons are cut in the middle; the tooltip keeps all of it.
-    PortState->setText(PortState->fontMetrics().elidedText(text, Qt::ElideMiddle, 360));
+    PortState->setText(FitPortState(PortState->fontMetrics(), port, device,
+        QStringLiteral("  %1  %2").arg(lineText, state) + pending));
+    noteStateChange(port, state);
 }

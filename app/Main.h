@@ -5,6 +5,7 @@
 #include <QList>
 #include <QMainWindow>
 #include <QPointer>
+#include <QStringList>
 
 #include <memory>
 #include <string>
@@ -162,9 +163,16 @@ public:
     void Edit2Change();
     // The settings dialog's OK: Edit2 and Timer1 take the accepted values.
     void SettingsAccepted();
-    // Tells the user about the state of the port or of a reception in the status
-    // bar; it stays until the next message or hint.
+    // Tells the user about a failure or the state of the port or of a reception in
+    // MessageField, a status bar place that hints do not overwrite; it stays until the
+    // next message, and the field's tooltip keeps the last few with their times
+    // (mainstatus.cpp).
     void showStateMessage(const QString &text);
+    void SetUpStatus();
+    const QStringList &recentMessages() const;
+    // The message MessageField shows, whole; empty before the first one.
+    QString stateMessage() const;
+    QLabel *MessageField = nullptr;
     // Shows the port's present state in PortState. Runs on a timer, whenever the
     // port watch sees a change and after the window's own opening and closing.
     void updatePortState();
@@ -208,6 +216,30 @@ public:
     // The language menu; a choice is kept in byteway.conf for the next start.
     void SetUpLanguageMenu();
 
+    // The order of sent and received text (mainechoorder.cpp): 收发分行 in the 编辑
+    // menu, kept in byteway.conf; a send into the reception's window holds the
+    // received text until its echo line is complete.
+    void SetUpEchoOrder();
+    void holdReceivedFor(const TMDIChild *child);
+    void releaseReceived();
+    QAction *SplitLinesItem = nullptr; // checkable: each direction on lines of its own
+
+    // The keyboard (mainkeyboard.cpp): the 串口 menu between 编辑 and 窗口, whose items
+    // mirror the buttons (enabled, down) and click them; Enter in Edit2 clicks
+    // BtnSend; Tab goes round Edit2, ComboDataType and the active document.
+    void SetUpKeyboard();
+    QMenu *PortMenu = nullptr;
+    QAction *SendItem = nullptr;
+    QAction *ReceiveItem = nullptr;
+    QAction *ClearItem = nullptr;
+    QAction *PortItem = nullptr;
+    QAction *OptionItem = nullptr;
+
+    // The window's place and size kept in byteway.conf; Edit2 takes the toolbar's
+    // width beyond the default window's (mainplacement.cpp).
+    void SetUpPlacement();
+    void savePlacement();
+
     // 工具 → 线路测试 and its window (mainlinetest.cpp).
     void SetUpLineTest();
     QAction *LineTestItem = nullptr;
@@ -220,6 +252,8 @@ public:
     LineOptionsRow *LineOptionsPlace = nullptr;
 
 protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
@@ -240,6 +274,14 @@ private:
     // The end of a send: a failed write ends timed sending, a single send raises
     // BtnSend.
     void sendFinished(const SendResult &result);
+    void fitMessageField();
+    // Applies the kept place and size; false when there is none.
+    bool restorePlacement();
+    void fitSendField();
+    int m_sendFieldBase = 0;
+    void noteStateChange(const QString &port, const QString &state);
+    QStringList m_messages;
+    QString m_lastPortState;
     // Sizes and centres the window so that its frame measures 584 x 408.
     void placeOuterFrame();
 

@@ -1,13 +1,21 @@
 #include "Main.h"
 
+#include "commandline.h"
 #include "icons.h"
 #include "language.h"
 #include "startup.h"
 
 #include <QApplication>
 
+#include <iostream>
+
 int main(int argc, char *argv[])
 {
+    // Before the application object, which would need a display.
+    if (const auto status
+        = HandleCommandLine({ argv, static_cast<std::size_t>(argc) }, std::cout, std::cerr)) {
+        return *status;
+    }
     QApplication app(argc, argv);
     // The display name stays unset: Qt would append it to every title bar
     // ("关于 — Byteway"), and the windows' captions are exactly their own. Where a

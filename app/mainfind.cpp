@@ -4,6 +4,11 @@
 #include "findreplace.h"
 #include "richedit.h"
 
+#include <QScreen>
+#include <QTextCursor>
+
+#include <algorithm>
+
 void TMainForm::createSearchDialogs()
 {
     DlgFind = new TFindDialog(this);
@@ -25,6 +30,36 @@ void openSearchDialog(TSearchDialog *dialog, const TMDIChild *child)
     dialog->show();
     dialog->raise();
     dialog->activateWindow();
+}
+
+// A dialog standing over the hit it selected is moved just below it, or above it
+// where the screen has no room below, as editors do; its height and left edge stay.
+void MoveAwayFromSelection(QWidget *dialog, const RichEdit &edit)
+{
+    if (!dialog->isVisible()) {
+        return;
+    }
+    QTextCursor start = edit.textCursor();
+    QTextCursor end = start;
+    start.setPosition(start.selectionStart());
+    end.setPosition(end.selectionEnd());
+    const QRect local = edit.cursorRect(start).united(edit.cursorRect(end));
+    if (!edit.viewport()->rect().intersects(local)) {
+        return;
+    }
+    const QRect hit(edit.viewport()->mapToGlobal(local.topLeft()), local.size());
+    constexpr int kGap = 12;
+    const QRect frame = dialog->frameGeometry();
+    if (!frame.intersects(hit.adjusted(-kGap, -kGap, kGap, kGap))) {
+        return;
+    }
+    const QScreen *screen = dialog->screen();
+    const QRect room = screen ? screen->availableGeometry() : QRect();
+    int top = hit.bottom() + kGap;
+    if (room.isValid() && top + frame.height() > room.bottom()) {
+        top = std::max(room.top(), hit.top() - kGap - frame.height());
+    }
+    dialog->move(frame.left(), top);
 }
 
 } // namespace
@@ -49,8 +84,12 @@ void TMainForm::Find(TSearchDialog *dialog)
     if (!child) {
         return;
     }
-    FindStep(
-        dialog, child->RichEdit1, dialog->findText(), dialog->matchCase(), dialog->wholeWord());
+    const bool down = dialog != DlgFind || DlgFind->searchDown();
+    FindStep(dialog, child->RichEdit1, dialog->findText(), dialog->matchCase(), dialog->wholeWord(),
+        down);
+    if (child->RichEdit1->selLength() > 0) {
+        MoveAwayFromSelection(dialog, *child->RichEdit1);
+    }
 }
 
 void TMainForm::Replace(bool all)

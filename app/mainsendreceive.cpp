@@ -172,11 +172,17 @@ void TMainForm::SendData()
         }
         return;
     }
-    Sender->start(child, *FrmOption);
+    // What arrived before the send goes in before its header; what arrives during
+    // it waits for the end of its echo line.
+    holdReceivedFor(child);
+    if (!Sender->start(child, *FrmOption)) {
+        releaseReceived();
+    }
 }
 
 void TMainForm::sendFinished(const SendResult &result)
 {
+    releaseReceived();
     if (result.outcome == SendOutcome::WriteFailed) {
         showStateMessage(MainTexts::WriteFailed.arg(result.bytesSent));
         if (m_singleSend || !PortComingBack()) {

@@ -81,6 +81,25 @@ inline constexpr UiText TimeStampHint { kContext,
     QT_TRANSLATE_NOOP("MainTexts",
         "Time stamps|Put the time of day before every Receiving: and Sending: header") };
 
+inline constexpr UiText SplitLinesItem { kContext, QT_TRANSLATE_NOOP("MainTexts", "收发分行(&L)") };
+inline constexpr UiText SplitLinesHint { kContext,
+    QT_TRANSLATE_NOOP("MainTexts", "每次在发送和接收之间切换时，另起一行并写上该方向的标题") };
+
+inline constexpr UiText PortMenu { kContext, QT_TRANSLATE_NOOP("MainTexts", "串口(&P)") };
+inline constexpr UiText PortMenuHint { kContext,
+    QT_TRANSLATE_NOOP("MainTexts", "Serial port commands") };
+inline constexpr UiText SendItem { kContext, QT_TRANSLATE_NOOP("MainTexts", "发送(&S)") };
+inline constexpr UiText ReceiveItem { kContext, QT_TRANSLATE_NOOP("MainTexts", "接收(&R)") };
+inline constexpr UiText ClearItem { kContext, QT_TRANSLATE_NOOP("MainTexts", "清空(&E)") };
+inline constexpr UiText PortItem { kContext, QT_TRANSLATE_NOOP("MainTexts", "开关串口(&C)") };
+inline constexpr UiText OptionItem { kContext, QT_TRANSLATE_NOOP("MainTexts", "设置(&O)...") };
+inline constexpr UiText MessageFieldName { kContext, QT_TRANSLATE_NOOP("MainTexts", "消息") };
+inline constexpr UiText MessageHistory { kContext, QT_TRANSLATE_NOOP("MainTexts", "最近的消息：") };
+inline constexpr UiText SystemSays { kContext, QT_TRANSLATE_NOOP("MainTexts", "系统的说明：%1") };
+inline constexpr UiText NoAccessRemedy { kContext,
+    QT_TRANSLATE_NOOP(
+        "MainTexts", "把当前用户加入 %1 组，然后注销并重新登录：\nsudo usermod -aG %1 $USER") };
+
 inline constexpr UiText Window1 { kContext, QT_TRANSLATE_NOOP("MainTexts", "窗口(&W)") };
 inline constexpr UiText Window1Hint { kContext,
     QT_TRANSLATE_NOOP("MainTexts", "Window related commands") };

@@ -228,17 +228,23 @@ void TReplaceDialog::setReplaceText(const QString &text)
     m_replaceEdit->setText(boundedText(text));
 }
 
-void FindStep(
-    QWidget *msgParent, RichEdit *edit, const QString &what, bool matchCase, bool wholeWord)
+void FindStep(QWidget *msgParent, RichEdit *edit, const QString &what, bool matchCase,
+    bool wholeWord, bool down)
 {
     if (!edit) {
         return;
     }
-    // Starting one character into the selected hit lets overlapping hits be found.
-    if (edit->selLength() > 0) {
-        edit->setSelStart(edit->selStart() + 1);
+    int hit = -1;
+    if (down) {
+        // Starting one character into the selected hit lets overlapping hits be found.
+        if (edit->selLength() > 0) {
+            edit->setSelStart(edit->selStart() + 1);
+        }
+        hit = edit->findText(what, edit->selStart(), matchCase, wholeWord);
+    } else {
+        // Up: the nearest hit that starts before the selection, overlapping ones too.
+        hit = edit->findTextBefore(what, edit->selStart(), matchCase, wholeWord);
     }
-    const int hit = edit->findText(what, edit->selStart(), matchCase, wholeWord);
     if (hit >= 0) {
         edit->setSelStart(hit);
         edit->setSelLength(static_cast<int>(what.size()));
@@ -248,7 +254,8 @@ void FindStep(
         QMessageBox::Information, Texts::FindTitle, Texts::SearchDone, QMessageBox::Ok, msgParent);
     box.setObjectName(QStringLiteral("SearchDone"));
     box.exec();
-    edit->setSelStart(0);
+    // The next search starts over from the end the search ran towards.
+    edit->setSelStart(down ? 0 : edit->characterCount());
 }
 
 void ReplaceStep(QWidget *msgParent, RichEdit *edit, const TReplaceDialog &dlg, bool all)

@@ -45,7 +45,7 @@ protected:
 
 // The modeless find dialog (objectName "DlgFind"): a search field of at most 255
 // bytes in code page 936, whole-word and match-case boxes, the direction buttons
-// up and down (down preset; searches always run forward), Find Next and Cancel.
+// up and down (down preset; up searches backward), Find Next and Cancel.
 // It stays open between searches and keeps its fields; Cancel and Escape hide it.
 // User-interface thread only.
 class TFindDialog : public TSearchDialog
@@ -91,9 +91,11 @@ private:
 // past its first character; from there the first occurrence of `what` is selected
 // (the focus stays where it is). When there is none, an information box
 // "文档搜索完毕！" titled "查找" (parent `msgParent`) is shown and, once closed, the
-// caret goes to position 0. An empty `what` is never found.
-void FindStep(
-    QWidget *msgParent, RichEdit *edit, const QString &what, bool matchCase, bool wholeWord);
+// caret goes to position 0. An empty `what` is never found. With `down` false the
+// step searches backward instead: the nearest occurrence that starts before the
+// selection is selected, and after the box the caret goes to the end.
+void FindStep(QWidget *msgParent, RichEdit *edit, const QString &what, bool matchCase,
+    bool wholeWord, bool down = true);
 
 // Replace: a non-empty selection, whatever it holds, is replaced by the dialog's
 // replacement text, then the search step runs with the dialog's search text and

@@ -1,6 +1,7 @@
 #include "richedit.h"
 
 #include "codepage.h"
+#include "followview.h"
 
 #include <QAbstractEventDispatcher>
 #include <QAbstractTextDocumentLayout>
@@ -52,6 +53,7 @@ RichEdit::RichEdit(QWidget *parent)
     : QTextEdit(parent)
 {
     setObjectName(QStringLiteral("RichEdit1"));
+    m_follow = new FollowView(this);
     setFont(documentFont());
     setLineWrapMode(QTextEdit::NoWrap);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -164,6 +166,17 @@ void RichEdit::EndBatch()
 // insertions at the end it already stands where the batch's caret does; then only
 // the scrolling is left, and the layout already knows where the line ends.
 void RichEdit::handOverCaret()
+{
+    // Text appended at the end leaves a view the user scrolled away where it is; a
+    // caret or selection put anywhere else (a search, a click) is scrolled to.
+    if (m_caret.atEnd() && !m_caret.hasSelection()) {
+        m_follow->keepView([this] { handOverCaretAndScroll(); });
+    } else {
+        handOverCaretAndScroll();
+    }
+}
+
+void RichEdit::handOverCaretAndScroll()
 {
     const QTextCursor own = textCursor();
     const bool followed = !m_caret.hasSelection() && !own.hasSelection()
@@ -353,5 +366,27 @@ int RichEdit::findText(const QString &what, int from, bool matchCase, bool whole
         flags |= QTextDocument::FindWholeWords;
     }
     const QTextCursor hit = document()->find(what, std::clamp(from, 0, characterCount()), flags);
+    return hit.isNull() ? -1 : hit.selectionStart();
+}
+
+int RichEdit::findTextBefore(const QString &what, int before, bool matchCase, bool wholeWord) const
+{
+    if (what.isEmpty() || before <= 0) {
+        return -1;
+    }
+    QTextDocument::FindFlags flags = QTextDocument::FindBackward;
+    if (matchCase) {
+        flags |= QTextDocument::FindCaseSensitively;
+    }
+    if (wholeWord) {
+        flags |= QTextDocument::FindWholeWords;
+    }
+    // A backward search from a position finds hits that start before it; starting
+    // from the last character a hit could still cover lets hits overlap the selection.
+    const int from = std::clamp(before - 1 + static_cast<int>(what.size()), 0, characterCount());
+    QTextCursor hit = document()->find(what, from, flags);
+    while (!hit.isNull() && hit.selectionStart() >= before) {
+        hit = document()->find(what, hit.selectionStart(), flags);
+    }
     return hit.isNull() ? -1 : hit.selectionStart();
 }

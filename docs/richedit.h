@@ -7,6 +7,8 @@
 #include <QTextCursor>
 #include <QTextEdit>
 
+class FollowView;
+
 // The rich-text control of a document window. Every run of text carries its own
 // colour; text is red "MS Sans Serif" 13 px (the platform's sans face where that
 // face is missing) on white, lines are never wrapped, so the document's lines are
@@ -65,6 +67,10 @@ public:
     // every line it shows in full, so long lines make it dear.
     qint64 lastPaintNs() const { return m_lastPaintNs; }
 
+    // The view's follow state: a view scrolled away from the end stays put while
+    // text is appended (followview.h).
+    FollowView *follow() const { return m_follow; }
+
     // Whether the caret is painted steadily instead of blinking (its line is long).
     bool hasSteadyCaret() const { return m_steadyCaret; }
 
@@ -75,6 +81,8 @@ public:
     // The position of the first occurrence of `what` at or after `from`, or -1.
     // An empty `what` is never found. Occurrences do not span line breaks.
     int findText(const QString &what, int from, bool matchCase, bool wholeWord) const;
+    // The position of the last occurrence of `what` that starts before `before`, or -1.
+    int findTextBefore(const QString &what, int before, bool matchCase, bool wholeWord) const;
 
     // Characters in the document, line breaks included (not the final one).
     int characterCount() const;
@@ -95,6 +103,7 @@ private:
     // copy of the control's caret.
     QTextCursor currentCaret() const;
     void handOverCaret();
+    void handOverCaretAndScroll();
     void scrollToEnd();
 
     // The control's text handling object, whose timer makes the caret blink.
@@ -106,4 +115,5 @@ private:
     Rgb m_insertColor = Colors::Red;
     int m_batchDepth = 0;
     int m_capacity = kDefaultCapacity;
+    FollowView *m_follow = nullptr;
 };

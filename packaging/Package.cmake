@@ -17,10 +17,15 @@ set(CPACK_PACKAGE_DESCRIPTION
     "hexadecimal, decimal or as characters, or a range of byte values, once or on\n"
     "a timer, and shows every byte that comes back in rich-text document windows.\n"
     "Received paragraphs can be checked against a test device's counting pattern.\n"
+    "The traffic can be recorded to a file with microsecond times and directions,\n"
+    "headers can carry the time of day, and a port whose device went away is\n"
+    "opened again when it returns. Every command has a keyboard shortcut.\n"
     "\n"
-    "The user interface is in Chinese. The package also holds byteway-device, a\n"
-    "demo device on a pseudo-terminal for trying the program without hardware,\n"
-    "and byteway-linetest, a line test with a pattern for scripts.")
+    "The user interface is in English or Chinese. The package also holds
+"
+    "byteway-device, a demo device on a pseudo-terminal for trying the program
+"
+    "without hardware, and byteway-linetest, a line test with a pattern for scripts.")
 string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/strip.cmake)

@@ -1,7 +1,9 @@
 // Renders the main window, as a user first sees it after one exchange with a device,
 // into a PNG image for the software centre's screenshot. Runs offscreen on a settings
 // folder of its own, with COM1 linked to a pseudo-terminal that sends back every byte.
-// Usage: byteway-screenshot OUTPUT.png
+// Usage: byteway-screenshot OUTPUT.png [COMMITTED.png]
+// With COMMITTED.png it also says whether the committed picture still shows the
+// window as it is now, and fails when it does not.
 
 #include "Main.h"
 #include "icons.h"
@@ -10,12 +12,14 @@
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QImage>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QToolButton>
 
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 
 #include <fcntl.h>
@@ -47,12 +51,37 @@ void echo(int master)
     }
 }
 
+// The share of pixels that differ clearly between two pictures; 1 when their sizes
+// differ. The traffic rates and the pseudo-terminal's number change from one
+// rendering to the next, so a few hundred pixels always do.
+double DifferingShare(const QImage &a, const QImage &b)
+{
+    if (a.size() != b.size() || a.isNull()) {
+        return 1.0;
+    }
+    const QImage left = a.convertToFormat(QImage::Format_RGB32);
+    const QImage right = b.convertToFormat(QImage::Format_RGB32);
+    qint64 differing = 0;
+    for (int y = 0; y < left.height(); ++y) {
+        const auto *l = reinterpret_cast<const QRgb *>(left.constScanLine(y));
+        const auto *r = reinterpret_cast<const QRgb *>(right.constScanLine(y));
+        for (int x = 0; x < left.width(); ++x) {
+            const int d = std::abs(qRed(l[x]) - qRed(r[x])) + std::abs(qGreen(l[x]) - qGreen(r[x]))
+                + std::abs(qBlue(l[x]) - qBlue(r[x]));
+            differing += d > 96 ? 1 : 0;
+        }
+    }
+    return static_cast<double>(differing) / (static_cast<double>(left.width()) * left.height());
+}
+
+constexpr double kStaleShare = 0.01;
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s OUTPUT.png\n", argv[0]);
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: %s OUTPUT.png [COMMITTED.png]\n", argv[0]);
         return 2;
     }
     qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -122,6 +151,17 @@ int main(int argc, char *argv[])
     if (!saved) {
         std::fprintf(stderr, "screenshot: cannot write %s\n", argv[1]);
         return 1;
+    }
+    if (argc == 3) {
+        const double share = DifferingShare(
+            QImage(QString::fromLocal8Bit(argv[1])), QImage(QString::fromLocal8Bit(argv[2])));
+        std::printf("screenshot: %.2f%% of the pixels differ from %s\n", share * 100, argv[2]);
+        if (share > kStaleShare) {
+            std::fprintf(stderr,
+                "screenshot: %s is stale; run `make screenshot` and commit the new picture\n",
+                argv[2]);
+            return 1;
+        }
     }
     return 0;
 }

@@ -1,6 +1,7 @@
 #include "receiveengine.h"
 
 #include "hexdigits.h"
+#include "linesplit.h"
 #include "receiveapply.h"
 #include "settingsvalues.h"
 #include "traffic.h"
@@ -121,6 +122,7 @@ std::size_t ReceiveEngine::ApplyPending(DocumentOps *doc, const RoomFunction &ro
 {
     m_queue.TakeAll(m_applying);
     const std::size_t taken = m_applying.size();
+    StartLineAfterOtherDirection(m_applying, m_startLineNext);
     if (!m_queue.failed() && !ApplyReceiveOps(doc, m_applying, m_shown, room)) {
         FailOn(doc);
     }
@@ -135,6 +137,7 @@ void ReceiveEngine::Stop(DocumentOps *doc, const RoomFunction &room)
     }
     StopReceive = true;
     while (!m_queue.WaitAndTake(m_applying)) {
+        StartLineAfterOtherDirection(m_applying, m_startLineNext);
         if (!m_queue.failed() && !ApplyReceiveOps(doc, m_applying, m_shown, room)) {
             FailOn(doc);
         }

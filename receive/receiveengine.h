@@ -65,6 +65,9 @@ public:
     // Returns how many changes the batch held.
     std::size_t ApplyPending(DocumentOps *doc, const RoomFunction &room = nullptr);
     std::size_t queueCapacity() const { return m_queueCapacity; }
+    // Owner thread: the document got text of the other direction behind the open
+    // line; the next item carried out starts a line of its own (linesplit.h).
+    void StartLineNext() { m_startLineNext = true; }
     // Sets StopReceive and waits until the thread has ended, carrying out its
     // changes on `doc` meanwhile; returns when all of them are done. Returns at
     // once when no reception was started.
@@ -133,6 +136,7 @@ private:
     std::vector<ReceiveOp> m_applying; // owner thread: the changes being carried out
     ReceptionCounts m_counted; // receive thread
     ReceptionCounts m_shown; // owner thread: counts of the changes carried out
+    bool m_startLineNext = false; // owner thread
 
     // ParaBuffer keeps the stored bytes of the current paragraph. Positions from
     // m_paraFilledEver on have not been filled in this reception and never count

@@ -112,8 +112,30 @@ void ReceiveController::applyPending()
     applyNow();
 }
 
+void ReceiveController::hold()
+{
+    if (m_held) {
+        return;
+    }
+    m_pace.stop();
+    applyNow();
+    m_held = true;
+}
+
+void ReceiveController::release()
+{
+    if (!m_held) {
+        return;
+    }
+    m_held = false;
+    applyPending();
+}
+
 void ReceiveController::applyNow()
 {
+    if (m_held) {
+        return;
+    }
     QElapsedTimer cost;
     cost.start();
     std::size_t taken = 0;

@@ -60,6 +60,15 @@ public:
     // The document the running reception writes into; null when it is gone.
     RichEdit *document() const;
 
+    // A send's echo line is open in the reception's document: received text must not
+    // land inside it. hold() carries out what is waiting and keeps what comes later
+    // in the queue until release(), which carries it out behind the finished line.
+    void hold();
+    void release();
+    bool isHeld() const { return m_held; }
+    // The next item shown starts a line under its own header (ReceiveEngine::StartLineNext).
+    void startLineNext() { m_engine.StartLineNext(); }
+
     // The combo text ComboDataType shows, compared byte for byte in code page 936.
     void setNotationText(const QString &comboText);
     void setNotation(Notation notation) { m_engine.notation = notation; }
@@ -93,6 +102,7 @@ private:
     QTimer m_pace;
     QMetaObject::Connection m_closedWatch;
     bool m_endAnnounced = false;
+    bool m_held = false;
     // Counts the receptions started, so that news of an earlier one is not taken
     // for the running one.
     quint64 m_reception = 0;

@@ -39,6 +39,8 @@ int boundedMs(const QSettings &settings, const QString &key, int fallback)
     const int ms = settings.value(key, fallback).toInt(&ok);
     return ok && ms >= 1 && ms <= 60000 ? ms : fallback;
 }
+const QString kWindowGeometry = QStringLiteral("window/geometry");
+const QString kSplitLines = QStringLiteral("document/splitLines");
 
 // QSettings reads its file with a blocking open and to its end: anything but a
 // regular file (a FIFO, a link to /dev/zero) would hold up the start for good. Such a
@@ -222,5 +224,24 @@ QStringList AppConfig::quickCommands() const
 void AppConfig::setQuickCommands(const QStringList &lines)
 {
     m_settings.setValue(kQuickCommands, lines);
+bool AppConfig::splitLines() const
+{
+    return m_settings.value(kSplitLines, false).toBool();
+}
+
+void AppConfig::setSplitLines(bool on)
+{
+    m_settings.setValue(kSplitLines, on);
+    m_settings.sync();
+}
+
+QByteArray AppConfig::windowGeometry() const
+{
+    return m_settings.value(kWindowGeometry).toByteArray();
+}
+
+void AppConfig::setWindowGeometry(const QByteArray &geometry)
+{
+    m_settings.setValue(kWindowGeometry, geometry);
     m_settings.sync();
 }

@@ -50,6 +50,15 @@ public:
     void setSendHistory(const QStringList &lines);
     QStringList quickCommands() const;
     void setQuickCommands(const QStringList &lines);
+    // Whether each change between sending and receiving starts a line of its own
+    // (off: received text continues a line behind a finished send's echo).
+    bool splitLines() const;
+    void setSplitLines(bool on);
+
+    // The main window's place and size (QWidget::saveGeometry); empty: centred at
+    // the default size.
+    QByteArray windowGeometry() const;
+    void setWindowGeometry(const QByteArray &geometry);
 
 private:
     QSettings m_settings;

@@ -95,6 +95,17 @@
     </message>
 </context>
 <context>
+    <name>FollowView</name>
+    <message>
+        <source>▼ 未跟随新数据</source>
+        <translation>▼ Not following</translation>
+    </message>
+    <message>
+        <source>新数据仍在末尾添加。单击或按 Ctrl+End 回到末尾并跟随。</source>
+        <translation>New data is still being added at the end. Click or press Ctrl+End to go to the end and follow it.</translation>
+    </message>
+</context>
+<context>
     <name>LineTestTexts</name>
     <message>
         <source>工具(&amp;T)</source>
@@ -791,6 +802,60 @@ Break %5</translation>
     <message>
         <source>取消</source>
         <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>收发分行(&amp;L)</source>
+        <translation>Separate &amp;Lines per Direction</translation>
+    </message>
+    <message>
+        <source>每次在发送和接收之间切换时，另起一行并写上该方向的标题</source>
+        <translation>Start a new line with its own header at each change between sending and receiving</translation>
+    </message>
+    <message>
+        <source>串口(&amp;P)</source>
+        <translation>&amp;Port</translation>
+    </message>
+    <message>
+        <source>Serial port commands</source>
+        <translation>Serial port commands</translation>
+    </message>
+    <message>
+        <source>发送(&amp;S)</source>
+        <translation>&amp;Send</translation>
+    </message>
+    <message>
+        <source>接收(&amp;R)</source>
+        <translation>&amp;Receive</translation>
+    </message>
+    <message>
+        <source>清空(&amp;E)</source>
+        <translation>Cl&amp;ear</translation>
+    </message>
+    <message>
+        <source>开关串口(&amp;C)</source>
+        <translation>Open/&amp;Close Port</translation>
+    </message>
+    <message>
+        <source>设置(&amp;O)...</source>
+        <translation>Setti&amp;ngs...</translation>
+    </message>
+    <message>
+        <source>消息</source>
+        <translation>Messages</translation>
+    </message>
+    <message>
+        <source>最近的消息：</source>
+        <translation>Recent messages:</translation>
+    </message>
+    <message>
+        <source>系统的说明：%1</source>
+        <translation>The system says: %1</translation>
+    </message>
+    <message>
+        <source>把当前用户加入 %1 组，然后注销并重新登录：
+sudo usermod -aG %1 $USER</source>
+        <translation>Add your user to the group %1, then log out and back in:
+sudo usermod -aG %1 $USER</translation>
     </message>
     <message>
         <source>正在连接</source>

@@ -130,7 +130,7 @@ void MainRobustnessTest::selfEndedReception()
 
     QTRY_VERIFY(!MainForm->BtnRecieve->isChecked());
     QVERIFY(!MainForm->Receiver->isReceiving());
-    QCOMPARE(MainForm->StatusBar->currentMessage(), state);
+    QCOMPARE(MainForm->stateMessage(), state);
     if (!summaryIn.isEmpty()) {
         TMDIChild *target = Window(summaryIn);
         QVERIFY(target);

@@ -210,7 +210,7 @@ void SendThreadTest::releaseStopsTheLongestDelayAtOnce()
     QVERIFY(!MainForm->Timer1->isEnabled());
     QCOMPARE(activeEdit()->lines(), QStringList { kSending + "0x00 " });
     QCOMPARE(m_pty->receive(1, 100), std::string());
-    QCOMPARE(MainForm->StatusBar->currentMessage(), QString());
+    QCOMPARE(MainForm->stateMessage(), QString());
 }
 
 // A device that takes nothing: a long range send goes on filling the line while
@@ -258,7 +258,7 @@ void SendThreadTest::killedDeviceEchoesWhatItReceived()
         QCOMPARE(static_cast<uint8_t>(received[i]), static_cast<uint8_t>(i));
     }
     QCOMPARE(activeEdit()->lines(), QStringList { kSending + RangeEcho(0, received.size() - 1) });
-    QCOMPARE(MainForm->StatusBar->currentMessage(), MainTexts::WriteFailed.arg(received.size()));
+    QCOMPARE(MainForm->stateMessage(), MainTexts::WriteFailed.arg(received.size()));
     QVERIFY(!MainForm->Sender->isSending());
 }
 
@@ -281,7 +281,7 @@ void SendThreadTest::noPortNoEchoAndAReason()
     MainForm->BtnCom->click();
     QVERIFY(!Port.isOpen());
     MainForm->BtnSend->click();
-    QCOMPARE(MainForm->StatusBar->currentMessage(), MainTexts::SendPortNotOpen);
+    QCOMPARE(MainForm->stateMessage(), MainTexts::SendPortNotOpen);
     QVERIFY(!MainForm->BtnSend->isChecked());
     QVERIFY(!MainForm->Timer1->isEnabled());
     QVERIFY(!MainForm->Sender->isSending());
@@ -335,7 +335,7 @@ void SendThreadTest::settingsOkHoldsTheSendWhileThePortReopens()
     QTest::qWait(200);
     draining = false;
     drain.join();
-    QCOMPARE(MainForm->StatusBar->currentMessage(), QString());
+    QCOMPARE(MainForm->stateMessage(), QString());
     QVERIFY(received.size() > 10);
     int wrong = 0;
     for (std::size_t i = 0; i < received.size(); ++i) {

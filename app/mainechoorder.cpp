@@ -1,0 +1,44 @@
+// The order of sent and received text in a document window: received text never
+// lands inside the echo line of a send that is still running, and with 收发分行 each
+// change of direction starts a line under its own header.
+#include "ChildWin.h"
+#include "Main.h"
+#include "appconfig.h"
+#include "maintexts.h"
+#include "receiveui.h"
+#include "richedit.h"
+
+#include <QAction>
+#include <QMenu>
+
+void TMainForm::SetUpEchoOrder()
+{
+    Edit1->addSeparator();
+    SplitLinesItem = Edit1->addAction(MainTexts::SplitLinesItem);
+    SplitLinesItem->setObjectName(QStringLiteral("SplitLinesItem"));
+    SplitLinesItem->setStatusTip(MainTexts::SplitLinesHint);
+    SplitLinesItem->setCheckable(true);
+    SplitLinesItem->setChecked(m_config->splitLines());
+    connect(SplitLinesItem, &QAction::triggered, this,
+        [this](bool checked) { m_config->setSplitLines(checked); });
+}
+
+void TMainForm::holdReceivedFor(const TMDIChild *child)
+{
+    // A reception into another window cannot meet this send's echo line.
+    if (!Receiver || !Receiver->isReceiving() || !child
+        || Receiver->document() != child->RichEdit1) {
+        return;
+    }
+    Receiver->hold();
+    if (SplitLinesItem->isChecked()) {
+        Receiver->startLineNext();
+    }
+}
+
+void TMainForm::releaseReceived()
+{
+    if (Receiver) {
+        Receiver->release();
+    }
+}
