@@ -143,6 +143,7 @@ void TMainForm::FormCreate()
     updateWindowCommands();
     SetUpSendReceive();
     SetUpCapture();
+    SetUpFiles();
 }
 
 // 584 x 408 is the size of the window with its frame, centred on the screen. The

@@ -6,6 +6,7 @@
 #include "errorreport.h"
 #include "intervaltimer.h"
 #include "maintexts.h"
+#include "porthold.h"
 #include "richedit.h"
 #include "tiling.h"
 
@@ -180,6 +181,14 @@ void TMainForm::UpdateMenuItems()
     const bool any = ChildCount() > 0;
     for (QToolButton *button : { BtnSend, BtnRecieve, BtnOption, BtnClear, BtnFind, BtnCom }) {
         button->setEnabled(any);
+    }
+    if (PortHold::isHeld()) {
+        BtnSend->setEnabled(false);
+        BtnRecieve->setEnabled(false);
+    }
+    if (FileSendItem) {
+        FileSendItem->setEnabled(!PortHold::isHeld());
+        FileReceiveItem->setEnabled(!PortHold::isHeld());
     }
     FileSaveAsItem->setEnabled(any);
     ItemFind->setEnabled(any);

@@ -53,7 +53,10 @@ Status RawSend(TransferLink &link, const std::filesystem::path &path, const RawP
     const auto size = std::filesystem::file_size(path, error);
     progress.setName(path.filename().string());
     progress.total.store(error ? -1 : int64_t(size));
-    const std::size_t chunk = pacing.chunkSize > 0 ? std::size_t(pacing.chunkSize) : 1;
+    // With no gap at all the bytes go out as fast as the port takes them.
+    const bool byteByByte = pacing.chunkSize <= 0 && pacing.gapUs > 0;
+    const std::size_t chunk
+        = pacing.chunkSize > 0 ? std::size_t(pacing.chunkSize) : (byteByByte ? 1 : 4096);
     std::vector<uint8_t> buffer(std::max<std::size_t>(chunk, 4096));
     int64_t done = 0;
     int64_t began = HighResolutionCount();
@@ -75,7 +78,7 @@ Status RawSend(TransferLink &link, const std::filesystem::path &path, const RawP
             if (link.cancelled()) {
                 return { ErrorKind::Cancelled, "cancelled" };
             }
-            if (pacing.chunkSize <= 0 && done > 0 && !wait.untilElapsed(began, pacing.gapUs)) {
+            if (byteByByte && done > 0 && !wait.untilElapsed(began, pacing.gapUs)) {
                 return { ErrorKind::Cancelled, "cancelled" };
             }
             began = HighResolutionCount();
