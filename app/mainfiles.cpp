@@ -83,8 +83,9 @@ void StartTransfer(TMainForm &form, TransferJob::Work work, bool sending,
     auto *dialog = new TransferProgressDialog(std::move(job), sending, &form);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     QObject::connect(dialog, &TransferProgressDialog::ended, &form,
-        [&form, hold, after = std::move(after)](const Status &status) mutable {
-            form.showStateMessage(status.ok() ? TransferTexts::Done.text().arg(QString())
+        [&form, dialog, hold, after = std::move(after)](const Status &status) mutable {
+            const QString name = QString::fromStdString(dialog->job().progress.name());
+            form.showStateMessage(status.ok() ? TransferTexts::Done.text().arg(name)
                                               : TransferTexts::Failed.text().arg(ReasonOf(status)));
             after(status);
             hold.reset();
