@@ -7,6 +7,11 @@
 
 bool PortLink::read(uint8_t &byte, int timeoutMs)
 {
+    // Bytes read ahead come without a look at the clock: a block is read byte by byte.
+    if (m_port.ReadByte(byte) == 1) {
+        Traffic.received(byte);
+        return true;
+    }
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     // ReadByte waits at most about 50 ms a call, so the cancel mark is seen soon.
     do {
