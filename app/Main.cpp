@@ -8,6 +8,7 @@
 #include "intervaltimer.h"
 #include "maintexts.h"
 #include "option.h"
+#include "portaddress.h"
 #include "portbinding.h"
 #include "portwatch.h"
 #include "richedit.h"
@@ -324,6 +325,20 @@ QString PortReason(const OpenFailure &failure)
             : MainTexts::ReasonBusyBy.arg(QString::fromLocal8Bit(failure.holders.c_str()));
     case OpenFailure::Kind::BadNumber:
         return MainTexts::ReasonBadNumber;
+    case OpenFailure::Kind::HostNotFound:
+        return MainTexts::ReasonHostNotFound;
+    case OpenFailure::Kind::ConnectionRefused:
+        return MainTexts::ReasonConnectionRefused;
+    case OpenFailure::Kind::NoAnswer:
+        return MainTexts::ReasonNoAnswer;
+    case OpenFailure::Kind::SettingRefused:
+        return MainTexts::ReasonSettingRefused.arg(QString::fromStdString(failure.setting));
+    case OpenFailure::Kind::Dropped:
+        return MainTexts::ReasonDropped;
+    case OpenFailure::Kind::NetworkError:
+        return MainTexts::ReasonNetwork;
+    case OpenFailure::Kind::NotSerial:
+        return MainTexts::ReasonNotSerial;
     case OpenFailure::Kind::Refused:
     case OpenFailure::Kind::None:
         break;
@@ -354,12 +369,18 @@ void TMainForm::updatePortState()
     }
     const SerialPort::State portState = Port.state();
     QString where = QStringLiteral("COM%1").arg(line.port);
-    // A lost port waits for the device it had, whatever the number maps to meanwhile.
-    const QString device = QString::fromLocal8Bit(portState == SerialPort::State::Lost
-            ? Port.openedDevice().c_str()
-            : PortBinding::resolvedDevice(line.port).c_str());
+    // An open or lost port shows the device it has, whatever the number maps to
+    // meanwhile; a new mapping shows as pending until the next open.
+    const QString mapped = QString::fromLocal8Bit(PortBinding::resolvedDevice(line.port).c_str());
+    const QString device = portState == SerialPort::State::Closed
+        ? mapped
+        : QString::fromLocal8Bit(Port.openedDevice().c_str());
     if (!device.isEmpty() && device != where) {
         where += QStringLiteral(" \u2192 ") + device;
+    }
+    QString pending;
+    if (portState == SerialPort::State::Open && !mapped.isEmpty() && mapped != device) {
+        pending = MainTexts::PortPending.arg(mapped);
     }
     QString state;
     QString detail;
@@ -368,7 +389,16 @@ void TMainForm::updatePortState()
         state = MainTexts::PortOpen;
         break;
     case SerialPort::State::Lost:
-        state = MainTexts::PortLost;
+        if (const OpenFailure failure = Port.lastFailure();
+            failure.kind != OpenFailure::Kind::None && IsPortAddress(device.toStdString())) {
+            state = MainTexts::PortLostNet.arg(PortReason(failure));
+            detail = QString::fromLocal8Bit(failure.detail.c_str());
+        } else {
+            state = MainTexts::PortLost;
+        }
+        break;
+    case SerialPort::State::Connecting:
+        state = MainTexts::PortConnecting;
         break;
     case SerialPort::State::Closed:
         if (BtnCom->isChecked()) {
@@ -382,7 +412,11 @@ void TMainForm::updatePortState()
         }
         break;
     }
-    const QString text = QStringLiteral("%1  %2  %3").arg(where, LineSettingsText(line), state);
+    // Raw TCP carries bytes only: no line settings reach the far side.
+    const QString lineText = device.startsWith(QLatin1String("tcp://"), Qt::CaseInsensitive)
+        ? QString(MainTexts::LineNotApplied)
+        : LineSettingsText(line);
+    const QString text = QStringLiteral("%1  %2  %3").arg(where, lineText, state) + pending;
     const QString tip = detail.isEmpty() ? text : text + QLatin1Char('\n') + detail;
     if (PortState->toolTip() == tip) {
         return;

@@ -182,13 +182,13 @@ void TMainForm::UpdateMenuItems()
     for (QToolButton *button : { BtnSend, BtnRecieve, BtnOption, BtnClear, BtnFind, BtnCom }) {
         button->setEnabled(any);
     }
-    if (PortHold::isHeld()) {
+    if (PortHold::Held(*this)) {
         BtnSend->setEnabled(false);
         BtnRecieve->setEnabled(false);
     }
     if (FileSendItem) {
-        FileSendItem->setEnabled(!PortHold::isHeld());
-        FileReceiveItem->setEnabled(!PortHold::isHeld());
+        FileSendItem->setEnabled(!PortHold::Held(*this));
+        FileReceiveItem->setEnabled(!PortHold::Held(*this));
     }
     FileSaveAsItem->setEnabled(any);
     ItemFind->setEnabled(any);

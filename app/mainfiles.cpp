@@ -78,7 +78,7 @@ void WriteFileHeader(TMainForm &form, const QString &path, bool echo)
 void StartTransfer(TMainForm &form, TransferJob::Work work, bool sending,
     std::function<void(const Status &)> after)
 {
-    auto hold = std::make_shared<PortHold>(form);
+    auto hold = std::make_shared<TransferHold>(form);
     auto job = std::make_unique<TransferJob>(std::make_unique<PortLink>(Port), std::move(work));
     auto *dialog = new TransferProgressDialog(std::move(job), sending, &form);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
@@ -133,7 +133,7 @@ void TMainForm::SetUpFiles()
 
 void TMainForm::FileSendItemClick()
 {
-    if (PortHold::isHeld()) {
+    if (PortHold::Held(*this)) {
         return;
     }
     if (!Port.isOpen()) {
@@ -164,7 +164,7 @@ void TMainForm::FileSendItemClick()
 
 void TMainForm::FileReceiveItemClick()
 {
-    if (PortHold::isHeld()) {
+    if (PortHold::Held(*this)) {
         return;
     }
     if (!Port.isOpen()) {

@@ -3,47 +3,63 @@
 #include "Main.h"
 #include "intervaltimer.h"
 #include "receiveui.h"
-#include "sendui.h"
 
 #include <QToolButton>
+#include <QVariant>
 
 namespace {
-int holds = 0;
+
+constexpr const char *kHolds = "portHolds";
+
+int Holds(const TMainForm &form)
+{
+    return form.property(kHolds).toInt();
+}
+
 } // namespace
 
-PortHold::PortHold(TMainForm &form)
-    : m_form(form)
+void PortHold::Claim(TMainForm &form)
 {
-    ++holds;
-    m_timerWasOn = form.Timer1->isEnabled();
-    form.Timer1->setEnabled(false);
-    m_wasSending = form.Sender && form.Sender->isSending();
-    if (m_wasSending) {
-        form.holdSending();
+    if (Holds(form) == 0) {
+        form.Timer1->setEnabled(false);
+        form.ShutDownSendReceive();
+        form.BtnSend->setChecked(false);
     }
-    m_wasReceiving = form.Receiver && form.Receiver->isReceiving();
-    if (m_wasReceiving) {
-        form.Receiver->stop();
-    }
+    form.setProperty(kHolds, Holds(form) + 1);
     form.UpdateMenuItems();
 }
 
-PortHold::~PortHold()
+void PortHold::Release(TMainForm &form)
 {
-    --holds;
-    m_form.UpdateMenuItems();
-    if (m_wasReceiving && m_form.BtnRecieve->isChecked()) {
-        m_form.Receiver->start(m_form.ActiveChild());
-    }
-    if (m_wasSending) {
-        m_form.resumeSending();
-    }
-    if (m_timerWasOn && m_form.BtnSend->isChecked()) {
-        m_form.Timer1->setEnabled(true);
-    }
+    form.setProperty(kHolds, std::max(0, Holds(form) - 1));
+    form.UpdateMenuItems();
 }
 
-bool PortHold::isHeld()
+bool PortHold::Held(const TMainForm &form)
 {
-    return holds > 0;
+    return Holds(form) > 0;
+}
+
+TransferHold::TransferHold(TMainForm &form)
+    : m_form(form)
+{
+    m_wasReceiving = form.Receiver && form.Receiver->isReceiving();
+    m_timerWasOn = form.Timer1->isEnabled();
+    PortHold::Claim(form);
+}
+
+TransferHold::~TransferHold()
+{
+    PortHold::Release(m_form);
+    if (PortHold::Held(m_form)) {
+        return;
+    }
+    if (m_wasReceiving && m_form.Receiver) {
+        m_form.BtnRecieve->setChecked(true);
+        m_form.Receiver->start(m_form.ActiveChild());
+    }
+    if (m_timerWasOn) {
+        m_form.BtnSend->setChecked(true);
+        m_form.Timer1->setEnabled(true);
+    }
 }

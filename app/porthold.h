@@ -2,25 +2,32 @@
 
 class TMainForm;
 
-// While a file transfer (or another user of the whole line) owns the port: a
-// running reception is paused and started again afterwards, a running send is held
-// between two bytes and goes on afterwards, the send timer Timer1 is held, and
-// 发送, 接收 and the file items cannot be pressed. Holds nest; the last release
-// gives everything back. User-interface thread.
-class PortHold
+// A tool that owns the port for a while (the line test, a file transfer) holds it:
+// a send or a reception in progress ends, and the receive and send buttons stay up
+// and disabled until the last holder lets go. User-interface thread only.
+namespace PortHold {
+
+// Takes a hold on the port of `form`.
+void Claim(TMainForm &form);
+// Lets go of one hold; the buttons come back with the last.
+void Release(TMainForm &form);
+[[nodiscard]] bool Held(const TMainForm &form);
+
+} // namespace PortHold
+
+// A file transfer's hold on the port, for its lifetime: a PortHold claim, after
+// which a reception that was running starts again and timed sending (发送 down
+// with Timer1 running) goes on.
+class TransferHold
 {
 public:
-    explicit PortHold(TMainForm &form);
-    ~PortHold();
-    PortHold(const PortHold &) = delete;
-    PortHold &operator=(const PortHold &) = delete;
-
-    // Whether someone owns the port now.
-    static bool isHeld();
+    explicit TransferHold(TMainForm &form);
+    ~TransferHold();
+    TransferHold(const TransferHold &) = delete;
+    TransferHold &operator=(const TransferHold &) = delete;
 
 private:
     TMainForm &m_form;
     bool m_wasReceiving = false;
-    bool m_wasSending = false;
     bool m_timerWasOn = false;
 };

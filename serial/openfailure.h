@@ -12,6 +12,14 @@ struct OpenFailure
         NoAccess, // the user may not open the device
         Busy, // another program (or another open) holds the device
         Refused, // the device is there but refused the line settings or a request
+        // A network port (portaddress.h):
+        HostNotFound, // the name does not resolve
+        ConnectionRefused, // nothing listens at the address
+        NoAnswer, // no connection or no RFC 2217 answer within the time-out
+        SettingRefused, // the server answered a line setting with another value
+        Dropped, // the connection ended while connecting or in use
+        NetworkError, // any other network failure, or a server breaking the protocol
+        NotSerial, // it is there but is no terminal: a FIFO, a file, a folder, /dev/null
     };
 
     Kind kind = Kind::None;
@@ -23,6 +31,8 @@ struct OpenFailure
     // Busy: the processes that hold the device, "name (pid)" joined by ", "; empty
     // when they cannot be found.
     std::string holders;
+    // SettingRefused: the setting, as in "57600 baud".
+    std::string setting;
     // The system's own text of the failure.
     std::string detail;
 };

@@ -220,4 +220,9 @@ void SleepOneMs()
     Sleep(1);
 }
 
+void WaitForWake(intptr_t, int)
+{
+    Sleep(1);
+}
+
 } // namespace serial_backend

@@ -3,12 +3,22 @@
 #include "settingsfile.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 namespace {
 
 const QString kHeaderTimes = QStringLiteral("document/headerTimes");
 const QString kCaptureFolder = QStringLiteral("capture/lastFolder");
 const QString kLanguage = QStringLiteral("language");
+
+// QSettings reads its file with a blocking open and to its end: anything but a
+// regular file (a FIFO, a link to /dev/zero) would hold up the start for good. Such a
+// file is left alone, and the options live in memory for this run.
+QString RegularFileOrNothing(const QString &path)
+{
+    const QFileInfo info(path);
+    return !info.exists() || info.isFile() ? path : QString();
+}
 
 } // namespace
 
@@ -17,7 +27,7 @@ AppConfig::AppConfig()
 { }
 
 AppConfig::AppConfig(const QString &path)
-    : m_settings(path, QSettings::IniFormat)
+    : m_settings(RegularFileOrNothing(path), QSettings::IniFormat)
 { }
 
 QString AppConfig::defaultPath()

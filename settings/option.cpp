@@ -1,6 +1,7 @@
 #include "option.h"
 
 #include "codepage.h"
+#include "devicename.h"
 #include "errorreport.h"
 #include "optiontexts.h"
 #include "portbinding.h"
@@ -389,8 +390,14 @@ bool TFrmOption::bindChosenDevice()
     if (choice == FromStd(PortBinding::mappedDevice(*port)) && (linked || !choice.isEmpty())) {
         return true; // bound as it is
     }
+    const Result<std::string> checked = CheckDeviceName(Std(choice));
+    if (!checked) {
+        showWarning(Texts::Text(Texts::kDeviceNameRefused).arg(FromStd(checked.status().reason())),
+            Texts::Text(Texts::kWarningTitle));
+        return false;
+    }
     std::string error;
-    if (!PortBinding::bind(*port, Std(choice), error)) {
+    if (!PortBinding::bind(*port, *checked, error)) {
         showWarning(Texts::Text(Texts::kBindFailed)
                         .arg(FromStd(PortBinding::linkPath(*port)), FromStd(error)),
             Texts::Text(Texts::kWarningTitle));

@@ -54,7 +54,7 @@ std::string ReadFile(const std::filesystem::path &path)
     return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
-struct Result
+struct RunFigures
 {
     double seconds = 0;
     double cpuMs = 0; // the whole process but the feeding thread
@@ -63,7 +63,7 @@ struct Result
 };
 
 // One flood; `path` empty means no recording.
-Result Run(const std::string &flood, const std::filesystem::path &path)
+RunFigures Run(const std::string &flood, const std::filesystem::path &path)
 {
     PtyPort pty { false };
     SettingsValues settings;
@@ -93,7 +93,7 @@ Result Run(const std::string &flood, const std::filesystem::path &path)
     const auto end = Clock::now();
     feeder.join();
     controller.stop();
-    Result result;
+    RunFigures result;
     result.seconds = std::chrono::duration<double>(end - start).count();
     if (!path.empty()) {
         Traffic.recorder.stop();
@@ -148,14 +148,14 @@ int main(int argc, char **argv)
     bool rawRight = true;
     std::size_t textSize = 0;
     for (int round = 0; round < rounds; ++round) {
-        const Result n = Run(flood, {});
+        const RunFigures n = Run(flood, {});
         plain.push_back(n.seconds);
         plainCpu.push_back(n.cpuMs);
-        const Result r = Run(flood, raw);
+        const RunFigures r = Run(flood, raw);
         rawTimes.push_back(r.seconds);
         rawCpu.push_back(r.cpuMs);
         rawRight = rawRight && r.fileRight && r.fileSize == flood.size();
-        const Result t = Run(flood, text);
+        const RunFigures t = Run(flood, text);
         textTimes.push_back(t.seconds);
         textCpu.push_back(t.cpuMs);
         textSize = t.fileSize;

@@ -23,7 +23,10 @@
 #include <string>
 #include <thread>
 
+#include <fcntl.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -370,5 +373,91 @@ TEST(LineErrors, APseudoTerminalReportsNoneRatherThanZeros)
     pty.port.Close();
     EXPECT_FALSE(pty.port.lineErrors(counts));
 }
+
+// A FIFO as the recording file, with a reader that is missing, goes away or stops
+// reading: the program never blocks, never dies of SIGPIPE, never holds more than its
+// bound, and always says how much reached the file. A pipe holds 64 KiB.
+enum class FifoReader { None, Gone, Stalls };
+enum class FifoEnd { Refused, Reported, Stopped };
+
+struct FifoRow
+{
+    std::string name;
+    FifoReader reader;
+    std::size_t bufferLimit;
+    FifoEnd end;
+    std::string reason;
+};
+
+class FifoRecording : public ::testing::TestWithParam<FifoRow>
+{
+protected:
+    TempFolder folder;
+};
+
+TEST_P(FifoRecording, NeverBlocksNeverDiesAndSaysWhatWasWritten)
+{
+    const FifoRow &row = GetParam();
+    const fs::path path = folder.file("pipe.bin");
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    const int reader
+        = row.reader == FifoReader::None ? -1 : open(path.c_str(), O_RDONLY | O_NONBLOCK);
+    std::mutex mutex;
+    std::condition_variable reported;
+    std::string reason;
+    CaptureRecorder recorder(row.bufferLimit);
+    const bool started = recorder.start(path, CaptureFormat::Raw, [&](const std::string &why) {
+        std::lock_guard lock(mutex);
+        reason = why;
+        reported.notify_one();
+    });
+    if (row.end == FifoEnd::Refused) {
+        EXPECT_FALSE(started);
+        EXPECT_NE(recorder.lastError().find(row.reason), std::string::npos) << recorder.lastError();
+        return;
+    }
+    ASSERT_TRUE(started) << recorder.lastError();
+    if (row.reader == FifoReader::Gone) {
+        close(reader);
+    }
+    const std::string flood = Flood(300000);
+    for (char byte : flood) {
+        recorder.add(CaptureDirection::Received, static_cast<uint8_t>(byte));
+    }
+    if (row.end == FifoEnd::Reported) {
+        std::unique_lock lock(mutex);
+        ASSERT_TRUE(
+            reported.wait_for(lock, std::chrono::seconds(10), [&] { return !reason.empty(); }));
+        EXPECT_FALSE(recorder.isRecording());
+    } else {
+        // Until the pipe is full and the writer waits for room.
+        int waiting = 0;
+        for (int i = 0; i < 1000 && waiting < 65536; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            ioctl(reader, FIONREAD, &waiting);
+        }
+        EXPECT_FALSE(recorder.stop());
+        reason = recorder.lastError();
+    }
+    EXPECT_NE(reason.find(row.reason), std::string::npos) << reason;
+    if (reader >= 0 && row.reader != FifoReader::Gone) {
+        std::string kept(flood.size(), '\0');
+        const ssize_t got = read(reader, kept.data(), kept.size());
+        close(reader);
+        ASSERT_EQ(static_cast<uint64_t>(got), recorder.bytesWritten());
+        EXPECT_TRUE(kept.substr(0, got) == flood.substr(0, got));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(CaptureRecorder, FifoRecording,
+    ::testing::Values(FifoRow { "no_reader_is_refused_at_once", FifoReader::None,
+                          CaptureRecorder::kBufferLimit, FifoEnd::Refused, "nobody reads" },
+        FifoRow { "reader_gone_is_a_write_failure", FifoReader::Gone, CaptureRecorder::kBufferLimit,
+            FifoEnd::Reported, "Broken pipe" },
+        FifoRow { "stop_with_a_stalled_reader_returns", FifoReader::Stalls,
+            CaptureRecorder::kBufferLimit, FifoEnd::Stopped, "65536 bytes written, 234464 not" },
+        FifoRow { "a_full_buffer_ends_the_recording", FifoReader::Stalls, 131072, FifoEnd::Reported,
+            "recording stopped; 65536 bytes written" }),
+    RowName());
 
 } // namespace
