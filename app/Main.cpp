@@ -153,6 +153,7 @@ void TMainForm::FormCreate()
     SetUpEchoOrder();
     SetUpKeyboard();
     SetUpPlacement();
+    SetUpFiles();
 }
 
 // 584 x 408 is the size of the window with its frame, centred on the screen. The

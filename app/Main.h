@@ -91,6 +91,8 @@ public:
     QAction *FileCloseItem = nullptr;
     QAction *FileSaveAsItem = nullptr;
     QAction *FileLogItem = nullptr; // checkable: recording to a file
+    QAction *FileSendItem = nullptr; // 发送文件: raw, XMODEM or YMODEM (mainfiles.cpp)
+    QAction *FileReceiveItem = nullptr; // 接收文件: XMODEM or YMODEM into a folder
     QAction *FileExitItem = nullptr;
     QMenu *Edit1 = nullptr;
     QAction *CutItem = nullptr;
@@ -213,6 +215,11 @@ public:
     SendBar *SendBarDock = nullptr;
     QAction *SendBarItem = nullptr;
 
+    // Sending and receiving files (mainfiles.cpp); the transfer owns the port
+    // (PortHold) until it ends.
+    void SetUpFiles();
+    void FileSendItemClick();
+    void FileReceiveItemClick();
     // The language menu; a choice is kept in byteway.conf for the next start.
     void SetUpLanguageMenu();
 

@@ -294,6 +294,43 @@ int SerialPort::WriteByte(uint8_t byte, const std::atomic<bool> &giveUp)
     return 0;
 }
 
+std::size_t SerialPort::WriteBytes(
+    const uint8_t *data, std::size_t size, const std::atomic<bool> &giveUp)
+{
+    std::size_t written = 0;
+    for (int idle = 0; written < size && idle < kWriteAttempts; ++idle) {
+        if (giveUp.load(std::memory_order_relaxed)) {
+            break;
+        }
+        intptr_t gone = kInvalidHandle;
+        Slot *slot = nullptr;
+        {
+            const Handle handle = hold();
+            if (!handle) {
+                continue;
+            }
+            if (backend::kHasErrorState) {
+                backend::ClearErrors(handle.value);
+            }
+            const std::size_t count
+                = backend::WriteChunk(handle.value, data + written, size - written);
+            if (count > 0) {
+                m_lastTakenMs.store(backend::TickMs(), std::memory_order_relaxed);
+                m_tookSinceOpen.store(true, std::memory_order_relaxed);
+                written += count;
+                idle = -1;
+                continue;
+            }
+            gone = takeIfGone(handle);
+            slot = handle.slot;
+        }
+        if (gone != kInvalidHandle) {
+            releaseGone(*slot, gone);
+        }
+    }
+    return written;
+}
+
 bool SerialPort::takeReadAhead(uint8_t &byte)
 {
     if (m_readNext == m_readEnd) {

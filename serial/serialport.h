@@ -92,6 +92,11 @@ public:
     // `giveUp` is set, so that a writer on a line that does not drain can be
     // stopped within about one attempt. Any thread.
     int WriteByte(uint8_t byte, const std::atomic<bool> &giveUp);
+    // Writes the `size` bytes of `data` in as few system calls as the device takes
+    // them, for transfers of whole blocks; the same limit as WriteByte: gives up
+    // after 100 attempts that wrote nothing, or once `giveUp` is set. How many bytes
+    // went out, in order. Any thread.
+    std::size_t WriteBytes(const uint8_t *data, std::size_t size, const std::atomic<bool> &giveUp);
     // Reads one byte: the next byte read ahead if there is one, else attempts of at
     // most 1 ms until bytes come or more than 50 ms have passed. 1 with the byte in
     // `byte`, else 0 with `byte` set to 0. Reading thread only (see above).

@@ -4,6 +4,7 @@
 #include "handleguard.h"
 #include "serialport_backend.h"
 
+#include <algorithm>
 #include <map>
 #include <mutex>
 #include <string>
@@ -201,6 +202,14 @@ bool WriteAttempt(intptr_t handle, uint8_t byte)
     DWORD count = 0;
     WriteFile(asHandle(handle), &byte, 1, &count, nullptr);
     return count == 1;
+}
+
+std::size_t WriteChunk(intptr_t handle, const uint8_t *data, std::size_t size)
+{
+    DWORD count = 0;
+    WriteFile(asHandle(handle), data, static_cast<DWORD>(std::min<std::size_t>(size, 1 << 20)),
+        &count, nullptr);
+    return count;
 }
 
 uint32_t TickMs()

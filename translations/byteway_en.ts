@@ -858,6 +858,22 @@ sudo usermod -aG %1 $USER</source>
 sudo usermod -aG %1 $USER</translation>
     </message>
     <message>
+        <source>发送文件(&amp;S)...</source>
+        <translation>&amp;Send file...</translation>
+    </message>
+    <message>
+        <source>Send file|Send a file raw or with XMODEM or YMODEM</source>
+        <translation>Send file|Send a file raw or with XMODEM or YMODEM</translation>
+    </message>
+    <message>
+        <source>接收文件(&amp;R)...</source>
+        <translation>&amp;Receive file...</translation>
+    </message>
+    <message>
+        <source>Receive file|Receive files with XMODEM or YMODEM into a folder</source>
+        <translation>Receive file|Receive files with XMODEM or YMODEM into a folder</translation>
+    </message>
+    <message>
         <source>正在连接</source>
         <translation>connecting</translation>
     </message>
@@ -1284,6 +1300,129 @@ Please check the port settings.</translation>
         <translation>The settings could not be saved to %1:
 %2
 The settings file was left as it was.</translation>
+    </message>
+</context>
+<context>
+    <name>TransferTexts</name>
+    <message>
+        <source>发送文件</source>
+        <translation>Send file</translation>
+    </message>
+    <message>
+        <source>接收文件</source>
+        <translation>Receive file</translation>
+    </message>
+    <message>
+        <source>文件：</source>
+        <translation>File:</translation>
+    </message>
+    <message>
+        <source>保存到文件夹：</source>
+        <translation>Save into folder:</translation>
+    </message>
+    <message>
+        <source>文件名 (XMODEM)：</source>
+        <translation>File name (XMODEM):</translation>
+    </message>
+    <message>
+        <source>浏览...</source>
+        <translation>Browse...</translation>
+    </message>
+    <message>
+        <source>协议：</source>
+        <translation>Protocol:</translation>
+    </message>
+    <message>
+        <source>原始数据</source>
+        <translation>Raw</translation>
+    </message>
+    <message>
+        <source>字节间隔 (微秒)：</source>
+        <translation>Gap between bytes (µs):</translation>
+    </message>
+    <message>
+        <source>分块大小 (字节, 0 = 逐字节)：</source>
+        <translation>Chunk size (bytes, 0 = byte by byte):</translation>
+    </message>
+    <message>
+        <source>块间延时 (毫秒)：</source>
+        <translation>Delay between chunks (ms):</translation>
+    </message>
+    <message>
+        <source>每行之后等待提示符</source>
+        <translation>Wait for a prompt after each line</translation>
+    </message>
+    <message>
+        <source>提示符 (空 = 任意回应)：</source>
+        <translation>Prompt (empty = any answer):</translation>
+    </message>
+    <message>
+        <source>等待超时 (毫秒)：</source>
+        <translation>Wait at most (ms):</translation>
+    </message>
+    <message>
+        <source>小文件逐字节显示在窗口中</source>
+        <translation>Show small files byte by byte in the window</translation>
+    </message>
+    <message>
+        <source>选择要发送的文件</source>
+        <translation>Choose the file to send</translation>
+    </message>
+    <message>
+        <source>选择保存接收文件的文件夹</source>
+        <translation>Choose the folder for received files</translation>
+    </message>
+    <message>
+        <source>请选择一个存在的文件。</source>
+        <translation>Please choose an existing file.</translation>
+    </message>
+    <message>
+        <source>请选择一个存在的文件夹。</source>
+        <translation>Please choose an existing folder.</translation>
+    </message>
+    <message>
+        <source>正在发送 %1</source>
+        <translation>Sending %1</translation>
+    </message>
+    <message>
+        <source>正在接收 %1</source>
+        <translation>Receiving %1</translation>
+    </message>
+    <message>
+        <source>等待对方...</source>
+        <translation>Waiting for the far side...</translation>
+    </message>
+    <message>
+        <source>%1 / %2 字节, %3 字节/秒, 剩余 %4 秒, 重发 %5 次</source>
+        <translation>%1 / %2 bytes, %3 bytes/s, %4 s left, %5 blocks repeated</translation>
+    </message>
+    <message>
+        <source>%1 字节, %2 字节/秒, 重发 %3 次</source>
+        <translation>%1 bytes, %2 bytes/s, %3 blocks repeated</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>文件传输完成: %1</source>
+        <translation>File transfer complete: %1</translation>
+    </message>
+    <message>
+        <source>文件传输失败: %1</source>
+        <translation>File transfer failed: %1</translation>
+    </message>
+    <message>
+        <source>文件 %1 已存在。是否替换？选择“否”则以新名称 %2 保存。</source>
+        <translation>The file %1 exists. Replace it? No keeps it and saves the new one as %2.</translation>
+    </message>
+    <message>
+        <source>文件传输</source>
+        <translation>File transfer</translation>
+    </message>
+    <message>
+        <source>串口未打开，无法传输文件。</source>
+        <translation>The port is not open: no file can be transferred.</translation>
     </message>
 </context>
 </TS>
