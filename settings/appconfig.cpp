@@ -183,6 +183,9 @@ void AppConfig::setBreakMs(int ms)
     } else {
         m_settings.setValue(kBreakMs, ms);
     }
+    m_settings.sync();
+}
+
 bool AppConfig::sendBarVisible() const
 {
     return m_settings.value(kSendBarVisible, false).toBool();
@@ -224,6 +227,9 @@ QStringList AppConfig::quickCommands() const
 void AppConfig::setQuickCommands(const QStringList &lines)
 {
     m_settings.setValue(kQuickCommands, lines);
+    m_settings.sync();
+}
+
 bool AppConfig::splitLines() const
 {
     return m_settings.value(kSplitLines, false).toBool();
