@@ -335,10 +335,12 @@ struct SavedSettings
     std::map<int, termios> byHandle;
 };
 
+// Never destroyed: a port that is a static object (the program's own Port) closes
+// in its destructor during exit, after this file's statics would be gone.
 SavedSettings &savedSettings()
 {
-    static SavedSettings saved;
-    return saved;
+    static auto *const saved = new SavedSettings;
+    return *saved;
 }
 
 // Takes what is waiting, up to `size` bytes, and never waits.

@@ -245,7 +245,7 @@ void SendBarTest::badLineIsMarkedAndNotSent()
     QTest::keyClicks(line(), text);
     QCOMPARE(line()->toolTip(), reason);
     QTest::keyClick(line(), Qt::Key_Return);
-    QCOMPARE(MainForm->StatusBar->currentMessage(), SendBarTexts::NotSent.arg(reason));
+    QCOMPARE(MainForm->stateMessage(), SendBarTexts::NotSent.arg(reason));
     QVERIFY(!MainForm->Sender->isSending());
     QTest::qWait(200);
     QCOMPARE(ReadLog(m_log), QByteArray());

@@ -55,8 +55,7 @@ bool ParseDeviceOptions(
         bool inlineValue = false;
         splitOption(args[i], name, value, inlineValue);
         const bool takesValue = name == "--link" || name == "--pattern" || name == "--rate"
-            || name == "--count" || name == "--log" || IsFaultOption(name)
-            || name == "--commands";
+            || name == "--count" || name == "--log" || IsFaultOption(name) || name == "--commands";
         if (!takesValue && inlineValue) {
             error = name + " takes no value";
             return false;
