@@ -11,6 +11,7 @@
 #include "option.h"
 #include "portaddress.h"
 #include "portbinding.h"
+#include "portcontrollines.h"
 #include "portwatch.h"
 #include "richedit.h"
 #include "serialport.h"
@@ -147,9 +148,12 @@ void TMainForm::FormCreate()
     updateWindowCommands();
     SetUpSendReceive();
     SetUpCapture();
+    SetUpLines();
+    SetUpSendBar();
     SetUpEchoOrder();
     SetUpKeyboard();
     SetUpPlacement();
+    SetUpFiles();
 }
 
 // 584 x 408 is the size of the window with its frame, centred on the screen. The

@@ -8,11 +8,16 @@
 #include <QStringList>
 
 #include <memory>
+#include <string>
 
 class AppConfig;
 class EditCommands;
 class IntervalTimer;
 class LineTestWindow;
+class LineOptionsRow;
+class LineStrip;
+class PortControlLines;
+class TFrmOption;
 class QAction;
 class QComboBox;
 class QDialog;
@@ -27,6 +32,7 @@ class QTimer;
 class QToolButton;
 class PortWatch;
 class ReceiveController;
+class SendBar;
 class SendController;
 class TFindDialog;
 class TMDIChild;
@@ -85,6 +91,8 @@ public:
     QAction *FileCloseItem = nullptr;
     QAction *FileSaveAsItem = nullptr;
     QAction *FileLogItem = nullptr; // checkable: recording to a file
+    QAction *FileSendItem = nullptr; // 发送文件: raw, XMODEM or YMODEM (mainfiles.cpp)
+    QAction *FileReceiveItem = nullptr; // 接收文件: XMODEM or YMODEM into a folder
     QAction *FileExitItem = nullptr;
     QMenu *Edit1 = nullptr;
     QAction *CutItem = nullptr;
@@ -199,6 +207,19 @@ public:
     QLabel *CaptureField = nullptr;
     QLabel *TrafficField = nullptr;
 
+    // The send bar 发送栏, shown from the 窗口 menu (mainsendbar.cpp). Its bytes go
+    // out through Sender as a press of BtnSend would send; false when the send did
+    // not start (a send runs, no window, the port closed), which the status bar says.
+    void SetUpSendBar();
+    bool SendBarBytes(const std::string &bytes);
+    SendBar *SendBarDock = nullptr;
+    QAction *SendBarItem = nullptr;
+
+    // Sending and receiving files (mainfiles.cpp); the transfer owns the port
+    // (PortHold) until it ends.
+    void SetUpFiles();
+    void FileSendItemClick();
+    void FileReceiveItemClick();
     // The language menu; a choice is kept in byteway.conf for the next start.
     void SetUpLanguageMenu();
 
@@ -230,6 +251,12 @@ public:
     void SetUpLineTest();
     QAction *LineTestItem = nullptr;
     QPointer<LineTestWindow> LineTestForm;
+    // The control-line strip in the button bar and its options in the settings
+    // dialog's port tab (mainlines.cpp).
+    void SetUpLines();
+    void AttachLineOptions(TFrmOption *dialog);
+    LineStrip *Lines = nullptr;
+    LineOptionsRow *LineOptionsPlace = nullptr;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -271,6 +298,7 @@ private:
     QTimer *m_portStateTimer = nullptr;
     EditCommands *m_editCommands = nullptr;
     std::unique_ptr<AppConfig> m_config;
+    std::unique_ptr<PortControlLines> m_portLines;
     std::unique_ptr<TrafficMeter> m_trafficMeter;
     QElapsedTimer m_trafficClock;
     QTimer *m_trafficTimer = nullptr;

@@ -266,6 +266,10 @@ void TMainForm::createMenus()
     FileLogItem
         = addPlainItem(File1, "FileLogItem", MainTexts::FileLogItem, MainTexts::FileLogHint);
     FileLogItem->setCheckable(true);
+    FileSendItem
+        = addPlainItem(File1, "FileSendItem", MainTexts::FileSendItem, MainTexts::FileSendHint);
+    FileReceiveItem = addPlainItem(
+        File1, "FileReceiveItem", MainTexts::FileReceiveItem, MainTexts::FileReceiveHint);
     File1->addSeparator()->setObjectName(QStringLiteral("N1"));
     FileExitItem = addItem(File1, "FileExitItem", MainTexts::FileExitItem, FileExit1);
 

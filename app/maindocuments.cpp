@@ -186,6 +186,10 @@ void TMainForm::UpdateMenuItems()
         BtnSend->setEnabled(false);
         BtnRecieve->setEnabled(false);
     }
+    if (FileSendItem) {
+        FileSendItem->setEnabled(!PortHold::Held(*this));
+        FileReceiveItem->setEnabled(!PortHold::Held(*this));
+    }
     FileSaveAsItem->setEnabled(any);
     ItemFind->setEnabled(any);
     ItemReplace->setEnabled(any);

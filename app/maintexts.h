@@ -59,6 +59,15 @@ inline constexpr UiText FileLogItem { kContext,
     QT_TRANSLATE_NOOP("MainTexts", "记录到文件(&L)...") };
 inline constexpr UiText FileLogHint { kContext,
     QT_TRANSLATE_NOOP("MainTexts", "Log to file|Record every byte received and sent to a file") };
+inline constexpr UiText FileSendItem { kContext,
+    QT_TRANSLATE_NOOP("MainTexts", "发送文件(&S)...") };
+inline constexpr UiText FileSendHint { kContext,
+    QT_TRANSLATE_NOOP("MainTexts", "Send file|Send a file raw or with XMODEM or YMODEM") };
+inline constexpr UiText FileReceiveItem { kContext,
+    QT_TRANSLATE_NOOP("MainTexts", "接收文件(&R)...") };
+inline constexpr UiText FileReceiveHint { kContext,
+    QT_TRANSLATE_NOOP(
+        "MainTexts", "Receive file|Receive files with XMODEM or YMODEM into a folder") };
 inline constexpr UiText FileExitItem { kContext, QT_TRANSLATE_NOOP("MainTexts", "退出(&X)") };
 inline constexpr UiText FileExit1Hint { kContext,
     QT_TRANSLATE_NOOP("MainTexts", "Exit|Exit application") };

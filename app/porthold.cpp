@@ -2,6 +2,7 @@
 
 #include "Main.h"
 #include "intervaltimer.h"
+#include "receiveui.h"
 
 #include <QToolButton>
 #include <QVariant>
@@ -37,4 +38,28 @@ void PortHold::Release(TMainForm &form)
 bool PortHold::Held(const TMainForm &form)
 {
     return Holds(form) > 0;
+}
+
+TransferHold::TransferHold(TMainForm &form)
+    : m_form(form)
+{
+    m_wasReceiving = form.Receiver && form.Receiver->isReceiving();
+    m_timerWasOn = form.Timer1->isEnabled();
+    PortHold::Claim(form);
+}
+
+TransferHold::~TransferHold()
+{
+    PortHold::Release(m_form);
+    if (PortHold::Held(m_form)) {
+        return;
+    }
+    if (m_wasReceiving && m_form.Receiver) {
+        m_form.BtnRecieve->setChecked(true);
+        m_form.Receiver->start(m_form.ActiveChild());
+    }
+    if (m_timerWasOn) {
+        m_form.BtnSend->setChecked(true);
+        m_form.Timer1->setEnabled(true);
+    }
 }

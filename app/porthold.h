@@ -14,3 +14,20 @@ void Release(TMainForm &form);
 [[nodiscard]] bool Held(const TMainForm &form);
 
 } // namespace PortHold
+
+// A file transfer's hold on the port, for its lifetime: a PortHold claim, after
+// which a reception that was running starts again and timed sending (发送 down
+// with Timer1 running) goes on.
+class TransferHold
+{
+public:
+    explicit TransferHold(TMainForm &form);
+    ~TransferHold();
+    TransferHold(const TransferHold &) = delete;
+    TransferHold &operator=(const TransferHold &) = delete;
+
+private:
+    TMainForm &m_form;
+    bool m_wasReceiving = false;
+    bool m_timerWasOn = false;
+};

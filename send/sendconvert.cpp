@@ -105,3 +105,16 @@ SendPiece ConvertRangeValue(int32_t value, Notation notation)
     // A negative value shows its 32-bit two's complement, which always has 8 digits.
     return { byte, HexEcho(static_cast<uint32_t>(value), 2) };
 }
+
+SendPiece ConvertByte(uint8_t byte, Notation notation)
+{
+    switch (notation) {
+    case Notation::Decimal:
+        return { byte, DecimalEcho(byte) };
+    case Notation::Chars:
+        return { byte, '\'' + ByteAsCharacter(byte) + "' " };
+    case Notation::Hex:
+        break;
+    }
+    return { byte, HexEcho(byte, 2) };
+}

@@ -38,6 +38,10 @@ SendUnit ConvertToken(std::string_view token, Notation notation);
 // of the whole value.
 SendPiece ConvertRangeValue(int32_t value, Notation notation);
 
+// One byte given as it is (the send bar) in `notation`: echoed as a byte of a
+// token would be ("0x41 ", "65 ", "'A' ").
+SendPiece ConvertByte(uint8_t byte, Notation notation);
+
 // True for the four bytes that separate tokens.
 constexpr bool IsSendSeparator(char c)
 {

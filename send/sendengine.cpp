@@ -91,7 +91,11 @@ void SendEngine::Run(const std::stop_token &stop)
     SendOutcome outcome = SendOutcome::Completed;
     {
         const std::stop_callback onStop(stop, [this] { m_wait.interrupt(); });
-        outcome = m_job.autoSend ? SendRange(stop) : SendTokens(stop);
+        if (m_job.bytes) {
+            outcome = SendBytes(stop);
+        } else {
+            outcome = m_job.autoSend ? SendRange(stop) : SendTokens(stop);
+        }
     }
     if (!FlushEcho() && outcome == SendOutcome::Completed) {
         outcome = SendOutcome::Stopped;
@@ -147,6 +151,29 @@ SendOutcome SendEngine::SendTokens(const std::stop_token &stop)
             if (!PushEcho(piece.echo)) {
                 return SendOutcome::Stopped;
             }
+        }
+    }
+    return SendOutcome::Completed;
+}
+
+SendOutcome SendEngine::SendBytes(const std::stop_token &stop)
+{
+    // The first byte goes at once; each further one is due the delay after the
+    // previous one began.
+    int64_t previous = 0;
+    bool first = true;
+    for (const char c : *m_job.bytes) {
+        if (!first && !Pace(previous, stop)) {
+            return SendOutcome::Stopped;
+        }
+        first = false;
+        const auto byte = static_cast<uint8_t>(c);
+        const SendOutcome written = Write(byte, previous, stop);
+        if (written != SendOutcome::Running) {
+            return written;
+        }
+        if (!PushEcho(ConvertByte(byte, m_notation()).echo)) {
+            return SendOutcome::Stopped;
         }
     }
     return SendOutcome::Completed;

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <stop_token>
 #include <string>
 #include <string_view>
@@ -26,6 +27,9 @@ struct SendJob
     int32_t sendEnd = 0;
     int32_t twoCharDelay = 0; // µs
     std::string sendChar; // code page 936 bytes
+    // Bytes given as they are (the send bar): when set, they are sent instead of the
+    // range or the tokens, FTwoCharDelay between two of them.
+    std::optional<std::string> bytes;
 
     static SendJob FromSettings(const SettingsValues &settings);
 };
@@ -57,10 +61,10 @@ struct SendResult
 //
 // Pacing: each byte is due FTwoCharDelay after the previous byte's write began
 // (for the first token of the send text: after the send began); the delay comes
-// after every range byte and before every token, never between the bytes of one
-// token. A write or echo that took longer than the delay lets the next byte go at
-// once, and the next deadline runs from that byte: a late byte is never followed by
-// a burst. A delay of 0 or less is DelayMicroseconds as it always was.
+// after every range byte, before every token and between two given bytes, never
+// between the bytes of one token. A write or echo that took longer than the delay lets the next
+// byte go at once, and the next deadline runs from that byte: a late byte is never followed by a
+// burst. A delay of 0 or less is DelayMicroseconds as it always was.
 //
 // A stop request is seen within about a millisecond, wherever the thread is: in a
 // long delay (which sleeps), in a write that the line does not take (`write` gives
@@ -116,6 +120,7 @@ private:
     void Run(const std::stop_token &stop);
     SendOutcome SendRange(const std::stop_token &stop);
     SendOutcome SendTokens(const std::stop_token &stop);
+    SendOutcome SendBytes(const std::stop_token &stop);
     SendOutcome Write(uint8_t byte, int64_t &began, const std::stop_token &stop);
     bool Pace(int64_t from, const std::stop_token &stop);
     bool Checkpoint(const std::stop_token &stop);

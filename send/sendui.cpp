@@ -45,6 +45,20 @@ bool SendController::start(TMDIChild *child, const SettingsValues &settings)
     return true;
 }
 
+bool SendController::startBytes(TMDIChild *child, const SettingsValues &settings, std::string bytes)
+{
+    if (!child || m_engine.isStarted()) {
+        return false;
+    }
+    SendJob job = SendJob::FromSettings(settings);
+    job.bytes = std::move(bytes);
+    m_edit = child->RichEdit1;
+    WriteSendHeader(*m_edit, settings);
+    openBatch();
+    m_engine.Start(std::move(job));
+    return true;
+}
+
 void SendController::stop()
 {
     if (!m_engine.isStarted()) {

@@ -48,6 +48,9 @@ public:
     // Starts a send into `child`: the header at once, the units on the send
     // thread. Nothing happens (false) when `child` is null or a send still runs.
     bool start(TMDIChild *child, const SettingsValues &settings);
+    // Starts a send of `bytes` as they are (the send bar) into `child`, the way
+    // start does: the header, the delay between bytes, the echo in the notation.
+    bool startBytes(TMDIChild *child, const SettingsValues &settings, std::string bytes);
     // Between start and the send's end.
     bool isSending() const { return m_engine.isStarted(); }
     // Ends the send in progress and waits for its thread; the echo of every byte

@@ -183,6 +183,18 @@ bool WriteAttempt(intptr_t handle, uint8_t byte)
                                : serial_backend::WriteAttempt(handle, byte);
 }
 
+std::size_t WriteChunk(intptr_t handle, const uint8_t *data, std::size_t size)
+{
+    if (!IsNetHandle(handle)) {
+        return serial_backend::WriteChunk(handle, data, size);
+    }
+    std::size_t written = 0;
+    while (written < size && link(handle)->write(data[written])) {
+        ++written;
+    }
+    return written;
+}
+
 bool DeviceGone(intptr_t handle)
 {
     return IsNetHandle(handle) ? link(handle)->gone() : serial_backend::DeviceGone(handle);

@@ -40,6 +40,9 @@ bool ReadLineErrors(intptr_t handle, LineErrorCounts &counts);
 Attempt ReadChunk(intptr_t handle, intptr_t waker, int waitMs, uint8_t *buffer, std::size_t size,
     std::size_t &count);
 bool WriteAttempt(intptr_t handle, uint8_t byte);
+// Many bytes in one attempt where the device takes them so; a network link takes
+// them one at a time. How many went out.
+std::size_t WriteChunk(intptr_t handle, const uint8_t *data, std::size_t size);
 bool DeviceGone(intptr_t handle);
 
 // Where a network handle's connection stands; Ready for devices.

@@ -1,5 +1,6 @@
 #include "serialport.h"
 
+#include "controllines_backend.h"
 #include "portbinding.h"
 #include "portio.h"
 
@@ -158,6 +159,7 @@ bool SerialPort::openLocked(const LineSettings &settings)
         releaseWhenUnused(slot, previous);
     }
     backend::ClearErrors(handle);
+    m_openLineStatus = serial_backend::ApplyOpenOptions(handle, m_openLineOptions);
     m_failure = OpenFailure();
     m_openedSettings = settings;
     m_openedDevice = SerialPort::DeviceName(port);
@@ -290,6 +292,43 @@ int SerialPort::WriteByte(uint8_t byte, const std::atomic<bool> &giveUp)
         }
     }
     return 0;
+}
+
+std::size_t SerialPort::WriteBytes(
+    const uint8_t *data, std::size_t size, const std::atomic<bool> &giveUp)
+{
+    std::size_t written = 0;
+    for (int idle = 0; written < size && idle < kWriteAttempts; ++idle) {
+        if (giveUp.load(std::memory_order_relaxed)) {
+            break;
+        }
+        intptr_t gone = kInvalidHandle;
+        Slot *slot = nullptr;
+        {
+            const Handle handle = hold();
+            if (!handle) {
+                continue;
+            }
+            if (backend::kHasErrorState) {
+                backend::ClearErrors(handle.value);
+            }
+            const std::size_t count
+                = backend::WriteChunk(handle.value, data + written, size - written);
+            if (count > 0) {
+                m_lastTakenMs.store(backend::TickMs(), std::memory_order_relaxed);
+                m_tookSinceOpen.store(true, std::memory_order_relaxed);
+                written += count;
+                idle = -1;
+                continue;
+            }
+            gone = takeIfGone(handle);
+            slot = handle.slot;
+        }
+        if (gone != kInvalidHandle) {
+            releaseGone(*slot, gone);
+        }
+    }
+    return written;
 }
 
 bool SerialPort::takeReadAhead(uint8_t &byte)
@@ -465,6 +504,48 @@ SerialPort::LineSettings SerialPort::lastSettings() const
 {
     const std::lock_guard<std::mutex> lock(m_openLock);
     return m_lastSettings;
+}
+
+void SerialPort::setOpenLineOptions(const OpenLineOptions &options)
+{
+    const std::lock_guard<std::mutex> lock(m_openLock);
+    m_openLineOptions = options;
+}
+
+OpenLineOptions SerialPort::openLineOptions() const
+{
+    const std::lock_guard<std::mutex> lock(m_openLock);
+    return m_openLineOptions;
+}
+
+Status SerialPort::openLineStatus() const
+{
+    const std::lock_guard<std::mutex> lock(m_openLock);
+    return m_openLineStatus;
+}
+
+Status SerialPort::withOpenHandle(const std::function<Status(intptr_t)> &action)
+{
+    intptr_t gone = kInvalidHandle;
+    Slot *slot = nullptr;
+    Status result;
+    {
+        const Handle handle = hold();
+        if (!handle) {
+            return handle.value == kLostHandle ? Status(ErrorKind::Lost, "the device has gone away")
+                                               : Status(ErrorKind::Invalid, "the port is not open");
+        }
+        result = action(handle.value);
+        if (!result.ok()) {
+            gone = takeIfGone(handle);
+            slot = handle.slot;
+        }
+    }
+    if (gone != kInvalidHandle) {
+        releaseGone(*slot, gone);
+        return { ErrorKind::Lost, result.reason() };
+    }
+    return result;
 }
 
 std::string SerialPort::DeviceName(int32_t port)

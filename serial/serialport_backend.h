@@ -66,6 +66,10 @@ Attempt ReadChunk(intptr_t handle, intptr_t waker, int waitMs, uint8_t *buffer, 
 // One write attempt of at most about 1 ms; true when exactly one byte went out.
 bool WriteAttempt(intptr_t handle, uint8_t byte);
 
+// One write attempt of many bytes, of at most about 1 ms: how many of the `size`
+// bytes of `data` went out (0 when none did).
+std::size_t WriteChunk(intptr_t handle, const uint8_t *data, std::size_t size);
+
 // A millisecond tick count from an arbitrary start; only differences are used.
 uint32_t TickMs();
 

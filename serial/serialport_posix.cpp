@@ -534,6 +534,20 @@ bool WriteAttempt(intptr_t handle, uint8_t byte)
     return count == 1;
 }
 
+std::size_t WriteChunk(intptr_t handle, const uint8_t *data, std::size_t size)
+{
+    const int fd = static_cast<int>(handle);
+    ssize_t count = ::write(fd, data, size);
+    if (count < 0 && (errno == EAGAIN || errno == EINTR)) {
+        pollfd waiter { fd, POLLOUT, 0 };
+        if (::poll(&waiter, 1, kAttemptMs) <= 0 || (waiter.revents & POLLOUT) == 0) {
+            return 0;
+        }
+        count = ::write(fd, data, size);
+    }
+    return count > 0 ? static_cast<std::size_t>(count) : 0;
+}
+
 bool DeviceGone(intptr_t handle)
 {
     const int fd = static_cast<int>(handle);

@@ -1,8 +1,10 @@
 // Win32 communications backend of SerialPort: port N is the device "COMn".
 
+#include "controllines_backend.h"
 #include "handleguard.h"
 #include "serialport_backend.h"
 
+#include <algorithm>
 #include <map>
 #include <mutex>
 #include <string>
@@ -135,6 +137,7 @@ intptr_t OpenDevice(int32_t port, int32_t baudRate, uint8_t parity, uint8_t stop
 
 void CloseDevice(intptr_t handle)
 {
+    ForgetControlLines(handle);
     {
         const std::lock_guard lock(errorsMutex);
         errorsByHandle.erase(handle);
@@ -199,6 +202,14 @@ bool WriteAttempt(intptr_t handle, uint8_t byte)
     DWORD count = 0;
     WriteFile(asHandle(handle), &byte, 1, &count, nullptr);
     return count == 1;
+}
+
+std::size_t WriteChunk(intptr_t handle, const uint8_t *data, std::size_t size)
+{
+    DWORD count = 0;
+    WriteFile(asHandle(handle), data, static_cast<DWORD>(std::min<std::size_t>(size, 1 << 20)),
+        &count, nullptr);
+    return count;
 }
 
 uint32_t TickMs()

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "controllines.h"
+
 #include <QSettings>
 #include <QString>
+#include <QStringList>
 
 // Options that the settings file has no place for, kept in byteway.conf (INI
 // format) beside it in the settings folder, so that Byteway.ini keeps its exact
@@ -27,6 +30,26 @@ public:
     QString language() const;
     void setLanguage(const QString &key);
 
+    // Control lines: what Open does to flow control, DTR, RTS and RS-485 (all left as
+    // the device has them by default), and the lengths of a pulse (100 ms) and of a
+    // break (250 ms).
+    OpenLineOptions lineOptions() const;
+    void setLineOptions(const OpenLineOptions &options);
+    int pulseMs() const;
+    void setPulseMs(int ms);
+    int breakMs() const;
+    void setBreakMs(int ms);
+    // The send bar: shown (no), its line's "mode ending checksum" keys ("text crlf
+    // none"), the lines sent from it (oldest first) and its commands (one line of
+    // the command file each).
+    bool sendBarVisible() const;
+    void setSendBarVisible(bool on);
+    QString sendLineSettings() const;
+    void setSendLineSettings(const QString &keys);
+    QStringList sendHistory() const;
+    void setSendHistory(const QStringList &lines);
+    QStringList quickCommands() const;
+    void setQuickCommands(const QStringList &lines);
     // Whether each change between sending and receiving starts a line of its own
     // (off: received text continues a line behind a finished send's echo).
     bool splitLines() const;

@@ -3,7 +3,7 @@
 # Quiet and quick when everything is already there.
 set -eu
 
-packages="cmake make g++ pkg-config googletest libgtest-dev libgmock-dev
+packages="cmake make g++ pkg-config googletest libgtest-dev libgmock-dev lrzsz
 qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 qt6-serialport-dev qt6-qpa-plugins
 qt6-l10n-tools qt6-tools-dev qt6-charts-dev libqt6opengl6-dev
 fonts-noto-cjk fonts-dejavu-core

@@ -297,6 +297,145 @@
     </message>
 </context>
 <context>
+    <name>LineTexts</name>
+    <message>
+        <source>DTR（数据终端就绪）：按下为有效，显示驱动程序读回的状态</source>
+        <translation>DTR (data terminal ready): down means asserted, as read back from the driver</translation>
+    </message>
+    <message>
+        <source>RTS（请求发送）：按下为有效，显示驱动程序读回的状态</source>
+        <translation>RTS (request to send): down means asserted, as read back from the driver</translation>
+    </message>
+    <message>
+        <source>CTS（清除发送）</source>
+        <translation>CTS (clear to send)</translation>
+    </message>
+    <message>
+        <source>DSR（数据设备就绪）</source>
+        <translation>DSR (data set ready)</translation>
+    </message>
+    <message>
+        <source>DCD（载波检测）</source>
+        <translation>DCD (data carrier detect)</translation>
+    </message>
+    <message>
+        <source>RI（振铃指示）</source>
+        <translation>RI (ring indicator)</translation>
+    </message>
+    <message>
+        <source>%1 脉冲（%2 毫秒）</source>
+        <translation>Pulse %1 (%2 ms)</translation>
+    </message>
+    <message>
+        <source>发送中断</source>
+        <translation>Send break</translation>
+    </message>
+    <message>
+        <source>在发送线上发出 %1 毫秒的中断信号</source>
+        <translation>Holds the transmit line in break for %1 ms</translation>
+    </message>
+    <message>
+        <source>%1
+不可用：%2</source>
+        <translation>%1
+Not available: %2</translation>
+    </message>
+    <message>
+        <source>%1
+RTS/CTS 流控掌管着 RTS</source>
+        <translation>%1
+RTS/CTS flow control drives RTS</translation>
+    </message>
+    <message>
+        <source>串口未打开</source>
+        <translation>The port is not open</translation>
+    </message>
+    <message>
+        <source>流控</source>
+        <translation>Flow</translation>
+    </message>
+    <message>
+        <source>保持原样</source>
+        <translation>As is</translation>
+    </message>
+    <message>
+        <source>无</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>打开串口时设置的流控；“保持原样”不改动设备的设置</source>
+        <translation>Flow control set when the port opens; &quot;As is&quot; keeps the device&apos;s own</translation>
+    </message>
+    <message>
+        <source>控制线…</source>
+        <translation>Lines…</translation>
+    </message>
+    <message>
+        <source>控制线设置</source>
+        <translation>Control lines</translation>
+    </message>
+    <message>
+        <source>打开时 DTR</source>
+        <translation>DTR at open</translation>
+    </message>
+    <message>
+        <source>打开时 RTS</source>
+        <translation>RTS at open</translation>
+    </message>
+    <message>
+        <source>有效</source>
+        <translation>On</translation>
+    </message>
+    <message>
+        <source>无效</source>
+        <translation>Off</translation>
+    </message>
+    <message>
+        <source>脉冲时长</source>
+        <translation>Pulse length</translation>
+    </message>
+    <message>
+        <source>中断时长</source>
+        <translation>Break length</translation>
+    </message>
+    <message>
+        <source> 毫秒</source>
+        <translation> ms</translation>
+    </message>
+    <message>
+        <source>打开串口时写入以下 RS-485 设置</source>
+        <translation>Write these RS-485 settings when the port opens</translation>
+    </message>
+    <message>
+        <source>启用 RS-485</source>
+        <translation>Enable RS-485</translation>
+    </message>
+    <message>
+        <source>发送时 RTS 有效</source>
+        <translation>RTS on while sending</translation>
+    </message>
+    <message>
+        <source>发送后 RTS 有效</source>
+        <translation>RTS on after sending</translation>
+    </message>
+    <message>
+        <source>发送前延时</source>
+        <translation>Delay before sending</translation>
+    </message>
+    <message>
+        <source>发送后延时</source>
+        <translation>Delay after sending</translation>
+    </message>
+    <message>
+        <source>发送时也接收</source>
+        <translation>Receive while sending</translation>
+    </message>
+    <message>
+        <source>当前设备不支持 RS-485：%1</source>
+        <translation>This device has no RS-485: %1</translation>
+    </message>
+</context>
+<context>
     <name>MainTexts</name>
     <message>
         <source>发送</source>
@@ -719,6 +858,22 @@ sudo usermod -aG %1 $USER</source>
 sudo usermod -aG %1 $USER</translation>
     </message>
     <message>
+        <source>发送文件(&amp;S)...</source>
+        <translation>&amp;Send file...</translation>
+    </message>
+    <message>
+        <source>Send file|Send a file raw or with XMODEM or YMODEM</source>
+        <translation>Send file|Send a file raw or with XMODEM or YMODEM</translation>
+    </message>
+    <message>
+        <source>接收文件(&amp;R)...</source>
+        <translation>&amp;Receive file...</translation>
+    </message>
+    <message>
+        <source>Receive file|Receive files with XMODEM or YMODEM into a folder</source>
+        <translation>Receive file|Receive files with XMODEM or YMODEM into a folder</translation>
+    </message>
+    <message>
         <source>正在连接</source>
         <translation>connecting</translation>
     </message>
@@ -753,6 +908,193 @@ sudo usermod -aG %1 $USER</translation>
     <message>
         <source>原始 TCP，线路设置不适用</source>
         <translation>raw TCP, line settings do not apply</translation>
+    </message>
+</context>
+<context>
+    <name>SendBarTexts</name>
+    <message>
+        <source>发送栏</source>
+        <translation>Send bar</translation>
+    </message>
+    <message>
+        <source>显示或隐藏发送栏：按回车发送一行，保存常用命令</source>
+        <translation>Shows or hides the send bar: Enter sends a line; saved commands</translation>
+    </message>
+    <message>
+        <source>发送文本</source>
+        <translation>Text to send</translation>
+    </message>
+    <message>
+        <source>回车发送，上下键翻出发送过的行。文本方式可用 \r \n \t \\ \xHH</source>
+        <translation>Enter sends; Up and Down recall sent lines. Text mode takes \r \n \t \\ \xHH</translation>
+    </message>
+    <message>
+        <source>GBK 中没有这些字符，不能发送：%1</source>
+        <translation>GBK lacks these characters, they cannot be sent: %1</translation>
+    </message>
+    <message>
+        <source>方式</source>
+        <translation>Mode</translation>
+    </message>
+    <message>
+        <source>行尾</source>
+        <translation>Ending</translation>
+    </message>
+    <message>
+        <source>校验</source>
+        <translation>Check</translation>
+    </message>
+    <message>
+        <source>文本</source>
+        <translation>Text</translation>
+    </message>
+    <message>
+        <source>十六进制</source>
+        <translation>Hex</translation>
+    </message>
+    <message>
+        <source>无</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>%1（低字节在前）</source>
+        <translation>%1 (low byte first)</translation>
+    </message>
+    <message>
+        <source>%1（高字节在前）</source>
+        <translation>%1 (high byte first)</translation>
+    </message>
+    <message>
+        <source>发送</source>
+        <translation>Send</translation>
+    </message>
+    <message>
+        <source>字节：%1</source>
+        <translation>Bytes: %1</translation>
+    </message>
+    <message>
+        <source>字节：（无）</source>
+        <translation>Bytes: (none)</translation>
+    </message>
+    <message>
+        <source>不能发送：%1</source>
+        <translation>Not sent: %1</translation>
+    </message>
+    <message>
+        <source>末尾的 \ 后面缺少转义字符（要发送 \ 请写 \\）</source>
+        <translation>A \ at the end starts no escape (write \\ to send \)</translation>
+    </message>
+    <message>
+        <source>不认识的转义 %1：只有 \r \n \t \\ \xHH</source>
+        <translation>Unknown escape %1: only \r \n \t \\ \xHH</translation>
+    </message>
+    <message>
+        <source>%1：\x 后面要有两位十六进制数字</source>
+        <translation>%1: \x needs two hexadecimal digits</translation>
+    </message>
+    <message>
+        <source>GBK 中没有字符 %1</source>
+        <translation>GBK lacks the character %1</translation>
+    </message>
+    <message>
+        <source>%1 不是十六进制数字</source>
+        <translation>%1 is not a hexadecimal digit</translation>
+    </message>
+    <message>
+        <source>%1 的数字个数是奇数：每个字节两位</source>
+        <translation>%1 has an odd number of digits: two per byte</translation>
+    </message>
+    <message>
+        <source>0x 后面没有数字</source>
+        <translation>0x without digits</translation>
+    </message>
+    <message>
+        <source>常用命令</source>
+        <translation>Commands</translation>
+    </message>
+    <message>
+        <source>单击发送；Ctrl+1 … Ctrl+9 发送前九条；右键编辑</source>
+        <translation>Click to send; Ctrl+1 … Ctrl+9 send the first nine; right-click to edit</translation>
+    </message>
+    <message>
+        <source>添加</source>
+        <translation>Add</translation>
+    </message>
+    <message>
+        <source>把发送栏当前的内容存为命令</source>
+        <translation>Saves the send bar&apos;s line as a command</translation>
+    </message>
+    <message>
+        <source>编辑</source>
+        <translation>Edit</translation>
+    </message>
+    <message>
+        <source>删除</source>
+        <translation>Remove</translation>
+    </message>
+    <message>
+        <source>上移</source>
+        <translation>Up</translation>
+    </message>
+    <message>
+        <source>下移</source>
+        <translation>Down</translation>
+    </message>
+    <message>
+        <source>导入…</source>
+        <translation>Import…</translation>
+    </message>
+    <message>
+        <source>导出…</source>
+        <translation>Export…</translation>
+    </message>
+    <message>
+        <source>命令文件 (*.txt);;所有文件 (*)</source>
+        <translation>Command files (*.txt);;All files (*)</translation>
+    </message>
+    <message>
+        <source>导入命令</source>
+        <translation>Import commands</translation>
+    </message>
+    <message>
+        <source>导入了 %1 条命令。</source>
+        <translation>Imported %1 commands.</translation>
+    </message>
+    <message>
+        <source>以下 %1 行有错，没有导入：</source>
+        <translation>%1 lines were wrong and were not imported:</translation>
+    </message>
+    <message>
+        <source>第 %1 行：%2</source>
+        <translation>Line %1: %2</translation>
+    </message>
+    <message>
+        <source>命令“%1”不能发送：%2</source>
+        <translation>Command &quot;%1&quot; not sent: %2</translation>
+    </message>
+    <message>
+        <source>命令</source>
+        <translation>Command</translation>
+    </message>
+    <message>
+        <source>名称</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>数据</source>
+        <translation>Data</translation>
+    </message>
+    <message>
+        <source>请填写名称（不能含制表符）</source>
+        <translation>Enter a name (no tabs)</translation>
+    </message>
+    <message>
+        <source>正在发送，请等这次发送结束</source>
+        <translation>A send is running; wait for it to end</translation>
+    </message>
+    <message>
+        <source>没有显示回显的窗口：请先新建一个窗口</source>
+        <translation>No window to show the echo: open a new window first</translation>
     </message>
 </context>
 <context>
@@ -958,6 +1300,129 @@ Please check the port settings.</translation>
         <translation>The settings could not be saved to %1:
 %2
 The settings file was left as it was.</translation>
+    </message>
+</context>
+<context>
+    <name>TransferTexts</name>
+    <message>
+        <source>发送文件</source>
+        <translation>Send file</translation>
+    </message>
+    <message>
+        <source>接收文件</source>
+        <translation>Receive file</translation>
+    </message>
+    <message>
+        <source>文件：</source>
+        <translation>File:</translation>
+    </message>
+    <message>
+        <source>保存到文件夹：</source>
+        <translation>Save into folder:</translation>
+    </message>
+    <message>
+        <source>文件名 (XMODEM)：</source>
+        <translation>File name (XMODEM):</translation>
+    </message>
+    <message>
+        <source>浏览...</source>
+        <translation>Browse...</translation>
+    </message>
+    <message>
+        <source>协议：</source>
+        <translation>Protocol:</translation>
+    </message>
+    <message>
+        <source>原始数据</source>
+        <translation>Raw</translation>
+    </message>
+    <message>
+        <source>字节间隔 (微秒)：</source>
+        <translation>Gap between bytes (µs):</translation>
+    </message>
+    <message>
+        <source>分块大小 (字节, 0 = 逐字节)：</source>
+        <translation>Chunk size (bytes, 0 = byte by byte):</translation>
+    </message>
+    <message>
+        <source>块间延时 (毫秒)：</source>
+        <translation>Delay between chunks (ms):</translation>
+    </message>
+    <message>
+        <source>每行之后等待提示符</source>
+        <translation>Wait for a prompt after each line</translation>
+    </message>
+    <message>
+        <source>提示符 (空 = 任意回应)：</source>
+        <translation>Prompt (empty = any answer):</translation>
+    </message>
+    <message>
+        <source>等待超时 (毫秒)：</source>
+        <translation>Wait at most (ms):</translation>
+    </message>
+    <message>
+        <source>小文件逐字节显示在窗口中</source>
+        <translation>Show small files byte by byte in the window</translation>
+    </message>
+    <message>
+        <source>选择要发送的文件</source>
+        <translation>Choose the file to send</translation>
+    </message>
+    <message>
+        <source>选择保存接收文件的文件夹</source>
+        <translation>Choose the folder for received files</translation>
+    </message>
+    <message>
+        <source>请选择一个存在的文件。</source>
+        <translation>Please choose an existing file.</translation>
+    </message>
+    <message>
+        <source>请选择一个存在的文件夹。</source>
+        <translation>Please choose an existing folder.</translation>
+    </message>
+    <message>
+        <source>正在发送 %1</source>
+        <translation>Sending %1</translation>
+    </message>
+    <message>
+        <source>正在接收 %1</source>
+        <translation>Receiving %1</translation>
+    </message>
+    <message>
+        <source>等待对方...</source>
+        <translation>Waiting for the far side...</translation>
+    </message>
+    <message>
+        <source>%1 / %2 字节, %3 字节/秒, 剩余 %4 秒, 重发 %5 次</source>
+        <translation>%1 / %2 bytes, %3 bytes/s, %4 s left, %5 blocks repeated</translation>
+    </message>
+    <message>
+        <source>%1 字节, %2 字节/秒, 重发 %3 次</source>
+        <translation>%1 bytes, %2 bytes/s, %3 blocks repeated</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>文件传输完成: %1</source>
+        <translation>File transfer complete: %1</translation>
+    </message>
+    <message>
+        <source>文件传输失败: %1</source>
+        <translation>File transfer failed: %1</translation>
+    </message>
+    <message>
+        <source>文件 %1 已存在。是否替换？选择“否”则以新名称 %2 保存。</source>
+        <translation>The file %1 exists. Replace it? No keeps it and saves the new one as %2.</translation>
+    </message>
+    <message>
+        <source>文件传输</source>
+        <translation>File transfer</translation>
+    </message>
+    <message>
+        <source>串口未打开，无法传输文件。</source>
+        <translation>The port is not open: no file can be transferred.</translation>
     </message>
 </context>
 </TS>

@@ -1,0 +1,59 @@
+// The send bar in the main window: where it docks, its item in the 窗口 menu and
+// the way its bytes reach the send thread.
+#include "ChildWin.h"
+#include "Main.h"
+#include "appconfig.h"
+#include "maintexts.h"
+#include "option.h"
+#include "sendbar.h"
+#include "sendbartexts.h"
+#include "sendui.h"
+#include "serialport.h"
+
+#include <QAction>
+#include <QMenu>
+
+void TMainForm::SetUpSendBar()
+{
+    SendBarDock = new SendBar(*m_config, this);
+    addDockWidget(Qt::BottomDockWidgetArea, SendBarDock);
+    SendBarDock->setVisible(m_config->sendBarVisible());
+    SendBarDock->setSendFunction([this](const std::string &bytes) { return SendBarBytes(bytes); });
+    connect(SendBarDock, &SendBar::message, this, &TMainForm::showStateMessage);
+
+    SendBarItem = SendBarDock->toggleViewAction();
+    SendBarItem->setObjectName(QStringLiteral("SendBarItem"));
+    SendBarItem->setStatusTip(SendBarTexts::MenuHint);
+    QAction *first = Window1->actions().value(0);
+    Window1->insertAction(first, SendBarItem);
+    Window1->insertSeparator(first);
+    // Only the user's choice is kept: the bar hides with the window on the way out.
+    connect(SendBarItem, &QAction::triggered, this,
+        [this](bool shown) { m_config->setSendBarVisible(shown); });
+    connect(SendBarDock, &QDockWidget::visibilityChanged, this, [this](bool shown) {
+        if (!shown && SendBarDock->isHidden()) {
+            m_config->setSendBarVisible(false);
+        }
+    });
+}
+
+bool TMainForm::SendBarBytes(const std::string &bytes)
+{
+    if (!FrmOption) {
+        return false;
+    }
+    if (Sender->isSending()) {
+        showStateMessage(SendBarTexts::Busy);
+        return false;
+    }
+    TMDIChild *child = ActiveChild();
+    if (!child) {
+        showStateMessage(SendBarTexts::NoWindow);
+        return false;
+    }
+    if (!Port.isOpen()) {
+        showStateMessage(MainTexts::SendPortNotOpen);
+        return false;
+    }
+    return Sender->startBytes(child, *FrmOption, bytes);
+}
