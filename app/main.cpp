@@ -3,6 +3,7 @@
 #include "commandline.h"
 #include "icons.h"
 #include "language.h"
+#include "serialport.h"
 #include "startup.h"
 
 #include <QApplication>
@@ -35,5 +36,8 @@ int main(int argc, char *argv[])
     MainForm->show();
     const int result = QApplication::exec();
     DestroyMainObjects();
+    // Here rather than in the port's destructor, which runs among the static objects
+    // at exit, when the device table it needs may already be gone.
+    Port.Close();
     return result;
 }

@@ -7,6 +7,8 @@
 #include <QScrollBar>
 #include <QToolButton>
 
+#include <utility>
+
 namespace {
 
 namespace Texts {
@@ -35,6 +37,10 @@ FollowView::FollowView(QAbstractScrollArea *area)
     m_indicator->setCursor(Qt::ArrowCursor);
     m_indicator->hide();
     connect(m_indicator, &QToolButton::clicked, this, &FollowView::follow);
+    // Only the user's own scrolling (the wheel, the scroll bar, the keys) takes the view
+    // away from the end; the program placing it elsewhere does not.
+    connect(area->verticalScrollBar(), &QScrollBar::actionTriggered, this,
+        [this] { m_userScroll = true; });
     connect(area->verticalScrollBar(), &QScrollBar::valueChanged, this, &FollowView::scrolled);
     area->installEventFilter(this);
 }
@@ -71,12 +77,12 @@ void FollowView::scrolled()
     const QScrollBar *bar = m_area->verticalScrollBar();
     const int slack = kEndSlackLines * m_area->fontMetrics().height();
     const bool atEnd = bar->value() >= bar->maximum() - slack;
-    if (atEnd == m_following) {
-        return;
-    }
-    m_following = atEnd;
+    const bool user = std::exchange(m_userScroll, false);
     if (atEnd) {
+        m_following = true;
         m_indicator->hide();
+    } else if (user) {
+        m_following = false;
     }
 }
 
@@ -102,6 +108,13 @@ bool FollowView::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_area && event->type() == QEvent::Resize && m_indicator->isVisible()) {
         placeIndicator();
+    }
+    if (watched == m_area && event->type() == QEvent::KeyPress) {
+        // A key that moves the caret scrolls while it is handled; the mark goes once
+        // the key is done, whether it scrolled or not.
+        m_userScroll = true;
+        QMetaObject::invokeMethod(
+            this, [this] { m_userScroll = false; }, Qt::QueuedConnection);
     }
     return QObject::eventFilter(watched, event);
 }

@@ -55,4 +55,5 @@ private:
     QToolButton *m_indicator;
     bool m_following = true;
     bool m_restoring = false;
+    bool m_userScroll = false; // the next scroll comes from the user
 };

@@ -7,6 +7,8 @@
 
 #include "Main.h"
 #include "icons.h"
+#include "sendui.h"
+#include "serialport.h"
 #include "startup.h"
 
 #include <QApplication>
@@ -125,13 +127,24 @@ int main(int argc, char *argv[])
     if (!started || warned) {
         std::fprintf(stderr, "screenshot: the main window did not start on its demo port\n");
         DestroyMainObjects();
+        // Before the static objects go: the port's destructor would close it after the
+        // device table it needs is gone.
+        Port.Close();
         return 1;
     }
 
     MainForm->Edit2->setText(QStringLiteral("48 65 6C 6C 6F"));
     MainForm->BtnRecieve->click();
     MainForm->BtnSend->click();
-    // With timed sending on, the button stays down and the timer would send again.
+    // The send runs on its own thread: released at once, it would stop before its
+    // bytes went out. With timed sending on, the button stays down and the timer
+    // would send again.
+    waitFor(
+        [&] {
+            echo(master);
+            return !MainForm->Sender->isSending();
+        },
+        2000);
     if (MainForm->BtnSend->isChecked()) {
         MainForm->BtnSend->click();
     }
@@ -146,6 +159,9 @@ int main(int argc, char *argv[])
 
     const bool saved = MainForm->grab().save(QString::fromLocal8Bit(argv[1]), "PNG");
     DestroyMainObjects();
+    // Before the static objects go: the port's destructor would close it after the
+    // device table it needs is gone.
+    Port.Close();
     close(slave);
     close(master);
     if (!saved) {

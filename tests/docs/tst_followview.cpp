@@ -65,8 +65,8 @@ void FollowViewTest::appendedText()
     QScrollBar *bar = edit.verticalScrollBar();
     int kept = bar->value();
     if (scrollTo >= 0) {
-        // As the wheel or the scroll bar moves it.
-        bar->setValue(bar->maximum() * scrollTo / 100);
+        // As the wheel or the scroll bar's slider moves it.
+        bar->setSliderPosition(bar->maximum() * scrollTo / 100);
         kept = bar->value();
     }
     if (batch) {
@@ -100,7 +100,7 @@ void FollowViewTest::searchHitIsShown()
     edit.resize(320, 200);
     edit.show();
     fill(edit, 100);
-    edit.verticalScrollBar()->setValue(0);
+    edit.verticalScrollBar()->triggerAction(QAbstractSlider::SliderToMinimum);
     QVERIFY(!edit.follow()->following());
     const int line60 = edit.document()->findBlockByNumber(60).position();
     edit.setSelStart(line60);
@@ -126,10 +126,10 @@ void FollowViewTest::backToTheEnd()
     QVERIFY(QTest::qWaitForWindowExposed(&edit));
     fill(edit, 100);
     QScrollBar *bar = edit.verticalScrollBar();
-    bar->setValue(0);
+    bar->triggerAction(QAbstractSlider::SliderToMinimum);
     QVERIFY(!edit.follow()->following());
     if (how == QStringLiteral("bar")) {
-        bar->setValue(bar->maximum());
+        bar->triggerAction(QAbstractSlider::SliderToMaximum);
     } else {
         QTest::keyClick(&edit, Qt::Key_End, Qt::ControlModifier);
     }
