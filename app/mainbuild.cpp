@@ -263,13 +263,13 @@ void TMainForm::createMenus()
     FileCloseItem = addItem(File1, "FileCloseItem", MainTexts::FileCloseItem, FileClose1);
     FileSaveAsItem = addPlainItem(
         File1, "FileSaveAsItem", MainTexts::FileSaveAsItem, MainTexts::FileSaveAsHint);
-    FileLogItem
-        = addPlainItem(File1, "FileLogItem", MainTexts::FileLogItem, MainTexts::FileLogHint);
-    FileLogItem->setCheckable(true);
     FileSendItem
         = addPlainItem(File1, "FileSendItem", MainTexts::FileSendItem, MainTexts::FileSendHint);
     FileReceiveItem = addPlainItem(
         File1, "FileReceiveItem", MainTexts::FileReceiveItem, MainTexts::FileReceiveHint);
+    FileLogItem
+        = addPlainItem(File1, "FileLogItem", MainTexts::FileLogItem, MainTexts::FileLogHint);
+    FileLogItem->setCheckable(true);
     File1->addSeparator()->setObjectName(QStringLiteral("N1"));
     FileExitItem = addItem(File1, "FileExitItem", MainTexts::FileExitItem, FileExit1);
 
