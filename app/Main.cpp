@@ -310,21 +310,21 @@ namespace {
 
 QString PortReason(const OpenFailure &failure)
 {
-    switch (failure.kind) {
-    case OpenFailure::Kind::Missing:
+    switch (failure.status.kind()) {
+    case ErrorKind::NotFound:
+    case ErrorKind::Lost:
         return MainTexts::ReasonMissing;
-    case OpenFailure::Kind::NoAccess:
+    case ErrorKind::NoAccess:
         return failure.group.empty()
             ? MainTexts::ReasonNoAccess
             : MainTexts::ReasonNoAccessGroup.arg(QString::fromStdString(failure.group));
-    case OpenFailure::Kind::Busy:
+    case ErrorKind::Busy:
         return failure.holders.empty()
             ? MainTexts::ReasonBusy
             : MainTexts::ReasonBusyBy.arg(QString::fromLocal8Bit(failure.holders.c_str()));
-    case OpenFailure::Kind::BadNumber:
+    case ErrorKind::Invalid:
         return MainTexts::ReasonBadNumber;
-    case OpenFailure::Kind::Refused:
-    case OpenFailure::Kind::None:
+    default:
         break;
     }
     return MainTexts::ReasonRefused;
@@ -372,10 +372,9 @@ void TMainForm::updatePortState()
     case SerialPort::State::Closed:
         if (BtnCom->isChecked()) {
             state = MainTexts::PortClosedByUser;
-        } else if (const OpenFailure failure = Port.lastFailure();
-                   failure.kind != OpenFailure::Kind::None) {
+        } else if (const OpenFailure failure = Port.lastFailure(); !failure.status) {
             state = MainTexts::PortFailed.arg(PortReason(failure));
-            detail = QString::fromLocal8Bit(failure.detail.c_str());
+            detail = QString::fromLocal8Bit(failure.status.reason().c_str());
         } else {
             state = MainTexts::PortNotOpen;
         }

@@ -15,11 +15,6 @@ CaptureFormat CaptureFormatFor(const std::filesystem::path &path)
 
 namespace {
 
-std::string SystemReason(int error)
-{
-    return std::error_code(error, std::generic_category()).message();
-}
-
 std::FILE *OpenForWriting(const std::filesystem::path &path)
 {
 #ifdef _WIN32
@@ -33,13 +28,8 @@ std::FILE *OpenForWriting(const std::filesystem::path &path)
 
 CaptureRecorder::~CaptureRecorder()
 {
-    stop();
-}
-
-std::string CaptureRecorder::lastError() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_error;
+    // The window that could report it has gone by now.
+    static_cast<void>(stop());
 }
 
 int64_t CaptureRecorder::nowUs() const
@@ -48,16 +38,14 @@ int64_t CaptureRecorder::nowUs() const
     return m_wallStartUs + duration_cast<microseconds>(steady_clock::now() - m_steadyStart).count();
 }
 
-bool CaptureRecorder::start(
+Status CaptureRecorder::start(
     const std::filesystem::path &path, CaptureFormat format, FailureFunction onFailure)
 {
-    stop();
+    // Starting anew is what the caller asked for; the old recording's end is moot.
+    static_cast<void>(stop());
     std::FILE *file = OpenForWriting(path);
     if (!file) {
-        const int error = errno;
-        std::lock_guard lock(m_mutex);
-        m_error = path.string() + ": " + SystemReason(error);
-        return false;
+        return Status::FromErrno(ErrorKind::Io, errno, path.string());
     }
     using namespace std::chrono;
     m_file = file;
@@ -69,20 +57,20 @@ bool CaptureRecorder::start(
     {
         std::lock_guard lock(m_mutex);
         m_format = format;
-        m_error.clear();
+        m_failure = {};
         m_stopping = false;
         m_pendingText.clear();
         m_pendingRaw.clear();
     }
     m_accepting.store(true);
     m_writer = std::jthread([this](std::stop_token stop) { writerLoop(stop); });
-    return true;
+    return {};
 }
 
-bool CaptureRecorder::stop()
+Status CaptureRecorder::stop()
 {
     if (!m_writer.joinable()) {
-        return true;
+        return {};
     }
     {
         // Under the lock, so that no add() is half way through once this is seen.
@@ -93,7 +81,7 @@ bool CaptureRecorder::stop()
     m_writer.request_stop();
     m_writer.join();
     std::lock_guard lock(m_mutex);
-    return m_error.empty();
+    return m_failure;
 }
 
 void CaptureRecorder::addTaken(CaptureDirection direction, uint8_t byte)
@@ -190,18 +178,17 @@ bool CaptureRecorder::writeText(std::string_view text)
 
 void CaptureRecorder::fail(const std::string &what)
 {
-    const int error = errno;
-    const std::string reason = m_path.string() + ": " + what + ": " + SystemReason(error);
+    const Status failure = Status::FromErrno(ErrorKind::Io, errno, m_path.string() + ": " + what);
     bool report = false;
     {
         std::lock_guard lock(m_mutex);
         m_accepting.store(false);
         m_pendingRaw.clear();
         m_pendingText.clear();
-        m_error = reason;
+        m_failure = failure;
         report = !m_stopping;
     }
     if (report && m_onFailure) {
-        m_onFailure(reason);
+        m_onFailure(failure);
     }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "capturetext.h"
+#include "status.h"
 
 #include <atomic>
 #include <chrono>
@@ -30,15 +31,15 @@ CaptureFormat CaptureFormatFor(const std::filesystem::path &path);
 //
 // A failed write or flush ends the recording: nothing more is taken, the file is
 // closed with what was written before, and `onFailure` is called on the writer
-// thread with the file's name and the system's reason (unless stop() is already
-// under way, which then reports it through its result).
+// thread with the failure (its reason names the file; unless stop() is already
+// under way, which then returns it).
 //
 // start, stop and the destructor belong to one thread (the user-interface thread);
 // add may be called from any thread at any time.
 class CaptureRecorder
 {
 public:
-    using FailureFunction = std::function<void(const std::string &reason)>;
+    using FailureFunction = std::function<void(const Status &failure)>;
     static constexpr std::chrono::milliseconds kFlushInterval { 100 };
 
     CaptureRecorder() = default;
@@ -48,17 +49,16 @@ public:
     CaptureRecorder &operator=(const CaptureRecorder &) = delete;
 
     // Creates or empties the file at `path` and starts recording into it. A
-    // recording still running is stopped first. False with lastError() set when the
-    // file cannot be opened.
-    bool start(const std::filesystem::path &path, CaptureFormat format,
+    // recording still running is stopped first (a failure of its end is not
+    // reported). Fails when the file cannot be opened.
+    [[nodiscard]] Status start(const std::filesystem::path &path, CaptureFormat format,
         FailureFunction onFailure = nullptr);
     // Stops taking bytes, writes all that was taken, flushes and closes the file,
-    // and waits for the writer thread. False with lastError() set when that last
-    // write or the closing failed. Nothing happens when no recording runs.
-    bool stop();
+    // and waits for the writer thread. Returns the failure that ended the recording,
+    // or that of this last write or the closing. Nothing happens when no recording runs.
+    [[nodiscard]] Status stop();
     // Between start and stop, and no failure so far.
     bool isRecording() const { return m_accepting.load(std::memory_order_relaxed); }
-    std::string lastError() const;
 
     // Takes one byte that passed the port (in raw form only received bytes count).
     // Any thread; cheap when no recording runs.
@@ -87,7 +87,7 @@ private:
     std::vector<CapturedByte> m_pendingText;
     std::string m_pendingRaw;
     bool m_stopping = false;
-    std::string m_error;
+    Status m_failure;
 
     CaptureFormat m_format = CaptureFormat::Raw; // written under m_mutex by start()
 

@@ -1,20 +1,16 @@
 #pragma once
 
+#include "status.h"
+
 #include <string>
 
-// Why opening a port failed, in terms that tell the user what to do about it.
+// Why opening a port failed, in terms that tell the user what to do about it: the
+// kind and the system's reason (status: Invalid for a port number outside 1..8,
+// NotFound, NoAccess, Busy, Refused), and what the user needs besides to act on it.
 struct OpenFailure
 {
-    enum class Kind {
-        None, // the last open succeeded (or none was made)
-        BadNumber, // the port number is outside 1..8
-        Missing, // the device does not exist (unplugged, link to nowhere)
-        NoAccess, // the user may not open the device
-        Busy, // another program (or another open) holds the device
-        Refused, // the device is there but refused the line settings or a request
-    };
-
-    Kind kind = Kind::None;
+    // Success after an Open that succeeded (or before any).
+    Status status;
     // The device that was tried (the comN link or the system's device name).
     std::string device;
     // NoAccess: the group that owns the device (on Debian usually "dialout"); the user
@@ -23,6 +19,4 @@ struct OpenFailure
     // Busy: the processes that hold the device, "name (pid)" joined by ", "; empty
     // when they cannot be found.
     std::string holders;
-    // The system's own text of the failure.
-    std::string detail;
 };

@@ -127,8 +127,8 @@ bool SerialPort::openLocked(const LineSettings &settings)
     const int32_t port = settings.port;
     if (!validPort(port)) {
         m_failure = OpenFailure();
-        m_failure.kind = OpenFailure::Kind::BadNumber;
-        m_failure.detail = "port number " + std::to_string(port) + " is outside 1..8";
+        m_failure.status = Status(
+            ErrorKind::Invalid, "port number " + std::to_string(port) + " is outside 1..8");
         return false;
     }
     OpenFailure failure;
@@ -174,9 +174,8 @@ bool SerialPort::Reconnect()
     // fall back to another device, which must not be opened in its place.
     if (SerialPort::DeviceName(port) != m_openedDevice) {
         m_failure = OpenFailure();
-        m_failure.kind = OpenFailure::Kind::Missing;
+        m_failure.status = Status(ErrorKind::NotFound, m_openedDevice + ": not there");
         m_failure.device = m_openedDevice;
-        m_failure.detail = m_openedDevice + ": not there";
         return false;
     }
     return openLocked(m_openedSettings);
@@ -377,7 +376,7 @@ bool SerialPort::lineErrors(LineErrorCounts &counts)
 std::string SerialPort::lastError() const
 {
     const std::lock_guard<std::mutex> lock(m_openLock);
-    return m_failure.detail;
+    return m_failure.status.reason();
 }
 
 OpenFailure SerialPort::lastFailure() const

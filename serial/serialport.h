@@ -95,7 +95,7 @@ public:
     int32_t currentPort() const { return FCurrentPort.load(); }
     bool isOpen() const;
     State state() const;
-    // The operating system's text for the last failure of Open, for messages.
+    // The reason of lastFailure(), for messages.
     std::string lastError() const;
     // How many times Open has succeeded; a change means the port was opened anew.
     uint64_t openCount() const { return m_openCount.load(); }
@@ -104,7 +104,7 @@ public:
     // since the port was opened). False when the port is closed or the driver does
     // not count them (a pseudo-terminal). Any thread.
     bool lineErrors(LineErrorCounts &counts);
-    // Why the last Open (or Reconnect) failed; Kind::None after one that succeeded.
+    // Why the last Open (or Reconnect) failed; success after one that succeeded.
     OpenFailure lastFailure() const;
     // The settings of the most recent Open call.
     LineSettings lastSettings() const;

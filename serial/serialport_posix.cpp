@@ -48,7 +48,7 @@ std::string systemError(const std::string &device, const char *what)
     return device + ": " + what + ": " + std::strerror(errno);
 }
 
-OpenFailure::Kind failureKind(int code)
+ErrorKind failureKind(int code)
 {
     switch (code) {
     case ENOENT:
@@ -56,15 +56,15 @@ OpenFailure::Kind failureKind(int code)
     case ENXIO:
     case ENOTDIR:
     case ELOOP:
-        return OpenFailure::Kind::Missing;
+        return ErrorKind::NotFound;
     case EACCES:
     case EPERM:
-        return OpenFailure::Kind::NoAccess;
+        return ErrorKind::NoAccess;
     case EBUSY:
     case EWOULDBLOCK:
-        return OpenFailure::Kind::Busy;
+        return ErrorKind::Busy;
     default:
-        return OpenFailure::Kind::Refused;
+        return ErrorKind::Refused;
     }
 }
 
@@ -153,11 +153,10 @@ void describeFailure(OpenFailure &failure, const std::string &device, const char
 {
     const int code = errno;
     failure.device = device;
-    failure.detail = systemError(device, what);
-    failure.kind = failureKind(code);
-    if (failure.kind == OpenFailure::Kind::NoAccess) {
+    failure.status = Status(failureKind(code), systemError(device, what));
+    if (failure.status.kind() == ErrorKind::NoAccess) {
         failure.group = owningGroup(device);
-    } else if (failure.kind == OpenFailure::Kind::Busy) {
+    } else if (failure.status.kind() == ErrorKind::Busy) {
         failure.holders = holdingProcesses(device);
     }
 }
@@ -287,16 +286,16 @@ bool configure(int fd, int32_t baudRate, uint8_t parity, uint8_t stopBits, uint8
     const std::string &device, OpenFailure &failure)
 {
     failure.device = device;
-    failure.kind = OpenFailure::Kind::Refused;
-    std::string &error = failure.detail;
+    const auto refuse = [&failure](std::string reason) {
+        failure.status = Status(ErrorKind::Refused, std::move(reason));
+        return false;
+    };
     termios tio {};
     if (tcgetattr(fd, &tio) != 0) {
-        error = systemError(device, "reading the line settings");
-        return false;
+        return refuse(systemError(device, "reading the line settings"));
     }
     if (!setFraming(tio, parity, stopBits, dataBits)) {
-        error = device + ": unsupported combination of data bits, parity and stop bits";
-        return false;
+        return refuse(device + ": unsupported combination of data bits, parity and stop bits");
     }
     makeRaw(tio);
     speed_t code = 0;
@@ -306,8 +305,7 @@ bool configure(int fd, int32_t baudRate, uint8_t parity, uint8_t stopBits, uint8
         cfsetospeed(&tio, code);
     }
     if (tcsetattr(fd, TCSANOW, &tio) != 0) {
-        error = systemError(device, "applying the line settings");
-        return false;
+        return refuse(systemError(device, "applying the line settings"));
     }
     if (standard) {
         return true;
@@ -317,8 +315,7 @@ bool configure(int fd, int32_t baudRate, uint8_t parity, uint8_t stopBits, uint8
         return true;
     }
 #endif
-    error = device + ": baud rate " + std::to_string(baudRate) + " not supported";
-    return false;
+    return refuse(device + ": baud rate " + std::to_string(baudRate) + " not supported");
 }
 
 // Takes what is waiting, up to `size` bytes, and never waits.

@@ -42,18 +42,40 @@ std::string systemError(const std::string &device, const char *what)
     return message;
 }
 
-OpenFailure::Kind failureKind(DWORD code)
+// Clears the device's error state and counts what it reported; false when the
+// device did not answer.
+bool takeErrors(intptr_t handle)
+{
+    DWORD errors = 0;
+    COMSTAT status {};
+    if (ClearCommError(asHandle(handle), &errors, &status) == 0) {
+        return false;
+    }
+    if (errors == 0) {
+        return true;
+    }
+    const std::lock_guard lock(errorsMutex);
+    LineErrorCounts &counts = errorsByHandle[handle];
+    counts.frame += (errors & CE_FRAME) ? 1 : 0;
+    counts.parity += (errors & CE_RXPARITY) ? 1 : 0;
+    counts.overrun += (errors & CE_OVERRUN) ? 1 : 0;
+    counts.bufferOverrun += (errors & CE_RXOVER) ? 1 : 0;
+    counts.breaks += (errors & CE_BREAK) ? 1 : 0;
+    return true;
+}
+
+ErrorKind failureKind(DWORD code)
 {
     switch (code) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
-        return OpenFailure::Kind::Missing;
+        return ErrorKind::NotFound;
     // A COM port that another program holds answers with "access denied".
     case ERROR_ACCESS_DENIED:
     case ERROR_SHARING_VIOLATION:
-        return OpenFailure::Kind::Busy;
+        return ErrorKind::Busy;
     default:
-        return OpenFailure::Kind::Refused;
+        return ErrorKind::Refused;
     }
 }
 
@@ -64,10 +86,11 @@ std::string MappingLink(int32_t)
     return {};
 }
 
-bool DeviceGone(intptr_t)
+bool DeviceGone(intptr_t handle)
 {
-    // Not detected here: a vanished device is not told apart from a quiet one.
-    return false;
+    // A device that has gone (a USB adapter pulled out; under Wine, a terminal hung
+    // up) refuses even to report its error state, while a quiet one answers.
+    return !takeErrors(handle);
 }
 
 std::string DeviceName(int32_t port)
@@ -85,23 +108,24 @@ intptr_t OpenDevice(int32_t port, int32_t baudRate, uint8_t parity, uint8_t stop
 {
     const std::string device = DeviceName(port);
     failure.device = device;
-    std::string &error = failure.detail;
+    const auto refuse = [&failure](std::string reason) {
+        failure.status = Status(ErrorKind::Refused, std::move(reason));
+        return kInvalidHandle;
+    };
     const HANDLE raw = CreateFileA(
         device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (raw == INVALID_HANDLE_VALUE) {
-        failure.kind = failureKind(GetLastError());
-        error = systemError(device, "opening");
+        const ErrorKind kind = failureKind(GetLastError());
+        failure.status = Status(kind, systemError(device, "opening"));
         return kInvalidHandle;
     }
-    failure.kind = OpenFailure::Kind::Refused;
     HandleGuard guard(reinterpret_cast<intptr_t>(raw), kInvalidHandle,
         [](intptr_t handle) { CloseHandle(asHandle(handle)); });
 
     DCB dcb {};
     dcb.DCBlength = sizeof dcb;
     if (!GetCommState(raw, &dcb)) {
-        error = systemError(device, "reading the line settings");
-        return kInvalidHandle;
+        return refuse(systemError(device, "reading the line settings"));
     }
     // Exactly these four fields change; parity checking, flow control and
     // abort-on-error stay as the driver reported them.
@@ -110,8 +134,7 @@ intptr_t OpenDevice(int32_t port, int32_t baudRate, uint8_t parity, uint8_t stop
     dcb.Parity = parity;
     dcb.StopBits = stopBits;
     if (!SetCommState(raw, &dcb)) {
-        error = systemError(device, "applying the line settings");
-        return kInvalidHandle;
+        return refuse(systemError(device, "applying the line settings"));
     }
 
     // Every field is set, so the driver's current time-outs need not be read first.
@@ -123,8 +146,7 @@ intptr_t OpenDevice(int32_t port, int32_t baudRate, uint8_t parity, uint8_t stop
     timeouts.WriteTotalTimeoutMultiplier = 0;
     timeouts.WriteTotalTimeoutConstant = 1;
     if (!SetCommTimeouts(raw, &timeouts)) {
-        error = systemError(device, "setting the time-outs");
-        return kInvalidHandle;
+        return refuse(systemError(device, "setting the time-outs"));
     }
     {
         const std::lock_guard lock(errorsMutex);
@@ -144,17 +166,8 @@ void CloseDevice(intptr_t handle)
 
 void ClearErrors(intptr_t handle)
 {
-    DWORD errors = 0;
-    COMSTAT status {};
-    if (!ClearCommError(asHandle(handle), &errors, &status) || errors == 0)
-        return;
-    const std::lock_guard lock(errorsMutex);
-    LineErrorCounts &counts = errorsByHandle[handle];
-    counts.frame += (errors & CE_FRAME) ? 1 : 0;
-    counts.parity += (errors & CE_RXPARITY) ? 1 : 0;
-    counts.overrun += (errors & CE_OVERRUN) ? 1 : 0;
-    counts.bufferOverrun += (errors & CE_RXOVER) ? 1 : 0;
-    counts.breaks += (errors & CE_BREAK) ? 1 : 0;
+    // A device that did not answer is found out by the transfer or CheckDevice.
+    static_cast<void>(takeErrors(handle));
 }
 
 bool ReadLineErrors(intptr_t handle, LineErrorCounts &counts)
@@ -187,9 +200,14 @@ Attempt ReadChunk(
     if (size == 0)
         return Attempt::Nothing;
     DWORD received = 0;
-    ReadFile(asHandle(handle), buffer, 1, &received, nullptr);
-    if (received != 1)
+    // The 1 ms time-out ends a read with success and nothing read; a failure means
+    // the device refused the read (removed, or its driver gone).
+    if (!ReadFile(asHandle(handle), buffer, 1, &received, nullptr)) {
+        return Attempt::Failed;
+    }
+    if (received != 1) {
         return Attempt::Nothing;
+    }
     count = 1;
     return Attempt::Byte;
 }
