@@ -8,6 +8,7 @@
 #include "intervaltimer.h"
 #include "maintexts.h"
 #include "option.h"
+#include "portaddress.h"
 #include "portbinding.h"
 #include "portwatch.h"
 #include "richedit.h"
@@ -310,21 +311,35 @@ namespace {
 
 QString PortReason(const OpenFailure &failure)
 {
-    switch (failure.status.kind()) {
-    case ErrorKind::NotFound:
-    case ErrorKind::Lost:
+    switch (failure.kind) {
+    case OpenFailure::Kind::Missing:
         return MainTexts::ReasonMissing;
-    case ErrorKind::NoAccess:
+    case OpenFailure::Kind::NoAccess:
         return failure.group.empty()
             ? MainTexts::ReasonNoAccess
             : MainTexts::ReasonNoAccessGroup.arg(QString::fromStdString(failure.group));
-    case ErrorKind::Busy:
+    case OpenFailure::Kind::Busy:
         return failure.holders.empty()
             ? MainTexts::ReasonBusy
             : MainTexts::ReasonBusyBy.arg(QString::fromLocal8Bit(failure.holders.c_str()));
-    case ErrorKind::Invalid:
+    case OpenFailure::Kind::BadNumber:
         return MainTexts::ReasonBadNumber;
-    default:
+    case OpenFailure::Kind::HostNotFound:
+        return MainTexts::ReasonHostNotFound;
+    case OpenFailure::Kind::ConnectionRefused:
+        return MainTexts::ReasonConnectionRefused;
+    case OpenFailure::Kind::NoAnswer:
+        return MainTexts::ReasonNoAnswer;
+    case OpenFailure::Kind::SettingRefused:
+        return MainTexts::ReasonSettingRefused.arg(QString::fromStdString(failure.setting));
+    case OpenFailure::Kind::Dropped:
+        return MainTexts::ReasonDropped;
+    case OpenFailure::Kind::NetworkError:
+        return MainTexts::ReasonNetwork;
+    case OpenFailure::Kind::NotSerial:
+        return MainTexts::ReasonNotSerial;
+    case OpenFailure::Kind::Refused:
+    case OpenFailure::Kind::None:
         break;
     }
     return MainTexts::ReasonRefused;
@@ -353,12 +368,18 @@ void TMainForm::updatePortState()
     }
     const SerialPort::State portState = Port.state();
     QString where = QStringLiteral("COM%1").arg(line.port);
-    // A lost port waits for the device it had, whatever the number maps to meanwhile.
-    const QString device = QString::fromLocal8Bit(portState == SerialPort::State::Lost
-            ? Port.openedDevice().c_str()
-            : PortBinding::resolvedDevice(line.port).c_str());
+    // An open or lost port shows the device it has, whatever the number maps to
+    // meanwhile; a new mapping shows as pending until the next open.
+    const QString mapped = QString::fromLocal8Bit(PortBinding::resolvedDevice(line.port).c_str());
+    const QString device = portState == SerialPort::State::Closed
+        ? mapped
+        : QString::fromLocal8Bit(Port.openedDevice().c_str());
     if (!device.isEmpty() && device != where) {
         where += QStringLiteral(" \u2192 ") + device;
+    }
+    QString pending;
+    if (portState == SerialPort::State::Open && !mapped.isEmpty() && mapped != device) {
+        pending = MainTexts::PortPending.arg(mapped);
     }
     QString state;
     QString detail;
@@ -367,20 +388,34 @@ void TMainForm::updatePortState()
         state = MainTexts::PortOpen;
         break;
     case SerialPort::State::Lost:
-        state = MainTexts::PortLost;
+        if (const OpenFailure failure = Port.lastFailure();
+            failure.kind != OpenFailure::Kind::None && IsPortAddress(device.toStdString())) {
+            state = MainTexts::PortLostNet.arg(PortReason(failure));
+            detail = QString::fromLocal8Bit(failure.detail.c_str());
+        } else {
+            state = MainTexts::PortLost;
+        }
+        break;
+    case SerialPort::State::Connecting:
+        state = MainTexts::PortConnecting;
         break;
     case SerialPort::State::Closed:
         if (BtnCom->isChecked()) {
             state = MainTexts::PortClosedByUser;
-        } else if (const OpenFailure failure = Port.lastFailure(); !failure.status) {
+        } else if (const OpenFailure failure = Port.lastFailure();
+                   failure.kind != OpenFailure::Kind::None) {
             state = MainTexts::PortFailed.arg(PortReason(failure));
-            detail = QString::fromLocal8Bit(failure.status.reason().c_str());
+            detail = QString::fromLocal8Bit(failure.detail.c_str());
         } else {
             state = MainTexts::PortNotOpen;
         }
         break;
     }
-    const QString text = QStringLiteral("%1  %2  %3").arg(where, LineSettingsText(line), state);
+    // Raw TCP carries bytes only: no line settings reach the far side.
+    const QString lineText = device.startsWith(QLatin1String("tcp://"), Qt::CaseInsensitive)
+        ? QString(MainTexts::LineNotApplied)
+        : LineSettingsText(line);
+    const QString text = QStringLiteral("%1  %2  %3").arg(where, lineText, state) + pending;
     const QString tip = detail.isEmpty() ? text : text + QLatin1Char('\n') + detail;
     if (PortState->toolTip() == tip) {
         return;

@@ -4,12 +4,14 @@
 #include <QIcon>
 #include <QList>
 #include <QMainWindow>
+#include <QPointer>
 
 #include <memory>
 
 class AppConfig;
 class EditCommands;
 class IntervalTimer;
+class LineTestWindow;
 class QAction;
 class QComboBox;
 class QDialog;
@@ -191,6 +193,11 @@ public:
 
     // The language menu; a choice is kept in byteway.conf for the next start.
     void SetUpLanguageMenu();
+
+    // 工具 → 线路测试 and its window (mainlinetest.cpp).
+    void SetUpLineTest();
+    QAction *LineTestItem = nullptr;
+    QPointer<LineTestWindow> LineTestForm;
 
 protected:
     void showEvent(QShowEvent *event) override;

@@ -6,6 +6,7 @@
 #include "errorreport.h"
 #include "intervaltimer.h"
 #include "maintexts.h"
+#include "porthold.h"
 #include "richedit.h"
 #include "tiling.h"
 
@@ -180,6 +181,10 @@ void TMainForm::UpdateMenuItems()
     const bool any = ChildCount() > 0;
     for (QToolButton *button : { BtnSend, BtnRecieve, BtnOption, BtnClear, BtnFind, BtnCom }) {
         button->setEnabled(any);
+    }
+    if (PortHold::Held(*this)) {
+        BtnSend->setEnabled(false);
+        BtnRecieve->setEnabled(false);
     }
     FileSaveAsItem->setEnabled(any);
     ItemFind->setEnabled(any);

@@ -16,6 +16,14 @@
 
 namespace {
 
+// The port is away but the port watch is bringing it back: a lost device, or a
+// network port whose connection is still being made.
+bool PortComingBack()
+{
+    const SerialPort::State state = Port.state();
+    return state == SerialPort::State::Lost || state == SerialPort::State::Connecting;
+}
+
 QString EndText(ReceiveEngine::EndReason reason)
 {
     using Reason = ReceiveEngine::EndReason;
@@ -156,9 +164,9 @@ void TMainForm::SendData()
     }
     if (!Port.isOpen()) {
         showStateMessage(MainTexts::SendPortNotOpen);
-        // A timed send outlives a device that went away: its ticks send nothing
-        // until the port watch has the device back.
-        if (m_singleSend || Port.state() != SerialPort::State::Lost) {
+        // A timed send outlives a device that went away (or a network port still
+        // connecting): its ticks send nothing until the port watch has it back.
+        if (m_singleSend || !PortComingBack()) {
             Timer1->setEnabled(false);
             BtnSend->setChecked(false);
         }
@@ -171,7 +179,7 @@ void TMainForm::sendFinished(const SendResult &result)
 {
     if (result.outcome == SendOutcome::WriteFailed) {
         showStateMessage(MainTexts::WriteFailed.arg(result.bytesSent));
-        if (m_singleSend || Port.state() != SerialPort::State::Lost) {
+        if (m_singleSend || !PortComingBack()) {
             Timer1->setEnabled(false);
             BtnSend->setChecked(false);
         }

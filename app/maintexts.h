@@ -192,6 +192,26 @@ inline constexpr UiText ReasonBadNumber { kContext,
     QT_TRANSLATE_NOOP("MainTexts", "端口号须在 1 到 8 之间") };
 inline constexpr UiText ReasonRefused { kContext,
     QT_TRANSLATE_NOOP("MainTexts", "设备不接受这些设置") };
+// A network port: its state while connecting, the reasons of its failures (%1 in
+// ReasonSettingRefused the setting), and what stands for the line settings of raw TCP.
+inline constexpr UiText PortConnecting { kContext, QT_TRANSLATE_NOOP("MainTexts", "正在连接") };
+inline constexpr UiText PortLostNet { kContext,
+    QT_TRANSLATE_NOOP("MainTexts", "%1，正在重新连接") };
+inline constexpr UiText ReasonHostNotFound { kContext,
+    QT_TRANSLATE_NOOP("MainTexts", "找不到主机") };
+inline constexpr UiText ReasonConnectionRefused { kContext,
+    QT_TRANSLATE_NOOP("MainTexts", "连接被拒绝") };
+inline constexpr UiText ReasonNoAnswer { kContext, QT_TRANSLATE_NOOP("MainTexts", "超时无应答") };
+inline constexpr UiText ReasonSettingRefused { kContext,
+    QT_TRANSLATE_NOOP("MainTexts", "服务器拒绝了 %1") };
+inline constexpr UiText ReasonDropped { kContext, QT_TRANSLATE_NOOP("MainTexts", "连接已断开") };
+inline constexpr UiText ReasonNetwork { kContext, QT_TRANSLATE_NOOP("MainTexts", "网络错误") };
+inline constexpr UiText LineNotApplied { kContext,
+    QT_TRANSLATE_NOOP("MainTexts", "原始 TCP，线路设置不适用") };
+inline constexpr UiText ReasonNotSerial { kContext,
+    QT_TRANSLATE_NOOP("MainTexts", "不是串口设备") };
+inline constexpr UiText PortPending { kContext,
+    QT_TRANSLATE_NOOP("MainTexts", "（下次打开：%1）") };
 
 // Opening a big file: the progress window and its button.
 inline constexpr UiText LoadProgressTitle { kContext, QT_TRANSLATE_NOOP("MainTexts", "打开文件") };

@@ -90,6 +90,9 @@ void CloseOnTerminationSignals()
     for (int sig : { SIGTERM, SIGINT, SIGHUP }) {
         ::sigaction(sig, &action, nullptr);
     }
+    // A pipe whose reader went away (a recording into a FIFO) is a failed write with
+    // EPIPE, never the end of the program.
+    ::signal(SIGPIPE, SIG_IGN);
 }
 #else
 void CloseOnTerminationSignals() { }

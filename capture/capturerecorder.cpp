@@ -2,8 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
-#include <system_error>
+#include <string>
 
 CaptureFormat CaptureFormatFor(const std::filesystem::path &path)
 {
@@ -13,23 +12,15 @@ CaptureFormat CaptureFormatFor(const std::filesystem::path &path)
     return extension == ".log" || extension == ".txt" ? CaptureFormat::Text : CaptureFormat::Raw;
 }
 
-namespace {
-
-std::FILE *OpenForWriting(const std::filesystem::path &path)
-{
-#ifdef _WIN32
-    return _wfopen(path.c_str(), L"wb");
-#else
-    return std::fopen(path.c_str(), "wbe");
-#endif
-}
-
-} // namespace
-
 CaptureRecorder::~CaptureRecorder()
 {
-    // The window that could report it has gone by now.
-    static_cast<void>(stop());
+    stop();
+}
+
+std::string CaptureRecorder::lastError() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_error;
 }
 
 int64_t CaptureRecorder::nowUs() const
@@ -38,39 +29,43 @@ int64_t CaptureRecorder::nowUs() const
     return m_wallStartUs + duration_cast<microseconds>(steady_clock::now() - m_steadyStart).count();
 }
 
-Status CaptureRecorder::start(
+bool CaptureRecorder::start(
     const std::filesystem::path &path, CaptureFormat format, FailureFunction onFailure)
 {
-    // Starting anew is what the caller asked for; the old recording's end is moot.
-    static_cast<void>(stop());
-    std::FILE *file = OpenForWriting(path);
-    if (!file) {
-        return Status::FromErrno(ErrorKind::Io, errno, path.string());
+    stop();
+    if (const Status opened = m_sink.Open(path); !opened) {
+        std::lock_guard lock(m_mutex);
+        m_error = opened.reason();
+        return false;
     }
     using namespace std::chrono;
-    m_file = file;
     m_path = path;
     m_formatter = {};
     m_onFailure = std::move(onFailure);
     m_steadyStart = steady_clock::now();
     m_wallStartUs = duration_cast<microseconds>(system_clock::now().time_since_epoch()).count();
+    m_written = 0;
+    m_unwritten = 0;
+    m_hurry = false;
     {
         std::lock_guard lock(m_mutex);
         m_format = format;
-        m_failure = {};
+        m_error.clear();
         m_stopping = false;
+        m_overflow = false;
+        m_inFlight = 0;
         m_pendingText.clear();
         m_pendingRaw.clear();
     }
     m_accepting.store(true);
     m_writer = std::jthread([this](std::stop_token stop) { writerLoop(stop); });
-    return {};
+    return true;
 }
 
-Status CaptureRecorder::stop()
+bool CaptureRecorder::stop()
 {
     if (!m_writer.joinable()) {
-        return {};
+        return true;
     }
     {
         // Under the lock, so that no add() is half way through once this is seen.
@@ -78,10 +73,11 @@ Status CaptureRecorder::stop()
         m_accepting.store(false);
         m_stopping = true;
     }
+    m_hurry = true;
     m_writer.request_stop();
     m_writer.join();
     std::lock_guard lock(m_mutex);
-    return m_failure;
+    return m_error.empty();
 }
 
 void CaptureRecorder::addTaken(CaptureDirection direction, uint8_t byte)
@@ -92,7 +88,16 @@ void CaptureRecorder::addTaken(CaptureDirection direction, uint8_t byte)
         if (!m_accepting.load(std::memory_order_relaxed)) {
             return;
         }
-        if (m_format == CaptureFormat::Raw) {
+        const std::size_t held
+            = m_inFlight + m_pendingRaw.size() + m_pendingText.size() * sizeof(CapturedByte);
+        if (held >= m_bufferLimit) {
+            // The file has fallen too far behind: the recording ends rather than
+            // holding more, and the writer says how much reached the file.
+            m_accepting.store(false);
+            m_overflow = true;
+            m_hurry = true;
+            wake = true;
+        } else if (m_format == CaptureFormat::Raw) {
             if (direction != CaptureDirection::Received) {
                 return;
             }
@@ -111,84 +116,120 @@ void CaptureRecorder::addTaken(CaptureDirection direction, uint8_t byte)
 
 void CaptureRecorder::writerLoop(std::stop_token stop)
 {
+    CaptureSink::PrepareWriterThread();
     for (;;) {
         bool stopping = false;
+        bool overflow = false;
         {
             std::unique_lock lock(m_mutex);
             m_wake.wait_for(lock, stop, kFlushInterval, [this] {
-                return m_pendingRaw.size() >= kWakeBytes
+                return m_overflow || m_pendingRaw.size() >= kWakeBytes
                     || m_pendingText.size() >= kWakeBytes / sizeof(CapturedByte);
             });
             m_takenRaw.swap(m_pendingRaw);
             m_takenText.swap(m_pendingText);
+            m_inFlight = m_takenRaw.size() + m_takenText.size() * sizeof(CapturedByte);
             stopping = m_stopping;
+            overflow = m_overflow;
         }
-        if (!writeBatch(!stopping)) {
+        if (!writeBatch(!stopping && !overflow)) {
             break;
         }
-        if (stopping) {
-            m_out.clear();
-            m_formatter.finish(m_out);
-            if (!writeText(m_out) || std::fflush(m_file) != 0) {
-                fail("writing");
-                break;
-            }
-            const bool closed = std::fclose(m_file) == 0;
-            m_file = nullptr;
-            if (!closed) {
-                fail("closing");
-            }
+        if (stopping || overflow) {
+            finishFile(overflow);
             break;
         }
     }
-    if (m_file) {
-        std::fclose(m_file);
-        m_file = nullptr;
-    }
+    (void)m_sink.Close();
 }
 
-bool CaptureRecorder::writeBatch(bool idleCheck)
+bool CaptureRecorder::finishFile(bool overflow)
 {
-    bool ok = true;
-    if (m_format == CaptureFormat::Raw) {
-        ok = writeText(m_takenRaw);
-        m_takenRaw.clear();
-    } else {
-        m_out.clear();
-        for (const CapturedByte &captured : m_takenText) {
-            m_formatter.add(captured, m_out);
-        }
-        m_takenText.clear();
-        if (idleCheck) {
-            m_formatter.closeIfIdle(nowUs(), m_out);
-        }
-        ok = writeText(m_out);
+    m_out.clear();
+    m_formatter.finish(m_out);
+    if (!writeText(m_out)) {
+        return false;
     }
-    if (!ok || std::fflush(m_file) != 0) {
-        fail("writing");
+    if (const Status closed = m_sink.Close(); !closed) {
+        fail(m_path.string() + ": " + closed.reason());
+        return false;
+    }
+    const std::string written = std::to_string(m_written.load()) + " bytes written";
+    if (overflow) {
+        fail(m_path.string() + ": the file fell " + std::to_string(m_bufferLimit)
+            + " bytes behind, recording stopped; " + written
+            + (m_unwritten != 0 ? ", " + std::to_string(m_unwritten) + " not" : ""));
+        return false;
+    }
+    if (m_unwritten != 0) {
+        fail(m_path.string() + ": the reader did not keep up; " + written + ", "
+            + std::to_string(m_unwritten) + " not");
         return false;
     }
     return true;
 }
 
-bool CaptureRecorder::writeText(std::string_view text)
+bool CaptureRecorder::writeBatch(bool idleCheck)
 {
-    return text.empty() || std::fwrite(text.data(), 1, text.size(), m_file) == text.size();
+    if (m_format == CaptureFormat::Raw) {
+        const bool ok = writeText(m_takenRaw);
+        m_takenRaw.clear();
+        return ok;
+    }
+    for (std::size_t from = 0; from < m_takenText.size(); from += kFormatChunk) {
+        m_out.clear();
+        const std::size_t to = std::min(m_takenText.size(), from + kFormatChunk);
+        for (std::size_t i = from; i < to; ++i) {
+            m_formatter.add(m_takenText[i], m_out);
+        }
+        if (!writeText(m_out)) {
+            m_takenText.clear();
+            return false;
+        }
+    }
+    m_takenText.clear();
+    m_out.clear();
+    if (idleCheck) {
+        m_formatter.closeIfIdle(nowUs(), m_out);
+    }
+    return writeText(m_out);
 }
 
-void CaptureRecorder::fail(const std::string &what)
+bool CaptureRecorder::writeText(std::string_view text)
 {
-    const Status failure = Status::FromErrno(ErrorKind::Io, errno, m_path.string() + ": " + what);
+    if (text.empty()) {
+        return true;
+    }
+    // Once the file has left bytes out, nothing after them is written: the file
+    // holds a gapless beginning of what passed.
+    if (m_unwritten != 0) {
+        m_unwritten += text.size();
+        return true;
+    }
+    std::size_t written = 0;
+    const Status status = m_sink.Write(text, m_hurry, written);
+    m_written += written;
+    if (!status) {
+        fail(m_path.string() + ": " + status.reason());
+        return false;
+    }
+    m_unwritten = text.size() - written;
+    return true;
+}
+
+void CaptureRecorder::fail(const std::string &reason)
+{
     bool report = false;
     {
         std::lock_guard lock(m_mutex);
         m_accepting.store(false);
         m_pendingRaw.clear();
         m_pendingText.clear();
-        m_failure = failure;
+        m_inFlight = 0;
+        m_error = reason;
         report = !m_stopping;
     }
     if (report && m_onFailure) {
-        m_onFailure(failure);
+        m_onFailure(reason);
     }
 }

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "capturesink.h"
 #include "capturetext.h"
-#include "status.h"
 
 #include <atomic>
 #include <chrono>
@@ -31,34 +31,48 @@ CaptureFormat CaptureFormatFor(const std::filesystem::path &path);
 //
 // A failed write or flush ends the recording: nothing more is taken, the file is
 // closed with what was written before, and `onFailure` is called on the writer
-// thread with the failure (its reason names the file; unless stop() is already
-// under way, which then returns it).
+// thread with the file's name and the system's reason (unless stop() is already
+// under way, which then reports it through its result).
+//
+// What the file has not taken yet is bounded (`bufferLimit`, 64 MB): a file that
+// falls that far behind (a pipe whose reader lags) ends the recording the same way,
+// with a reason that says how many bytes were written. Reception is never slowed
+// for a recording. stop() never waits for a reader: what the file takes at once is
+// written, the rest is left out and stop() reports how much was written and how
+// much was not.
 //
 // start, stop and the destructor belong to one thread (the user-interface thread);
 // add may be called from any thread at any time.
 class CaptureRecorder
 {
 public:
-    using FailureFunction = std::function<void(const Status &failure)>;
+    using FailureFunction = std::function<void(const std::string &reason)>;
     static constexpr std::chrono::milliseconds kFlushInterval { 100 };
 
-    CaptureRecorder() = default;
+    static constexpr std::size_t kBufferLimit = std::size_t { 64 } << 20;
+
+    explicit CaptureRecorder(std::size_t bufferLimit = kBufferLimit)
+        : m_bufferLimit(bufferLimit)
+    { }
     // Stops a running recording as stop() does.
     ~CaptureRecorder();
     CaptureRecorder(const CaptureRecorder &) = delete;
     CaptureRecorder &operator=(const CaptureRecorder &) = delete;
 
     // Creates or empties the file at `path` and starts recording into it. A
-    // recording still running is stopped first (a failure of its end is not
-    // reported). Fails when the file cannot be opened.
-    [[nodiscard]] Status start(const std::filesystem::path &path, CaptureFormat format,
+    // recording still running is stopped first. False with lastError() set when the
+    // file cannot be opened.
+    bool start(const std::filesystem::path &path, CaptureFormat format,
         FailureFunction onFailure = nullptr);
     // Stops taking bytes, writes all that was taken, flushes and closes the file,
-    // and waits for the writer thread. Returns the failure that ended the recording,
-    // or that of this last write or the closing. Nothing happens when no recording runs.
-    [[nodiscard]] Status stop();
+    // and waits for the writer thread. False with lastError() set when that last
+    // write or the closing failed. Nothing happens when no recording runs.
+    bool stop();
     // Between start and stop, and no failure so far.
     bool isRecording() const { return m_accepting.load(std::memory_order_relaxed); }
+    std::string lastError() const;
+    // The bytes the file took in the current or last recording.
+    uint64_t bytesWritten() const { return m_written.load(); }
 
     // Takes one byte that passed the port (in raw form only received bytes count).
     // Any thread; cheap when no recording runs.
@@ -75,11 +89,15 @@ private:
     // Formats and writes one batch; false with m_error set on failure.
     bool writeBatch(bool idleCheck);
     bool writeText(std::string_view text);
-    void fail(const std::string &what);
+    bool finishFile(bool overflow);
+    void fail(const std::string &reason);
     int64_t nowUs() const;
 
     static constexpr std::size_t kWakeBytes = 1 << 18;
+    // Text entries formatted per write, so that the formatted text stays small.
+    static constexpr std::size_t kFormatChunk = 1 << 16;
 
+    const std::size_t m_bufferLimit;
     mutable std::mutex m_mutex;
     std::condition_variable_any m_wake;
     std::atomic<bool> m_accepting { false };
@@ -87,13 +105,19 @@ private:
     std::vector<CapturedByte> m_pendingText;
     std::string m_pendingRaw;
     bool m_stopping = false;
-    Status m_failure;
+    bool m_overflow = false;
+    std::size_t m_inFlight = 0; // memory of the batch the writer holds
+    std::string m_error;
+    // Set by stop() and on overflow: the writer no longer waits for room.
+    std::atomic<bool> m_hurry { false };
+    std::atomic<uint64_t> m_written { 0 };
 
     CaptureFormat m_format = CaptureFormat::Raw; // written under m_mutex by start()
 
     // Writer thread (and start/stop while it does not run).
     std::filesystem::path m_path;
-    std::FILE *m_file = nullptr;
+    CaptureSink m_sink;
+    uint64_t m_unwritten = 0; // bytes left out once the file stopped taking them
     CaptureTextFormatter m_formatter;
     std::vector<CapturedByte> m_takenText;
     std::string m_takenRaw;

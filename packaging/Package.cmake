@@ -19,7 +19,8 @@ set(CPACK_PACKAGE_DESCRIPTION
     "Received paragraphs can be checked against a test device's counting pattern.\n"
     "\n"
     "The user interface is in Chinese. The package also holds byteway-device, a\n"
-    "demo device on a pseudo-terminal for trying the program without hardware.")
+    "demo device on a pseudo-terminal for trying the program without hardware,\n"
+    "and byteway-linetest, a line test with a pattern for scripts.")
 string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/strip.cmake)

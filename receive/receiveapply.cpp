@@ -289,17 +289,15 @@ std::string ReceiveHeaderText(int32_t headerTime)
 
 void ReceptionCounts::count(ReceiveOp::Counter counter)
 {
-    const auto next
-        = [](int32_t value) { return static_cast<int32_t>(static_cast<uint32_t>(value) + 1U); };
     switch (counter) {
     case ReceiveOp::CountByte:
-        RecvByteCount = next(RecvByteCount);
+        ++RecvByteCount;
         break;
     case ReceiveOp::CountLine:
-        RecvLineCount = next(RecvLineCount);
+        ++RecvLineCount;
         break;
     case ReceiveOp::CountParagraph:
-        RecvParaCount = next(RecvParaCount);
+        ++RecvParaCount;
         break;
     case ReceiveOp::CountError:
         ReceiveHasError = true;

@@ -16,10 +16,9 @@ constexpr std::size_t kOpsPerPush = 1024;
 // True when `count` completes a group of `size` bytes: count / size and
 // (count - 1) / size differ, with the division truncating toward zero, so that a
 // negative size gives the boundaries of its absolute value.
-bool CompletesGroup(int32_t count, int32_t size)
+bool CompletesGroup(int64_t count, int32_t size)
 {
-    const int64_t c = count;
-    return c / size != (c - 1) / size;
+    return count / size != (count - 1) / size;
 }
 
 } // namespace
@@ -93,11 +92,13 @@ void ReceiveEngine::DropReception()
     m_thread.join();
 }
 
-void ReceiveEngine::Start()
+void ReceiveEngine::Start(int64_t countFrom)
 {
     DropReception();
     m_queue.Reset();
+    m_countFrom = countFrom;
     m_shown = {};
+    m_shown.RecvByteCount = countFrom;
     m_exitCode = -1;
     m_endReason = EndReason::Running;
     StopReceive = false;
@@ -152,6 +153,7 @@ void ReceiveEngine::ReceiveThreadProc()
     ParaFill = 0;
     m_paraFilledEver = 0;
     m_counted = {};
+    m_counted.RecvByteCount = m_countFrom;
     int exitCode = 1;
     for (;;) {
         if (StopReceive) {
@@ -199,7 +201,7 @@ ReceiveEngine::Outcome ReceiveEngine::HandleByte(uint8_t byte)
     if (s.autoClear) {
         Add(ReceiveOp::Kind::ClearIfLineCount, s.clearLineNum);
     }
-    if (m_counted.RecvByteCount == 0) {
+    if (m_counted.RecvByteCount == m_countFrom) {
         Add(ReceiveOp::Kind::MoveCaretToEnd);
         AddHeader();
     }

@@ -55,8 +55,10 @@ public:
     ReceiveEngine &operator=(const ReceiveEngine &) = delete;
 
     // Clears StopReceive and starts the receive thread. A reception still running
-    // is stopped first, its changes dropped.
-    void Start();
+    // is stopped first, its changes dropped. `countFrom` bytes count as received
+    // already (a long run fast-forwarded); the counts and the line and paragraph
+    // boundaries go on from there.
+    void Start(int64_t countFrom = 0);
     // Carries out every change waiting, in one batch. A null `doc` (the document
     // is gone) or a failing change ends the reception: later changes are dropped.
     // `room` tells how much more text `doc` takes for certain (see ApplyReceiveOps).
@@ -94,9 +96,9 @@ public:
     // The counts of the last reception, set by Stop: those of the changes carried
     // out, which are all the thread made unless a change failed.
     bool ReceiveHasError = false;
-    int32_t RecvByteCount = 0;
-    int32_t RecvLineCount = 0;
-    int32_t RecvParaCount = 0;
+    int64_t RecvByteCount = 0;
+    int64_t RecvLineCount = 0;
+    int64_t RecvParaCount = 0;
 
 private:
     enum class Outcome { Next, Failed, Stopped };
@@ -137,6 +139,7 @@ private:
     // as right in the order check, nor do positions outside the buffer.
     std::array<uint8_t, kParaBufferSize> ParaBuffer {};
     int32_t ParaFill = 0;
+    int64_t m_countFrom = 0;
     int32_t m_paraFilledEver = 0;
 };
 

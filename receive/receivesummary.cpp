@@ -20,7 +20,7 @@ constexpr std::string_view kParagraphsText
 } // namespace
 
 void WriteReceiveSummary(
-    DocumentOps &doc, bool checkOrder, bool hasError, int32_t lineCount, int32_t paraCount)
+    DocumentOps &doc, bool checkOrder, bool hasError, int64_t lineCount, int64_t paraCount)
 {
     doc.BeginBatch();
     doc.MoveCaretToEnd();
@@ -36,7 +36,7 @@ void WriteReceiveSummary(
     doc.EndBatch();
 }
 
-std::size_t ReceiveSummarySize(bool checkOrder, bool hasError, int32_t lineCount, int32_t paraCount)
+std::size_t ReceiveSummarySize(bool checkOrder, bool hasError, int64_t lineCount, int64_t paraCount)
 {
     // Every line with its line break.
     std::size_t size = kLinesText.size() + std::to_string(lineCount).size() + 1

@@ -63,6 +63,12 @@ void SendController::pause()
 void SendController::resume(int32_t twoCharDelay)
 {
     m_engine.Resume(twoCharDelay);
+    // pause() cancelled a pending turn, and the engine notifies only when its queue
+    // fills from empty or when it ends: a send that ended meanwhile would never be
+    // collected, and a timed send would skip every tick from then on.
+    if (m_engine.isStarted()) {
+        applyPending();
+    }
 }
 
 void SendController::setNotationText(const QString &comboText)

@@ -29,7 +29,7 @@ void PortWatch::run()
         lock.unlock();
         SerialPort::State now = m_port.CheckDevice();
         if (now == SerialPort::State::Lost && m_port.Reconnect()) {
-            now = SerialPort::State::Open;
+            now = m_port.state();
         }
         if (now != seen && m_changed) {
             m_changed();

@@ -1,12 +1,15 @@
 #include "serialport.h"
 
-#include "serialport_backend.h"
+#include "portbinding.h"
+#include "portio.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <thread>
 
-namespace backend = serial_backend;
+namespace backend = port_io;
 using backend::kInvalidHandle;
 using backend::kLostHandle;
 
@@ -15,6 +18,9 @@ SerialPort Port;
 namespace {
 
 constexpr int kWriteAttempts = 100;
+// How long a device that has taken bytes may go without taking one before a write
+// gives up on it: a slow drain slows the send down, only a stop ends it.
+constexpr uint32_t kDrainPatienceMs = 5000;
 constexpr uint32_t kReadBudgetMs = 50;
 
 bool validPort(int32_t port)
@@ -127,8 +133,8 @@ bool SerialPort::openLocked(const LineSettings &settings)
     const int32_t port = settings.port;
     if (!validPort(port)) {
         m_failure = OpenFailure();
-        m_failure.status = Status(
-            ErrorKind::Invalid, "port number " + std::to_string(port) + " is outside 1..8");
+        m_failure.kind = OpenFailure::Kind::BadNumber;
+        m_failure.detail = "port number " + std::to_string(port) + " is outside 1..8";
         return false;
     }
     OpenFailure failure;
@@ -144,7 +150,11 @@ bool SerialPort::openLocked(const LineSettings &settings)
     const intptr_t previous = slot.handle.exchange(handle);
     if (realHandle(previous)) {
         m_openGeneration.fetch_add(1);
-        backend::Wake(m_waker);
+    }
+    // A read waiting on the old handle lets go of it, and one waiting for a device
+    // (the port was closed or lost) takes the new one now.
+    backend::Wake(m_waker);
+    if (realHandle(previous)) {
         releaseWhenUnused(slot, previous);
     }
     backend::ClearErrors(handle);
@@ -153,7 +163,9 @@ bool SerialPort::openLocked(const LineSettings &settings)
     m_openedDevice = SerialPort::DeviceName(port);
     std::error_code error;
     const std::filesystem::path file = std::filesystem::canonical(m_openedDevice, error);
-    m_openedFile = error ? m_openedDevice : file.string();
+    // A network port's link names an address, not a file.
+    m_openedFile = error ? PortBinding::mappedDevice(port) : file.string();
+    m_tookSinceOpen.store(false);
     m_openCount.fetch_add(1);
     return true;
 }
@@ -174,8 +186,9 @@ bool SerialPort::Reconnect()
     // fall back to another device, which must not be opened in its place.
     if (SerialPort::DeviceName(port) != m_openedDevice) {
         m_failure = OpenFailure();
-        m_failure.status = Status(ErrorKind::NotFound, m_openedDevice + ": not there");
+        m_failure.kind = OpenFailure::Kind::Missing;
         m_failure.device = m_openedDevice;
+        m_failure.detail = m_openedDevice + ": not there";
         return false;
     }
     return openLocked(m_openedSettings);
@@ -194,7 +207,12 @@ SerialPort::State SerialPort::CheckDevice()
     if (gone != kInvalidHandle) {
         releaseGone(*slot, gone);
     }
-    return state();
+    const State now = state();
+    // A network port says why it was lost; the next reconnect's failure replaces it.
+    if (now == State::Lost && m_failure.kind == OpenFailure::Kind::None) {
+        m_failure = backend::TakeDropReason();
+    }
+    return now;
 }
 
 bool SerialPort::Close()
@@ -233,7 +251,17 @@ int SerialPort::WriteByte(uint8_t byte)
 
 int SerialPort::WriteByte(uint8_t byte, const std::atomic<bool> &giveUp)
 {
-    for (int attempt = 0; attempt < kWriteAttempts; ++attempt) {
+    // Waiting for room is not a failure: a device that took a byte since it was
+    // opened, and within kDrainPatienceMs, is draining and the write waits on. One
+    // that has taken nothing gets the 100 attempts, and so does a port without a
+    // handle (closed or lost), whose attempts fail at once.
+    bool found = true;
+    const auto draining = [this, &found] {
+        const uint32_t last = m_lastTakenMs.load(std::memory_order_relaxed);
+        return found && m_tookSinceOpen.load(std::memory_order_relaxed)
+            && backend::TickMs() - last < kDrainPatienceMs;
+    };
+    for (int attempt = 0; attempt < kWriteAttempts || draining(); ++attempt) {
         if (giveUp.load(std::memory_order_relaxed)) {
             return 0;
         }
@@ -241,6 +269,7 @@ int SerialPort::WriteByte(uint8_t byte, const std::atomic<bool> &giveUp)
         Slot *slot = nullptr;
         {
             const Handle handle = hold();
+            found = static_cast<bool>(handle);
             if (!handle) {
                 continue;
             }
@@ -248,6 +277,8 @@ int SerialPort::WriteByte(uint8_t byte, const std::atomic<bool> &giveUp)
                 backend::ClearErrors(handle.value);
             }
             if (backend::WriteAttempt(handle.value, byte)) {
+                m_lastTakenMs.store(backend::TickMs(), std::memory_order_relaxed);
+                m_tookSinceOpen.store(true, std::memory_order_relaxed);
                 return 1;
             }
             gone = takeIfGone(handle);
@@ -272,6 +303,21 @@ bool SerialPort::takeReadAhead(uint8_t &byte)
     }
     byte = m_readAhead[m_readNext++];
     return true;
+}
+
+std::size_t SerialPort::TakeReadAhead(uint8_t *buffer, std::size_t size)
+{
+    if (m_readNext == m_readEnd) {
+        return 0;
+    }
+    if (m_openGeneration.load() != m_readGeneration) {
+        m_readNext = m_readEnd = 0;
+        return 0;
+    }
+    const std::size_t count = std::min(size, m_readEnd - m_readNext);
+    std::memcpy(buffer, m_readAhead.data() + m_readNext, count);
+    m_readNext += count;
+    return count;
 }
 
 void SerialPort::keepReadAhead(const Handle &handle, std::size_t count)
@@ -315,10 +361,12 @@ int SerialPort::ReadByte(uint8_t &byte)
         backend::Attempt result = backend::Attempt::Failed;
         intptr_t gone = kInvalidHandle;
         Slot *slot = nullptr;
+        bool held = false;
         {
             // Held for this one attempt only, so a Close in between takes effect at
             // the next attempt; Close and Open wake an attempt that is waiting.
             const Handle handle = hold();
+            held = static_cast<bool>(handle);
             if (handle) {
                 if (backend::kHasErrorState) {
                     backend::ClearErrors(handle.value);
@@ -341,10 +389,16 @@ int SerialPort::ReadByte(uint8_t &byte)
         if (gone != kInvalidHandle) {
             releaseGone(*slot, gone);
         }
-        // Without a device to wait on, an attempt returns at once; pausing keeps the
-        // receive thread from spinning a core for the rest of the budget.
+        // Without a device to wait on, an attempt returns at once. A port with no
+        // handle (closed, or its device gone) waits for the Open or Reconnect that
+        // wakes it, so a reception left on costs next to nothing; a device that
+        // refused gets a 1 ms pause, so the thread does not spin a core.
         if (result == backend::Attempt::Failed) {
-            backend::SleepOneMs();
+            if (held) {
+                backend::SleepOneMs();
+            } else {
+                backend::WaitForWake(m_waker, waitMs);
+            }
         }
     }
 }
@@ -364,7 +418,23 @@ SerialPort::State SerialPort::state() const
     if (handle == kLostHandle) {
         return State::Lost;
     }
-    return handle == kInvalidHandle ? State::Closed : State::Open;
+    if (handle == kInvalidHandle) {
+        return State::Closed;
+    }
+    if (backend::IsNetHandle(handle)) {
+        // Held, so that a Close cannot release the link while it is asked.
+        const Handle held(const_cast<Slot *>(&FHandles[port - 1]));
+        // A link that failed is as good as lost; the watch's next look takes it out.
+        const backend::LinkPhase phase
+            = held ? backend::Phase(held.value) : backend::LinkPhase::Ready;
+        if (phase == backend::LinkPhase::Connecting) {
+            return State::Connecting;
+        }
+        if (phase == backend::LinkPhase::Failed) {
+            return State::Lost;
+        }
+    }
+    return State::Open;
 }
 
 bool SerialPort::lineErrors(LineErrorCounts &counts)
@@ -376,7 +446,7 @@ bool SerialPort::lineErrors(LineErrorCounts &counts)
 std::string SerialPort::lastError() const
 {
     const std::lock_guard<std::mutex> lock(m_openLock);
-    return m_failure.status.reason();
+    return m_failure.detail;
 }
 
 OpenFailure SerialPort::lastFailure() const

@@ -56,6 +56,7 @@ public:
         Closed, // not open: never opened, closed, or the last Open failed
         Open,
         Lost, // the device went away while open; Reconnect may bring it back
+        Connecting, // a network port whose connection is still being made
     };
 
     // The arguments of an Open call.
@@ -81,7 +82,9 @@ public:
     // Closes the current port; false when it held no open handle (a lost port
     // counts as held: closing it ends the attempts to reopen it).
     bool Close();
-    // Writes one byte: up to 100 attempts of at most 1 ms each. 1 on success, else 0.
+    // Writes one byte: up to 100 attempts of at most 1 ms each, and more while the
+    // device is draining (it took a byte since Open and within the last 5 s), so a
+    // slow device slows the writer down. 1 on success, else 0.
     int WriteByte(uint8_t byte);
     // The same, but gives up (0, nothing written) before the next attempt once
     // `giveUp` is set, so that a writer on a line that does not drain can be
@@ -91,11 +94,14 @@ public:
     // most 1 ms until bytes come or more than 50 ms have passed. 1 with the byte in
     // `byte`, else 0 with `byte` set to 0. Reading thread only (see above).
     int ReadByte(uint8_t &byte);
+    // Hands out up to `size` bytes already read ahead, without a system call or a
+    // wait; 0 when there are none. Reading thread only, like ReadByte.
+    std::size_t TakeReadAhead(uint8_t *buffer, std::size_t size);
 
     int32_t currentPort() const { return FCurrentPort.load(); }
     bool isOpen() const;
     State state() const;
-    // The reason of lastFailure(), for messages.
+    // The operating system's text for the last failure of Open, for messages.
     std::string lastError() const;
     // How many times Open has succeeded; a change means the port was opened anew.
     uint64_t openCount() const { return m_openCount.load(); }
@@ -104,7 +110,7 @@ public:
     // since the port was opened). False when the port is closed or the driver does
     // not count them (a pseudo-terminal). Any thread.
     bool lineErrors(LineErrorCounts &counts);
-    // Why the last Open (or Reconnect) failed; success after one that succeeded.
+    // Why the last Open (or Reconnect) failed; Kind::None after one that succeeded.
     OpenFailure lastFailure() const;
     // The settings of the most recent Open call.
     LineSettings lastSettings() const;
@@ -157,6 +163,10 @@ private:
     Slot FHandles[kPortCount];
     std::atomic<int32_t> FCurrentPort { 0 };
     std::atomic<uint64_t> m_openCount { 0 };
+    // The writer's: when the device last took a byte, and whether it took one since
+    // the last Open (which clears it).
+    std::atomic<uint32_t> m_lastTakenMs { 0 };
+    std::atomic<bool> m_tookSinceOpen { false };
     std::atomic<uint32_t> m_openGeneration { 0 };
     const intptr_t m_waker; // backend wake-up for waiting reads, or -1
 

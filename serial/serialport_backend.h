@@ -72,6 +72,10 @@ uint32_t TickMs();
 // Sleeps about one millisecond (used when an attempt could not wait by itself).
 void SleepOneMs();
 
+// Waits up to `waitMs` for `waker` (a port with no device to wait on: closed or
+// gone); where there is no wake-up, sleeps about one millisecond.
+void WaitForWake(intptr_t waker, int waitMs);
+
 std::string DeviceName(int32_t port);
 // The system's own device for port `port`, which applies when no link maps it.
 std::string SystemDeviceName(int32_t port);

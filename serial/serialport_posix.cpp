@@ -4,6 +4,7 @@
 // (the folder ConfigFolder() names), else /dev/ttyS<N-1>.
 
 #include "configfolder.h"
+#include "devicename.h"
 #include "handleguard.h"
 #include "serialport_backend.h"
 
@@ -13,6 +14,8 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <mutex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -48,7 +51,7 @@ std::string systemError(const std::string &device, const char *what)
     return device + ": " + what + ": " + std::strerror(errno);
 }
 
-ErrorKind failureKind(int code)
+OpenFailure::Kind failureKind(int code)
 {
     switch (code) {
     case ENOENT:
@@ -56,15 +59,18 @@ ErrorKind failureKind(int code)
     case ENXIO:
     case ENOTDIR:
     case ELOOP:
-        return ErrorKind::NotFound;
+        return OpenFailure::Kind::Missing;
     case EACCES:
     case EPERM:
-        return ErrorKind::NoAccess;
+        return OpenFailure::Kind::NoAccess;
     case EBUSY:
     case EWOULDBLOCK:
-        return ErrorKind::Busy;
+        return OpenFailure::Kind::Busy;
+    case EISDIR:
+    case ENOTTY:
+        return OpenFailure::Kind::NotSerial;
     default:
-        return ErrorKind::Refused;
+        return OpenFailure::Kind::Refused;
     }
 }
 
@@ -153,10 +159,11 @@ void describeFailure(OpenFailure &failure, const std::string &device, const char
 {
     const int code = errno;
     failure.device = device;
-    failure.status = Status(failureKind(code), systemError(device, what));
-    if (failure.status.kind() == ErrorKind::NoAccess) {
+    failure.detail = systemError(device, what);
+    failure.kind = failureKind(code);
+    if (failure.kind == OpenFailure::Kind::NoAccess) {
         failure.group = owningGroup(device);
-    } else if (failure.status.kind() == ErrorKind::Busy) {
+    } else if (failure.kind == OpenFailure::Kind::Busy) {
         failure.holders = holdingProcesses(device);
     }
 }
@@ -286,16 +293,16 @@ bool configure(int fd, int32_t baudRate, uint8_t parity, uint8_t stopBits, uint8
     const std::string &device, OpenFailure &failure)
 {
     failure.device = device;
-    const auto refuse = [&failure](std::string reason) {
-        failure.status = Status(ErrorKind::Refused, std::move(reason));
-        return false;
-    };
+    failure.kind = OpenFailure::Kind::Refused;
+    std::string &error = failure.detail;
     termios tio {};
     if (tcgetattr(fd, &tio) != 0) {
-        return refuse(systemError(device, "reading the line settings"));
+        error = systemError(device, "reading the line settings");
+        return false;
     }
     if (!setFraming(tio, parity, stopBits, dataBits)) {
-        return refuse(device + ": unsupported combination of data bits, parity and stop bits");
+        error = device + ": unsupported combination of data bits, parity and stop bits";
+        return false;
     }
     makeRaw(tio);
     speed_t code = 0;
@@ -305,7 +312,8 @@ bool configure(int fd, int32_t baudRate, uint8_t parity, uint8_t stopBits, uint8
         cfsetospeed(&tio, code);
     }
     if (tcsetattr(fd, TCSANOW, &tio) != 0) {
-        return refuse(systemError(device, "applying the line settings"));
+        error = systemError(device, "applying the line settings");
+        return false;
     }
     if (standard) {
         return true;
@@ -315,7 +323,22 @@ bool configure(int fd, int32_t baudRate, uint8_t parity, uint8_t stopBits, uint8
         return true;
     }
 #endif
-    return refuse(device + ": baud rate " + std::to_string(baudRate) + " not supported");
+    error = device + ": baud rate " + std::to_string(baudRate) + " not supported";
+    return false;
+}
+
+// The line settings each open terminal had before Open changed them, put back by
+// CloseDevice as terminal programs do: a device is left as it was found.
+struct SavedSettings
+{
+    std::mutex lock;
+    std::map<int, termios> byHandle;
+};
+
+SavedSettings &savedSettings()
+{
+    static SavedSettings saved;
+    return saved;
 }
 
 // Takes what is waiting, up to `size` bytes, and never waits.
@@ -367,13 +390,30 @@ intptr_t OpenDevice(int32_t port, int32_t baudRate, uint8_t parity, uint8_t stop
     }
     HandleGuard opened(
         fd, kInvalidHandle, [](intptr_t handle) { ::close(static_cast<int>(handle)); });
+    // Only a terminal has line settings: a FIFO, a file or /dev/null says ENOTTY here.
+    termios found {};
+    if (tcgetattr(fd, &found) != 0) {
+        describeFailure(failure, device, "reading the line settings");
+        return kInvalidHandle;
+    }
+    if (IsProgramsTerminal(device)) {
+        failure.device = device;
+        failure.kind = OpenFailure::Kind::Refused;
+        failure.detail = device + ": the terminal this program runs in";
+        return kInvalidHandle;
+    }
     // The advisory lock refuses cooperating openers (also those with the privilege
     // that TIOCEXCL lets through); TIOCEXCL refuses every other unprivileged open.
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         describeFailure(failure, device, "locking");
         return kInvalidHandle;
     }
-    // From here on the terminal may carry the exclusive flag: CloseDevice clears it.
+    // From here on the terminal may carry the exclusive flag and changed settings:
+    // CloseDevice clears the one and puts the others back.
+    {
+        const std::lock_guard lock(savedSettings().lock);
+        savedSettings().byHandle[fd] = found;
+    }
     HandleGuard claimed(opened.release(), kInvalidHandle, CloseDevice);
     if (ioctl(fd, TIOCEXCL) != 0) {
         describeFailure(failure, device, "claiming exclusive use");
@@ -388,6 +428,15 @@ intptr_t OpenDevice(int32_t port, int32_t baudRate, uint8_t parity, uint8_t stop
 void CloseDevice(intptr_t handle)
 {
     const int fd = static_cast<int>(handle);
+    {
+        const std::lock_guard lock(savedSettings().lock);
+        const auto saved = savedSettings().byHandle.find(fd);
+        if (saved != savedSettings().byHandle.end()) {
+            // A device that has gone refuses this; nothing is lost then.
+            tcsetattr(fd, TCSANOW, &saved->second);
+            savedSettings().byHandle.erase(saved);
+        }
+    }
     // The exclusive flag belongs to the terminal, not to the descriptor: clear it so
     // the next opener is not refused while someone else keeps the terminal open.
     ioctl(fd, TIOCNXCL);
@@ -511,6 +560,19 @@ uint32_t TickMs()
 void SleepOneMs()
 {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+void WaitForWake(intptr_t waker, int waitMs)
+{
+    if (waker == kInvalidHandle) {
+        SleepOneMs();
+        return;
+    }
+    pollfd waiter { static_cast<int>(waker), POLLIN, 0 };
+    if (::poll(&waiter, 1, waitMs) > 0) {
+        uint64_t wakes = 0;
+        [[maybe_unused]] const ssize_t taken = ::read(waiter.fd, &wakes, sizeof wakes);
+    }
 }
 
 } // namespace serial_backend

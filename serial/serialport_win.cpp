@@ -64,18 +64,18 @@ bool takeErrors(intptr_t handle)
     return true;
 }
 
-ErrorKind failureKind(DWORD code)
+OpenFailure::Kind failureKind(DWORD code)
 {
     switch (code) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
-        return ErrorKind::NotFound;
+        return OpenFailure::Kind::Missing;
     // A COM port that another program holds answers with "access denied".
     case ERROR_ACCESS_DENIED:
     case ERROR_SHARING_VIOLATION:
-        return ErrorKind::Busy;
+        return OpenFailure::Kind::Busy;
     default:
-        return ErrorKind::Refused;
+        return OpenFailure::Kind::Refused;
     }
 }
 
@@ -108,24 +108,23 @@ intptr_t OpenDevice(int32_t port, int32_t baudRate, uint8_t parity, uint8_t stop
 {
     const std::string device = DeviceName(port);
     failure.device = device;
-    const auto refuse = [&failure](std::string reason) {
-        failure.status = Status(ErrorKind::Refused, std::move(reason));
-        return kInvalidHandle;
-    };
+    std::string &error = failure.detail;
     const HANDLE raw = CreateFileA(
         device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (raw == INVALID_HANDLE_VALUE) {
-        const ErrorKind kind = failureKind(GetLastError());
-        failure.status = Status(kind, systemError(device, "opening"));
+        failure.kind = failureKind(GetLastError());
+        error = systemError(device, "opening");
         return kInvalidHandle;
     }
+    failure.kind = OpenFailure::Kind::Refused;
     HandleGuard guard(reinterpret_cast<intptr_t>(raw), kInvalidHandle,
         [](intptr_t handle) { CloseHandle(asHandle(handle)); });
 
     DCB dcb {};
     dcb.DCBlength = sizeof dcb;
     if (!GetCommState(raw, &dcb)) {
-        return refuse(systemError(device, "reading the line settings"));
+        error = systemError(device, "reading the line settings");
+        return kInvalidHandle;
     }
     // Exactly these four fields change; parity checking, flow control and
     // abort-on-error stay as the driver reported them.
@@ -134,7 +133,8 @@ intptr_t OpenDevice(int32_t port, int32_t baudRate, uint8_t parity, uint8_t stop
     dcb.Parity = parity;
     dcb.StopBits = stopBits;
     if (!SetCommState(raw, &dcb)) {
-        return refuse(systemError(device, "applying the line settings"));
+        error = systemError(device, "applying the line settings");
+        return kInvalidHandle;
     }
 
     // Every field is set, so the driver's current time-outs need not be read first.
@@ -146,7 +146,8 @@ intptr_t OpenDevice(int32_t port, int32_t baudRate, uint8_t parity, uint8_t stop
     timeouts.WriteTotalTimeoutMultiplier = 0;
     timeouts.WriteTotalTimeoutConstant = 1;
     if (!SetCommTimeouts(raw, &timeouts)) {
-        return refuse(systemError(device, "setting the time-outs"));
+        error = systemError(device, "setting the time-outs");
+        return kInvalidHandle;
     }
     {
         const std::lock_guard lock(errorsMutex);
@@ -225,6 +226,11 @@ uint32_t TickMs()
 }
 
 void SleepOneMs()
+{
+    Sleep(1);
+}
+
+void WaitForWake(intptr_t, int)
 {
     Sleep(1);
 }

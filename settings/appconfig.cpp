@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMessageBox>
 
 namespace {
@@ -13,6 +14,15 @@ const QString kHeaderTimes = QStringLiteral("document/headerTimes");
 const QString kCaptureFolder = QStringLiteral("capture/lastFolder");
 const QString kLanguage = QStringLiteral("language");
 
+// QSettings reads its file with a blocking open and to its end: anything but a
+// regular file (a FIFO, a link to /dev/zero) would hold up the start for good. Such a
+// file is left alone, and the options live in memory for this run.
+QString RegularFileOrNothing(const QString &path)
+{
+    const QFileInfo info(path);
+    return !info.exists() || info.isFile() ? path : QString();
+}
+
 } // namespace
 
 AppConfig::AppConfig()
@@ -20,7 +30,8 @@ AppConfig::AppConfig()
 { }
 
 AppConfig::AppConfig(const QString &path)
-    : m_settings(path, QSettings::IniFormat)
+    : m_path(path)
+    , m_settings(RegularFileOrNothing(path), QSettings::IniFormat)
 { }
 
 QString AppConfig::defaultPath()
@@ -32,13 +43,17 @@ QString AppConfig::defaultPath()
 Status AppConfig::write(const QString &key, const QVariant &value)
 {
     m_settings.setValue(key, value);
+    if (m_settings.fileName().isEmpty()) {
+        // Kept for this run only (see RegularFileOrNothing).
+        return { ErrorKind::Invalid, "not a regular file" };
+    }
     m_settings.sync();
     if (m_settings.status() == QSettings::NoError) {
         return {};
     }
     // QSettings keeps the system's reason to itself; opening the file the same way
     // (without changing it) brings it out.
-    QFile probe(path());
+    QFile probe(m_path);
     const QString reason = probe.open(QIODevice::ReadWrite | QIODevice::ExistingOnly)
         ? QStringLiteral("the file cannot be replaced")
         : probe.errorString();
@@ -50,7 +65,7 @@ Status AppConfig::write(const QString &key, const QVariant &value)
 void AppConfig::report(QWidget *parent, const Status &written) const
 {
     if (!written) {
-        ShowSaveFailure(parent, path(), written);
+        ShowSaveFailure(parent, m_path, written);
     }
 }
 

@@ -39,6 +39,7 @@ public:
 private:
     Status write(const QString &key, const QVariant &value);
 
+    QString m_path;
     QSettings m_settings;
 };
 

@@ -2,6 +2,7 @@
 
 #include "appconfig.h"
 #include "codepage.h"
+#include "devicename.h"
 #include "errorreport.h"
 #include "optiontexts.h"
 #include "portbinding.h"
@@ -390,7 +391,13 @@ bool TFrmOption::bindChosenDevice()
     if (choice == FromStd(PortBinding::mappedDevice(*port)) && (linked || !choice.isEmpty())) {
         return true; // bound as it is
     }
-    const Status bound = PortBinding::bind(*port, Std(choice));
+    const Result<std::string> checked = CheckDeviceName(Std(choice));
+    if (!checked) {
+        showWarning(Texts::Text(Texts::kDeviceNameRefused).arg(FromStd(checked.status().reason())),
+            Texts::Text(Texts::kWarningTitle));
+        return false;
+    }
+    const Status bound = PortBinding::bind(*port, *checked);
     if (!bound) {
         showWarning(Texts::Text(Texts::kBindFailed)
                         .arg(FromStd(PortBinding::linkPath(*port)), FromStd(bound.reason())),

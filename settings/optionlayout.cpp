@@ -312,6 +312,9 @@ void TFrmOption::createPortTab()
     ComDevice = Named(new QComboBox(tab), "ComDevice");
     ComDevice->setEditable(true);
     ComDevice->setInsertPolicy(QComboBox::NoInsert);
+    // The field takes exactly what was typed or chosen: completing "/dev/tty" to
+    // "/dev/ttyS0" would bind a real line the user never named.
+    ComDevice->setCompleter(nullptr);
     ComDevice->setGeometry(48, 164, 208, kFieldHeight);
     ComDevice->setAccessibleName(Texts::Text(Texts::kComDeviceName));
     // The entries carry their details; the list may be wider than the field.

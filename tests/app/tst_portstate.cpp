@@ -6,6 +6,7 @@
 #include "appfixture.h"
 #include "deviceprocess.h"
 #include "maintexts.h"
+#include "ptydevice.h"
 #include "receiveui.h"
 #include "richedit.h"
 
@@ -91,6 +92,14 @@ void PortStateTest::stateField_data()
     QTest::newRow("busy-names-the-holder")
         << "busy" << MainTexts::PortFailed.arg(MainTexts::ReasonBusyBy.text().section('%', 0, 0))
         << QStringLiteral("(%1) ").arg(::getpid());
+    // The link points at something that is no terminal; the system's reason is in the tip.
+    QTest::newRow("not-a-serial-device")
+        << "not-serial" << MainTexts::PortFailed.arg(MainTexts::ReasonNotSerial)
+        << QStringLiteral("Inappropriate ioctl for device");
+    // The link is pointed elsewhere while the port is open: the field names the device
+    // the port reads, and the new one as pending until the next open.
+    QTest::newRow("link-retargeted-while-open")
+        << "retarget" << MainTexts::PortOpen.text() << QStringLiteral("<pending>");
 }
 
 void PortStateTest::stateField()
@@ -103,6 +112,9 @@ void PortStateTest::stateField()
         situation == "missing" ? AppFixture::PortKind::Missing
                                : AppFixture::PortKind::PseudoTerminal));
     const QString link = fixture.path(QStringLiteral("byteway/com1"));
+    if (situation == "not-serial") {
+        QVERIFY(QFile::remove(link) && QFile::link(QStringLiteral("/dev/null"), link));
+    }
     const QString device = situation == "missing" ? fixture.path(QStringLiteral("gone"))
                                                   : realPath(QFile::symLinkTarget(link));
     SerialPort holder;
@@ -114,15 +126,21 @@ void PortStateTest::stateField()
     if (situation == "closed") {
         QTest::mouseClick(MainForm->BtnCom, Qt::LeftButton);
     }
+    const PtyDevice other(false);
+    if (situation == "retarget") {
+        const QString next = QString::fromStdString(other.slaveName());
+        QVERIFY(QFile::remove(link) && QFile::link(next, link));
+        alsoContains = MainTexts::PortPending.arg(realPath(next));
+    }
 
     QLabel *field = MainForm->StatusBar->findChild<QLabel *>(QStringLiteral("PortState"));
     QVERIFY(field);
     QCOMPARE(field->accessibleName(), QStringLiteral("端口状态"));
     const QString expected = QStringLiteral("COM1 \u2192 %1  57600,8,N,1  %2").arg(device, state);
-    QTRY_VERIFY2(stateTip().startsWith(expected), qPrintable(stateTip() + " / " + expected));
-    QVERIFY2(stateTip().contains(alsoContains), qPrintable(stateTip()));
+    QTRY_VERIFY2(stateTip().startsWith(expected) && stateTip().contains(alsoContains),
+        qPrintable(stateTip() + " / " + expected + " / " + alsoContains));
     // A failure at start still brings the same warning as ever; the field adds the why.
-    const bool failed = situation == "missing" || situation == "busy";
+    const bool failed = situation == "missing" || situation == "busy" || situation == "not-serial";
     QCOMPARE(watcher.boxes.size(), failed ? 1 : 0);
     if (failed) {
         QCOMPARE(watcher.boxes[0].text, MainTexts::PortWarning);

@@ -282,6 +282,43 @@ INSTANTIATE_TEST_SUITE_P(Ranges, StopInCheckTest,
         StopInCheckCase { "range_far_past_the_buffer", 2000000000, false }),
     [](const auto &row) { return std::string(row.param.name); });
 
+// A long run fast-forwarded to just below a power of two: the stream of 0..99
+// paragraphs lays out, checks and counts exactly as from the start.
+class LongRunTest : public ::testing::TestWithParam<int64_t>
+{
+};
+
+TEST_P(LongRunTest, CountsLinesAndOrderCheckGoOnPast32Bits)
+{
+    Reception r;
+    ASSERT_TRUE(r.pty.isOpen());
+    r.settings.FCheckOrder = true;
+    r.settings.FParaStart = 0;
+    r.settings.FParaEnd = 99;
+    const int64_t from = GetParam();
+    r.engine.Start(from);
+    std::string expected = kHeader;
+    for (int paragraph = 0; paragraph < 3; ++paragraph) {
+        for (int line = 0; line < 10; ++line) {
+            expected += (line ? "\n" + kHeader : "") + HexItems(line * 10, line * 10 + 9);
+        }
+        expected += "\n" + kParagraphEnd + "\n" + kHeader;
+    }
+    ASSERT_TRUE(r.pty.send(ByteRun(0, 99) + ByteRun(0, 99) + ByteRun(0, 99)));
+    ASSERT_TRUE(r.pumpUntilSize(expected.size())) << r.doc.text();
+    r.engine.Stop(&r.doc);
+    EXPECT_EQ(r.doc.text(), expected);
+    EXPECT_FALSE(r.engine.ReceiveHasError);
+    EXPECT_EQ(r.engine.RecvByteCount, from + 300);
+    EXPECT_EQ(r.engine.RecvLineCount, 30);
+    EXPECT_EQ(r.engine.RecvParaCount, 3);
+}
+
+// Each start is a multiple of 100 that 300 bytes carry past 2^31 or 2^32.
+INSTANTIATE_TEST_SUITE_P(StartCounts, LongRunTest,
+    ::testing::Values(int64_t { 0 }, int64_t { 2147483600 }, int64_t { 4294967200 }),
+    [](const auto &row) { return "from_" + std::to_string(row.param); });
+
 TEST_F(ReceiveEngineTest, OrderCheckSeesOnlyTheParagraphsWhileItIsOn)
 {
     r.settings.FParaCharNum = 4;

@@ -20,8 +20,8 @@ struct SummaryCase
     const char *name;
     bool checkOrder;
     bool hasError;
-    int32_t lines;
-    int32_t paragraphs;
+    int64_t lines;
+    int64_t paragraphs;
     std::vector<std::string> expected;
 };
 
@@ -54,7 +54,9 @@ INSTANTIATE_TEST_SUITE_P(Results, ReceiveSummaryTest,
         SummaryCase {
             "check_passed", true, false, 30, 3, { kCorrect, kLines + "30", kParagraphs + "3" } },
         SummaryCase { "check_failed", true, true, 2147483647, 0,
-            { kErrors, kLines + "2147483647", kParagraphs + "0" } }),
+            { kErrors, kLines + "2147483647", kParagraphs + "0" } },
+        SummaryCase { "past_32_bits", false, false, 5000000000, 2147483648,
+            { kLines + "5000000000", kParagraphs + "2147483648" } }),
     [](const auto &row) { return std::string(row.param.name); });
 
 } // namespace

@@ -14,6 +14,7 @@
 #include "sendui.h"
 #include "serialport.h"
 #include "startup.h"
+#include "traffic.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -117,6 +118,7 @@ private slots:
     void noPortNoEchoAndAReason();
     void ticksDuringASendAreSkipped();
     void settingsOkHoldsTheSendWhileThePortReopens();
+    void timedSendGoesOnAfterSettingsOk();
     void closingTheProgramEndsTheSend();
 
 private:
@@ -342,6 +344,34 @@ void SendThreadTest::settingsOkHoldsTheSendWhileThePortReopens()
     QCOMPARE(wrong, 0);
     QCOMPARE(activeEdit()->lines(),
         QStringList { kSending + RangeEcho(0, static_cast<int>(received.size()) - 1) });
+}
+
+// A timed send of short ranges every 1 ms, with OK pressed in the settings dialog
+// again and again: each hold may meet a send that has just ended, and the sends go
+// on after every one of them.
+void SendThreadTest::timedSendGoesOnAfterSettingsOk()
+{
+    startOnPty();
+    setRange(0, 15, 0, true);
+    FrmOption->FTimeInterval = 1;
+    std::atomic<bool> draining { true };
+    std::thread drain([&] {
+        while (draining) {
+            m_pty->receive(1 << 16, 20);
+        }
+    });
+    MainForm->BtnSend->click();
+    for (int round = 0; round < 30; ++round) {
+        QTest::qWait(7);
+        FrmOption->show();
+        FrmOption->Button1->click();
+    }
+    const uint64_t before = Traffic.sentTotal();
+    QTRY_VERIFY_WITH_TIMEOUT(Traffic.sentTotal() > before + 160, 3000);
+    MainForm->BtnSend->click();
+    draining = false;
+    drain.join();
+    QVERIFY(!MainForm->Sender->isSending());
 }
 
 // Closing the main window in the middle of a long wait ends the send before the

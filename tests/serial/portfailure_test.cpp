@@ -42,7 +42,7 @@ std::size_t openDescriptors()
 struct FailureCase
 {
     const char *name;
-    ErrorKind kind;
+    OpenFailure::Kind kind;
 };
 
 class OpenFailureReason : public ::testing::TestWithParam<FailureCase>
@@ -58,35 +58,35 @@ TEST_P(OpenFailureReason, NamesWhatIsWrong)
 {
     int32_t number = 1;
     switch (GetParam().kind) {
-    case ErrorKind::NotFound:
+    case OpenFailure::Kind::Missing:
         home.link(1, home.root() + "/unplugged");
         break;
-    case ErrorKind::Busy:
+    case OpenFailure::Kind::Busy:
         home.link(1, device.slaveName());
         ASSERT_TRUE(holder.Open(1, 57600, 0, 0, 8)) << holder.lastError();
         break;
-    case ErrorKind::Invalid:
+    case OpenFailure::Kind::BadNumber:
         number = 9;
         break;
-    case ErrorKind::Refused:
+    case OpenFailure::Kind::Refused:
         home.link(1, device.slaveName());
         break;
     default:
         FAIL() << "no such case";
     }
-    const int32_t baud = GetParam().kind == ErrorKind::Refused ? 57600 : 9600;
-    const uint8_t dataBits = GetParam().kind == ErrorKind::Refused ? 4 : 8;
+    const int32_t baud = GetParam().kind == OpenFailure::Kind::Refused ? 57600 : 9600;
+    const uint8_t dataBits = GetParam().kind == OpenFailure::Kind::Refused ? 4 : 8;
     const std::size_t descriptorsBefore = openDescriptors();
     ASSERT_FALSE(port.Open(number, baud, 0, 0, dataBits));
     // Whichever step refused, the device's descriptor went again.
     EXPECT_EQ(openDescriptors(), descriptorsBefore);
     const OpenFailure failure = port.lastFailure();
-    EXPECT_EQ(failure.status.kind(), GetParam().kind) << failure.status.reason();
-    EXPECT_FALSE(failure.status.reason().empty());
-    EXPECT_EQ(port.lastError(), failure.status.reason());
+    EXPECT_EQ(failure.kind, GetParam().kind) << failure.detail;
+    EXPECT_FALSE(failure.detail.empty());
+    EXPECT_EQ(port.lastError(), failure.detail);
     EXPECT_EQ(port.state(), SerialPort::State::Closed);
     EXPECT_EQ(port.lastSettings().baudRate, baud);
-    if (GetParam().kind == ErrorKind::Busy) {
+    if (GetParam().kind == OpenFailure::Kind::Busy) {
         // The other holder is this very process; its lock names it.
         EXPECT_NE(failure.holders.find(ownPidText()), std::string::npos) << failure.holders;
     }
@@ -96,10 +96,10 @@ TEST_P(OpenFailureReason, NamesWhatIsWrong)
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, OpenFailureReason,
-    ::testing::Values(FailureCase { "missing_device", ErrorKind::NotFound },
-        FailureCase { "held_by_another_open", ErrorKind::Busy },
-        FailureCase { "number_outside_1_to_8", ErrorKind::Invalid },
-        FailureCase { "four_data_bits", ErrorKind::Refused }),
+    ::testing::Values(FailureCase { "missing_device", OpenFailure::Kind::Missing },
+        FailureCase { "held_by_another_open", OpenFailure::Kind::Busy },
+        FailureCase { "number_outside_1_to_8", OpenFailure::Kind::BadNumber },
+        FailureCase { "four_data_bits", OpenFailure::Kind::Refused }),
     [](const ::testing::TestParamInfo<FailureCase> &row) { return std::string(row.param.name); });
 
 TEST(OpenFailureSuccess, ClearsTheReason)
@@ -111,7 +111,7 @@ TEST(OpenFailureSuccess, ClearsTheReason)
     ASSERT_FALSE(port.Open(1, 57600, 0, 0, 8));
     home.link(1, device.slaveName());
     ASSERT_TRUE(port.Open(1, 57600, 0, 0, 8)) << port.lastError();
-    EXPECT_EQ(port.lastFailure().status.kind(), ErrorKind::None);
+    EXPECT_EQ(port.lastFailure().kind, OpenFailure::Kind::None);
     EXPECT_EQ(port.state(), SerialPort::State::Open);
 }
 
@@ -124,7 +124,7 @@ TEST(OpenAsOtherUser, Probe)
     const bool opened = port.Open(1, 57600, 0, 0, 8);
     const OpenFailure failure = port.lastFailure();
     std::printf("probe opened=%d kind=%d group=%s\n", opened ? 1 : 0,
-        static_cast<int>(failure.status.kind()), failure.group.c_str());
+        static_cast<int>(failure.kind), failure.group.c_str());
 }
 
 TEST(OpenAsOtherUser, NoAccessNamesTheDevicesGroup)
@@ -164,8 +164,9 @@ TEST(OpenAsOtherUser, NoAccessNamesTheDevicesGroup)
 
     group *owner = ::getgrgid(info.st_gid);
     ASSERT_NE(owner, nullptr);
-    const std::string expected = "probe opened=0 kind="
-        + std::to_string(static_cast<int>(ErrorKind::NoAccess)) + " group=" + owner->gr_name + "\n";
+    const std::string expected
+        = "probe opened=0 kind=" + std::to_string(static_cast<int>(OpenFailure::Kind::NoAccess))
+        + " group=" + owner->gr_name + "\n";
     EXPECT_NE(output.find(expected), std::string::npos) << output;
 }
 

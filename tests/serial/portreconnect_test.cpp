@@ -112,7 +112,7 @@ TEST_F(PortReconnect, ReceptionGoesOnWhenTheDeviceComesBack)
     ASSERT_TRUE(waitUntil([&] { return port.state() == SerialPort::State::Lost; }, 2s));
     expectQuietForOneSecond();
     EXPECT_EQ(port.state(), SerialPort::State::Lost);
-    EXPECT_EQ(port.lastFailure().status.kind(), ErrorKind::NotFound) << port.lastError();
+    EXPECT_EQ(port.lastFailure().kind, OpenFailure::Kind::Missing) << port.lastError();
 
     const long before = reader.count();
     device = startDevice({ "--pattern", "128", "--rate", "2000" });

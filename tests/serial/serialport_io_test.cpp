@@ -100,6 +100,28 @@ TEST_F(SerialIo, WriteGivesUpWhenNobodyReads)
     EXPECT_EQ(port.WriteByte(0x56), 1);
 }
 
+// A device that drains slowly, 300 ms between its reads, behind buffers that fill
+// up: every write waits for room and none fails.
+TEST_F(SerialIo, SlowDrainSlowsTheWriterDown)
+{
+    std::atomic<bool> reading { true };
+    std::size_t drained = 0;
+    std::thread device([&] {
+        while (reading) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            drained += pty->receive(16384, 50).size();
+        }
+    });
+    const int total = 160 * 1024;
+    int written = 0;
+    while (written < total && port.WriteByte(0x66) == 1)
+        ++written;
+    reading = false;
+    device.join();
+    EXPECT_EQ(written, total);
+    EXPECT_GT(drained, 0U);
+}
+
 TEST_F(SerialIo, DeviceBackAfterUnplugOpensAgain)
 {
     pty->unplug();

@@ -1,5 +1,6 @@
 #include "modalwatcher.h"
 #include "option.h"
+#include "optiontexts.h"
 #include "portbinding.h"
 #include "ptydevice.h"
 #include "serialport.h"
@@ -77,6 +78,9 @@ private slots:
     void deviceListShowsMappingAndSystemDevices();
     void okBindsTheChosenDevice_data();
     void okBindsTheChosenDevice();
+    void deviceFieldDoesNotComplete();
+    void okChecksTheDeviceName_data();
+    void okChecksTheDeviceName();
     void unwritableLinkChangesNothing();
     void failedSaveIsReported();
 
@@ -874,6 +878,59 @@ void OptionTest::okBindsTheChosenDevice()
     if (!previous.empty()) {
         std::filesystem::create_symlink(previous, link);
     }
+}
+
+// Typing the start of a listed device leaves exactly what was typed in the field.
+void OptionTest::deviceFieldDoesNotComplete()
+{
+    m_dialog->show();
+    QComboBox *devices = m_dialog->ComDevice;
+    const QString listed = devices->itemData(0).toString();
+    QVERIFY(listed.size() > 2);
+    devices->setEditText(QString());
+    const QString typed = listed.left(listed.size() - 1);
+    QTest::keyClicks(devices->lineEdit(), typed);
+    QCOMPARE(devices->currentText(), typed);
+    QCOMPARE(devices->lineEdit()->text(), typed);
+}
+
+void OptionTest::okChecksTheDeviceName_data()
+{
+    QTest::addColumn<QString>("typed"); // "%1": the slave of a fresh pty, without /dev/
+    QTest::addColumn<bool>("bound");
+
+    QTest::newRow("relative-is-under-dev") << "%1" << true;
+    QTest::newRow("pasted-line-break") << "/dev/%1\n/dev/ttyS0" << false;
+    QTest::newRow("controlling-terminal") << "/dev/tty" << false;
+}
+
+void OptionTest::okChecksTheDeviceName()
+{
+    QFETCH(QString, typed);
+    QFETCH(bool, bound);
+    const std::filesystem::path link = SettingsFolder() / "com4";
+    const PtyDevice device(false);
+    const QString slave = QString::fromStdString(device.slaveName());
+    const QString name = typed.arg(slave.mid(5));
+    ModalWatcher watcher;
+    m_dialog->show();
+    m_dialog->ComPort->setEditText(QStringLiteral("4"));
+    m_dialog->ComDevice->setEditText(name);
+    m_dialog->Button1->click();
+    if (bound) {
+        QVERIFY(watcher.boxes.isEmpty());
+        QCOMPARE(QString::fromStdString(std::filesystem::read_symlink(link).string()), slave);
+        QVERIFY(Port.isOpen());
+    } else {
+        QCOMPARE(watcher.boxes.size(), 1);
+        QVERIFY2(watcher.boxes[0].text.startsWith(
+                     Texts::Text(Texts::kDeviceNameRefused).section('%', 0, 0)),
+            qPrintable(watcher.boxes[0].text));
+        QVERIFY(!std::filesystem::is_symlink(std::filesystem::symlink_status(link)));
+        QVERIFY(m_dialog->isVisible());
+    }
+    Port.Close();
+    std::filesystem::remove(link);
 }
 
 void OptionTest::unwritableLinkChangesNothing()

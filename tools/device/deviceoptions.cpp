@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstdlib>
+#include <string>
 
 namespace {
 
@@ -54,7 +55,7 @@ bool ParseDeviceOptions(
         bool inlineValue = false;
         splitOption(args[i], name, value, inlineValue);
         const bool takesValue = name == "--link" || name == "--pattern" || name == "--rate"
-            || name == "--count" || name == "--log";
+            || name == "--count" || name == "--log" || IsFaultOption(name);
         if (!takesValue && inlineValue) {
             error = name + " takes no value";
             return false;
@@ -95,6 +96,10 @@ bool ParseDeviceOptions(
                 return false;
             }
             options.sending = true;
+        } else if (IsFaultOption(name)) {
+            if (!ParseFaultOption(name, value, options.faults, error)) {
+                return false;
+            }
         } else {
             error = "unknown argument \"" + args[i] + "\"";
             return false;
@@ -108,7 +113,15 @@ bool ParseDeviceOptions(
     return true;
 }
 
+static const char *DeviceBaseUsage();
+
 const char *DeviceUsage()
+{
+    static const std::string usage = std::string(DeviceBaseUsage()) + FaultUsage();
+    return usage.c_str();
+}
+
+static const char *DeviceBaseUsage()
 {
     return "Usage: byteway-device [--link PATH] [--pattern N] [--rate BYTES_PER_S] [--count K]\n"
            "                      [--echo] [--log FILE] [--stall]\n"

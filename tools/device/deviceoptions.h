@@ -1,5 +1,7 @@
 #pragma once
 
+#include "devicefaults.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -16,6 +18,7 @@ struct DeviceOptions
     bool echo = false; // send back what arrives (also when no mode is given)
     std::string log; // file recording each received byte with its time
     bool stall = false; // never read: what arrives backs up (a device that hangs)
+    DeviceFaults faults; // what to get wrong on purpose in what it sends
     bool help = false;
 };
 

@@ -2,6 +2,7 @@
 // creates a pseudo-terminal, links it where the program looks for a port, and sends
 // the counting pattern, echoes and/or records what arrives. See DeviceUsage().
 
+#include "devicefaults.h"
 #include "deviceoptions.h"
 
 #include <algorithm>
@@ -89,6 +90,7 @@ public:
         , m_master(master)
         , m_log(log)
         , m_start(Clock::now())
+        , m_faults(options.faults)
     { }
 
     void run()
@@ -98,10 +100,12 @@ public:
             const bool take = !m_options.stall && m_echoOut.size() < kEchoBacklog;
             pollfd waiter { m_master, take ? short(POLLIN) : short(0), 0 };
             const int64_t due = sendableNow();
-            if (!m_echoOut.empty() || due > 0) {
+            const int pausedMs = pauseLeftMs();
+            if ((!m_echoOut.empty() || due > 0) && pausedMs == 0) {
                 waiter.events |= POLLOUT;
             }
-            const int ready = ::poll(&waiter, 1, waitMs(due));
+            const int wait = pausedMs > 0 ? std::min(pausedMs, waitMs(due)) : waitMs(due);
+            const int ready = ::poll(&waiter, 1, wait);
             if (ready < 0 && errno != EINTR) {
                 break;
             }
@@ -172,20 +176,61 @@ private:
             }
             std::fflush(m_log);
         }
-        if (m_options.echo) {
+        if (m_options.echo && m_options.faults.any()) {
+            m_faults.Process(buffer, static_cast<size_t>(n), m_echoOut);
+        } else if (m_options.echo) {
             m_echoOut.append(reinterpret_cast<const char *>(buffer), static_cast<size_t>(n));
         }
+    }
+
+    // Milliseconds of an injected pause still to wait; starts a pause that is due.
+    int pauseLeftMs()
+    {
+        const auto now = Clock::now();
+        uint64_t at = 0;
+        int64_t ms = 0;
+        if (now >= m_resumeAt && m_faults.nextPause(at, ms) && at <= m_written) {
+            m_resumeAt = now + std::chrono::milliseconds(ms);
+            m_faults.pauseTaken();
+        }
+        if (now >= m_resumeAt) {
+            return 0;
+        }
+        const auto left
+            = std::chrono::duration_cast<std::chrono::milliseconds>(m_resumeAt - now).count();
+        return static_cast<int>(std::max<int64_t>(left, 1));
     }
 
     void transmit(int64_t due)
     {
         if (!m_echoOut.empty()) {
-            const ssize_t n = ::write(m_master, m_echoOut.data(), m_echoOut.size());
+            size_t length = m_echoOut.size();
+            uint64_t at = 0;
+            int64_t ms = 0;
+            if (m_faults.nextPause(at, ms)) {
+                length = std::min<size_t>(length, static_cast<size_t>(at - m_written));
+            }
+            const ssize_t n = length ? ::write(m_master, m_echoOut.data(), length) : 0;
             if (n > 0) {
                 m_echoOut.erase(0, static_cast<size_t>(n));
+                m_written += static_cast<uint64_t>(n);
             }
         }
         if (due <= 0) {
+            return;
+        }
+        if (m_options.faults.any()) {
+            // The pattern goes out through the faults, after what is already queued.
+            if (m_echoOut.empty()) {
+                unsigned char chunk[4096];
+                const auto size = static_cast<size_t>(std::min<int64_t>(due, sizeof chunk));
+                for (size_t i = 0; i < size; ++i) {
+                    chunk[i]
+                        = static_cast<unsigned char>((m_sent + int64_t(i)) % m_options.pattern);
+                }
+                m_sent += static_cast<int64_t>(size);
+                m_faults.Process(chunk, size, m_echoOut);
+            }
             return;
         }
         unsigned char chunk[4096];
@@ -209,6 +254,9 @@ private:
     const Clock::time_point m_start;
     int64_t m_sent = 0;
     std::string m_echoOut;
+    FaultInjector m_faults;
+    uint64_t m_written = 0; // bytes of m_echoOut written in all
+    Clock::time_point m_resumeAt {};
 };
 
 void describe(const DeviceOptions &options, const std::string &pty)

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "lineerrors.h"
+#include "status.h"
+
+#include <cstddef>
+#include <cstdint>
+
+// The line a test runs over: a device opened by path, or the program's port. Writing
+// and reading happen on two threads at once; neither call holds a lock that the other
+// needs.
+class LineChannel
+{
+public:
+    virtual ~LineChannel() = default;
+
+    // Writes up to `size` bytes, waiting at most `waitMs` for room; the count written
+    // (0 when the line took nothing in time).
+    [[nodiscard]] virtual Result<std::size_t> Write(
+        const uint8_t *data, std::size_t size, int waitMs)
+        = 0;
+    // Reads what is waiting, up to `size` bytes, waiting at most `waitMs` for the
+    // first; 0 when nothing came.
+    [[nodiscard]] virtual Result<std::size_t> Read(uint8_t *data, std::size_t size, int waitMs) = 0;
+    // The driver's line error counters (false where there are none, as on a
+    // pseudo-terminal).
+    [[nodiscard]] virtual bool LineErrors(LineErrorCounts &counts) const = 0;
+};
+
+// Line settings in the terms of SerialPort::Open.
+struct LineFraming
+{
+    int32_t baudRate = 115200;
+    uint8_t dataBits = 8; // 5..8
+    uint8_t parity = 0; // 0 none, 1 odd, 2 even, 3 mark, 4 space
+    uint8_t stopBits = 0; // 0 one, 1 one and a half, 2 two
+
+    // Bits on the line per character: start, data, parity, stop.
+    [[nodiscard]] double bitsPerCharacter() const
+    {
+        const double stop = stopBits == 0 ? 1.0 : stopBits == 1 ? 1.5 : 2.0;
+        return 1.0 + dataBits + (parity != 0 ? 1.0 : 0.0) + stop;
+    }
+    // The most characters a second the line can carry.
+    [[nodiscard]] double capacity() const { return baudRate / bitsPerCharacter(); }
+};

@@ -1,0 +1,6 @@
+#include "devicename.h"
+
+bool IsProgramsTerminal(const std::string &)
+{
+    return false;
+}

@@ -1,0 +1,226 @@
+#include "portio.h"
+
+#include "netlink.h"
+#include "portaddress.h"
+#include "portbinding.h"
+
+#include <atomic>
+#include <mutex>
+
+namespace port_io {
+
+namespace {
+
+constexpr intptr_t kNetHandleLimit = -4096;
+
+std::atomic<int64_t> g_connectTimeoutMs { 5000 };
+std::atomic<int64_t> g_negotiateTimeoutMs { 5000 };
+
+std::mutex g_dropLock;
+OpenFailure g_drop;
+
+NetLink *link(intptr_t handle)
+{
+    return reinterpret_cast<NetLink *>(static_cast<uintptr_t>(-handle));
+}
+
+intptr_t handleOf(NetLink *netLink)
+{
+    return -static_cast<intptr_t>(reinterpret_cast<uintptr_t>(netLink));
+}
+
+// The plain-words kind of a network failure.
+OpenFailure toFailure(const Status &status, const std::string &device)
+{
+    static const std::string kRefusedSetting = "the server refused ";
+    OpenFailure failure;
+    failure.device = device;
+    failure.detail = status.reason();
+    switch (status.kind()) {
+    case ErrorKind::NotFound:
+        failure.kind = OpenFailure::Kind::HostNotFound;
+        break;
+    case ErrorKind::Timeout:
+        failure.kind = OpenFailure::Kind::NoAnswer;
+        break;
+    case ErrorKind::Lost:
+        failure.kind = OpenFailure::Kind::Dropped;
+        break;
+    case ErrorKind::Refused:
+        if (status.reason().rfind(kRefusedSetting, 0) == 0) {
+            failure.kind = OpenFailure::Kind::SettingRefused;
+            failure.setting = status.reason().substr(kRefusedSetting.size());
+        } else {
+            failure.kind = OpenFailure::Kind::ConnectionRefused;
+        }
+        break;
+    case ErrorKind::Invalid:
+        failure.kind = OpenFailure::Kind::Missing;
+        break;
+    default:
+        failure.kind = OpenFailure::Kind::NetworkError;
+        break;
+    }
+    return failure;
+}
+
+// The address port `port`'s link names, when it names one.
+bool boundAddress(int32_t port, std::string &text)
+{
+    if (!PortBinding::hasLink(port)) {
+        return false;
+    }
+    text = PortBinding::mappedDevice(port);
+    return IsPortAddress(text);
+}
+
+intptr_t openNet(const std::string &text, int32_t baudRate, uint8_t parity, uint8_t stopBits,
+    uint8_t dataBits, OpenFailure &failure)
+{
+    const Result<PortAddress> address = ParsePortAddress(text);
+    if (!address) {
+        failure = toFailure(address.status(), text);
+        return kInvalidHandle;
+    }
+    NetLink::Target target;
+    target.host = address->host;
+    target.port = address->port;
+    target.rfc2217 = address->scheme == PortAddress::Scheme::Rfc2217;
+    target.line.baudRate = baudRate > 0 ? static_cast<uint32_t>(baudRate) : 0;
+    target.line.dataBits = dataBits;
+    target.line.parity = parity;
+    target.line.stopBits = stopBits;
+    target.connectTimeout = std::chrono::milliseconds(g_connectTimeoutMs.load());
+    target.negotiateTimeout = std::chrono::milliseconds(g_negotiateTimeoutMs.load());
+    auto netLink = std::make_unique<NetLink>(target);
+    // A server on the same network answers within this; a slow one goes on
+    // connecting in the background and the port shows it.
+    if (netLink->waitSettled(kOpenWait) == NetLink::Phase::Failed) {
+        failure = toFailure(netLink->failure(), text);
+        return kInvalidHandle;
+    }
+    return handleOf(netLink.release());
+}
+
+} // namespace
+
+bool IsNetHandle(intptr_t handle)
+{
+    return handle < kNetHandleLimit;
+}
+
+intptr_t OpenDevice(int32_t port, int32_t baudRate, uint8_t parity, uint8_t stopBits,
+    uint8_t dataBits, OpenFailure &failure)
+{
+    std::string address;
+    if (boundAddress(port, address)) {
+        return openNet(address, baudRate, parity, stopBits, dataBits, failure);
+    }
+    return serial_backend::OpenDevice(port, baudRate, parity, stopBits, dataBits, failure);
+}
+
+void CloseDevice(intptr_t handle)
+{
+    if (!IsNetHandle(handle)) {
+        serial_backend::CloseDevice(handle);
+        return;
+    }
+    const std::unique_ptr<NetLink> netLink(link(handle));
+    if (netLink->phase() == NetLink::Phase::Failed) {
+        const std::lock_guard<std::mutex> lock(g_dropLock);
+        g_drop = toFailure(netLink->failure(), "");
+        g_drop.device = PortAddress { netLink->target().rfc2217 ? PortAddress::Scheme::Rfc2217
+                                                                : PortAddress::Scheme::Tcp,
+            netLink->target().host, netLink->target().port }
+                            .text();
+    }
+}
+
+void ClearErrors(intptr_t handle)
+{
+    if (!IsNetHandle(handle)) {
+        serial_backend::ClearErrors(handle);
+    }
+}
+
+bool ReadLineErrors(intptr_t handle, LineErrorCounts &counts)
+{
+    if (!IsNetHandle(handle)) {
+        return serial_backend::ReadLineErrors(handle, counts);
+    }
+    const Rfc2217Session::LineErrors *errors = link(handle)->lineErrors();
+    if (errors == nullptr) {
+        return false;
+    }
+    counts = LineErrorCounts();
+    counts.frame = errors->frame.load();
+    counts.parity = errors->parity.load();
+    counts.overrun = errors->overrun.load();
+    counts.breaks = errors->breaks.load();
+    return true;
+}
+
+Attempt ReadChunk(intptr_t handle, intptr_t waker, int waitMs, uint8_t *buffer, std::size_t size,
+    std::size_t &count)
+{
+    if (!IsNetHandle(handle)) {
+        return serial_backend::ReadChunk(handle, waker, waitMs, buffer, size, count);
+    }
+    switch (link(handle)->read(waker, waitMs, buffer, size, count)) {
+    case NetLink::ReadResult::Data:
+        return Attempt::Byte;
+    case NetLink::ReadResult::Nothing:
+        return Attempt::Nothing;
+    case NetLink::ReadResult::Failed:
+        break;
+    }
+    return Attempt::Failed;
+}
+
+bool WriteAttempt(intptr_t handle, uint8_t byte)
+{
+    return IsNetHandle(handle) ? link(handle)->write(byte)
+                               : serial_backend::WriteAttempt(handle, byte);
+}
+
+bool DeviceGone(intptr_t handle)
+{
+    return IsNetHandle(handle) ? link(handle)->gone() : serial_backend::DeviceGone(handle);
+}
+
+LinkPhase Phase(intptr_t handle)
+{
+    if (!IsNetHandle(handle)) {
+        return LinkPhase::Ready;
+    }
+    switch (link(handle)->phase()) {
+    case NetLink::Phase::Connecting:
+        return LinkPhase::Connecting;
+    case NetLink::Phase::Failed:
+        return LinkPhase::Failed;
+    case NetLink::Phase::Open:
+        break;
+    }
+    return LinkPhase::Ready;
+}
+
+bool ModemState(intptr_t handle, uint8_t &state)
+{
+    return IsNetHandle(handle) && link(handle)->modemState(state);
+}
+
+OpenFailure TakeDropReason()
+{
+    const std::lock_guard<std::mutex> lock(g_dropLock);
+    OpenFailure taken = g_drop;
+    g_drop = OpenFailure();
+    return taken;
+}
+
+void SetNetTimeouts(std::chrono::milliseconds connect, std::chrono::milliseconds negotiate)
+{
+    g_connectTimeoutMs.store(connect.count());
+    g_negotiateTimeoutMs.store(negotiate.count());
+}
+
+} // namespace port_io

@@ -1,0 +1,131 @@
+// The port's state field for a port bound to a network address: the remote, the line
+// settings (or why they do not apply), the state, and the reasons of failures in plain
+// words, with servers on the loopback address.
+
+#include "appfixture.h"
+#include "maintexts.h"
+#include "netservers.h"
+
+#include <QLabel>
+#include <QStatusBar>
+
+#include <memory>
+
+using netservers::ScriptedServer;
+
+class NetPortStateTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void stateField_data();
+    void stateField();
+    void droppedConnectionIsShownAndComesBack();
+};
+
+void NetPortStateTest::stateField_data()
+{
+    QTest::addColumn<QString>("server");
+    QTest::addColumn<QString>("scheme");
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("state");
+
+    const QString line = QStringLiteral("57600,8,N,1");
+    QTest::newRow("rfc2217-open") << "accepting"
+                                  << "rfc2217" << line << MainTexts::PortOpen.text();
+    QTest::newRow("raw-tcp-open") << "echo"
+                                  << "tcp" << MainTexts::LineNotApplied.text()
+                                  << MainTexts::PortOpen.text();
+    // A failure shows as a failed open, or, where the machine was too slow for the
+    // server to answer within Open's wait, as a lost port retrying: the reason is
+    // the same.
+    QTest::newRow("connection-refused")
+        << "none"
+        << "rfc2217" << line << MainTexts::ReasonConnectionRefused.text();
+    QTest::newRow("setting-refused")
+        << "9600-only"
+        << "rfc2217" << line << MainTexts::ReasonSettingRefused.arg(QStringLiteral("57600 baud"));
+}
+
+void NetPortStateTest::stateField()
+{
+    QFETCH(QString, server);
+    QFETCH(QString, scheme);
+    QFETCH(QString, line);
+    QFETCH(QString, state);
+    std::unique_ptr<ScriptedServer> listener;
+    uint16_t tcpPort = netservers::FreePort();
+    if (server == "accepting") {
+        listener = std::make_unique<ScriptedServer>(
+            [](int fd, const std::atomic<bool> &stop) { netservers::AcceptingRfc2217(fd, stop); });
+    } else if (server == "9600-only") {
+        listener = std::make_unique<ScriptedServer>([](int fd, const std::atomic<bool> &stop) {
+            netservers::AcceptingRfc2217(fd, stop, 9600);
+        });
+    } else if (server == "echo") {
+        listener = std::make_unique<ScriptedServer>([](int fd, const std::atomic<bool> &stop) {
+            char buffer[256];
+            while (!stop) {
+                pollfd waiter { fd, POLLIN, 0 };
+                if (::poll(&waiter, 1, 20) > 0 && ::recv(fd, buffer, sizeof buffer, 0) <= 0) {
+                    return;
+                }
+            }
+        });
+    }
+    if (listener) {
+        tcpPort = listener->port();
+    }
+    AppFixture fixture;
+    QVERIFY(fixture.prepare("00", AppFixture::PortKind::Missing));
+    const QString address = QStringLiteral("%1://127.0.0.1:%2").arg(scheme).arg(tcpPort);
+    const QString link = fixture.path(QStringLiteral("byteway/com1"));
+    QFile::remove(link);
+    QVERIFY(QFile::link(address, link));
+    ModalWatcher watcher;
+    QVERIFY(fixture.start());
+
+    const QString expected = QStringLiteral("COM1 \u2192 %1  %2  ").arg(address, line);
+    QTRY_VERIFY2(MainForm->PortState->toolTip().startsWith(expected)
+            && MainForm->PortState->toolTip().section(QLatin1Char('\n'), 0, 0).contains(state),
+        qPrintable(MainForm->PortState->toolTip() + " / " + expected + state));
+    if (state == MainTexts::PortOpen.text()) {
+        QCOMPARE(watcher.boxes.size(), 0);
+    }
+}
+
+void NetPortStateTest::droppedConnectionIsShownAndComesBack()
+{
+    auto listener = std::make_unique<ScriptedServer>(
+        [](int fd, const std::atomic<bool> &stop) { netservers::AcceptingRfc2217(fd, stop); });
+    const uint16_t tcpPort = listener->port();
+    AppFixture fixture;
+    QVERIFY(fixture.prepare("00", AppFixture::PortKind::Missing));
+    const QString address = QStringLiteral("rfc2217://127.0.0.1:%1").arg(tcpPort);
+    const QString link = fixture.path(QStringLiteral("byteway/com1"));
+    QFile::remove(link);
+    QVERIFY(QFile::link(address, link));
+    ModalWatcher watcher;
+    QVERIFY(fixture.start());
+    const QString prefix = QStringLiteral("COM1 \u2192 %1  57600,8,N,1  ").arg(address);
+    QTRY_VERIFY(MainForm->PortState->toolTip().startsWith(prefix + MainTexts::PortOpen.text()));
+
+    listener.reset();
+    // Lost, and the watch's attempts to connect again are refused meanwhile.
+    QTRY_VERIFY2_WITH_TIMEOUT(MainForm->PortState->toolTip().startsWith(prefix
+                                  + MainTexts::PortLostNet.arg(MainTexts::ReasonConnectionRefused)),
+        qPrintable(MainForm->PortState->toolTip()), 10000);
+
+    ScriptedServer back(
+        [](int fd, const std::atomic<bool> &stop) { netservers::AcceptingRfc2217(fd, stop); });
+    // The same port number again: SO_REUSEADDR lets the new listener take it.
+    if (back.port() != tcpPort) {
+        QFile::remove(link);
+        QVERIFY(QFile::link(QStringLiteral("rfc2217://127.0.0.1:%1").arg(back.port()), link));
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(
+        MainForm->PortState->toolTip().contains(MainTexts::PortOpen.text()), 10000);
+}
+
+QTEST_MAIN(NetPortStateTest)
+#include "tst_netportstate.moc"

@@ -1,0 +1,243 @@
+// SerialPort on rfc2217:// and tcp:// addresses served by the real ser2net from
+// Debian, started on the loopback address with a configuration of the test's own, in
+// front of a pseudo-terminal (the test's own, or the demo device's).
+
+#include "deviceprocess.h"
+#include "netservers.h"
+#include "portwatch.h"
+#include "ptydevice.h"
+#include "rowname.h"
+#include "serialport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+template <typename Condition>
+bool WaitUntil(Condition condition, std::chrono::milliseconds limit)
+{
+    const auto deadline = Clock::now() + limit;
+    while (!condition()) {
+        if (Clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(5ms);
+    }
+    return true;
+}
+
+bool HaveSer2net()
+{
+    return std::system("command -v ser2net >/dev/null 2>&1") == 0;
+}
+
+class Ser2net : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (!HaveSer2net()) {
+            GTEST_SKIP() << "ser2net is not installed (tools/install-deps.sh)";
+        }
+    }
+
+    // ser2net in front of `device`, and port 1 bound to it; true once it listens.
+    bool serve(const std::string &device, bool rfc2217 = true)
+    {
+        if (tcpPort == 0) {
+            tcpPort = netservers::FreePort();
+        }
+        ser2net = netservers::StartSer2net(
+            home.root(), device, tcpPort, rfc2217, BYTEWAY_TERMIOS_LOG_LIBRARY);
+        home.link(1,
+            std::string(rfc2217 ? "rfc2217" : "tcp") + "://127.0.0.1:" + std::to_string(tcpPort));
+        return netservers::WaitListening(tcpPort, 10s);
+    }
+
+    bool open(int32_t baud, uint8_t parity, uint8_t stopBits, uint8_t dataBits)
+    {
+        return port.Open(1, baud, parity, stopBits, dataBits)
+            && WaitUntil([&] { return port.CheckDevice() != SerialPort::State::Connecting; }, 6s)
+            && port.state() == SerialPort::State::Open;
+    }
+
+    std::string log() const { return ser2net ? ser2net->output() : std::string(); }
+
+    TempConfigHome home;
+    uint16_t tcpPort = 0;
+    std::unique_ptr<netservers::ChildProcess> ser2net;
+    SerialPort port;
+};
+
+struct LineRow
+{
+    std::string name;
+    int32_t baud;
+    uint8_t parity; // the port's codes
+    uint8_t stopBits;
+    uint8_t dataBits;
+    speed_t speed;
+    tcflag_t size;
+    tcflag_t parityFlags; // of PARENB | PARODD
+    bool twoStopBits;
+};
+
+class Ser2netLine : public Ser2net, public ::testing::WithParamInterface<LineRow>
+{
+};
+
+TEST_P(Ser2netLine, SettingsReachTheFarTerminal)
+{
+    const LineRow &row = GetParam();
+    PtyDevice device;
+    ASSERT_TRUE(serve(device.slaveName())) << log();
+    ASSERT_TRUE(open(row.baud, row.parity, row.stopBits, row.dataBits)) << port.lastError() << "\n"
+                                                                        << log();
+    // The pseudo-terminal keeps the speed and the stop bits; the size and the parity
+    // are what ser2net asked of it last.
+    const termios far = device.slaveSettings();
+    EXPECT_EQ(cfgetospeed(&far), row.speed);
+    EXPECT_EQ((far.c_cflag & CSTOPB) != 0, row.twoStopBits);
+    EXPECT_EQ(far.c_cflag & CRTSCTS, 0U) << "no flow control asked for";
+    std::ifstream log(home.root() + "/termios.log");
+    std::string line;
+    std::string last;
+    while (std::getline(log, line)) {
+        last = line;
+    }
+    ASSERT_FALSE(last.empty()) << "ser2net set no terminal settings";
+    const tcflag_t asked = static_cast<tcflag_t>(std::stoul(last, nullptr, 8));
+    EXPECT_EQ(asked & CSIZE, row.size);
+    EXPECT_EQ(asked & (PARENB | PARODD), row.parityFlags);
+    EXPECT_EQ((asked & CSTOPB) != 0, row.twoStopBits);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rfc2217, Ser2netLine,
+    ::testing::Values(LineRow { "b57600_8n1", 57600, 0, 0, 8, B57600, CS8, 0, false },
+        LineRow { "b19200_7e2", 19200, 2, 2, 7, B19200, CS7, PARENB, true },
+        LineRow { "b115200_8o1", 115200, 1, 0, 8, B115200, CS8, PARENB | PARODD, false },
+        LineRow { "b1200_6n2", 1200, 0, 2, 6, B1200, CS6, 0, true }),
+    RowName());
+
+class Ser2netBytes : public Ser2net, public ::testing::WithParamInterface<bool>
+{
+};
+
+TEST_P(Ser2netBytes, EveryByteValueBothWays)
+{
+    PtyDevice device;
+    ASSERT_TRUE(serve(device.slaveName(), GetParam())) << log();
+    ASSERT_TRUE(open(115200, 0, 0, 8)) << port.lastError() << "\n" << log();
+    std::string all;
+    for (int value = 0; value < 256; ++value) {
+        all += static_cast<char>(value);
+    }
+    all += std::string("\xFF\xFF\x00\xFF", 4);
+    for (const char c : all) {
+        ASSERT_EQ(port.WriteByte(static_cast<uint8_t>(c)), 1);
+    }
+    EXPECT_EQ(device.receive(all.size(), 5000), all) << "to the device";
+
+    ASSERT_TRUE(device.send(all));
+    std::string back;
+    uint8_t byte = 0;
+    for (int calls = 0; calls < 4000 && back.size() < all.size(); ++calls) {
+        if (port.ReadByte(byte) == 1) {
+            back += static_cast<char>(byte);
+        }
+    }
+    EXPECT_EQ(back, all) << "from the device";
+}
+
+INSTANTIATE_TEST_SUITE_P(Ser2net, Ser2netBytes, ::testing::Values(true, false),
+    [](const ::testing::TestParamInfo<bool> &row) { return row.param ? "rfc2217" : "tcp"; });
+
+constexpr long kSettling = 16384;
+
+// Reads on a thread of its own as the receive thread does, checking that the bytes
+// follow the demo device's counting pattern without a gap. Bytes in flight when an
+// opening purged the queues may come before the purge took effect, so each opening
+// is followed by a settling stretch that is not checked.
+class PatternReader
+{
+public:
+    PatternReader(SerialPort &port, int pattern)
+        : m_thread([this, &port, pattern] {
+            uint8_t byte = 0;
+            int expected = -1;
+            while (!m_stop.load()) {
+                if (port.ReadByte(byte) != 1) {
+                    continue;
+                }
+                const long count = m_count.fetch_add(1) + 1;
+                if (expected >= 0 && byte != expected && count > m_checkFrom.load()) {
+                    m_breaks.fetch_add(1);
+                }
+                expected = (byte + 1) % pattern;
+            }
+        })
+    { }
+    ~PatternReader()
+    {
+        m_stop = true;
+        m_thread.join();
+    }
+    long count() const { return m_count.load(); }
+    int breaks() const { return m_breaks.load(); }
+    // The port opens anew: settle again.
+    void settleAgain() { m_checkFrom.store(m_count.load() + kSettling); }
+
+private:
+    std::atomic<bool> m_stop { false };
+    std::atomic<long> m_count { 0 };
+    std::atomic<long> m_checkFrom { kSettling };
+    std::atomic<int> m_breaks { 0 };
+    std::thread m_thread;
+};
+
+constexpr int kPattern = 251; // prime: a lost 4096-byte chunk cannot go unnoticed
+
+TEST_F(Ser2net, FloodOfOneMegabyteArrivesByteExact)
+{
+    const std::string link = home.bytewayFolder() + "/demo";
+    DeviceProcess device({ "--link", link, "--pattern", std::to_string(kPattern) });
+    ASSERT_TRUE(device.waitFor("linked " + link, 5000)) << device.text();
+    ASSERT_TRUE(serve(link)) << log();
+    ASSERT_TRUE(open(115200, 0, 0, 8)) << port.lastError() << "\n" << log();
+    PatternReader reader(port, kPattern);
+    ASSERT_TRUE(WaitUntil([&] { return reader.count() >= kSettling + (1L << 20); }, 60s))
+        << reader.count() << " bytes";
+    EXPECT_EQ(reader.breaks(), 0);
+}
+
+TEST_F(Ser2net, ReceptionResumesAfterSer2netRestarts)
+{
+    const std::string link = home.bytewayFolder() + "/demo";
+    DeviceProcess device(
+        { "--link", link, "--pattern", std::to_string(kPattern), "--rate", "20000" });
+    ASSERT_TRUE(device.waitFor("linked " + link, 5000)) << device.text();
+    ASSERT_TRUE(serve(link)) << log();
+    ASSERT_TRUE(open(115200, 0, 0, 8)) << port.lastError() << "\n" << log();
+    PortWatch watch(port);
+    PatternReader reader(port, kPattern);
+    ASSERT_TRUE(WaitUntil([&] { return reader.count() > 1000; }, 5s));
+
+    ser2net->stop(SIGKILL);
+    ASSERT_TRUE(WaitUntil([&] { return port.state() != SerialPort::State::Open; }, 5s));
+    reader.settleAgain();
+    const long before = reader.count();
+    ASSERT_TRUE(serve(link)) << log();
+    ASSERT_TRUE(WaitUntil([&] { return reader.count() > before + 1000; }, 10s))
+        << port.lastError() << "\n"
+        << log();
+    EXPECT_EQ(port.state(), SerialPort::State::Open);
+    EXPECT_EQ(reader.breaks(), 0);
+}
+
+} // namespace
