@@ -10,6 +10,7 @@
 #include "option.h"
 #include "portaddress.h"
 #include "portbinding.h"
+#include "portcontrollines.h"
 #include "portwatch.h"
 #include "richedit.h"
 #include "serialport.h"
@@ -144,6 +145,7 @@ void TMainForm::FormCreate()
     updateWindowCommands();
     SetUpSendReceive();
     SetUpCapture();
+    SetUpLines();
 }
 
 // 584 x 408 is the size of the window with its frame, centred on the screen. The

@@ -12,6 +12,10 @@ class AppConfig;
 class EditCommands;
 class IntervalTimer;
 class LineTestWindow;
+class LineOptionsRow;
+class LineStrip;
+class PortControlLines;
+class TFrmOption;
 class QAction;
 class QComboBox;
 class QDialog;
@@ -198,6 +202,12 @@ public:
     void SetUpLineTest();
     QAction *LineTestItem = nullptr;
     QPointer<LineTestWindow> LineTestForm;
+    // The control-line strip in the button bar and its options in the settings
+    // dialog's port tab (mainlines.cpp).
+    void SetUpLines();
+    void AttachLineOptions(TFrmOption *dialog);
+    LineStrip *Lines = nullptr;
+    LineOptionsRow *LineOptionsPlace = nullptr;
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -229,6 +239,7 @@ private:
     QTimer *m_portStateTimer = nullptr;
     EditCommands *m_editCommands = nullptr;
     std::unique_ptr<AppConfig> m_config;
+    std::unique_ptr<PortControlLines> m_portLines;
     std::unique_ptr<TrafficMeter> m_trafficMeter;
     QElapsedTimer m_trafficClock;
     QTimer *m_trafficTimer = nullptr;

@@ -27,6 +27,7 @@ void CreateMainObjects()
     QObject::connect(FrmOption, &TFrmOption::portChangeStarting, MainForm, &TMainForm::holdSending);
     QObject::connect(
         FrmOption, &TFrmOption::portChangeFinished, MainForm, &TMainForm::resumeSending);
+    MainForm->AttachLineOptions(FrmOption);
 }
 
 #ifndef _WIN32

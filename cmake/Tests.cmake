@@ -33,3 +33,16 @@ function(byteway_ui_test name label)
     set_tests_properties(${name} PROPERTIES LABELS "${label};ui" TIMEOUT 300
         ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endfunction()
+
+# byteway_modemsim_environment(VAR): the ctest ENVIRONMENT entries that preload
+# libbyteway-modemsim (tools/modemsim) into a test and the devices it starts. Under
+# AddressSanitizer its runtime must come first in the preload list.
+function(byteway_modemsim_environment var)
+    set(preload "$<TARGET_FILE:byteway-modemsim>")
+    if(CMAKE_CXX_FLAGS MATCHES "sanitize=[a-z,]*address")
+        execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libasan.so
+            OUTPUT_VARIABLE asan OUTPUT_STRIP_TRAILING_WHITESPACE)
+        set(preload "${asan}:${preload}")
+    endif()
+    set(${var} "LD_PRELOAD=${preload};BYTEWAY_MODEMSIM_DIR=${CMAKE_CURRENT_BINARY_DIR}" PARENT_SCOPE)
+endfunction()

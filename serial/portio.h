@@ -22,6 +22,7 @@ using serial_backend::kInvalidHandle;
 using serial_backend::kLostHandle;
 using serial_backend::SleepOneMs;
 using serial_backend::TickMs;
+using serial_backend::WaitForWake;
 using serial_backend::Wake;
 
 // How long Open waits for a network port before leaving it connecting in the

@@ -1,5 +1,6 @@
 #include "serialport.h"
 
+#include "controllines_backend.h"
 #include "portbinding.h"
 #include "portio.h"
 
@@ -158,6 +159,7 @@ bool SerialPort::openLocked(const LineSettings &settings)
         releaseWhenUnused(slot, previous);
     }
     backend::ClearErrors(handle);
+    m_openLineStatus = serial_backend::ApplyOpenOptions(handle, m_openLineOptions);
     m_failure = OpenFailure();
     m_openedSettings = settings;
     m_openedDevice = SerialPort::DeviceName(port);
@@ -465,6 +467,48 @@ SerialPort::LineSettings SerialPort::lastSettings() const
 {
     const std::lock_guard<std::mutex> lock(m_openLock);
     return m_lastSettings;
+}
+
+void SerialPort::setOpenLineOptions(const OpenLineOptions &options)
+{
+    const std::lock_guard<std::mutex> lock(m_openLock);
+    m_openLineOptions = options;
+}
+
+OpenLineOptions SerialPort::openLineOptions() const
+{
+    const std::lock_guard<std::mutex> lock(m_openLock);
+    return m_openLineOptions;
+}
+
+Status SerialPort::openLineStatus() const
+{
+    const std::lock_guard<std::mutex> lock(m_openLock);
+    return m_openLineStatus;
+}
+
+Status SerialPort::withOpenHandle(const std::function<Status(intptr_t)> &action)
+{
+    intptr_t gone = kInvalidHandle;
+    Slot *slot = nullptr;
+    Status result;
+    {
+        const Handle handle = hold();
+        if (!handle) {
+            return handle.value == kLostHandle ? Status(ErrorKind::Lost, "the device has gone away")
+                                               : Status(ErrorKind::Invalid, "the port is not open");
+        }
+        result = action(handle.value);
+        if (!result.ok()) {
+            gone = takeIfGone(handle);
+            slot = handle.slot;
+        }
+    }
+    if (gone != kInvalidHandle) {
+        releaseGone(*slot, gone);
+        return { ErrorKind::Lost, result.reason() };
+    }
+    return result;
 }
 
 std::string SerialPort::DeviceName(int32_t port)

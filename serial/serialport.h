@@ -1,5 +1,6 @@
 #pragma once
 
+#include "controllines.h"
 #include "lineerrors.h"
 #include "openfailure.h"
 
@@ -7,6 +8,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -131,6 +133,20 @@ public:
     // "COMn"). Empty for numbers outside 1..8.
     static std::string DeviceName(int32_t port);
 
+    // What Open and Reconnect do besides the line settings: flow control, RS-485 and
+    // the state of DTR and RTS (controllines_open.cpp). At the defaults they leave the
+    // device as it is. Takes effect at the next Open.
+    void setOpenLineOptions(const OpenLineOptions &options);
+    OpenLineOptions openLineOptions() const;
+    // What went wrong carrying those options out at the last successful Open (the
+    // port is open all the same); success when nothing did.
+    Status openLineStatus() const;
+    // Runs `action` on the handle of the open current port, held as a transfer holds
+    // it, so a Close waits for it. When the action fails because the device has gone,
+    // the port counts as lost (as after a failed transfer) and the result is Lost.
+    // Any thread; for calls that return at once.
+    Status withOpenHandle(const std::function<Status(intptr_t)> &action);
+
     struct Handle; // one transfer attempt's hold on the handle of the current port
 
 private:
@@ -177,6 +193,8 @@ private:
     LineSettings m_openedSettings; // of the Open that succeeded last
     std::string m_openedDevice; // the device name that Open used then
     std::string m_openedFile; // and the device file it led to
+    OpenLineOptions m_openLineOptions;
+    Status m_openLineStatus;
 
     // Reading side only: bytes m_readNext..m_readEnd of m_readAhead are still to be
     // handed out, valid while m_openGeneration equals m_readGeneration.

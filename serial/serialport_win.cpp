@@ -1,5 +1,6 @@
 // Win32 communications backend of SerialPort: port N is the device "COMn".
 
+#include "controllines_backend.h"
 #include "handleguard.h"
 #include "serialport_backend.h"
 
@@ -158,6 +159,7 @@ intptr_t OpenDevice(int32_t port, int32_t baudRate, uint8_t parity, uint8_t stop
 
 void CloseDevice(intptr_t handle)
 {
+    ForgetControlLines(handle);
     {
         const std::lock_guard lock(errorsMutex);
         errorsByHandle.erase(handle);

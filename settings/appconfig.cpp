@@ -7,12 +7,41 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QStringList>
+
+#include <algorithm>
 
 namespace {
 
 const QString kHeaderTimes = QStringLiteral("document/headerTimes");
 const QString kCaptureFolder = QStringLiteral("capture/lastFolder");
 const QString kLanguage = QStringLiteral("language");
+const QString kFlow = QStringLiteral("lines/flowControl");
+const QString kDtrAtOpen = QStringLiteral("lines/dtrAtOpen");
+const QString kRtsAtOpen = QStringLiteral("lines/rtsAtOpen");
+const QString kPulseMs = QStringLiteral("lines/pulseMs");
+const QString kBreakMs = QStringLiteral("lines/breakMs");
+const QString kRs485 = QStringLiteral("rs485/");
+constexpr int kDefaultPulseMs = 100;
+constexpr int kDefaultBreakMs = 250;
+
+const QStringList kFlowKeys { QStringLiteral("leave"), QStringLiteral("none"),
+    QStringLiteral("rtscts"), QStringLiteral("xonxoff") };
+const QStringList kAtOpenKeys { QStringLiteral("leave"), QStringLiteral("on"),
+    QStringLiteral("off") };
+
+// An unknown or missing key reads as the first entry, which leaves the device alone.
+int keyIndex(const QSettings &settings, const QString &key, const QStringList &keys)
+{
+    return std::max(0, static_cast<int>(keys.indexOf(settings.value(key).toString())));
+}
+
+int boundedMs(const QSettings &settings, const QString &key, int fallback)
+{
+    bool ok = false;
+    const int ms = settings.value(key, fallback).toInt(&ok);
+    return ok && ms >= 1 && ms <= 60000 ? ms : fallback;
+}
 
 // QSettings reads its file with a blocking open and to its end: anything but a
 // regular file (a FIFO, a link to /dev/zero) would hold up the start for good. Such a
@@ -106,4 +135,86 @@ void ShowSaveFailure(QWidget *parent, const QString &file, const Status &failure
             QDir::toNativeSeparators(file), QString::fromLocal8Bit(failure.reason().c_str())),
         QMessageBox::Ok, parent);
     box.exec();
+}
+
+OpenLineOptions AppConfig::lineOptions() const
+{
+    OpenLineOptions options;
+    options.flow = static_cast<FlowControl>(keyIndex(m_settings, kFlow, kFlowKeys));
+    options.dtr = static_cast<LineAtOpen>(keyIndex(m_settings, kDtrAtOpen, kAtOpenKeys));
+    options.rts = static_cast<LineAtOpen>(keyIndex(m_settings, kRtsAtOpen, kAtOpenKeys));
+    if (m_settings.value(kRs485 + QStringLiteral("apply"), false).toBool()) {
+        Rs485Settings rs485;
+        const auto flag = [this](const char *name, bool fallback) {
+            return m_settings.value(kRs485 + QLatin1String(name), fallback).toBool();
+        };
+        rs485.enabled = flag("enabled", false);
+        rs485.rtsOnSend = flag("rtsOnSend", true);
+        rs485.rtsAfterSend = flag("rtsAfterSend", false);
+        rs485.receiveDuringSend = flag("receiveDuringSend", false);
+        rs485.delayBeforeSendMs
+            = m_settings.value(kRs485 + QStringLiteral("delayBeforeSendMs"), 0).toUInt();
+        rs485.delayAfterSendMs
+            = m_settings.value(kRs485 + QStringLiteral("delayAfterSendMs"), 0).toUInt();
+        options.rs485 = rs485;
+    }
+    return options;
+}
+
+void AppConfig::setLineOptions(const OpenLineOptions &options)
+{
+    // A default is stored as no key, so that byteway.conf stays as it was for those
+    // who never change these.
+    const auto store = [this](const QString &key, const QString &value, const QString &fallback) {
+        if (value == fallback) {
+            m_settings.remove(key);
+        } else {
+            m_settings.setValue(key, value);
+        }
+    };
+    store(kFlow, kFlowKeys.value(static_cast<int>(options.flow)), kFlowKeys.first());
+    store(kDtrAtOpen, kAtOpenKeys.value(static_cast<int>(options.dtr)), kAtOpenKeys.first());
+    store(kRtsAtOpen, kAtOpenKeys.value(static_cast<int>(options.rts)), kAtOpenKeys.first());
+    m_settings.remove(kRs485.chopped(1));
+    if (options.rs485) {
+        m_settings.setValue(kRs485 + QStringLiteral("apply"), true);
+        const Rs485Settings &rs485 = *options.rs485;
+        m_settings.setValue(kRs485 + QStringLiteral("enabled"), rs485.enabled);
+        m_settings.setValue(kRs485 + QStringLiteral("rtsOnSend"), rs485.rtsOnSend);
+        m_settings.setValue(kRs485 + QStringLiteral("rtsAfterSend"), rs485.rtsAfterSend);
+        m_settings.setValue(kRs485 + QStringLiteral("receiveDuringSend"), rs485.receiveDuringSend);
+        m_settings.setValue(kRs485 + QStringLiteral("delayBeforeSendMs"), rs485.delayBeforeSendMs);
+        m_settings.setValue(kRs485 + QStringLiteral("delayAfterSendMs"), rs485.delayAfterSendMs);
+    }
+    m_settings.sync();
+}
+
+int AppConfig::pulseMs() const
+{
+    return boundedMs(m_settings, kPulseMs, kDefaultPulseMs);
+}
+
+void AppConfig::setPulseMs(int ms)
+{
+    if (ms == kDefaultPulseMs) {
+        m_settings.remove(kPulseMs);
+    } else {
+        m_settings.setValue(kPulseMs, ms);
+    }
+    m_settings.sync();
+}
+
+int AppConfig::breakMs() const
+{
+    return boundedMs(m_settings, kBreakMs, kDefaultBreakMs);
+}
+
+void AppConfig::setBreakMs(int ms)
+{
+    if (ms == kDefaultBreakMs) {
+        m_settings.remove(kBreakMs);
+    } else {
+        m_settings.setValue(kBreakMs, ms);
+    }
+    m_settings.sync();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "controllines.h"
 #include "status.h"
 
 #include <QSettings>
@@ -35,6 +36,16 @@ public:
     // Shows a failed write of this file as a failed save of the settings file is
     // shown; nothing when `written` is a success.
     void report(QWidget *parent, const Status &written) const;
+
+    // Control lines: what Open does to flow control, DTR, RTS and RS-485 (all left as
+    // the device has them by default), and the lengths of a pulse (100 ms) and of a
+    // break (250 ms).
+    OpenLineOptions lineOptions() const;
+    void setLineOptions(const OpenLineOptions &options);
+    int pulseMs() const;
+    void setPulseMs(int ms);
+    int breakMs() const;
+    void setBreakMs(int ms);
 
 private:
     Status write(const QString &key, const QVariant &value);

@@ -512,6 +512,7 @@ void TFrmOption::Button1Click()
     }
     emit portChangeStarting();
     const auto finished = qScopeGuard([this] { emit portChangeFinished(); });
+    emit portSettingsAccepting();
     const std::optional<PortValues> port = openPortFromControls();
     if (!port) {
         return;

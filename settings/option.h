@@ -145,6 +145,9 @@ signals:
     // is done with the port and, for OK, the new settings are stored.
     void portChangeStarting();
     void portChangeFinished();
+    // OK, after portChangeStarting and before the port reopens with the new settings:
+    // the options kept outside the settings file take effect for that Open.
+    void portSettingsAccepting();
 
 public slots:
     // Escape and the window's close box end up here: the close query decides.

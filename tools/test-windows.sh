@@ -4,7 +4,8 @@
 # pseudo-terminals that byteway-device plays:
 #   COM1 and COM8  an echoing device      COM3  a device that never reads
 #   COM2           a device that does not exist
-#   COM4           an echoing device that ends when a test asks (a file appears)
+#   COM4           a device playing the modem lines (libbyteway-modemsim preloaded)
+#   COM5           an echoing device that ends when a test asks (a file appears)
 # Needs g++-mingw-w64-x86-64-posix, wine64 and googletest (`make windows-deps`).
 # BUILD_WIN names the build folder (default build-win).
 set -eu
@@ -43,7 +44,11 @@ cmake --build "$build" -j "$jobs"
 # plain C++ files.
 device="$build/native/byteway-device"
 mkdir -p "$build/native"
-g++ -std=c++20 -O2 -o "$device" tools/device/main.cpp tools/device/deviceoptions.cpp -lutil
+g++ -std=c++20 -O2 -Itools/modemsim -o "$device" tools/device/main.cpp tools/device/deviceoptions.cpp -lutil -pthread
+# The modem lines of a UART for one pseudo-terminal pair, preloaded into the device
+# that plays them and into Wine, whose serial calls end in the same ioctls.
+modemsim="$(cd "$build/native" && pwd)/libbyteway-modemsim.so"
+g++ -std=c++20 -O2 -shared -fPIC -o "$modemsim" tools/modemsim/modemsim.cpp -ldl
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/byteway-wine.XXXXXX")
 device_pids=""
@@ -96,6 +101,10 @@ vanish_pid=${device_pids##* }
     kill "$vanish_pid" 2>/dev/null || true
 ) &
 device_pids="$device_pids $!"
+export BYTEWAY_MODEMSIM_DIR="$work"
+export LD_PRELOAD="$modemsim"
+start_device "$work/lines" --lines
+unset LD_PRELOAD
 
 # Wine's mount manager rewrites dosdevices/comN at start; the registry's port
 # mapping is what it honours. The server must restart to read it.
@@ -106,7 +115,8 @@ map_port COM1 "$work/echo"
 map_port COM8 "$work/echo"
 map_port COM3 "$work/stall"
 map_port COM2 "$work/no-such-device"
-map_port COM4 "$work/vanish"
+map_port COM4 "$work/lines"
+map_port COM5 "$work/vanish"
 "$wineserver" -k 2>/dev/null || true
 "$wineserver" -w 2>/dev/null || true
 # One server for the whole run instead of one start per test program, and Wine's
@@ -115,12 +125,13 @@ map_port COM4 "$work/vanish"
 "$wineserver" -p >"$work/wineserver.log" 2>&1
 "$wine" wineboot >"$work/services.log" 2>&1
 
-export BYTEWAY_ECHO_PORTS=1,8 BYTEWAY_STALLED_PORT=3 BYTEWAY_MISSING_PORT=2
+export BYTEWAY_ECHO_PORTS=1,8 BYTEWAY_STALLED_PORT=3 BYTEWAY_MISSING_PORT=2 BYTEWAY_LINES_PORT=4
 # Wine's drive Z: is the root of this system.
-export BYTEWAY_VANISHING_PORT=4
+export BYTEWAY_VANISHING_PORT=5
 BYTEWAY_VANISH_TRIGGER="Z:$(printf '%s' "$work/vanish.trigger" | tr / '\\')"
 export BYTEWAY_VANISH_TRIGGER
+export LD_PRELOAD="$modemsim"
 say "running the tests under $wine"
 ctest --test-dir "$build" --output-on-failure --timeout 300
 # What the emulator could not show is reported as skipped, with the reason.
-ctest --test-dir "$build" -R serialport_win_test -V 2>/dev/null | grep -A1 ' Skipped$' || true
+ctest --test-dir "$build" -R 'serialport_win_test|controllines_win_test' -V 2>/dev/null | grep -A1 ' Skipped$' || true

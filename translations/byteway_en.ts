@@ -286,6 +286,145 @@
     </message>
 </context>
 <context>
+    <name>LineTexts</name>
+    <message>
+        <source>DTR（数据终端就绪）：按下为有效，显示驱动程序读回的状态</source>
+        <translation>DTR (data terminal ready): down means asserted, as read back from the driver</translation>
+    </message>
+    <message>
+        <source>RTS（请求发送）：按下为有效，显示驱动程序读回的状态</source>
+        <translation>RTS (request to send): down means asserted, as read back from the driver</translation>
+    </message>
+    <message>
+        <source>CTS（清除发送）</source>
+        <translation>CTS (clear to send)</translation>
+    </message>
+    <message>
+        <source>DSR（数据设备就绪）</source>
+        <translation>DSR (data set ready)</translation>
+    </message>
+    <message>
+        <source>DCD（载波检测）</source>
+        <translation>DCD (data carrier detect)</translation>
+    </message>
+    <message>
+        <source>RI（振铃指示）</source>
+        <translation>RI (ring indicator)</translation>
+    </message>
+    <message>
+        <source>%1 脉冲（%2 毫秒）</source>
+        <translation>Pulse %1 (%2 ms)</translation>
+    </message>
+    <message>
+        <source>发送中断</source>
+        <translation>Send break</translation>
+    </message>
+    <message>
+        <source>在发送线上发出 %1 毫秒的中断信号</source>
+        <translation>Holds the transmit line in break for %1 ms</translation>
+    </message>
+    <message>
+        <source>%1
+不可用：%2</source>
+        <translation>%1
+Not available: %2</translation>
+    </message>
+    <message>
+        <source>%1
+RTS/CTS 流控掌管着 RTS</source>
+        <translation>%1
+RTS/CTS flow control drives RTS</translation>
+    </message>
+    <message>
+        <source>串口未打开</source>
+        <translation>The port is not open</translation>
+    </message>
+    <message>
+        <source>流控</source>
+        <translation>Flow</translation>
+    </message>
+    <message>
+        <source>保持原样</source>
+        <translation>As is</translation>
+    </message>
+    <message>
+        <source>无</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>打开串口时设置的流控；“保持原样”不改动设备的设置</source>
+        <translation>Flow control set when the port opens; &quot;As is&quot; keeps the device&apos;s own</translation>
+    </message>
+    <message>
+        <source>控制线…</source>
+        <translation>Lines…</translation>
+    </message>
+    <message>
+        <source>控制线设置</source>
+        <translation>Control lines</translation>
+    </message>
+    <message>
+        <source>打开时 DTR</source>
+        <translation>DTR at open</translation>
+    </message>
+    <message>
+        <source>打开时 RTS</source>
+        <translation>RTS at open</translation>
+    </message>
+    <message>
+        <source>有效</source>
+        <translation>On</translation>
+    </message>
+    <message>
+        <source>无效</source>
+        <translation>Off</translation>
+    </message>
+    <message>
+        <source>脉冲时长</source>
+        <translation>Pulse length</translation>
+    </message>
+    <message>
+        <source>中断时长</source>
+        <translation>Break length</translation>
+    </message>
+    <message>
+        <source> 毫秒</source>
+        <translation> ms</translation>
+    </message>
+    <message>
+        <source>打开串口时写入以下 RS-485 设置</source>
+        <translation>Write these RS-485 settings when the port opens</translation>
+    </message>
+    <message>
+        <source>启用 RS-485</source>
+        <translation>Enable RS-485</translation>
+    </message>
+    <message>
+        <source>发送时 RTS 有效</source>
+        <translation>RTS on while sending</translation>
+    </message>
+    <message>
+        <source>发送后 RTS 有效</source>
+        <translation>RTS on after sending</translation>
+    </message>
+    <message>
+        <source>发送前延时</source>
+        <translation>Delay before sending</translation>
+    </message>
+    <message>
+        <source>发送后延时</source>
+        <translation>Delay after sending</translation>
+    </message>
+    <message>
+        <source>发送时也接收</source>
+        <translation>Receive while sending</translation>
+    </message>
+    <message>
+        <source>当前设备不支持 RS-485：%1</source>
+        <translation>This device has no RS-485: %1</translation>
+    </message>
+</context>
+<context>
     <name>MainTexts</name>
     <message>
         <source>发送</source>
@@ -548,10 +687,6 @@ Break %5</translation>
     <message>
         <source>ACSII字符</source>
         <translation>ASCII characters</translation>
-    </message>
-    <message>
-        <source>“%1”无法用代码页936（GBK）保存，未输入。请只用汉字、ASCII等GBK字符。</source>
-        <translation>“%1” cannot be stored in code page 936 (GBK) and was not entered. Use only characters GBK has (Chinese, ASCII and so on).</translation>
     </message>
     <message>
         <source>接收已停止：接收窗口已满</source>

@@ -55,7 +55,8 @@ bool ParseDeviceOptions(
         bool inlineValue = false;
         splitOption(args[i], name, value, inlineValue);
         const bool takesValue = name == "--link" || name == "--pattern" || name == "--rate"
-            || name == "--count" || name == "--log" || IsFaultOption(name);
+            || name == "--count" || name == "--log" || IsFaultOption(name)
+            || name == "--commands";
         if (!takesValue && inlineValue) {
             error = name + " takes no value";
             return false;
@@ -74,6 +75,15 @@ bool ParseDeviceOptions(
             explicitEcho = true;
         } else if (name == "--stall") {
             options.stall = true;
+        } else if (name == "--lines") {
+            options.lines = true;
+        } else if (name == "--commands") {
+            if (value.empty()) {
+                error = name + " needs a file path";
+                return false;
+            }
+            options.commands = expandHome(value);
+            options.lines = true;
         } else if (name == "--link" || name == "--log") {
             if (value.empty()) {
                 error = name + " needs a file path";
@@ -124,7 +134,7 @@ const char *DeviceUsage()
 static const char *DeviceBaseUsage()
 {
     return "Usage: byteway-device [--link PATH] [--pattern N] [--rate BYTES_PER_S] [--count K]\n"
-           "                      [--echo] [--log FILE] [--stall]\n"
+           "                      [--echo] [--log FILE] [--stall] [--lines] [--commands FIFO]\n"
            "Plays a serial device on a new pseudo-terminal until stopped (Ctrl+C).\n"
            "  --link PATH        link the pseudo-terminal at PATH (folders are created),\n"
            "                     e.g. ~/.config/byteway/com1 for port 1; removed on exit\n"
@@ -137,5 +147,11 @@ static const char *DeviceBaseUsage()
            "                     and the byte in hexadecimal, one line each\n"
            "  --stall            never read what arrives, so the line backs up and the\n"
            "                     program's writes time out\n"
+           "  --lines            play the modem lines with libbyteway-modemsim preloaded\n"
+           "                     (LD_PRELOAD, in both programs): CTS follows RTS and DSR\n"
+           "                     follows DTR, as on a loopback plug; line changes and\n"
+           "                     breaks are reported with their times\n"
+           "  --commands FIFO    also create FIFO and take commands from it, one a line:\n"
+           "                     \"dcd 1\", \"dcd 0\", \"ri 1\", \"ri 0\" (implies --lines)\n"
            "Without --pattern, --rate, --count or --stall the device echoes.\n";
 }

@@ -19,6 +19,10 @@ struct DeviceOptions
     std::string log; // file recording each received byte with its time
     bool stall = false; // never read: what arrives backs up (a device that hangs)
     DeviceFaults faults; // what to get wrong on purpose in what it sends
+    // Play the modem lines (needs libbyteway-modemsim preloaded): CTS follows RTS,
+    // DSR follows DTR, changes and breaks are reported on standard output.
+    bool lines = false;
+    std::string commands; // a FIFO to create and read line commands from ("dcd 1")
     bool help = false;
 };
 

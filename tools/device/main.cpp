@@ -3,6 +3,7 @@
 // the counting pattern, echoes and/or records what arrives. See DeviceUsage().
 
 #include "devicefaults.h"
+#include "devicelines.h"
 #include "deviceoptions.h"
 
 #include <algorithm>
@@ -333,6 +334,10 @@ int main(int argc, char **argv)
     describe(options, name);
 
     Device device(options, master, log);
+    DeviceLines lines(master, Clock::now());
+    if (options.lines) {
+        lines.start(options.commands);
+    }
     device.run();
 
     removeLink(options.link, name);

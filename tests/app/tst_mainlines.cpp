@@ -1,0 +1,168 @@
+// The control-line strip of the main window against the demo device playing the
+// modem lines (ctest preloads libbyteway-modemsim into both): pulses and breaks
+// measured on the far side, inputs the device drives, and a device that vanishes in
+// the middle of a pulse.
+#include "appfixture.h"
+#include "deviceprocess.h"
+#include "linestrip.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QFile>
+#include <QRegularExpression>
+#include <QToolButton>
+
+#include <csignal>
+#include <memory>
+
+namespace {
+
+// The times (ms) at which the device reported `event` ("DTR off", "break of").
+QList<double> timesOf(const DeviceProcess &device, const QString &event)
+{
+    QList<double> times;
+    const QRegularExpression line(
+        QRegularExpression::escape(event) + QStringLiteral("[^\\n]* at ([0-9.]+) ms"));
+    auto matches = line.globalMatch(QString::fromStdString(device.text()));
+    while (matches.hasNext()) {
+        times.append(matches.next().captured(1).toDouble());
+    }
+    return times;
+}
+
+double breakLength(const DeviceProcess &device)
+{
+    const QRegularExpression line(QStringLiteral("break of ([0-9.]+) ms"));
+    const auto match = line.match(QString::fromStdString(device.text()));
+    return match.hasMatch() ? match.captured(1).toDouble() : -1;
+}
+
+} // namespace
+
+class MainLinesTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void pulseMeasuredOnTheFarSide_data();
+    void pulseMeasuredOnTheFarSide();
+    void inputsFollowTheDevice();
+    void breakSeenByTheDevice();
+    void deviceVanishesMidPulse();
+
+private:
+    std::unique_ptr<DeviceProcess> startDevice(const AppFixture &fixture)
+    {
+        const std::string link = fixture.path(QStringLiteral("byteway/com1")).toStdString();
+        auto device = std::make_unique<DeviceProcess>(std::vector<std::string> {
+            "--link", link, "--commands", fixture.path(QStringLiteral("commands")).toStdString() });
+        if (!device->waitFor("lines DTR", 5000)) {
+            qWarning("device did not start: %s", device->text().c_str());
+        }
+        return device;
+    }
+    bool command(const AppFixture &fixture, const QByteArray &text)
+    {
+        QFile fifo(fixture.path(QStringLiteral("commands")));
+        return fifo.open(QIODevice::WriteOnly) && fifo.write(text) == text.size();
+    }
+};
+
+void MainLinesTest::pulseMeasuredOnTheFarSide_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::newRow("DTR") << QStringLiteral("DTR");
+    QTest::newRow("RTS") << QStringLiteral("RTS");
+}
+
+void MainLinesTest::pulseMeasuredOnTheFarSide()
+{
+    QFETCH(QString, line);
+    AppFixture fixture;
+    QVERIFY(fixture.prepare("00", AppFixture::PortKind::Missing));
+    QVERIFY(QFile::remove(fixture.path(QStringLiteral("byteway/com1"))));
+    auto device = startDevice(fixture);
+    QVERIFY(fixture.start());
+    LineStrip *strip = MainForm->Lines;
+    QVERIFY(strip);
+    QToolButton *button = line == QLatin1String("DTR") ? strip->LineDTR : strip->LineRTS;
+    QTRY_VERIFY(button->isEnabled());
+    QVERIFY(button->isChecked());
+    (line == QLatin1String("DTR") ? strip->LineDTRPulse : strip->LineRTSPulse)->trigger();
+    // Short looks at the device's output, so the window's timers run in between.
+    const std::string restored = (line + QStringLiteral(" on")).toStdString();
+    QTRY_VERIFY_WITH_TIMEOUT(device->waitFor(restored, 2), 5000);
+    const QList<double> off = timesOf(*device, line + QStringLiteral(" off"));
+    const QList<double> on = timesOf(*device, line + QStringLiteral(" on"));
+    QCOMPARE(off.size(), 1);
+    QCOMPARE(on.size(), 1);
+    const double length = on[0] - off[0];
+    // The default length, 100 ms; the upper bound only catches a pulse that hangs.
+    QVERIFY2(length >= 95 && length < 1000, qPrintable(QString::number(length)));
+    QTRY_VERIFY(button->isChecked() && button->isEnabled());
+}
+
+void MainLinesTest::inputsFollowTheDevice()
+{
+    AppFixture fixture;
+    QVERIFY(fixture.prepare("00", AppFixture::PortKind::Missing));
+    QVERIFY(QFile::remove(fixture.path(QStringLiteral("byteway/com1"))));
+    auto device = startDevice(fixture);
+    QVERIFY(fixture.start());
+    LineStrip *strip = MainForm->Lines;
+    // The device is a loopback plug: CTS follows RTS, DSR follows DTR.
+    QTRY_VERIFY(strip->LineCTS->isChecked() && strip->LineDSR->isChecked());
+    strip->LineRTS->click();
+    QTRY_VERIFY(!strip->LineCTS->isChecked());
+    QVERIFY(strip->LineDSR->isChecked());
+    strip->LineDTR->click();
+    QTRY_VERIFY(!strip->LineDSR->isChecked());
+    strip->LineRTS->click();
+    QTRY_VERIFY(strip->LineCTS->isChecked());
+    QVERIFY(!strip->LineDCD->isChecked());
+    QVERIFY(command(fixture, "dcd 1\nri 1\n"));
+    QTRY_VERIFY(strip->LineDCD->isChecked() && strip->LineRI->isChecked());
+    QVERIFY(command(fixture, "ri 0\n"));
+    QTRY_VERIFY(!strip->LineRI->isChecked());
+    QVERIFY(strip->LineDCD->isChecked());
+}
+
+void MainLinesTest::breakSeenByTheDevice()
+{
+    AppFixture fixture;
+    QVERIFY(fixture.prepare("00", AppFixture::PortKind::Missing));
+    QVERIFY(QFile::remove(fixture.path(QStringLiteral("byteway/com1"))));
+    auto device = startDevice(fixture);
+    QVERIFY(fixture.start());
+    LineStrip *strip = MainForm->Lines;
+    QTRY_VERIFY(strip->LineBreak->isEnabled());
+    strip->LineBreak->click();
+    QTRY_VERIFY_WITH_TIMEOUT(device->waitFor("break of", 2), 5000);
+    const double length = breakLength(*device);
+    QVERIFY2(length >= 245 && length < 1500, qPrintable(QString::number(length)));
+}
+
+void MainLinesTest::deviceVanishesMidPulse()
+{
+    AppFixture fixture;
+    QVERIFY(fixture.prepare("00", AppFixture::PortKind::Missing));
+    QVERIFY(QFile::remove(fixture.path(QStringLiteral("byteway/com1"))));
+    auto device = startDevice(fixture);
+    QVERIFY(fixture.start());
+    LineStrip *strip = MainForm->Lines;
+    QTRY_VERIFY(strip->LineDTR->isEnabled());
+    strip->LineDTRPulse->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(device->waitFor("DTR off", 2), 5000);
+    device->stop(SIGKILL);
+    // The pulse ends on a device that is gone; the window goes on.
+    QTRY_VERIFY(!strip->pulsing(ModemLine::Dtr));
+    QTRY_COMPARE(Port.state(), SerialPort::State::Lost);
+    QVERIFY(!strip->LineDTR->isEnabled());
+    // Back on the same link: the port watch reopens it, and the strip reads again.
+    device = startDevice(fixture);
+    QTRY_VERIFY_WITH_TIMEOUT(Port.isOpen(), 10000);
+    QTRY_VERIFY(strip->LineDTR->isEnabled() && strip->LineDSR->isChecked());
+}
+
+QTEST_MAIN(MainLinesTest)
+#include "tst_mainlines.moc"
