@@ -91,7 +91,7 @@ void TMainForm::FileLogItemClick(bool checked)
         return;
     }
     const QString path = dialog.selectedFiles().constFirst();
-    m_config->setCaptureFolder(QFileInfo(path).absolutePath());
+    m_config->report(this, m_config->setCaptureFolder(QFileInfo(path).absolutePath()));
     const std::filesystem::path file = LocalPath(path);
     const int run = ++m_captureRun;
     const bool started = Traffic.recorder.start(
@@ -144,7 +144,7 @@ void TMainForm::StopCapture(bool report)
 void TMainForm::TimeStampItemClick(bool checked)
 {
     HeaderTimes = checked;
-    m_config->setHeaderTimes(checked);
+    m_config->report(this, m_config->setHeaderTimes(checked));
 }
 
 void TMainForm::UpdateTraffic()

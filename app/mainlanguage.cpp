@@ -37,7 +37,11 @@ void TMainForm::SetUpLanguageMenu()
             if (LanguageChoiceFromKey(config.language()) == choice) {
                 return;
             }
-            config.setLanguage(LanguageChoiceKey(choice));
+            if (const Status written = config.setLanguage(LanguageChoiceKey(choice)); !written) {
+                // Not stored, so no change to come at the next start either.
+                config.report(this, written);
+                return;
+            }
             QMessageBox box(QMessageBox::Information, MainTexts::MainCaption,
                 MainTexts::LanguageChanged, QMessageBox::Ok, this);
             box.setObjectName(QStringLiteral("LanguageChanged"));

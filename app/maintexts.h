@@ -141,9 +141,8 @@ inline constexpr UiText PortWarningTitle = Texts::kWarningTitle;
 inline constexpr UiText PortWarning = Texts::kPortFailed;
 
 // Beside Edit2 when typed text holds characters code page 936 lacks; %1 is them.
-inline constexpr UiText Edit2OutsideCp936 { kContext,
-    QT_TRANSLATE_NOOP(
-        "MainTexts", "“%1”无法用代码页936（GBK）保存，未输入。请只用汉字、ASCII等GBK字符。") };
+// The dialog's SendChar says the same of the same text.
+inline constexpr UiText Edit2OutsideCp936 = Texts::kSendCharOutsideCp936;
 
 // The status bar's word on a reception that ended by itself.
 inline constexpr UiText ReceiveEndedDocumentFull { kContext,

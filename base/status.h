@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <system_error>
 #include <utility>
 
 // The one shape of an operation that can fail for a reason the user must see: the
@@ -22,6 +23,9 @@ enum class ErrorKind {
     Lost, // it went away while in use
 };
 
+// The kind an errno-style code stands for: NotFound, NoAccess, Busy, else Io.
+[[nodiscard]] ErrorKind KindOfErrno(int code);
+
 class [[nodiscard]] Status
 {
 public:
@@ -34,6 +38,10 @@ public:
     // A failure from an errno-style code: `what` names the action ("open /dev/ttyS0"),
     // the code's text is appended.
     [[nodiscard]] static Status FromErrno(ErrorKind kind, int code, const std::string &what);
+    // The same with the kind the code stands for (see KindOfErrno).
+    [[nodiscard]] static Status FromErrno(int code, const std::string &what);
+    // A failure from a std::error_code of the standard library (std::filesystem).
+    [[nodiscard]] static Status FromErrorCode(const std::error_code &code, const std::string &what);
 
     [[nodiscard]] bool ok() const { return m_kind == ErrorKind::None; }
     explicit operator bool() const { return ok(); }

@@ -238,12 +238,12 @@ bool LoadDocumentFile(
     // twice the capacity never fits; rich text that large is refused as well rather
     // than read into memory. Only that much (and a byte more, to tell) is read.
     const std::size_t limit = 2 * static_cast<std::size_t>(edit->capacity());
-    std::string read;
-    std::string reason;
-    if (!ReadRegularFile(toFilePath(path), limit + 1, FileAccess::Read, read, &reason)) {
-        setError(error, Texts::cannotOpen(path, toReason(reason)));
+    Result<std::string> file = ReadRegularFile(toFilePath(path), limit + 1, FileAccess::Read);
+    if (!file) {
+        setError(error, Texts::cannotOpen(path, toReason(file.status().reason())));
         return false;
     }
+    std::string &read = *file;
     if (read.size() > limit) {
         setError(error, Texts::tooLarge(path));
         return false;
@@ -297,10 +297,10 @@ bool SaveDocumentPlain(const RichEdit *edit, const QString &path, QString *error
         bytes.append("\r\n", 2);
     }
 
-    std::string reason;
-    if (!ReplaceFileAtomically(toFilePath(path),
-            std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), &reason)) {
-        setError(error, Texts::cannotWrite(path, toReason(reason)));
+    const Status written = ReplaceFileAtomically(toFilePath(path),
+        std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    if (!written) {
+        setError(error, Texts::cannotWrite(path, toReason(written.reason())));
         return false;
     }
     return true;

@@ -33,7 +33,10 @@ public:
     // Text inserted from now on takes this colour; a non-empty selection takes it too.
     virtual void SetInsertColor(Rgb color) = 0;
     // Inserts at the caret, replacing the selection; the caret ends behind the text.
-    // False when the document refuses the text.
+    // False when the document refuses the text (it has no room for it); nothing
+    // changes then.
+    // Each caller says what a refusal means for it (receive: an item is dropped, a
+    // line ends the reception; send: the echo is dropped, the bytes went out).
     virtual bool InsertAtCaret(std::string_view text) = 0;
     // Adds the text as a new last line: text + line break when the document is empty
     // or ends with a line break, else line break + text. False when refused.

@@ -95,9 +95,9 @@ bool Applier::literal(const ReceiveOp &op)
         return true;
     }
     case Kind::Header:
+        // A header is a line: refused, it ends the reception as any line does.
         if (m_doc.LineCount() == 0) {
-            m_doc.InsertAtCaret(ReceiveHeaderText(op.value));
-            return true;
+            return m_doc.InsertAtCaret(ReceiveHeaderText(op.value));
         }
         return m_doc.AppendLine(ReceiveHeaderText(op.value));
     case Kind::ParagraphEnd:

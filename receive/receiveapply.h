@@ -23,8 +23,9 @@ class DocumentOps;
 // once; without `room` it goes in first, so that a refusal is seen where it happens.
 //
 // Returns false on a failure that ends the reception: `doc` is null, or the
-// document refused an AppendLine. The changes after the failing one are not
-// carried out. An item or header insertion the document refuses is dropped.
+// document refused a line (a header, a paragraph end, an error line). The changes
+// after the failing one are not carried out. An item the document refuses is
+// dropped: the bytes were received and are counted, the window has no room.
 // Thread: the one that owns `doc`.
 using RoomFunction = std::function<std::size_t()>;
 bool ApplyReceiveOps(DocumentOps *doc, std::span<const ReceiveOp> ops, ReceptionCounts &counts,

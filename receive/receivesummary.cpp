@@ -25,11 +25,13 @@ void WriteReceiveSummary(
     doc.BeginBatch();
     doc.MoveCaretToEnd();
     doc.SetInsertColor(Colors::Blue);
+    // The reception has ended: a line the window has no room for is dropped (the
+    // caller makes room for the whole summary first, see ReceiveSummarySize).
     if (checkOrder) {
-        doc.AppendLine(hasError ? kErrorsText : kCorrectText);
+        static_cast<void>(doc.AppendLine(hasError ? kErrorsText : kCorrectText));
     }
-    doc.AppendLine(std::string(kLinesText) + std::to_string(lineCount));
-    doc.AppendLine(std::string(kParagraphsText) + std::to_string(paraCount));
+    static_cast<void>(doc.AppendLine(std::string(kLinesText) + std::to_string(lineCount)));
+    static_cast<void>(doc.AppendLine(std::string(kParagraphsText) + std::to_string(paraCount)));
     doc.SetInsertColor(Colors::Black);
     doc.EndBatch();
 }

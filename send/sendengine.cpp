@@ -29,9 +29,11 @@ void InsertEchoPieces(DocumentOps &doc, std::string_view text, const std::vector
     doc.MoveCaretToEnd();
     if (!doc.InsertAtCaret(text)) {
         std::size_t offset = 0;
+        // Piece by piece: one that does not fit is dropped, a later shorter one may
+        // still fit. The bytes went out either way.
         for (const uint8_t size : sizes) {
             doc.MoveCaretToEnd();
-            doc.InsertAtCaret(text.substr(offset, size));
+            static_cast<void>(doc.InsertAtCaret(text.substr(offset, size)));
             offset += size;
         }
     }

@@ -17,6 +17,11 @@ bool validPort(int32_t port)
     return port >= 1 && port <= SerialPort::kPortCount;
 }
 
+Status failure(const std::string &what, const std::error_code &code)
+{
+    return Status::FromErrorCode(code, what);
+}
+
 } // namespace
 
 std::string linkPath(int32_t port)
@@ -60,27 +65,25 @@ std::string resolvedDevice(int32_t port)
     return error ? mappedDevice(port) : real.string();
 }
 
-bool bind(int32_t port, const std::string &device, std::string &error)
+Status bind(int32_t port, const std::string &device)
 {
     const std::string link = linkPath(port);
     if (link.empty()) {
-        error = "port " + std::to_string(port) + " cannot be bound to a device here";
-        return false;
+        return { ErrorKind::Invalid,
+            "port " + std::to_string(port) + " cannot be bound to a device here" };
     }
     std::error_code code;
     if (device.empty()) {
         fs::remove(link, code);
         if (code) {
-            error = link + ": " + code.message();
-            return false;
+            return failure(link, code);
         }
-        return true;
+        return {};
     }
     const fs::path folder = fs::path(link).parent_path();
     fs::create_directories(folder, code);
     if (code) {
-        error = folder.string() + ": " + code.message();
-        return false;
+        return failure(folder.string(), code);
     }
     // A name of its own beside the link, so that two writers never share it.
     std::random_device random;
@@ -90,17 +93,15 @@ bool bind(int32_t port, const std::string &device, std::string &error)
     const fs::path fresh = folder / freshName;
     fs::create_symlink(device, fresh, code);
     if (code) {
-        error = link + ": " + code.message();
-        return false;
+        return failure(link, code);
     }
     fs::rename(fresh, link, code);
     if (code) {
-        error = link + ": " + code.message();
         std::error_code ignored;
         fs::remove(fresh, ignored);
-        return false;
+        return failure(link, code);
     }
-    return true;
+    return {};
 }
 
 std::string stableName(const std::string &device)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "status.h"
+
 #include <cstdint>
 #include <string>
 
@@ -31,9 +33,9 @@ std::string resolvedDevice(int32_t port);
 
 // Binds `device` to port `port`: writes the link anew (a new link renamed over the
 // old one, so the port always finds one or the other); an empty `device` removes
-// the link, so the system's device applies again. False with `error` set when the
-// link cannot be written or removed; nothing has changed then.
-bool bind(int32_t port, const std::string &device, std::string &error);
+// the link, so the system's device applies again. Fails when the link cannot be
+// written or removed; nothing has changed then.
+[[nodiscard]] Status bind(int32_t port, const std::string &device);
 
 // A name for `device` that stays the same across renumbering and replugging: the
 // udev link under /dev/serial/by-id/ that leads to it, when there is one; else

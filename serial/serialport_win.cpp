@@ -44,6 +44,28 @@ std::string systemError(const std::string &device, const char *what)
     return message;
 }
 
+// Clears the device's error state and counts what it reported; false when the
+// device did not answer.
+bool takeErrors(intptr_t handle)
+{
+    DWORD errors = 0;
+    COMSTAT status {};
+    if (ClearCommError(asHandle(handle), &errors, &status) == 0) {
+        return false;
+    }
+    if (errors == 0) {
+        return true;
+    }
+    const std::lock_guard lock(errorsMutex);
+    LineErrorCounts &counts = errorsByHandle[handle];
+    counts.frame += (errors & CE_FRAME) ? 1 : 0;
+    counts.parity += (errors & CE_RXPARITY) ? 1 : 0;
+    counts.overrun += (errors & CE_OVERRUN) ? 1 : 0;
+    counts.bufferOverrun += (errors & CE_RXOVER) ? 1 : 0;
+    counts.breaks += (errors & CE_BREAK) ? 1 : 0;
+    return true;
+}
+
 OpenFailure::Kind failureKind(DWORD code)
 {
     switch (code) {
@@ -66,10 +88,11 @@ std::string MappingLink(int32_t)
     return {};
 }
 
-bool DeviceGone(intptr_t)
+bool DeviceGone(intptr_t handle)
 {
-    // Not detected here: a vanished device is not told apart from a quiet one.
-    return false;
+    // A device that has gone (a USB adapter pulled out; under Wine, a terminal hung
+    // up) refuses even to report its error state, while a quiet one answers.
+    return !takeErrors(handle);
 }
 
 std::string DeviceName(int32_t port)
@@ -147,17 +170,8 @@ void CloseDevice(intptr_t handle)
 
 void ClearErrors(intptr_t handle)
 {
-    DWORD errors = 0;
-    COMSTAT status {};
-    if (!ClearCommError(asHandle(handle), &errors, &status) || errors == 0)
-        return;
-    const std::lock_guard lock(errorsMutex);
-    LineErrorCounts &counts = errorsByHandle[handle];
-    counts.frame += (errors & CE_FRAME) ? 1 : 0;
-    counts.parity += (errors & CE_RXPARITY) ? 1 : 0;
-    counts.overrun += (errors & CE_OVERRUN) ? 1 : 0;
-    counts.bufferOverrun += (errors & CE_RXOVER) ? 1 : 0;
-    counts.breaks += (errors & CE_BREAK) ? 1 : 0;
+    // A device that did not answer is found out by the transfer or CheckDevice.
+    static_cast<void>(takeErrors(handle));
 }
 
 bool ReadLineErrors(intptr_t handle, LineErrorCounts &counts)
@@ -190,9 +204,14 @@ Attempt ReadChunk(
     if (size == 0)
         return Attempt::Nothing;
     DWORD received = 0;
-    ReadFile(asHandle(handle), buffer, 1, &received, nullptr);
-    if (received != 1)
+    // The 1 ms time-out ends a read with success and nothing read; a failure means
+    // the device refused the read (removed, or its driver gone).
+    if (!ReadFile(asHandle(handle), buffer, 1, &received, nullptr)) {
+        return Attempt::Failed;
+    }
+    if (received != 1) {
         return Attempt::Nothing;
+    }
     count = 1;
     return Attempt::Byte;
 }

@@ -1,9 +1,12 @@
 #include "appconfig.h"
 
+#include "optiontexts.h"
 #include "settingsfile.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QStringList>
 
 #include <algorithm>
@@ -62,7 +65,8 @@ AppConfig::AppConfig()
 { }
 
 AppConfig::AppConfig(const QString &path)
-    : m_settings(RegularFileOrNothing(path), QSettings::IniFormat)
+    : m_path(path)
+    , m_settings(RegularFileOrNothing(path), QSettings::IniFormat)
 { }
 
 QString AppConfig::defaultPath()
@@ -71,15 +75,43 @@ QString AppConfig::defaultPath()
     return QDir(folder).filePath(QStringLiteral("byteway.conf"));
 }
 
+Status AppConfig::write(const QString &key, const QVariant &value)
+{
+    m_settings.setValue(key, value);
+    if (m_settings.fileName().isEmpty()) {
+        // Kept for this run only (see RegularFileOrNothing).
+        return { ErrorKind::Invalid, "not a regular file" };
+    }
+    m_settings.sync();
+    if (m_settings.status() == QSettings::NoError) {
+        return {};
+    }
+    // QSettings keeps the system's reason to itself; opening the file the same way
+    // (without changing it) brings it out.
+    QFile probe(m_path);
+    const QString reason = probe.open(QIODevice::ReadWrite | QIODevice::ExistingOnly)
+        ? QStringLiteral("the file cannot be replaced")
+        : probe.errorString();
+    const ErrorKind kind
+        = m_settings.status() == QSettings::AccessError ? ErrorKind::NoAccess : ErrorKind::Invalid;
+    return { kind, reason.toLocal8Bit().toStdString() };
+}
+
+void AppConfig::report(QWidget *parent, const Status &written) const
+{
+    if (!written) {
+        ShowSaveFailure(parent, m_path, written);
+    }
+}
+
 bool AppConfig::headerTimes() const
 {
     return m_settings.value(kHeaderTimes, false).toBool();
 }
 
-void AppConfig::setHeaderTimes(bool on)
+Status AppConfig::setHeaderTimes(bool on)
 {
-    m_settings.setValue(kHeaderTimes, on);
-    m_settings.sync();
+    return write(kHeaderTimes, on);
 }
 
 QString AppConfig::captureFolder() const
@@ -87,10 +119,9 @@ QString AppConfig::captureFolder() const
     return m_settings.value(kCaptureFolder).toString();
 }
 
-void AppConfig::setCaptureFolder(const QString &folder)
+Status AppConfig::setCaptureFolder(const QString &folder)
 {
-    m_settings.setValue(kCaptureFolder, folder);
-    m_settings.sync();
+    return write(kCaptureFolder, folder);
 }
 
 QString AppConfig::language() const
@@ -98,10 +129,18 @@ QString AppConfig::language() const
     return m_settings.value(kLanguage, QStringLiteral("system")).toString();
 }
 
-void AppConfig::setLanguage(const QString &key)
+Status AppConfig::setLanguage(const QString &key)
 {
-    m_settings.setValue(kLanguage, key);
-    m_settings.sync();
+    return write(kLanguage, key);
+}
+
+void ShowSaveFailure(QWidget *parent, const QString &file, const Status &failure)
+{
+    QMessageBox box(QMessageBox::Warning, Texts::Text(Texts::kWarningTitle),
+        Texts::kSaveFailed.arg(
+            QDir::toNativeSeparators(file), QString::fromLocal8Bit(failure.reason().c_str())),
+        QMessageBox::Ok, parent);
+    box.exec();
 }
 
 OpenLineOptions AppConfig::lineOptions() const

@@ -1,14 +1,18 @@
 #pragma once
 
 #include "controllines.h"
+#include "status.h"
 
 #include <QSettings>
 #include <QString>
 #include <QStringList>
 
+class QWidget;
+
 // Options that the settings file has no place for, kept in byteway.conf (INI
 // format) beside it in the settings folder, so that Byteway.ini keeps its exact
-// layout. Each setter writes the file at once. User-interface thread only.
+// layout. Each setter writes the file at once and fails, with the system's reason,
+// when it cannot be written (the file is then as it was). User-interface thread only.
 class AppConfig
 {
 public:
@@ -21,14 +25,18 @@ public:
 
     // Whether the receive and send headers start with the time of day (off).
     bool headerTimes() const;
-    void setHeaderTimes(bool on);
+    [[nodiscard]] Status setHeaderTimes(bool on);
     // The folder the last capture file was chosen in (empty when none yet).
     QString captureFolder() const;
-    void setCaptureFolder(const QString &folder);
+    [[nodiscard]] Status setCaptureFolder(const QString &folder);
     // The interface language chosen in the 帮助 menu: "system" (also when unset or
     // unknown), "zh" or "en". Read at start-up only.
     QString language() const;
-    void setLanguage(const QString &key);
+    [[nodiscard]] Status setLanguage(const QString &key);
+
+    // Shows a failed write of this file as a failed save of the settings file is
+    // shown; nothing when `written` is a success.
+    void report(QWidget *parent, const Status &written) const;
 
     // Control lines: what Open does to flow control, DTR, RTS and RS-485 (all left as
     // the device has them by default), and the lengths of a pulse (100 ms) and of a
@@ -61,5 +69,12 @@ public:
     void setWindowGeometry(const QByteArray &geometry);
 
 private:
+    Status write(const QString &key, const QVariant &value);
+
+    QString m_path;
     QSettings m_settings;
 };
+
+// The warning for a settings file (Byteway.ini, byteway.conf) that could not be
+// written: the file and the system's reason; the old file is left as it was.
+void ShowSaveFailure(QWidget *parent, const QString &file, const Status &failure);

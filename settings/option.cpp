@@ -1,5 +1,6 @@
 #include "option.h"
 
+#include "appconfig.h"
 #include "codepage.h"
 #include "devicename.h"
 #include "errorreport.h"
@@ -396,10 +397,10 @@ bool TFrmOption::bindChosenDevice()
             Texts::Text(Texts::kWarningTitle));
         return false;
     }
-    std::string error;
-    if (!PortBinding::bind(*port, *checked, error)) {
+    const Status bound = PortBinding::bind(*port, *checked);
+    if (!bound) {
         showWarning(Texts::Text(Texts::kBindFailed)
-                        .arg(FromStd(PortBinding::linkPath(*port)), FromStd(error)),
+                        .arg(FromStd(PortBinding::linkPath(*port)), FromStd(bound.reason())),
             Texts::Text(Texts::kWarningTitle));
         return false;
     }
@@ -557,15 +558,11 @@ bool TFrmOption::openStoredPort()
 
 bool TFrmOption::saveSettings()
 {
-    std::string reason;
-    if (SaveSettings(*this, &reason)) {
-        return true;
+    const Status saved = SaveSettings(*this);
+    if (!saved) {
+        ShowSaveFailure(this, QString::fromStdU16String(SettingsFilePath().u16string()), saved);
     }
-    const QString file = QString::fromStdU16String(SettingsFilePath().u16string());
-    showWarning(
-        Texts::kSaveFailed.arg(QDir::toNativeSeparators(file), QString::fromLocal8Bit(reason)),
-        Texts::Text(Texts::kWarningTitle));
-    return false;
+    return saved.ok();
 }
 
 bool TFrmOption::reopenStoredPort()

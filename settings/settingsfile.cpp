@@ -109,9 +109,12 @@ std::filesystem::path SettingsFilePath()
 #endif
 }
 
-bool SaveSettings(const SettingsValues &settings, std::string *reason)
+Status SaveSettings(const SettingsValues &settings)
 {
-    return ReplaceFileAtomically(SettingsFilePath(), EncodeSettings(settings), reason);
+    if (Status folder = CreateSettingsFolder(); !folder) {
+        return folder;
+    }
+    return ReplaceFileAtomically(SettingsFilePath(), EncodeSettings(settings));
 }
 
 void LoadSettings(SettingsValues &settings)
@@ -119,15 +122,14 @@ void LoadSettings(SettingsValues &settings)
     // Only the part of the file that the codec looks at is read, so that a huge file
     // in its place costs nothing. A file that cannot be written is not taken, so that
     // the defaults are saved in its place.
-    std::string bytes;
-    if (!ReadRegularFile(SettingsFilePath(), kSettingsFixedSize + kSettingsTextLimit,
-            FileAccess::ReadWrite, bytes)
-        || bytes.empty()) {
+    const Result<std::string> bytes = ReadRegularFile(
+        SettingsFilePath(), kSettingsFixedSize + kSettingsTextLimit, FileAccess::ReadWrite);
+    if (!bytes || bytes->empty()) {
         SetDefaultSettings(settings);
         // Not saving the defaults is no loss: they are what a later start reads in
         // the file's absence too.
         static_cast<void>(SaveSettings(settings));
         return;
     }
-    DecodeSettings(bytes, settings);
+    DecodeSettings(*bytes, settings);
 }

@@ -31,8 +31,13 @@ std::string EncodeSettings(const SettingsValues &settings);
 void DecodeSettings(std::string_view bytes, SettingsValues &settings);
 
 // Where the settings live. POSIX: ConfigFolder() (serial/configfolder.h), the port links' folder,
-// created when missing. Windows: the system directory.
+// created when missing. Windows: the system directory (empty when the system does
+// not say which it is).
 std::filesystem::path SettingsFolder();
+
+// Makes sure the settings folder is there (POSIX: creates it with its parents;
+// Windows: asks for the system directory). The failure says why not.
+[[nodiscard]] Status CreateSettingsFolder();
 
 // POSIX: SettingsFolder()/Byteway.ini. Windows: the system directory immediately
 // followed by "\Byteway.ini".
@@ -40,11 +45,10 @@ std::filesystem::path SettingsFilePath();
 
 // Writes the settings file anew from `settings`, replacing the old one atomically:
 // a reader sees either the old file or the complete new one. A symbolic link in the
-// file's place is followed and its target replaced. False when it could not be
-// written (the old file is then left as it was), or when something other than a
-// regular file stands in its place, which is left alone; the reason is then in
-// `reason` when given. Shows nothing.
-bool SaveSettings(const SettingsValues &settings, std::string *reason = nullptr);
+// file's place is followed and its target replaced. Fails when the folder or the
+// file could not be written (the old file is then left as it was), or when something
+// other than a regular file stands in its place, which is left alone. Shows nothing.
+[[nodiscard]] Status SaveSettings(const SettingsValues &settings);
 
 // The loading part of the settings dialog's creation: reads the settings file into
 // `settings`. When the file is missing, empty, cannot be opened for reading and

@@ -3,10 +3,21 @@
 
 #include <system_error>
 
-std::filesystem::path SettingsFolder()
+Status CreateSettingsFolder()
 {
-    std::filesystem::path folder = ConfigFolder();
+    const std::filesystem::path folder = ConfigFolder();
     std::error_code error;
     std::filesystem::create_directories(folder, error);
-    return folder;
+    if (error) {
+        return Status::FromErrorCode(error, folder.string());
+    }
+    return {};
+}
+
+std::filesystem::path SettingsFolder()
+{
+    // The port links are made in it before any save; a folder that cannot be made
+    // is reported by the save (SaveSettings), which makes it again.
+    static_cast<void>(CreateSettingsFolder());
+    return ConfigFolder();
 }

@@ -15,18 +15,14 @@ constexpr int kMaxLinkDepth = 40;
 const char *const kNotRegular = "not a regular file";
 const char *const kLinkLoop = "too many levels of symbolic links";
 
-bool fail(std::string *reason, const std::string &text)
+Status notRegular()
 {
-    if (reason != nullptr) {
-        *reason = text;
-    }
-    return false;
+    return { ErrorKind::Invalid, kNotRegular };
 }
 
-bool failErrno(std::string *reason, int error)
+Status failErrno(int error)
 {
-    // Unlike strerror, the category's message is safe on any thread.
-    return fail(reason, std::generic_category().message(error));
+    return Status::FromErrno(error, {});
 }
 
 // Closes the descriptor when it goes out of scope.
@@ -91,10 +87,10 @@ std::filesystem::path folderOf(const std::filesystem::path &path)
 
 } // namespace
 
-bool ReadRegularFile(const std::filesystem::path &path, std::size_t maxBytes, FileAccess access,
-    std::string &bytes, std::string *reason)
+Result<std::string> ReadRegularFile(
+    const std::filesystem::path &path, std::size_t maxBytes, FileAccess access)
 {
-    bytes.clear();
+    std::string bytes;
     // Opening a device can have effects of its own (a serial line raises its control
     // lines, a tape rewinds), so anything that is not a regular file right now is not
     // even opened. The check on the descriptor below is the one that counts.
@@ -102,23 +98,23 @@ bool ReadRegularFile(const std::filesystem::path &path, std::size_t maxBytes, Fi
     {
     };
     if (stat(path.c_str(), &info) != 0) {
-        return failErrno(reason, errno);
+        return failErrno(errno);
     }
     if (!S_ISREG(info.st_mode)) {
-        return fail(reason, kNotRegular);
+        return notRegular();
     }
     // Without O_NONBLOCK a FIFO swapped in after the check would block the open.
     const int flags
         = (access == FileAccess::ReadWrite ? O_RDWR : O_RDONLY) | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
     Descriptor file(open(path.c_str(), flags));
     if (file.get() < 0) {
-        return failErrno(reason, errno);
+        return failErrno(errno);
     }
     if (fstat(file.get(), &info) != 0) {
-        return failErrno(reason, errno);
+        return failErrno(errno);
     }
     if (!S_ISREG(info.st_mode)) {
-        return fail(reason, kNotRegular);
+        return notRegular();
     }
     const auto size = static_cast<std::size_t>(info.st_size);
     bytes.resize(size < maxBytes ? size : maxBytes);
@@ -136,9 +132,7 @@ bool ReadRegularFile(const std::filesystem::path &path, std::size_t maxBytes, Fi
             if (errno == EINTR) {
                 continue;
             }
-            const int error = errno;
-            bytes.clear();
-            return failErrno(reason, error);
+            return failErrno(errno);
         }
         if (got == 0) {
             break;
@@ -146,51 +140,50 @@ bool ReadRegularFile(const std::filesystem::path &path, std::size_t maxBytes, Fi
         done += static_cast<std::size_t>(got);
     }
     bytes.resize(done);
-    return true;
+    return bytes;
 }
 
-bool ResolveLinks(
-    const std::filesystem::path &path, std::filesystem::path &target, std::string *reason)
+Result<std::filesystem::path> ResolveLinks(const std::filesystem::path &path)
 {
-    target = path;
+    std::filesystem::path target = path;
     for (int depth = 0; depth < kMaxLinkDepth; ++depth) {
         struct stat info
         {
         };
         if (lstat(target.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
             // Missing or not a link: this is where the file lives or will live.
-            return true;
+            return target;
         }
         std::string link(static_cast<std::size_t>(info.st_size > 0 ? info.st_size : 256) + 1, '\0');
         const ssize_t length = readlink(target.c_str(), link.data(), link.size());
         if (length < 0) {
-            return failErrno(reason, errno);
+            return failErrno(errno);
         }
         link.resize(static_cast<std::size_t>(length));
         const std::filesystem::path next(link);
         target = next.is_absolute() ? next : folderOf(target) / next;
     }
-    return fail(reason, kLinkLoop);
+    return Status(ErrorKind::Invalid, kLinkLoop);
 }
 
-bool ReplaceFileAtomically(
-    const std::filesystem::path &path, std::string_view bytes, std::string *reason)
+Status ReplaceFileAtomically(const std::filesystem::path &path, std::string_view bytes)
 {
-    std::filesystem::path target;
-    if (!ResolveLinks(path, target, reason)) {
-        return false;
+    const Result<std::filesystem::path> resolved = ResolveLinks(path);
+    if (!resolved) {
+        return resolved.status();
     }
+    const std::filesystem::path &target = *resolved;
     struct stat old
     {
     };
     const bool exists = stat(target.c_str(), &old) == 0;
     if (exists && !S_ISREG(old.st_mode)) {
-        return fail(reason, kNotRegular);
+        return notRegular();
     }
     // A rename would replace even a file the user made read-only; writing it in
     // place would not be allowed, so neither is replacing it.
     if (exists && access(target.c_str(), W_OK) != 0) {
-        return failErrno(reason, errno);
+        return failErrno(errno);
     }
     // The process id keeps two running copies from writing the same temporary file.
     std::filesystem::path temporary = target;
@@ -198,7 +191,7 @@ bool ReplaceFileAtomically(
     Descriptor file(
         open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666));
     if (file.get() < 0) {
-        return failErrno(reason, errno);
+        return failErrno(errno);
     }
     // The new file takes the old one's mode. Its owner is kept only where this
     // process may give files away (as root); elsewhere the file becomes the saver's,
@@ -221,8 +214,8 @@ bool ReplaceFileAtomically(
     }
     if (error != 0) {
         unlink(temporary.c_str());
-        return failErrno(reason, error);
+        return failErrno(error);
     }
     syncFolder(folderOf(target));
-    return true;
+    return {};
 }

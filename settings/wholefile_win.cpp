@@ -9,15 +9,29 @@ namespace {
 
 const char *const kNotRegular = "not a regular file";
 
-bool fail(std::string *reason, const std::string &text)
+Status notRegular()
 {
-    if (reason != nullptr) {
-        *reason = text;
-    }
-    return false;
+    return { ErrorKind::Invalid, kNotRegular };
 }
 
-bool failCode(std::string *reason, DWORD code)
+ErrorKind kindOf(DWORD code)
+{
+    switch (code) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+        return ErrorKind::NotFound;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_WRITE_PROTECT:
+        return ErrorKind::NoAccess;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+        return ErrorKind::Busy;
+    default:
+        return ErrorKind::Io;
+    }
+}
+
+Status failCode(DWORD code)
 {
     char *text = nullptr;
     const DWORD length = FormatMessageA(
@@ -28,7 +42,7 @@ bool failCode(std::string *reason, DWORD code)
     while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) {
         message.pop_back();
     }
-    return fail(reason, message);
+    return { kindOf(code), message };
 }
 
 // Closes the handle when it goes out of scope.
@@ -69,18 +83,18 @@ bool isRegular(HANDLE file)
 
 } // namespace
 
-bool ReadRegularFile(const std::filesystem::path &path, std::size_t maxBytes, FileAccess access,
-    std::string &bytes, std::string *reason)
+Result<std::string> ReadRegularFile(
+    const std::filesystem::path &path, std::size_t maxBytes, FileAccess access)
 {
-    bytes.clear();
+    std::string bytes;
     const DWORD rights = GENERIC_READ | (access == FileAccess::ReadWrite ? GENERIC_WRITE : 0);
     Handle file(CreateFileW(path.c_str(), rights, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file.get() == INVALID_HANDLE_VALUE) {
-        return failCode(reason, GetLastError());
+        return failCode(GetLastError());
     }
     if (!isRegular(file.get())) {
-        return fail(reason, kNotRegular);
+        return notRegular();
     }
     bytes.resize(maxBytes);
     std::size_t done = 0;
@@ -88,9 +102,7 @@ bool ReadRegularFile(const std::filesystem::path &path, std::size_t maxBytes, Fi
         const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(maxBytes - done, 1 << 20));
         DWORD got = 0;
         if (!ReadFile(file.get(), bytes.data() + done, chunk, &got, nullptr)) {
-            const DWORD code = GetLastError();
-            bytes.clear();
-            return failCode(reason, code);
+            return failCode(GetLastError());
         }
         if (got == 0) {
             break;
@@ -98,19 +110,17 @@ bool ReadRegularFile(const std::filesystem::path &path, std::size_t maxBytes, Fi
         done += got;
     }
     bytes.resize(done);
-    return true;
+    return bytes;
 }
 
-bool ResolveLinks(
-    const std::filesystem::path &path, std::filesystem::path &target, std::string *reason)
+Result<std::filesystem::path> ResolveLinks(const std::filesystem::path &path)
 {
-    target = path;
     // The final path of what the name leads to, through any links; a missing file is
     // created under the name given.
     Handle file(CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (file.get() == INVALID_HANDLE_VALUE) {
-        return true;
+        return path;
     }
     std::wstring final(MAX_PATH, L'\0');
     DWORD length = GetFinalPathNameByHandleW(
@@ -121,32 +131,31 @@ bool ResolveLinks(
             file.get(), final.data(), static_cast<DWORD>(final.size()), FILE_NAME_NORMALIZED);
     }
     if (length == 0 || length >= final.size()) {
-        return failCode(reason, GetLastError());
+        return failCode(GetLastError());
     }
     final.resize(length);
-    target = final;
-    return true;
+    return std::filesystem::path(final);
 }
 
-bool ReplaceFileAtomically(
-    const std::filesystem::path &path, std::string_view bytes, std::string *reason)
+Status ReplaceFileAtomically(const std::filesystem::path &path, std::string_view bytes)
 {
-    std::filesystem::path target;
-    if (!ResolveLinks(path, target, reason)) {
-        return false;
+    const Result<std::filesystem::path> resolved = ResolveLinks(path);
+    if (!resolved) {
+        return resolved.status();
     }
+    const std::filesystem::path &target = *resolved;
     const DWORD attributes = GetFileAttributesW(target.c_str());
     const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
     if (exists) {
         // MoveFileEx would replace even a read-only file, which could not be written
         // in place: leave it alone, as anything that is not a plain disk file.
         if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-            return failCode(reason, ERROR_ACCESS_DENIED);
+            return failCode(ERROR_ACCESS_DENIED);
         }
         Handle old(CreateFileW(target.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
         if (old.get() != INVALID_HANDLE_VALUE && !isRegular(old.get())) {
-            return fail(reason, kNotRegular);
+            return notRegular();
         }
     }
     std::filesystem::path temporary = target;
@@ -158,7 +167,7 @@ bool ReplaceFileAtomically(
     Handle file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
         kept != 0 ? kept : FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file.get() == INVALID_HANDLE_VALUE) {
-        return failCode(reason, GetLastError());
+        return failCode(GetLastError());
     }
     DWORD error = ERROR_SUCCESS;
     while (error == ERROR_SUCCESS && !bytes.empty()) {
@@ -182,7 +191,7 @@ bool ReplaceFileAtomically(
     }
     if (error != ERROR_SUCCESS) {
         DeleteFileW(temporary.c_str());
-        return failCode(reason, error);
+        return failCode(error);
     }
-    return true;
+    return {};
 }

@@ -700,10 +700,6 @@ Break %5</translation>
         <translation>ASCII characters</translation>
     </message>
     <message>
-        <source>“%1”无法用代码页936（GBK）保存，未输入。请只用汉字、ASCII等GBK字符。</source>
-        <translation>“%1” cannot be stored in code page 936 (GBK) and was not entered. Use only characters GBK has (Chinese, ASCII and so on).</translation>
-    </message>
-    <message>
         <source>接收已停止：接收窗口已满</source>
         <translation>Reception stopped: the receiving window is full</translation>
     </message>

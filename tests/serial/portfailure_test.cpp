@@ -195,8 +195,8 @@ TEST_P(PortBind, WritesOrRemovesTheLink)
     if (c.linkBefore)
         home.link(2, home.root() + "/old");
     const std::string target = std::string(c.target) == "<pty>" ? device.slaveName() : c.target;
-    std::string error;
-    ASSERT_TRUE(PortBinding::bind(2, target, error)) << error;
+    const Status bound = PortBinding::bind(2, target);
+    ASSERT_TRUE(bound) << bound.reason();
     EXPECT_EQ(fs::is_symlink(fs::symlink_status(link())), c.linkAfter);
     if (c.linkAfter) {
         EXPECT_EQ(fs::read_symlink(link()).string(), target);
@@ -223,18 +223,18 @@ INSTANTIATE_TEST_SUITE_P(Cases, PortBind,
 TEST(PortBindFailure, LinkThatCannotBeWrittenChangesNothing)
 {
     TempConfigHome home;
-    std::string error;
     // A settings folder that is a file cannot hold a link, whoever runs the test.
     std::ofstream(home.root() + "/byteway") << "not a folder";
-    EXPECT_FALSE(PortBinding::bind(3, "/dev/ttyUSB0", error));
+    std::string error = PortBinding::bind(3, "/dev/ttyUSB0").reason();
+    EXPECT_FALSE(error.empty());
     EXPECT_NE(error.find("byteway"), std::string::npos) << error;
     EXPECT_TRUE(fs::is_regular_file(home.root() + "/byteway"));
 
     // Something that is not a link where the link goes cannot be replaced by one.
     fs::remove(home.root() + "/byteway");
     fs::create_directories(home.root() + "/byteway/com3/inside");
-    error.clear();
-    EXPECT_FALSE(PortBinding::bind(3, "/dev/ttyUSB0", error));
+    error = PortBinding::bind(3, "/dev/ttyUSB0").reason();
+    EXPECT_FALSE(error.empty());
     EXPECT_NE(error.find("com3"), std::string::npos) << error;
     EXPECT_TRUE(fs::is_directory(home.root() + "/byteway/com3/inside"));
     int entries = 0;

@@ -317,7 +317,7 @@ TEST_P(SettingsNotAFileTest, StartsOnDefaultsAndLeavesThePathAlone)
         settings.FSendChar = "7F";
         LoadSettings(settings);
         const bool defaults = settings.FComPort == 1 && settings.FSendChar == "00";
-        const bool saved = SaveSettings(settings);
+        const bool saved = SaveSettings(settings).ok();
         _exit(defaults ? (saved ? 2 : 0) : 3);
     }
     int status = 0;
@@ -414,9 +414,9 @@ TEST_F(SettingsStoreTest, LoopOfLinksIsNotSavedOver)
     SettingsValues settings;
     LoadSettings(settings);
     EXPECT_EQ(settings.FComPort, 1);
-    std::string reason;
-    EXPECT_FALSE(ReplaceFileAtomically(file(), "x", &reason));
-    EXPECT_FALSE(reason.empty());
+    const Status replaced = ReplaceFileAtomically(file(), "x");
+    EXPECT_FALSE(replaced);
+    EXPECT_FALSE(replaced.reason().empty());
     EXPECT_TRUE(fs::is_symlink(file()));
 }
 
@@ -464,8 +464,7 @@ TEST_P(FullDiskTest, FailedSaveKeepsTheOldFileAndSaysWhy)
     fs::permissions(file(), fs::perms::owner_read | fs::perms::owner_write);
     const std::string bytes(256 * 1024, 'n');
 
-    std::string reason;
-    bool saved = false;
+    Status saved;
     if (row.kind == FullDiskKind::FileSizeLimit) {
         rlimit before {};
         ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
@@ -473,20 +472,21 @@ TEST_P(FullDiskTest, FailedSaveKeepsTheOldFileAndSaysWhy)
         limited.rlim_cur = 4096;
         const auto oldHandler = signal(SIGXFSZ, SIG_IGN);
         ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
-        saved = ReplaceFileAtomically(file(), bytes, &reason);
+        saved = ReplaceFileAtomically(file(), bytes);
         setrlimit(RLIMIT_FSIZE, &before);
         signal(SIGXFSZ, oldHandler);
     } else {
-        saved = ReplaceFileAtomically(file(), bytes, &reason);
+        saved = ReplaceFileAtomically(file(), bytes);
     }
     EXPECT_FALSE(saved);
-    EXPECT_EQ(reason, std::strerror(row.error));
+    EXPECT_EQ(saved.reason(), std::strerror(row.error));
     EXPECT_EQ(ReadFile(file()), old);
     EXPECT_EQ(folderEntries(), std::vector<std::string> { "Byteway.ini" })
         << "the temporary file is removed";
 
     // With room again, a save goes through and keeps the file's permissions.
-    ASSERT_TRUE(ReplaceFileAtomically(file(), "new", &reason)) << reason;
+    const Status again = ReplaceFileAtomically(file(), "new");
+    ASSERT_TRUE(again) << again.reason();
     EXPECT_EQ(ReadFile(file()), "new");
     EXPECT_EQ(fs::status(file()).permissions() & fs::perms::all,
         fs::perms::owner_read | fs::perms::owner_write);

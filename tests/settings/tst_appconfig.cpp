@@ -59,7 +59,7 @@ void AppConfigTest::notARegularFileIsNeverRead()
         AppConfig config(path);
         const bool defaults
             = config.language() == QStringLiteral("system") && !config.headerTimes();
-        config.setHeaderTimes(true);
+        static_cast<void>(config.setHeaderTimes(true));
         _exit(defaults && config.headerTimes() ? 0 : 1);
     }
     int status = 0;

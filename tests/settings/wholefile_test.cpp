@@ -63,10 +63,9 @@ TEST_P(ReadRegularFileTest, ReadsAtMostTheLimit)
     const fs::path file = m_root / "in.bin";
     ASSERT_TRUE(ReplaceFileAtomically(file, row.content));
     for (FileAccess access : { FileAccess::Read, FileAccess::ReadWrite }) {
-        std::string bytes = "stale";
-        std::string reason;
-        ASSERT_TRUE(ReadRegularFile(file, row.maxBytes, access, bytes, &reason)) << reason;
-        EXPECT_EQ(bytes, row.expected);
+        const Result<std::string> bytes = ReadRegularFile(file, row.maxBytes, access);
+        ASSERT_TRUE(bytes) << bytes.status().reason();
+        EXPECT_EQ(*bytes, row.expected);
     }
 }
 
@@ -79,13 +78,12 @@ INSTANTIATE_TEST_SUITE_P(Cases, ReadRegularFileTest,
 
 TEST_F(WholeFileTest, FolderAndMissingFileAreNotRead)
 {
-    std::string bytes;
-    std::string reason;
-    EXPECT_FALSE(ReadRegularFile(m_root, 10, FileAccess::Read, bytes, &reason));
-    EXPECT_FALSE(reason.empty());
-    reason.clear();
-    EXPECT_FALSE(ReadRegularFile(m_root / "missing", 10, FileAccess::Read, bytes, &reason));
-    EXPECT_FALSE(reason.empty());
+    const Result<std::string> folder = ReadRegularFile(m_root, 10, FileAccess::Read);
+    EXPECT_FALSE(folder);
+    EXPECT_FALSE(folder.status().reason().empty());
+    const Result<std::string> missing = ReadRegularFile(m_root / "missing", 10, FileAccess::Read);
+    EXPECT_FALSE(missing);
+    EXPECT_FALSE(missing.status().reason().empty());
 }
 
 TEST_F(WholeFileTest, ReplaceWritesExactlyAndLeavesNoTemporaryFile)
@@ -102,18 +100,18 @@ TEST_F(WholeFileTest, ReplaceWritesExactlyAndLeavesNoTemporaryFile)
 TEST_F(WholeFileTest, FolderIsNotReplaced)
 {
     fs::create_directories(m_root / "folder");
-    std::string reason;
-    EXPECT_FALSE(ReplaceFileAtomically(m_root / "folder", "x", &reason));
-    EXPECT_FALSE(reason.empty());
+    const Status replaced = ReplaceFileAtomically(m_root / "folder", "x");
+    EXPECT_FALSE(replaced);
+    EXPECT_FALSE(replaced.reason().empty());
     EXPECT_TRUE(fs::is_directory(m_root / "folder"));
     EXPECT_EQ(entries(), std::vector<std::string> { "folder" });
 }
 
 TEST_F(WholeFileTest, MissingFolderGivesReason)
 {
-    std::string reason;
-    EXPECT_FALSE(ReplaceFileAtomically(m_root / "no" / "such" / "x.bin", "x", &reason));
-    EXPECT_FALSE(reason.empty());
+    const Status replaced = ReplaceFileAtomically(m_root / "no" / "such" / "x.bin", "x");
+    EXPECT_FALSE(replaced);
+    EXPECT_FALSE(replaced.reason().empty());
 }
 
 } // namespace

@@ -1,0 +1,91 @@
+#include "appconfig.h"
+#include "modalwatcher.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+// byteway.conf that cannot be written: each setter fails with the system's reason,
+// the file stays as it was, and the report names the file and the reason.
+class AppConfigWriteTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void unwritableFileIsReported_data();
+    void unwritableFileIsReported();
+    void writableFileIsNotReported();
+};
+
+void AppConfigWriteTest::unwritableFileIsReported_data()
+{
+    QTest::addColumn<QString>("blocker"); // what stands in the way, made first
+    QTest::addColumn<QString>("conf"); // the file's path, below the folder
+    QTest::addColumn<int>("setter");
+    // A file where its folder should be, and a folder where the file should be, stop
+    // any writer, root included.
+    for (int setter = 0; setter < 3; ++setter) {
+        const QByteArray tag = QByteArray::number(setter);
+        QTest::newRow("folder_is_a_file_" + tag) << "file:x"
+                                                 << "x/byteway.conf" << setter;
+        QTest::newRow("file_is_a_folder_" + tag) << "folder:byteway.conf"
+                                                 << "byteway.conf" << setter;
+    }
+}
+
+void AppConfigWriteTest::unwritableFileIsReported()
+{
+    QFETCH(QString, blocker);
+    QFETCH(QString, conf);
+    QFETCH(int, setter);
+    QTemporaryDir root;
+    QVERIFY(root.isValid());
+    const QString name = blocker.section(QLatin1Char(':'), 1);
+    if (blocker.startsWith(QLatin1String("file:"))) {
+        QFile file(root.filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    } else {
+        QVERIFY(QDir(root.path()).mkdir(name));
+    }
+    AppConfig config(root.filePath(conf));
+    Status written;
+    switch (setter) {
+    case 0:
+        written = config.setHeaderTimes(true);
+        break;
+    case 1:
+        written = config.setCaptureFolder(QStringLiteral("/tmp"));
+        break;
+    default:
+        written = config.setLanguage(QStringLiteral("en"));
+        break;
+    }
+    QVERIFY(!written);
+    QVERIFY(!written.reason().empty());
+
+    ModalWatcher watcher;
+    config.report(nullptr, written);
+    QCOMPARE(watcher.boxes.size(), 1);
+    const QString text = watcher.boxes.constFirst().text;
+    QVERIFY2(text.contains(QDir::toNativeSeparators(root.filePath(conf))), qPrintable(text));
+    QVERIFY2(text.contains(QString::fromLocal8Bit(written.reason().c_str())), qPrintable(text));
+    QCOMPARE(watcher.boxes.constFirst().icon, QMessageBox::Warning);
+}
+
+void AppConfigWriteTest::writableFileIsNotReported()
+{
+    QTemporaryDir root;
+    QVERIFY(root.isValid());
+    AppConfig config(root.filePath(QStringLiteral("byteway.conf")));
+    const Status written = config.setHeaderTimes(true);
+    QVERIFY2(written, written.reason().c_str());
+    ModalWatcher watcher;
+    config.report(nullptr, written);
+    QVERIFY(watcher.boxes.isEmpty());
+    QVERIFY(AppConfig(config.path()).headerTimes());
+}
+
+QTEST_MAIN(AppConfigWriteTest)
+#include "tst_appconfigwrite.moc"
