@@ -62,12 +62,11 @@ inline constexpr UiText FileLogHint { kContext,
 inline constexpr UiText FileSendItem { kContext,
     QT_TRANSLATE_NOOP("MainTexts", "发送文件(&S)...") };
 inline constexpr UiText FileSendHint { kContext,
-    QT_TRANSLATE_NOOP("MainTexts", "Send file|Send a file raw or with XMODEM or YMODEM") };
+    QT_TRANSLATE_NOOP("MainTexts", "发送文件|以原始方式或用 XMODEM、YMODEM 发送一个文件") };
 inline constexpr UiText FileReceiveItem { kContext,
     QT_TRANSLATE_NOOP("MainTexts", "接收文件(&R)...") };
 inline constexpr UiText FileReceiveHint { kContext,
-    QT_TRANSLATE_NOOP(
-        "MainTexts", "Receive file|Receive files with XMODEM or YMODEM into a folder") };
+    QT_TRANSLATE_NOOP("MainTexts", "接收文件|用 XMODEM 或 YMODEM 把文件接收到一个文件夹") };
 inline constexpr UiText FileExitItem { kContext, QT_TRANSLATE_NOOP("MainTexts", "退出(&X)") };
 inline constexpr UiText FileExit1Hint { kContext,
     QT_TRANSLATE_NOOP("MainTexts", "Exit|Exit application") };
@@ -95,8 +94,7 @@ inline constexpr UiText SplitLinesHint { kContext,
     QT_TRANSLATE_NOOP("MainTexts", "每次在发送和接收之间切换时，另起一行并写上该方向的标题") };
 
 inline constexpr UiText PortMenu { kContext, QT_TRANSLATE_NOOP("MainTexts", "串口(&P)") };
-inline constexpr UiText PortMenuHint { kContext,
-    QT_TRANSLATE_NOOP("MainTexts", "Serial port commands") };
+inline constexpr UiText PortMenuHint { kContext, QT_TRANSLATE_NOOP("MainTexts", "串口命令") };
 inline constexpr UiText SendItem { kContext, QT_TRANSLATE_NOOP("MainTexts", "发送(&S)") };
 inline constexpr UiText ReceiveItem { kContext, QT_TRANSLATE_NOOP("MainTexts", "接收(&R)") };
 inline constexpr UiText ClearItem { kContext, QT_TRANSLATE_NOOP("MainTexts", "清空(&E)") };

@@ -812,7 +812,7 @@ Break %5</translation>
         <translation>&amp;Port</translation>
     </message>
     <message>
-        <source>Serial port commands</source>
+        <source>串口命令</source>
         <translation>Serial port commands</translation>
     </message>
     <message>
@@ -858,7 +858,7 @@ sudo usermod -aG %1 $USER</translation>
         <translation>&amp;Send file...</translation>
     </message>
     <message>
-        <source>Send file|Send a file raw or with XMODEM or YMODEM</source>
+        <source>发送文件|以原始方式或用 XMODEM、YMODEM 发送一个文件</source>
         <translation>Send file|Send a file raw or with XMODEM or YMODEM</translation>
     </message>
     <message>
@@ -866,7 +866,7 @@ sudo usermod -aG %1 $USER</translation>
         <translation>&amp;Receive file...</translation>
     </message>
     <message>
-        <source>Receive file|Receive files with XMODEM or YMODEM into a folder</source>
+        <source>接收文件|用 XMODEM 或 YMODEM 把文件接收到一个文件夹</source>
         <translation>Receive file|Receive files with XMODEM or YMODEM into a folder</translation>
     </message>
     <message>
