@@ -28,6 +28,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <cstdio>
 #include <string>
 #include <thread>
@@ -107,10 +108,11 @@ bool LastLinesAreRight(const QStringList &lines)
         && lines.back() == QStringLiteral("Receiving: ");
 }
 
-void Throughput()
+// `keep` turns automatic clearing off, so that the document holds everything received.
+void Throughput(long kBytes = 1000000, bool keep = false)
 {
-    constexpr long kBytes = 1000000;
     Bench b;
+    b.settings.FAutoClear = !keep;
     const std::string bytes = FloodPattern(kBytes);
     b.controller.start(b.child);
     const double cpuStart = CpuMs(RUSAGE_SELF);
@@ -128,9 +130,15 @@ void Throughput()
     const bool countsRight = e.RecvByteCount == kBytes && e.RecvLineCount == kBytes / 10
         && e.RecvParaCount == kBytes / 100;
     const double s = Seconds(end - start);
-    std::printf("1. Throughput, %ld bytes, defaults (hex, 10/line, 100/paragraph, clearing at 100 "
-                "lines):\n",
-        kBytes);
+    if (keep) {
+        std::printf("1. Throughput, %ld bytes, keeping everything (hex, 10/line, 100/paragraph, "
+                    "no automatic clearing):\n",
+            kBytes);
+    } else {
+        std::printf("1. Throughput, %ld bytes, defaults (hex, 10/line, 100/paragraph, clearing "
+                    "at 100 lines):\n",
+            kBytes);
+    }
     std::printf("   %.3f s until the last item was in the document: %.2f MB/s (%.0f bytes/s)\n", s,
         kBytes / s / 1e6, kBytes / s);
     std::printf("   CPU (receive thread + user-interface thread): %.0f ms, %.1f ms per 100 KB\n",
@@ -138,8 +146,10 @@ void Throughput()
     std::printf("   of which the user-interface thread %.0f ms (%.1f ms per 100 KB), the receive "
                 "thread %.0f ms (%.1f ms per 100 KB)\n",
         uiCpu, uiCpu / (kBytes / 100000.0), cpu - uiCpu, (cpu - uiCpu) / (kBytes / 100000.0));
-    std::printf("   peak RSS %ld KB; queue high-water mark %zu of %zu changes\n", PeakRssKb(),
-        e.queueHighWater(), ReceiveEngine::kDefaultQueueCapacity);
+    std::printf("   peak RSS %ld KB (%.1f bytes per received byte); queue high-water mark %zu of "
+                "%zu changes\n",
+        PeakRssKb(), PeakRssKb() * 1024.0 / kBytes, e.queueHighWater(),
+        ReceiveEngine::kDefaultQueueCapacity);
     std::printf(
         "   counts %lld bytes, %lld lines, %lld paragraphs: %s; last lines of the document: %s\n",
         static_cast<long long>(e.RecvByteCount), static_cast<long long>(e.RecvLineCount),
@@ -239,6 +249,10 @@ int main(int argc, char **argv)
     const std::string which = argc > 1 ? argv[1] : "all";
     if (which == "all" || which == "throughput") {
         Throughput();
+    }
+    if (which == "keep") {
+        // receive_bench keep [bytes]: the document keeps everything (default 4,000,000).
+        Throughput(argc > 2 ? std::atol(argv[2]) : 4000000, true);
     }
     if (which == "all" || which == "growth") {
         GrowingDocument();
