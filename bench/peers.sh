@@ -206,7 +206,7 @@ EOF
 
     echo "go $peer_pid" >&3
     wait_line '^watched: ' 3600 "$home/flood.txt" || fail "$name: no result within 6 minutes"
-    peak_kb=$(sed -n 's/^VmHWM: *\([0-9]*\) kB/\1/p' "/proc/$peer_pid/status" 2>/dev/null || true)
+    peak_kb=$(sed -n 's/^VmHWM:[[:space:]]*\([0-9]*\) kB/\1/p' "/proc/$peer_pid/status" 2>/dev/null || true)
     if [ -n "${PEERS_SHOTS:-}" ] && command -v convert >/dev/null 2>&1; then
         mkdir -p "$PEERS_SHOTS"
         convert x:root "$PEERS_SHOTS/$name.png" || true
