@@ -92,8 +92,8 @@ void RichEditLargeTest::runsArePaintedInTheirColours()
         QTextCursor to(edit.document());
         to.setPosition(lineStart + offset);
         const QRect left = edit.cursorRect(from);
-        const QRect area(left.x() + 1, left.y(), edit.cursorRect(to).x() - left.x() - 2,
-            left.height());
+        const QRect area(
+            left.x() + 1, left.y(), edit.cursorRect(to).x() - left.x() - 2, left.height());
         QVERIFY(shown.rect().contains(area));
         int own = 0;
         int other = 0;
