@@ -5,7 +5,7 @@
 #include <QClipboard>
 #include <QLineEdit>
 #include <QMimeData>
-#include <QTextEdit>
+#include <QPlainTextEdit>
 
 EditCommands::EditCommands(QAction *cut, QAction *copy, QAction *paste, QObject *parent)
     : QObject(parent)
@@ -43,13 +43,13 @@ void EditCommands::setTarget(QWidget *widget)
 {
     disconnect(m_selectionConnection);
     m_lineEdit = qobject_cast<QLineEdit *>(widget);
-    m_textEdit = qobject_cast<QTextEdit *>(widget);
+    m_textEdit = qobject_cast<QPlainTextEdit *>(widget);
     if (m_lineEdit) {
         m_selectionConnection
             = connect(m_lineEdit, &QLineEdit::selectionChanged, this, &EditCommands::updateStates);
     } else if (m_textEdit) {
-        m_selectionConnection
-            = connect(m_textEdit, &QTextEdit::selectionChanged, this, &EditCommands::updateStates);
+        m_selectionConnection = connect(
+            m_textEdit, &QPlainTextEdit::selectionChanged, this, &EditCommands::updateStates);
     }
     updateStates();
 }

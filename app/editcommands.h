@@ -5,11 +5,11 @@
 
 class QAction;
 class QLineEdit;
-class QTextEdit;
+class QPlainTextEdit;
 class QWidget;
 
 // Cut, copy and paste for the edit control that has the keyboard focus: a one-line
-// edit or a rich-text control (an editable combo box keeps the focus itself, so its
+// edit or a document's text control (an editable combo box keeps the focus itself, so its
 // text field does not count).
 // Cut and copy are enabled while that control has a non-empty selection, paste
 // while the clipboard holds text; with no such control all three are disabled.
@@ -37,6 +37,6 @@ private:
     QAction *m_copy;
     QAction *m_paste;
     QPointer<QLineEdit> m_lineEdit;
-    QPointer<QTextEdit> m_textEdit;
+    QPointer<QPlainTextEdit> m_textEdit;
     QMetaObject::Connection m_selectionConnection;
 };

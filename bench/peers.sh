@@ -6,6 +6,11 @@
 # displayed MB/s and CPU-ms per 100 KB of the three side by side.
 #
 #   bench/peers.sh
+#   bench/peers.sh keep [BYTES]
+#
+# The second form keeps everything on screen: 4,000,000 bytes (or BYTES), Byteway with
+# automatic clearing off (receive_bench keep), and the peak memory (VmHWM) of each
+# reader beside the rest. CuteCom keeps all it received, GTKTerm its scrollback.
 #
 # With PEERS_SHOTS=<folder>, a screenshot of each peer after its flood is saved
 # there (needs ImageMagick), to check that it shows the hexadecimal view.
@@ -22,6 +27,11 @@ set -eu
 cd "$(dirname "$0")/.."
 build=${BUILD_PEERS:-build-peers}
 bytes=1000000
+keep=""
+if [ "${1:-}" = keep ]; then
+    keep=yes
+    bytes=${2:-4000000}
+fi
 
 say() { printf 'peers: %s\n' "$*" >&2; }
 fail() {
@@ -196,6 +206,7 @@ EOF
 
     echo "go $peer_pid" >&3
     wait_line '^watched: ' 3600 "$home/flood.txt" || fail "$name: no result within 6 minutes"
+    peak_kb=$(sed -n 's/^VmHWM:[[:space:]]*\([0-9]*\) kB/\1/p' "/proc/$peer_pid/status" 2>/dev/null || true)
     if [ -n "${PEERS_SHOTS:-}" ] && command -v convert >/dev/null 2>&1; then
         mkdir -p "$PEERS_SHOTS"
         convert x:root "$PEERS_SHOTS/$name.png" || true
@@ -206,7 +217,8 @@ EOF
     wait "$flood_pid" 2>/dev/null || true
     say "$name: $(sed -n 's/^flood: //p' "$home/flood.txt")"
     say "$name: $(sed -n 's/^watched: //p' "$home/flood.txt")"
-    sed -n 's/^watched: [0-9.]* s \([0-9.]*\) MB\/s [0-9]* ms \([0-9.]*\) ms\/100KB/\1 \2/p' \
+    say "$name: peak RSS ${peak_kb:-?} KB"
+    sed -n "s/^watched: [0-9.]* s \([0-9.]*\) MB\/s [0-9]* ms \([0-9.]*\) ms\/100KB/\1 \2 ${peak_kb:-0}/p" \
         "$home/flood.txt" >"$home/result"
     [ -s "$home/result" ] || fail "$name: $(grep '^watched: ' "$home/flood.txt")"
 }
@@ -218,24 +230,37 @@ cutecom=$(cat "$work/CuteCom/result")
 gtkterm=$(cat "$work/GTKTerm/result")
 
 # ---- Byteway ---------------------------------------------------------------------
-say "Byteway: receive_bench throughput on the same display"
-QT_QPA_PLATFORM=xcb "$bench" throughput >"$work/byteway.txt" 2>"$work/byteway.log" ||
-    fail "receive_bench failed (see $work/byteway.log)"
+if [ -n "$keep" ]; then
+    say "Byteway: receive_bench keep $bytes on the same display"
+    QT_QPA_PLATFORM=xcb "$bench" keep "$bytes" >"$work/byteway.txt" 2>"$work/byteway.log" ||
+        fail "receive_bench failed (see $work/byteway.log)"
+else
+    say "Byteway: receive_bench throughput on the same display"
+    QT_QPA_PLATFORM=xcb "$bench" throughput >"$work/byteway.txt" 2>"$work/byteway.log" ||
+        fail "receive_bench failed (see $work/byteway.log)"
+fi
 sed 's/^/peers: Byteway: /' "$work/byteway.txt" >&2
 grep -q 'counts .*: right; last lines of the document: right' "$work/byteway.txt" ||
     say "Byteway: BYTES LOST OR WRONG"
 byteway_mb=$(sed -n 's/.*in the document: \([0-9.]*\) MB\/s.*/\1/p' "$work/byteway.txt")
 byteway_cpu=$(sed -n 's/.*thread): [0-9]* ms, \([0-9.]*\) ms per 100 KB.*/\1/p' "$work/byteway.txt")
+byteway_kb=$(sed -n 's/.*peak RSS \([0-9]*\) KB.*/\1/p' "$work/byteway.txt")
 say "load after: $(uptime)"
 
 # ---- the table ---------------------------------------------------------------------
-echo "$cutecom" "$gtkterm" "$byteway_mb" "$byteway_cpu" | awk -v bytes="$bytes" '{
-    printf "%d bytes through a pseudo-terminal, hexadecimal view\n", bytes
-    printf "%-30s %15s %18s\n", "program", "displayed MB/s", "CPU-ms per 100 KB"
-    printf "%-30s %15.2f %18.1f\n", "CuteCom (hex output)", $1, $2
-    printf "%-30s %15.2f %18.1f\n", "GTKTerm (hexadecimal view)", $3, $4
-    printf "%-30s %15.2f %18.1f\n", "Byteway (receive_bench)", $5, $6
-    fast = $1 > $3 ? $1 : $3
-    cheap = $2 < $4 ? $2 : $4
-    printf "Byteway: %.2f x the faster peer'"'"'s MB/s (aim >= 1.3), %.2f x the cheaper peer'"'"'s CPU (aim <= 0.5)\n", $5 / fast, $6 / cheap
+echo "$cutecom" "$gtkterm" "$byteway_mb" "$byteway_cpu" "$byteway_kb" | awk -v bytes="$bytes" -v keep="$keep" '{
+    if (keep != "")
+        printf "%d bytes through a pseudo-terminal, hexadecimal view, everything kept\n", bytes
+    else
+        printf "%d bytes through a pseudo-terminal, hexadecimal view\n", bytes
+    printf "%-30s %15s %18s %14s %15s\n", "program", "displayed MB/s", "CPU-ms per 100 KB", "peak RSS MiB", "RSS bytes/byte"
+    printf "%-30s %15.2f %18.1f %14.0f %15.1f\n", "CuteCom (hex output)", $1, $2, $3 / 1024, $3 * 1024 / bytes
+    printf "%-30s %15.2f %18.1f %14.0f %15.1f\n", "GTKTerm (hexadecimal view)", $4, $5, $6 / 1024, $6 * 1024 / bytes
+    printf "%-30s %15.2f %18.1f %14.0f %15.1f\n", "Byteway (receive_bench)", $7, $8, $9 / 1024, $9 * 1024 / bytes
+    fast = $1 > $4 ? $1 : $4
+    cheap = $2 < $5 ? $2 : $5
+    printf "Byteway: %.2f x the faster peer'"'"'s MB/s (aim >= 1.3), %.2f x the cheaper peer'"'"'s CPU (aim <= 0.5)", $7 / fast, $8 / cheap
+    if (keep != "")
+        printf ", %.1f bytes of peak RSS per byte (aim <= 20)", $9 * 1024 / bytes
+    printf "\n"
 }'

@@ -4,6 +4,7 @@
 
 #include <QAbstractScrollArea>
 #include <QEvent>
+#include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QToolButton>
 
@@ -42,6 +43,15 @@ FollowView::FollowView(QAbstractScrollArea *area)
     connect(area->verticalScrollBar(), &QScrollBar::actionTriggered, this,
         [this] { m_userScroll = true; });
     connect(area->verticalScrollBar(), &QScrollBar::valueChanged, this, &FollowView::scrolled);
+    // A plain-text control scrolls to its caret (a key, a click) with its scroll bar's
+    // signals blocked; it reports the scrolling as a repaint that moved the view.
+    if (auto *plain = qobject_cast<QPlainTextEdit *>(area)) {
+        connect(plain, &QPlainTextEdit::updateRequest, this, [this](const QRect &, int dy) {
+            if (dy != 0) {
+                scrolled();
+            }
+        });
+    }
     area->installEventFilter(this);
 }
 
@@ -75,7 +85,10 @@ void FollowView::scrolled()
         return;
     }
     const QScrollBar *bar = m_area->verticalScrollBar();
-    const int slack = kEndSlackLines * m_area->fontMetrics().height();
+    // A plain-text control's scroll bar counts lines; any other area's counts pixels.
+    const int slack = qobject_cast<const QPlainTextEdit *>(m_area)
+        ? kEndSlackLines
+        : kEndSlackLines * m_area->fontMetrics().height();
     const bool atEnd = bar->value() >= bar->maximum() - slack;
     const bool user = std::exchange(m_userScroll, false);
     if (atEnd) {

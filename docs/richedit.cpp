@@ -4,7 +4,6 @@
 #include "followview.h"
 
 #include <QAbstractEventDispatcher>
-#include <QAbstractTextDocumentLayout>
 #include <QElapsedTimer>
 #include <QFontDatabase>
 #include <QGuiApplication>
@@ -50,16 +49,14 @@ QFont documentFont()
 } // namespace
 
 RichEdit::RichEdit(QWidget *parent)
-    : QTextEdit(parent)
+    : QPlainTextEdit(parent)
 {
     setObjectName(QStringLiteral("RichEdit1"));
     m_follow = new FollowView(this);
     setFont(documentFont());
-    setLineWrapMode(QTextEdit::NoWrap);
+    setLineWrapMode(QPlainTextEdit::NoWrap);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    // Pasted or dropped text arrives as plain text; only the file loader brings colours.
-    setAcceptRichText(false);
     // Long receptions are cleared automatically again and again: an undo history would
     // keep every removed character alive.
     setUndoRedoEnabled(false);
@@ -75,7 +72,7 @@ RichEdit::RichEdit(QWidget *parent)
     setPalette(pal);
 
     m_insertFormat.setForeground(toQColor(m_insertColor));
-    setTextColor(toQColor(m_insertColor));
+    mergeCurrentCharFormat(m_insertFormat);
 
     // The caret's blinking is driven by a timer of the control's inner text object,
     // which has no public interface; it is the one child object of that class.
@@ -86,7 +83,7 @@ RichEdit::RichEdit(QWidget *parent)
             break;
         }
     }
-    connect(this, &QTextEdit::cursorPositionChanged, this, &RichEdit::updateCaretMode);
+    connect(this, &QPlainTextEdit::cursorPositionChanged, this, &RichEdit::updateCaretMode);
     connect(document(), &QTextDocument::contentsChanged, this, &RichEdit::updateCaretMode);
 }
 
@@ -123,14 +120,25 @@ bool RichEdit::eventFilter(QObject *watched, QEvent *event)
         && isBlinkTimer(static_cast<QTimerEvent *>(event)->timerId())) {
         return true;
     }
-    return QTextEdit::eventFilter(watched, event);
+    return QPlainTextEdit::eventFilter(watched, event);
+}
+
+void RichEdit::showEvent(QShowEvent *event)
+{
+    QPlainTextEdit::showEvent(event);
+    // The control scrolls to its caret when first shown, but before it knows how wide
+    // the lines are, so a caret far to the right would stay out of view.
+    if (!m_shownOnce) {
+        m_shownOnce = true;
+        ensureCursorVisible();
+    }
 }
 
 void RichEdit::paintEvent(QPaintEvent *event)
 {
     QElapsedTimer cost;
     cost.start();
-    QTextEdit::paintEvent(event);
+    QPlainTextEdit::paintEvent(event);
     if (m_steadyCaret && hasFocus()) {
         const QRect caret = cursorRect();
         if (event->rect().intersects(caret.adjusted(-1, 0, 1, 0))) {
@@ -184,39 +192,55 @@ void RichEdit::handOverCaretAndScroll()
     if (followed && document()->lastBlock().length() > kLongLine) {
         scrollToEnd();
     } else {
-        setTextCursor(m_caret);
+        setCaretAndShowIt();
     }
 }
 
-// Scrolls as the control does to show a caret at the end of the text: the caret's
-// rectangle widened by 5 pixels on either side.
+// Scrolls as the control does to show its caret at the end of the text, without
+// asking the control where that caret is: horizontally, a caret outside the view is
+// centred in it; vertically, a last line below the view is brought to its bottom.
 void RichEdit::scrollToEnd()
 {
-    const QTextBlock block = document()->lastBlock();
-    const QRectF blockRect = document()->documentLayout()->blockBoundingRect(block);
+    QTextBlock block = document()->lastBlock();
     const QTextLayout *layout = block.layout();
     if (!layout || layout->lineCount() == 0) {
-        setTextCursor(m_caret);
+        setCaretAndShowIt();
         return;
     }
     const QTextLine line = layout->lineAt(layout->lineCount() - 1);
-    const QRect caret = QRectF(blockRect.x() + line.x() + line.naturalTextWidth() - 5,
-        blockRect.y() + line.y(), 1 + 10, line.height())
-                            .toRect();
     QScrollBar *hbar = horizontalScrollBar();
-    QScrollBar *vbar = verticalScrollBar();
     const int width = viewport()->width();
-    const int height = viewport()->height();
-    if (caret.x() < hbar->value()) {
-        hbar->setValue(caret.x());
-    } else if (caret.x() + caret.width() > hbar->value() + width) {
-        hbar->setValue(caret.x() + caret.width() - width);
+    const QRect caret(qRound(line.x() + line.naturalTextWidth()) - hbar->value(), 0, 1, 1);
+    if (caret.left() < 0 || caret.right() > width - 1) {
+        hbar->setValue(caret.center().x() + hbar->value() - width / 2);
     }
-    if (caret.y() < vbar->value()) {
-        vbar->setValue(caret.y());
-    } else if (caret.y() + caret.height() > vbar->value() + height) {
-        vbar->setValue(caret.y() + caret.height() - height);
+
+    const QRectF shown = blockBoundingGeometry(block).translated(contentOffset());
+    const QRectF lineRect = line.naturalTextRect().translated(shown.topLeft());
+    const qreal height = viewport()->rect().height();
+    if (lineRect.bottom() >= QRectF(viewport()->rect()).bottom()) {
+        qreal covered = line.naturalTextRect().bottom();
+        QTextBlock below = block;
+        while (covered < height && block.previous().isValid()) {
+            below = block;
+            block = block.previous();
+            covered += blockBoundingRect(block).height();
+        }
+        if (covered - block.layout()->lineAt(0).naturalTextRect().top() > height) {
+            block = below;
+        }
+        verticalScrollBar()->setValue(block.firstLineNumber());
+    } else if (lineRect.top() < 0) {
+        verticalScrollBar()->setValue(block.firstLineNumber());
     }
+}
+
+// The control does not scroll to a caret it is given; the view follows it as it
+// follows typing.
+void RichEdit::setCaretAndShowIt()
+{
+    setTextCursor(m_caret);
+    ensureCursorVisible();
 }
 
 QTextCursor RichEdit::currentCaret() const

@@ -2,10 +2,10 @@
 
 #include "documentops.h"
 
+#include <QPlainTextEdit>
 #include <QStringList>
 #include <QTextCharFormat>
 #include <QTextCursor>
-#include <QTextEdit>
 
 class FollowView;
 
@@ -29,8 +29,12 @@ class FollowView;
 // busy while nothing happens. There the control's caret stops blinking and a steady
 // caret is painted over it.
 //
+// The control lays out only the lines it shows (each line keeps the colours of its
+// runs), so a document that keeps a whole session costs about as much per line at
+// its end as at its start; its vertical scroll bar counts lines, not pixels.
+//
 // User-interface thread only.
-class RichEdit : public QTextEdit, public DocumentOps
+class RichEdit : public QPlainTextEdit, public DocumentOps
 {
     Q_OBJECT
 
@@ -92,6 +96,7 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     bool fits(qsizetype added) const;
@@ -105,10 +110,12 @@ private:
     void handOverCaret();
     void handOverCaretAndScroll();
     void scrollToEnd();
+    void setCaretAndShowIt();
 
     // The control's text handling object, whose timer makes the caret blink.
     QObject *m_textControl = nullptr;
     bool m_steadyCaret = false;
+    bool m_shownOnce = false;
     qint64 m_lastPaintNs = 0;
     QTextCursor m_caret;
     QTextCharFormat m_insertFormat;

@@ -9,8 +9,12 @@
 //  3. receiving at about 20 KB/s through a pseudo-terminal into a document with
 //     10, 1000 and 10000 characters a line (hex notation, so three times as many
 //     characters shown): user-interface thread CPU per received byte (PER_LINE=n
-//     runs one only).
-// Run: build/bin/document_bench [1|2|3]   (QT_QPA_PLATFORM=offscreen)
+//     runs one only);
+//  4. a document of 20 million characters received as a reception writes them
+//     (coloured runs, 61 characters a line): the longest and the median time of a
+//     step of scrolling (Page Down, a jump of the scroll bar) and of typing (at the
+//     end, in the middle), each step painted; then its idle cost.
+// Run: build/bin/document_bench [1|2|3|4]   (QT_QPA_PLATFORM=offscreen)
 
 #include "ChildWin.h"
 #include "Main.h"
@@ -30,7 +34,9 @@
 #include <QFile>
 #include <QMdiArea>
 #include <QMessageBox>
+#include <QScrollBar>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 
 #include <algorithm>
@@ -39,10 +45,18 @@
 #include <cstdlib>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <sys/resource.h>
 
 namespace {
+
+long PeakRssKb()
+{
+    rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
 
 void Wait(int ms)
 {
@@ -178,10 +192,19 @@ void OpenBigFiles()
         }
         const double shownMs = timer.nsecsElapsed() / 1e6;
         TMDIChild *child = MainForm->ActiveChild();
+        // Then to the end of it, painted, and a search through all of it that finds nothing.
+        if (child) {
+            child->RichEdit1->verticalScrollBar()->setValue(
+                child->RichEdit1->verticalScrollBar()->maximum());
+            child->RichEdit1->viewport()->repaint();
+            child->RichEdit1->findText(QStringLiteral("absent"), 0, false, false);
+        }
+        const double usableMs = timer.nsecsElapsed() / 1e6;
         std::printf("   %2d MB: first text painted after %5.0f ms, all loaded after %6.0f ms (%d "
-                    "lines); event loop answered within %4.0f ms at worst; RSS %ld MB\n",
-            mb, firstPaint, shownMs, child ? child->RichEdit1->LineCount() : -1, worst,
-            (CurrentRssKb() / 1024));
+                    "lines), scrolled to the end and searched through after %6.0f ms; event "
+                    "loop answered within %4.0f ms at worst; RSS %ld MB, peak %ld MB\n",
+            mb, firstPaint, shownMs, child ? child->RichEdit1->LineCount() : -1, usableMs, worst,
+            (CurrentRssKb() / 1024), PeakRssKb() / 1024);
         std::fflush(stdout);
         DestroyMainObjects();
     }
@@ -264,6 +287,76 @@ void ReceiveLongLines()
     }
 }
 
+// Runs `step` `count` times, each followed by a repaint of the document, and prints
+// the longest and the median time of one.
+template <typename Step>
+void TimeSteps(RichEdit *edit, const char *what, int count, Step step)
+{
+    std::vector<double> ms;
+    for (int i = 0; i < count; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        step(i);
+        edit->viewport()->repaint();
+        QApplication::processEvents();
+        ms.push_back(timer.nsecsElapsed() / 1e6);
+    }
+    std::sort(ms.begin(), ms.end());
+    std::printf("   %-34s longest %6.1f ms, median %6.1f ms (%d steps)\n", what, ms.back(),
+        ms[ms.size() / 2], count);
+    std::fflush(stdout);
+}
+
+void ScrollAndTypeInBigDocument()
+{
+    constexpr int kCharacters = 20000000;
+    QMdiArea area;
+    area.resize(900, 700);
+    auto *child = new TMDIChild;
+    area.addSubWindow(child);
+    child->showMaximized();
+    area.show();
+    RichEdit *edit = child->RichEdit1;
+    QElapsedTimer fill;
+    fill.start();
+    const std::string items = "0x00 0x01 0x02 0x03 0x04 0x05 0x06 0x07 0x08 0x09 \n";
+    while (edit->characterCount() < kCharacters) {
+        edit->BeginBatch();
+        for (int line = 0; line < 1000; ++line) {
+            edit->MoveCaretToEnd();
+            edit->SetInsertColor(Colors::Green);
+            edit->InsertAtCaret("Receiving: ");
+            edit->SetInsertColor(Colors::Black);
+            edit->InsertAtCaret(items);
+        }
+        edit->EndBatch();
+        QApplication::processEvents();
+    }
+    std::printf("4. A document of %d characters (%d lines), filled in %.1f s; RSS %ld MB:\n",
+        edit->characterCount(), edit->LineCount(), fill.nsecsElapsed() / 1e9,
+        CurrentRssKb() / 1024);
+    edit->setFocus();
+    edit->setSelStart(0);
+    TimeSteps(edit, "Page Down from the start:", 30,
+        [edit](int) { QTest::keyClick(edit, Qt::Key_PageDown); });
+    QScrollBar *bar = edit->verticalScrollBar();
+    TimeSteps(edit, "scroll bar jumps:", 30,
+        [bar](int i) { bar->setValue(static_cast<int>(bar->maximum() * ((i * 37) % 100) / 100)); });
+    QTest::keyClick(edit, Qt::Key_End, Qt::ControlModifier);
+    TimeSteps(edit, "typing at the end:", 30, [edit](int) { QTest::keyClick(edit, Qt::Key_A); });
+    edit->setSelStart(edit->characterCount() / 2);
+    TimeSteps(edit, "typing in the middle:", 30, [edit](int) { QTest::keyClick(edit, Qt::Key_B); });
+    TimeSteps(edit, "Ctrl+End and Ctrl+Home:", 20, [edit](int i) {
+        QTest::keyClick(edit, i % 2 ? Qt::Key_Home : Qt::Key_End, Qt::ControlModifier);
+    });
+    Wait(1000);
+    const double before = CpuMs(RUSAGE_SELF);
+    Wait(5000);
+    std::printf("   idle with the focused caret in it: %.2f%% of a core (over 5 s); peak RSS %ld "
+                "MB\n",
+        (CpuMs(RUSAGE_SELF) - before) / 50.0, PeakRssKb() / 1024);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -278,6 +371,9 @@ int main(int argc, char **argv)
     }
     if (only == 0 || only == 3) {
         ReceiveLongLines();
+    }
+    if (only == 0 || only == 4) {
+        ScrollAndTypeInBigDocument();
     }
     return 0;
 }

@@ -7,9 +7,10 @@
 //     was lost or reordered; the writer's own figures next to it, and its rate into
 //     a plain reader, to show it was not the limit;
 //  2. 200,000 bytes without automatic clearing: time and memory per byte as the
-//     document grows;
+//     document grows ("growth BYTES STEP" for other sizes);
 //  3. latency of a single byte on an idle port (median of 100);
 //  4. CPU used per second by a reception while no data arrives.
+// "keep [BYTES]" runs figure 1 without automatic clearing, 4,000,000 bytes unless told.
 
 #include "ChildWin.h"
 #include "benchmeter.h"
@@ -29,6 +30,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
@@ -107,71 +109,78 @@ bool LastLinesAreRight(const QStringList &lines)
         && lines.back() == QStringLiteral("Receiving: ");
 }
 
-void Throughput()
+// `keep` turns automatic clearing off, so that the document holds everything received.
+void Throughput(long total = 1000000, bool keep = false)
 {
-    constexpr long kBytes = 1000000;
     Bench b;
-    const std::string bytes = FloodPattern(kBytes);
+    b.settings.FAutoClear = !keep;
+    const std::string bytes = FloodPattern(total);
     b.controller.start(b.child);
     const double cpuStart = CpuMs(RUSAGE_SELF);
     const double uiCpuStart = CpuMs(RUSAGE_THREAD);
     FloodReport flood;
     const auto start = Clock::now();
     std::thread feeder([&] { flood = Flood(b.pty.farSide(), bytes); });
-    b.pumpUntil([&] { return b.shown() >= kBytes; });
+    b.pumpUntil([&] { return b.shown() >= total; });
     const auto end = Clock::now();
     feeder.join();
     const double uiCpu = CpuMs(RUSAGE_THREAD) - uiCpuStart;
     const double cpu = CpuMs(RUSAGE_SELF) - cpuStart - flood.cpuMs;
     b.controller.stop();
     const ReceiveEngine &e = b.controller.engine();
-    const bool countsRight = e.RecvByteCount == kBytes && e.RecvLineCount == kBytes / 10
-        && e.RecvParaCount == kBytes / 100;
+    const bool countsRight = e.RecvByteCount == total && e.RecvLineCount == total / 10
+        && e.RecvParaCount == total / 100;
     const double s = Seconds(end - start);
-    std::printf("1. Throughput, %ld bytes, defaults (hex, 10/line, 100/paragraph, clearing at 100 "
-                "lines):\n",
-        kBytes);
+    if (keep) {
+        std::printf("1. Throughput, %ld bytes, keeping everything (hex, 10/line, 100/paragraph, "
+                    "no automatic clearing):\n",
+            total);
+    } else {
+        std::printf("1. Throughput, %ld bytes, defaults (hex, 10/line, 100/paragraph, clearing "
+                    "at 100 lines):\n",
+            total);
+    }
     std::printf("   %.3f s until the last item was in the document: %.2f MB/s (%.0f bytes/s)\n", s,
-        kBytes / s / 1e6, kBytes / s);
+        total / s / 1e6, total / s);
     std::printf("   CPU (receive thread + user-interface thread): %.0f ms, %.1f ms per 100 KB\n",
-        cpu, cpu / (kBytes / 100000.0));
+        cpu, cpu / (total / 100000.0));
     std::printf("   of which the user-interface thread %.0f ms (%.1f ms per 100 KB), the receive "
                 "thread %.0f ms (%.1f ms per 100 KB)\n",
-        uiCpu, uiCpu / (kBytes / 100000.0), cpu - uiCpu, (cpu - uiCpu) / (kBytes / 100000.0));
-    std::printf("   peak RSS %ld KB; queue high-water mark %zu of %zu changes\n", PeakRssKb(),
-        e.queueHighWater(), ReceiveEngine::kDefaultQueueCapacity);
+        uiCpu, uiCpu / (total / 100000.0), cpu - uiCpu, (cpu - uiCpu) / (total / 100000.0));
+    std::printf("   peak RSS %ld KB (%.1f bytes per received byte); queue high-water mark %zu of "
+                "%zu changes\n",
+        PeakRssKb(), PeakRssKb() * 1024.0 / total, e.queueHighWater(),
+        ReceiveEngine::kDefaultQueueCapacity);
     std::printf(
         "   counts %lld bytes, %lld lines, %lld paragraphs: %s; last lines of the document: %s\n",
         static_cast<long long>(e.RecvByteCount), static_cast<long long>(e.RecvLineCount),
         static_cast<long long>(e.RecvParaCount), countsRight ? "right" : "WRONG",
         LastLinesAreRight(b.child->RichEdit1->lines()) ? "right" : "WRONG");
     std::printf("   flood writer: %s\n", DescribeFlood(flood).c_str());
-    const FloodReport alone = FloodIntoPlainReader(kBytes);
+    const FloodReport alone = FloodIntoPlainReader(total);
     std::printf("   the same writer into a plain reader: %.2f MB/s\n", alone.mbPerSecond());
 }
 
-void GrowingDocument()
+void GrowingDocument(long total = 200000, long stretch = 40000)
 {
-    constexpr long kBytes = 200000;
-    constexpr long kStep = 40000;
     Bench b;
     b.settings.FAutoClear = false;
-    const std::string bytes = FloodPattern(kBytes);
+    const std::string bytes = FloodPattern(total);
     b.controller.start(b.child);
     std::printf("2. %ld bytes without automatic clearing, by stretch of %ld bytes (each stretch "
                 "flooded once the one before is shown):\n",
-        kBytes, kStep);
+        total, stretch);
     auto last = Clock::now();
     double lastCpu = CpuMs(RUSAGE_THREAD);
     long lastRss = CurrentRssKb();
     const auto start = last;
-    for (long mark = kStep; mark <= kBytes; mark += kStep) {
+    for (long mark = stretch; mark <= total; mark += stretch) {
         // A stretch at a time, so that each is measured at its own document size
         // rather than in whatever batches a flood of all of them would make.
         std::thread feeder([&] {
             Flood(b.pty.farSide(),
                 bytes.substr(
-                    static_cast<std::size_t>(mark - kStep), static_cast<std::size_t>(kStep)));
+                    static_cast<std::size_t>(mark - stretch), static_cast<std::size_t>(stretch)));
         });
         b.pumpUntil([&] { return b.shown() >= mark; });
         feeder.join();
@@ -180,9 +189,10 @@ void GrowingDocument()
         const long rss = CurrentRssKb();
         std::printf(
             "   up to byte %6ld: %5.2f us per byte (user-interface thread CPU %5.2f us per byte), "
-            "%6.1f bytes of RSS per byte, document %d lines\n",
-            mark, Seconds(now - last) * 1e6 / kStep, (cpu - lastCpu) * 1000.0 / kStep,
-            static_cast<double>(rss - lastRss) * 1024.0 / kStep, b.child->RichEdit1->LineCount());
+            "%6.1f bytes of RSS per byte, document %d lines, %d characters\n",
+            mark, Seconds(now - last) * 1e6 / stretch, (cpu - lastCpu) * 1000.0 / stretch,
+            static_cast<double>(rss - lastRss) * 1024.0 / stretch, b.child->RichEdit1->LineCount(),
+            b.child->RichEdit1->characterCount());
         last = now;
         lastCpu = cpu;
         lastRss = rss;
@@ -240,8 +250,17 @@ int main(int argc, char **argv)
     if (which == "all" || which == "throughput") {
         Throughput();
     }
+    if (which == "keep") {
+        // receive_bench keep [bytes]: the document keeps everything (default 4,000,000).
+        Throughput(argc > 2 ? std::atol(argv[2]) : 4000000, true);
+    }
     if (which == "all" || which == "growth") {
-        GrowingDocument();
+        // receive_bench growth [bytes step]: 200,000 in stretches of 40,000 unless told.
+        if (argc > 3) {
+            GrowingDocument(std::atol(argv[2]), std::atol(argv[3]));
+        } else {
+            GrowingDocument();
+        }
     }
     if (which == "all" || which == "latency") {
         Latency();

@@ -397,8 +397,7 @@ void RichEditTest::controlLooksAsItShould()
     QCOMPARE(edit.font().pixelSize(), 13);
     QCOMPARE(edit.font().families().value(0), QStringLiteral("MS Sans Serif"));
     QCOMPARE(edit.document()->defaultFont().pixelSize(), 13);
-    QCOMPARE(edit.lineWrapMode(), QTextEdit::NoWrap);
-    QVERIFY(!edit.acceptRichText());
+    QCOMPARE(edit.lineWrapMode(), QPlainTextEdit::NoWrap);
     const QPalette pal = edit.palette();
     QCOMPARE(pal.color(QPalette::Active, QPalette::Base), QColor(Qt::white));
     QCOMPARE(pal.color(QPalette::Active, QPalette::Text), QColor(255, 0, 0));

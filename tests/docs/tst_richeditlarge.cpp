@@ -1,0 +1,126 @@
+// The document control where only the lines in view are laid out: what it paints
+// and counts.
+#include "richedit.h"
+
+#include <QImage>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextCursor>
+
+#include <string>
+#include <vector>
+
+Q_DECLARE_METATYPE(std::string)
+
+namespace {
+
+// Lines of filler that put what follows far below the start of the document.
+std::string Filler(int lines)
+{
+    std::string text;
+    for (int i = 0; i < lines; ++i) {
+        text += "Receiving: 0x00 0x01 0x02 0x03 0x04 0x05 0x06 0x07 0x08 0x09\n";
+    }
+    return text;
+}
+
+} // namespace
+
+class RichEditLargeTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void runsArePaintedInTheirColours_data();
+    void runsArePaintedInTheirColours();
+    void lineCountAfterClearing_data();
+    void lineCountAfterClearing();
+};
+
+void RichEditLargeTest::runsArePaintedInTheirColours_data()
+{
+    QTest::addColumn<int>("fillerLines");
+    QTest::addColumn<bool>("batches");
+    QTest::newRow("one batch") << 0 << false;
+    QTest::newRow("a batch per run") << 0 << true;
+    QTest::newRow("below 20000 lines") << 20000 << true;
+}
+
+// The colour of every run must reach the screen, also where runs meet at the edge
+// of a batch and at the end of a long document.
+void RichEditLargeTest::runsArePaintedInTheirColours()
+{
+    QFETCH(int, fillerLines);
+    QFETCH(bool, batches);
+    RichEdit edit;
+    edit.resize(700, 200);
+    edit.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&edit));
+    QVERIFY(edit.InsertAtCaret(Filler(fillerLines)));
+    const std::vector<Rgb> colors { Colors::Green, Colors::Black, Colors::Blue, Colors::Red };
+    edit.BeginBatch();
+    for (const Rgb &color : colors) {
+        if (batches) {
+            edit.EndBatch();
+            edit.BeginBatch();
+        }
+        edit.SetInsertColor(color);
+        QVERIFY(edit.InsertAtCaret("HHHHHH"));
+    }
+    edit.EndBatch();
+    QTest::qWait(50);
+
+    const QImage shown = edit.viewport()->grab().toImage();
+    QTextCursor at(edit.document()->lastBlock());
+    for (const Rgb &color : colors) {
+        const QRect left = edit.cursorRect(at);
+        at.movePosition(QTextCursor::NextCharacter, QTextCursor::MoveAnchor, 6);
+        const QRect run(
+            left.x() + 1, left.y(), edit.cursorRect(at).x() - left.x() - 2, left.height());
+        QVERIFY(shown.rect().contains(run));
+        std::vector<int> seen(colors.size());
+        for (int y = run.top(); y <= run.bottom(); ++y) {
+            for (int x = run.left(); x <= run.right(); ++x) {
+                for (std::size_t i = 0; i < colors.size(); ++i) {
+                    seen[i]
+                        += shown.pixelColor(x, y) == QColor(colors[i].r, colors[i].g, colors[i].b);
+                }
+            }
+        }
+        for (std::size_t i = 0; i < colors.size(); ++i) {
+            QVERIFY((seen[i] > 0) == (colors[i] == color));
+        }
+    }
+}
+
+void RichEditLargeTest::lineCountAfterClearing_data()
+{
+    QTest::addColumn<std::string>("before");
+    QTest::addColumn<std::string>("after"); // appended after clearing, in the same batch
+    QTest::addColumn<int>("lineCount");
+    QTest::newRow("in a line, then nothing") << std::string("a\nbc") << std::string() << 0;
+    QTest::newRow("in a line, then part of one") << std::string("a\nbc") << std::string("d") << 1;
+    QTest::newRow("in a line, then two lines")
+        << Filler(3000) + "Receiving: 0x" << std::string("a\nb") << 2;
+    QTest::newRow("after a break, then a break") << std::string("a\n") << std::string("\n") << 1;
+}
+
+void RichEditLargeTest::lineCountAfterClearing()
+{
+    QFETCH(std::string, before);
+    QFETCH(std::string, after);
+    QFETCH(int, lineCount);
+    RichEdit edit;
+    edit.show();
+    QVERIFY(edit.InsertAtCaret(before));
+    edit.BeginBatch();
+    edit.ClearDocument();
+    QVERIFY(edit.InsertAtCaret(after));
+    edit.EndBatch();
+    QCOMPARE(edit.LineCount(), lineCount);
+    QCOMPARE(edit.lines().size(), lineCount);
+    QCOMPARE(edit.characterCount(), static_cast<int>(after.size()));
+}
+
+QTEST_MAIN(RichEditLargeTest)
+#include "tst_richeditlarge.moc"
