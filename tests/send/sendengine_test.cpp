@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <mutex>
 #include <string>
@@ -361,3 +362,83 @@ TEST(SendRace, SendAndReadWhileThePortClosesAndReopens)
 }
 
 } // namespace
+
+// How a send's end reaches its owner. One that ends by itself shows in hasEnded()
+// before anything is carried out, so the owner can collect it at once; a stop
+// carries out the echo of every byte that went out; giving the send up with no
+// document (the window goes as the program quits) drops the echo instead, even
+// while the thread waits for room in a full queue. Either way the line got exactly
+// the bytes counted.
+enum class EndBy { Itself, Stop, GiveUp };
+
+struct EndCase
+{
+    const char *name;
+    int32_t last; // the range is 0..last, delay 0
+    EndBy by;
+    SendOutcome outcome;
+};
+
+class SendEndTest : public ::testing::TestWithParam<EndCase>
+{
+};
+
+TEST_P(SendEndTest, TheOwnerSeesTheEndAndTheEchoMatchesTheLine)
+{
+    const EndCase &c = GetParam();
+    PtyPort pty;
+    ASSERT_TRUE(pty.isOpen());
+    MemoryDocument doc;
+    SendEngine engine(
+        [&](uint8_t byte, const std::atomic<bool> &giveUp) {
+            return pty.port.WriteByte(byte, giveUp);
+        },
+        [] { return Notation::Decimal; }, nullptr, 4);
+    std::atomic<bool> drained { false };
+    std::size_t onTheLine = 0;
+    std::thread drain([&] {
+        while (!drained.load()) {
+            onTheLine += pty.receive(1 << 16, 20).size();
+        }
+    });
+    SendJob job;
+    job.autoSend = true;
+    job.sendEnd = c.last;
+    engine.Start(job);
+    SendResult result;
+    if (c.by == EndBy::Itself) {
+        // Nothing is carried out until the end shows: the queue of 4 pieces holds
+        // the whole echo of this range.
+        const auto deadline = Clock::now() + std::chrono::seconds(5);
+        while (!engine.hasEnded() && Clock::now() < deadline) {
+            std::this_thread::sleep_for(milliseconds(1));
+        }
+        EXPECT_TRUE(engine.hasEnded());
+        EXPECT_TRUE(engine.ApplyPending(&doc));
+        result = engine.result();
+    } else {
+        // The queue is full long before the range ends: the thread waits for room.
+        std::this_thread::sleep_for(milliseconds(50));
+        EXPECT_FALSE(engine.hasEnded());
+        result = engine.Stop(c.by == EndBy::Stop ? &doc : nullptr);
+    }
+    EXPECT_FALSE(engine.hasEnded()) << "collected";
+    std::this_thread::sleep_for(milliseconds(100));
+    drained = true;
+    drain.join();
+    EXPECT_EQ(result.outcome, c.outcome);
+    EXPECT_EQ(static_cast<int64_t>(onTheLine), result.bytesSent);
+    const std::string echo = doc.text();
+    const auto echoes = static_cast<int64_t>(std::count(echo.begin(), echo.end(), ' '));
+    EXPECT_EQ(echoes, c.by == EndBy::GiveUp ? 0 : result.bytesSent);
+    if (c.by != EndBy::Itself) {
+        EXPECT_LT(result.bytesSent, int64_t { c.last } + 1);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Ends, SendEndTest,
+    ::testing::Values(EndCase { "by_itself", 2, EndBy::Itself, SendOutcome::Completed },
+        EndCase { "stopped", 1000000, EndBy::Stop, SendOutcome::Stopped },
+        EndCase {
+            "given_up_without_a_document", 1000000, EndBy::GiveUp, SendOutcome::DocumentGone }),
+    [](const auto &row) { return std::string(row.param.name); });
