@@ -55,5 +55,11 @@ bool TMainForm::SendBarBytes(const std::string &bytes)
         showStateMessage(MainTexts::SendPortNotOpen);
         return false;
     }
-    return Sender->startBytes(child, *FrmOption, bytes);
+    // The bar's echo line keeps received text out as the toolbar's send does.
+    holdReceivedFor(child);
+    if (!Sender->startBytes(child, *FrmOption, bytes)) {
+        releaseReceived();
+        return false;
+    }
+    return true;
 }

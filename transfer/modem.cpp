@@ -655,7 +655,8 @@ std::string FreeName(const std::filesystem::path &folder, const std::string &nam
     const std::string stem = path.stem().string();
     const std::string extension = path.extension().string();
     for (int n = 2;; ++n) {
-        std::string candidate = stem + " (" + std::to_string(n) + ")" + extension;
+        std::string candidate = stem;
+        candidate.append(" (").append(std::to_string(n)).append(")").append(extension);
         if (!std::filesystem::exists(folder / candidate, error)) {
             return candidate;
         }

@@ -3,12 +3,14 @@
 #include "option.h"
 #include "ptyport.h"
 #include "richedit.h"
+#include "sendbar.h"
 #include "sendui.h"
 #include "serialport.h"
 #include "startup.h"
 #include "traffic.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QTest>
 #include <QToolButton>
@@ -121,11 +123,13 @@ void EchoOrderTest::answersNeverLandInsideAnEchoLine_data()
     QTest::addColumn<bool>("range");
     QTest::addColumn<bool>("timed");
     QTest::addColumn<bool>("splitLines");
+    QTest::addColumn<bool>("sendBar");
     for (const bool split : { false, true }) {
         const char *suffix = split ? "-split" : "";
-        QTest::addRow("long-text%s", suffix) << false << false << split;
-        QTest::addRow("range%s", suffix) << true << false << split;
-        QTest::addRow("timed-range%s", suffix) << true << true << split;
+        QTest::addRow("long-text%s", suffix) << false << false << split << false;
+        QTest::addRow("range%s", suffix) << true << false << split << false;
+        QTest::addRow("timed-range%s", suffix) << true << true << split << false;
+        QTest::addRow("send-bar%s", suffix) << false << false << split << true;
     }
 }
 
@@ -134,6 +138,7 @@ void EchoOrderTest::answersNeverLandInsideAnEchoLine()
     QFETCH(bool, range);
     QFETCH(bool, timed);
     QFETCH(bool, splitLines);
+    QFETCH(bool, sendBar);
     // 96 bytes with 300 µs after each: the answers of the first ones come back long
     // before the send ends.
     QList<int> expected;
@@ -141,7 +146,7 @@ void EchoOrderTest::answersNeverLandInsideAnEchoLine()
     for (int i = 0; i < 96; ++i) {
         const int value = range ? i : (i % 3 == 0 ? 0x41 : (i % 3 == 1 ? 0x54 : 0x0D));
         expected.append(value);
-        tokens.append(QString::number(value, 16));
+        tokens.append(QStringLiteral("%1").arg(value, 2, 16, QLatin1Char('0')));
     }
     FrmOption->FTwoCharDelay = 300;
     FrmOption->FAutoSend = range;
@@ -155,7 +160,19 @@ void EchoOrderTest::answersNeverLandInsideAnEchoLine()
     const uint64_t sentBefore = Traffic.sentTotal();
 
     MainForm->BtnRecieve->click();
-    MainForm->BtnSend->click();
+    if (sendBar) {
+        SendBar *bar = MainForm->SendBarDock;
+        bar->show();
+        bar->findChild<QComboBox *>(QStringLiteral("SendLineMode"))->setCurrentIndex(1);
+        bar->findChild<QComboBox *>(QStringLiteral("SendLineEnding"))->setCurrentIndex(0);
+        auto *line = bar->findChild<QLineEdit *>(QStringLiteral("SendLine"));
+        line->setText(tokens.join(u' '));
+        QTest::keyClick(line, Qt::Key_Return);
+        QVERIFY(MainForm->Sender->isSending());
+        QTRY_VERIFY(!MainForm->Sender->isSending());
+    } else {
+        MainForm->BtnSend->click();
+    }
     RichEdit *edit = MainForm->ActiveChild()->RichEdit1;
     if (timed) {
         QTRY_VERIFY(edit->lines().join(u'\n').count(QStringLiteral("Sending: ")) >= 3);
