@@ -14,6 +14,7 @@
 #include "portcontrollines.h"
 #include "portwatch.h"
 #include "richedit.h"
+#include "sendui.h"
 #include "serialport.h"
 #include "settingsfile.h"
 #include "traffic.h"
@@ -110,6 +111,9 @@ TMainForm::~TMainForm()
     m_portWatch.reset();
     // The windows below go away with this one: no handler may run on the way.
     disconnect(MdiArea, nullptr, this, nullptr);
+    if (Sender) {
+        Sender->abandon();
+    }
     ShutDownSendReceive();
     // The recording outlives the window: it must not call back into it.
     StopCapture(false);
@@ -245,6 +249,10 @@ void TMainForm::closeEvent(QCloseEvent *event)
 void TMainForm::FormClose()
 {
     savePlacement();
+    // The windows go with the program: a send's echo line is not laid out first.
+    if (Sender) {
+        Sender->abandon();
+    }
     ShutDownSendReceive();
     StopCapture(true);
     if (FrmOption) {

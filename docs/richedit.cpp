@@ -17,6 +17,10 @@
 
 #include <algorithm>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 namespace {
 
 // Receiving writes mostly ASCII (numbers, headers), which reads the same in code
@@ -83,6 +87,16 @@ RichEdit::RichEdit(QWidget *parent)
             break;
         }
     }
+    // The view paints its own background, so that a repaint held back leaves what
+    // was shown in place rather than an empty area.
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+    m_paintLater = new QTimer(this);
+    m_paintLater->setSingleShot(true);
+    m_paintLater->setTimerType(Qt::PreciseTimer);
+    connect(m_paintLater, &QTimer::timeout, this, [this] {
+        viewport()->update(m_heldBack);
+        m_heldBack = QRegion();
+    });
     connect(this, &QPlainTextEdit::cursorPositionChanged, this, &RichEdit::updateCaretMode);
     connect(document(), &QTextDocument::contentsChanged, this, &RichEdit::updateCaretMode);
 }
@@ -136,8 +150,24 @@ void RichEdit::showEvent(QShowEvent *event)
 
 void RichEdit::paintEvent(QPaintEvent *event)
 {
+    if (m_sincePaint.isValid()) {
+        const qint64 left = m_paintHoldNs - m_sincePaint.nsecsElapsed();
+        if (left > 0) {
+            m_heldBack += event->region();
+            if (!m_paintLater->isActive()) {
+                m_paintLater->start(static_cast<int>((left + 999999) / 1000000));
+            }
+            return;
+        }
+    }
     QElapsedTimer cost;
     cost.start();
+    {
+        QPainter background(viewport());
+        for (const QRect &rect : event->region()) {
+            background.fillRect(rect, palette().brush(QPalette::Base));
+        }
+    }
     QPlainTextEdit::paintEvent(event);
     if (m_steadyCaret && hasFocus()) {
         const QRect caret = cursorRect();
@@ -148,6 +178,11 @@ void RichEdit::paintEvent(QPaintEvent *event)
         }
     }
     m_lastPaintNs = cost.nsecsElapsed();
+    constexpr qint64 kNsPerMs = 1000000;
+    m_paintHoldNs = m_lastPaintNs < kCostlyPaintMs * kNsPerMs
+        ? 0
+        : std::min(m_lastPaintNs * kPaintCostFactor, kMaxPaintHoldMs * kNsPerMs);
+    m_sincePaint.start();
 }
 
 void RichEdit::BeginBatch()
@@ -318,10 +353,18 @@ int RichEdit::LineCount() const
 
 void RichEdit::ClearDocument()
 {
+    const bool large = characterCount() >= kLargeDocument;
     BeginBatch();
     m_caret.select(QTextCursor::Document);
     m_caret.removeSelectedText();
     EndBatch();
+#ifdef __GLIBC__
+    // A large document leaves its memory free but kept by the allocator, hundreds of
+    // megabytes after a long send's echo line: give it back to the system.
+    if (large) {
+        malloc_trim(0);
+    }
+#endif
 }
 
 int RichEdit::characterCount() const

@@ -2,10 +2,13 @@
 
 #include "documentops.h"
 
+#include <QElapsedTimer>
 #include <QPlainTextEdit>
+#include <QRegion>
 #include <QStringList>
 #include <QTextCharFormat>
 #include <QTextCursor>
+#include <QTimer>
 
 class FollowView;
 
@@ -33,6 +36,14 @@ class FollowView;
 // runs), so a document that keeps a whole session costs about as much per line at
 // its end as at its start; its vertical scroll bar counts lines, not pixels.
 //
+// Repainting shapes every line it shows in full, which for long lines in a flood
+// (a timed send every millisecond, a fast reception) costs more than the changes
+// themselves. A repaint that took longer than kCostlyPaintMs holds the next ones
+// back for kPaintCostFactor times its cost, at most kMaxPaintHoldMs: what they
+// would have painted is painted in one go when the time is up, and the view keeps
+// showing what it showed meanwhile. Painting thus takes at most about a quarter of
+// the thread, and cheap repaints are never held.
+//
 // User-interface thread only.
 class RichEdit : public QPlainTextEdit, public DocumentOps
 {
@@ -44,6 +55,12 @@ public:
     // A line longer than this (in characters) is long: the caret stands still in
     // it, and a last line that long is scrolled to without giving the control its caret.
     static constexpr int kLongLine = 4096;
+    // Clearing a document of at least this many characters returns the freed
+    // memory to the system.
+    static constexpr int kLargeDocument = 1 << 20;
+    static constexpr int kCostlyPaintMs = 4;
+    static constexpr int kPaintCostFactor = 3;
+    static constexpr int kMaxPaintHoldMs = 100;
 
     explicit RichEdit(QWidget *parent = nullptr);
 
@@ -117,6 +134,12 @@ private:
     bool m_steadyCaret = false;
     bool m_shownOnce = false;
     qint64 m_lastPaintNs = 0;
+    // Repaints are held back until m_sincePaint reaches m_paintHoldNs; m_heldBack is
+    // what they would have painted, painted by m_paintLater.
+    QElapsedTimer m_sincePaint;
+    qint64 m_paintHoldNs = 0;
+    QRegion m_heldBack;
+    QTimer *m_paintLater = nullptr;
     QTextCursor m_caret;
     QTextCharFormat m_insertFormat;
     Rgb m_insertColor = Colors::Red;

@@ -162,7 +162,7 @@ void ReceiveEngine::ReceiveThreadProc()
         if (StopReceive) {
             break;
         }
-        if (sendButtonDown) {
+        if (sendButtonDown && (!m_readsLine || m_readsLine())) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         uint8_t byte = 0;

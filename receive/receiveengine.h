@@ -30,6 +30,9 @@ class ReceiveEngine
 {
 public:
     using ReadByteFunction = std::function<int(uint8_t &byte)>;
+    // Receive thread: whether the next read has to ask the line, that is, no byte
+    // read ahead is left in hand.
+    using ReadsLineFunction = std::function<bool()>;
 
     // Why a reception ended.
     enum class EndReason {
@@ -94,6 +97,12 @@ public:
 
     std::atomic<Notation> notation { Notation::Hex };
     std::atomic<bool> sendButtonDown { false };
+    // While `sendButtonDown`, the loop pauses 1 ms before a read that asks the line,
+    // never before one that hands out a byte already read: the pause lets the line
+    // fill while a send runs, but does not cap a reception at a byte a millisecond.
+    // Without this function every read counts as one that asks the line. Set it
+    // before Start.
+    void SetReadsLine(ReadsLineFunction readsLine) { m_readsLine = std::move(readsLine); }
 
     std::atomic<bool> StopReceive { true };
     // The counts of the last reception, set by Stop: those of the changes carried
@@ -126,6 +135,7 @@ private:
 
     const SettingsValues &m_settings;
     const ReadByteFunction m_readByte;
+    ReadsLineFunction m_readsLine;
     ReceiveQueue m_queue;
     std::size_t m_queueCapacity;
     const std::function<void()> m_notify;

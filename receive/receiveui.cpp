@@ -21,6 +21,7 @@ ReceiveController::ReceiveController(
                   this, &ReceiveController::applyPending, Qt::QueuedConnection);
           })
 {
+    m_engine.SetReadsLine([&port] { return !port.hasReadAhead(); });
     m_pace.setSingleShot(true);
     connect(&m_pace, &QTimer::timeout, this, &ReceiveController::applyNow);
 }

@@ -386,6 +386,12 @@ void SendEngine::Resume(int32_t twoCharDelay)
     m_changed.notify_all();
 }
 
+bool SendEngine::hasEnded() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_thread.joinable() && m_finished;
+}
+
 SendResult SendEngine::result() const
 {
     std::lock_guard lock(m_mutex);

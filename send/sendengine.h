@@ -111,6 +111,8 @@ public:
     // Lets a held send go on, with `twoCharDelay` as its delay from now on.
     void Resume(int32_t twoCharDelay);
 
+    // The send thread has ended (its echo may still wait to be carried out).
+    bool hasEnded() const;
     // The outcome and byte count of the last send that ended.
     SendResult result() const;
     // The largest number of echo pieces that were waiting at one time.

@@ -68,6 +68,17 @@ void SendController::stop()
     collect(m_engine.Stop(m_edit.data()));
 }
 
+void SendController::abandon()
+{
+    if (!m_engine.isStarted()) {
+        return;
+    }
+    m_pace.stop();
+    static_cast<void>(m_engine.Stop(nullptr));
+    m_batchOpen = false;
+    m_edit = nullptr;
+}
+
 void SendController::pause()
 {
     m_pace.stop();
@@ -92,6 +103,14 @@ void SendController::setNotationText(const QString &comboText)
 
 void SendController::applyPending()
 {
+    // The spacing gathers the echo of a running send into fewer batches; a send
+    // that has ended is collected at once, so that a timed send's next tick is
+    // not put off by it.
+    if (m_engine.hasEnded()) {
+        m_pace.stop();
+        applyNow();
+        return;
+    }
     if (m_pace.isActive()) {
         return;
     }

@@ -56,6 +56,12 @@ public:
     // Ends the send in progress and waits for its thread; the echo of every byte
     // that went out is carried out before this returns. Emits finished.
     void stop();
+    // Ends the send in progress for good, for a window about to go (the program
+    // quits): the thread stops within about a millisecond, echo not yet shown is
+    // dropped, and the window's open batch is left as it is, so the one layout of
+    // the echo line that stop() ends with, seconds for a long send, never happens.
+    // The window is not edited again. Emits nothing.
+    void abandon();
     // Holds the send in progress between two bytes until resume(); the echo so far
     // is carried out before this returns.
     void pause();

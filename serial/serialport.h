@@ -101,6 +101,9 @@ public:
     // most 1 ms until bytes come or more than 50 ms have passed. 1 with the byte in
     // `byte`, else 0 with `byte` set to 0. Reading thread only (see above).
     int ReadByte(uint8_t &byte);
+    // Reading side: whether bytes read ahead are still in hand, so that the next
+    // ReadByte hands one out without asking the line.
+    bool hasReadAhead() const { return m_readNext != m_readEnd; }
     // Hands out up to `size` bytes already read ahead, without a system call or a
     // wait; 0 when there are none. Reading thread only, like ReadByte.
     std::size_t TakeReadAhead(uint8_t *buffer, std::size_t size);

@@ -10,7 +10,12 @@
 //     and the range twice as long;
 //  3. cancel: a send waiting out FTwoCharDelay 2147483647 (35 minutes): the CPU
 //     the whole process uses in one second of that wait, and how long the stop
-//     takes.
+//     takes;
+//  4. `send_bench large [N]`: the range 0..N-1 (2,000,000 values by default) with
+//     delay 0 into a document window: seconds, resident memory before, at its peak
+//     and after the send and again once the window is cleared; then the same range
+//     stopped part-way (a release of 发送), and one abandoned part-way and its window
+//     deleted (as quitting does): how long each took.
 
 #include "ChildWin.h"
 #include "benchmeter.h"
@@ -32,6 +37,8 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -304,6 +311,118 @@ void Cancel()
         cpu, stopMs, static_cast<long long>(b.sender.engine().result().bytesSent));
 }
 
+// Samples the resident memory while `running`, keeping the largest value.
+class PeakSampler
+{
+public:
+    PeakSampler()
+        : m_thread([this] {
+            while (!m_stop) {
+                m_peak = std::max(m_peak.load(), CurrentRssKb());
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+        })
+    { }
+    ~PeakSampler() { stop(); }
+    long stop()
+    {
+        if (m_thread.joinable()) {
+            m_stop = true;
+            m_thread.join();
+        }
+        return m_peak;
+    }
+
+private:
+    std::atomic<bool> m_stop { false };
+    std::atomic<long> m_peak { 0 };
+    std::thread m_thread;
+};
+
+void Settle(int ms)
+{
+    const auto end = Clock::now() + std::chrono::milliseconds(ms);
+    while (Clock::now() < end) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+}
+
+void LargeRange(int32_t count)
+{
+    {
+        Bench b;
+        b.settings.FAutoSend = true;
+        b.settings.FSendStart = 0;
+        b.settings.FSendEnd = count - 1;
+        b.settings.FTwoCharDelay = 0;
+        b.settings.FAutoClear = false;
+        std::atomic<bool> done { false };
+        std::thread drain([&] {
+            while (!done) {
+                b.pty.receive(1 << 20, 10);
+            }
+        });
+        Settle(200);
+        const long before = CurrentRssKb();
+        PeakSampler peak;
+        const auto start = Clock::now();
+        const SendResult result = b.send();
+        const double s = std::chrono::duration<double>(Clock::now() - start).count();
+        Settle(300);
+        const long after = CurrentRssKb();
+        const long highest = peak.stop();
+        done = true;
+        drain.join();
+        const int characters = b.child->RichEdit1->characterCount();
+        b.child->RichEdit1->ClearDocument();
+        Settle(300);
+        const long cleared = CurrentRssKb();
+        std::printf("4. 0..%d, delay 0, hexadecimal: %.2f s, %lld bytes sent, %.0f units per "
+                    "second\n   resident memory: %.1f MB before, %.1f MB at the peak, %.1f MB "
+                    "after (the window holds %d characters), %.1f MB once the window is "
+                    "cleared\n",
+            count - 1, s, static_cast<long long>(result.bytesSent), count / s, before / 1024.0,
+            highest / 1024.0, after / 1024.0, characters, cleared / 1024.0);
+    }
+    for (const bool quit : { false, true }) {
+        auto b = std::make_unique<Bench>();
+        b->settings.FAutoSend = true;
+        b->settings.FSendStart = 0;
+        b->settings.FSendEnd = count - 1;
+        b->settings.FTwoCharDelay = 0;
+        b->settings.FAutoClear = false;
+        // The drain reads the far side's descriptor itself: the Bench may be gone
+        // before it stops.
+        std::atomic<bool> done { false };
+        std::thread drain([&done, fd = b->pty.farSide()] {
+            char buffer[65536];
+            while (!done) {
+                pollfd waiter { fd, POLLIN, 0 };
+                if (poll(&waiter, 1, 10) > 0 && read(fd, buffer, sizeof buffer) <= 0) {
+                    break;
+                }
+            }
+        });
+        b->sender.setNotation(Notation::Hex);
+        b->sender.start(b->child, b->settings);
+        Settle(2000);
+        const auto stopStart = Clock::now();
+        if (quit) {
+            // As quitting does: the send is abandoned, then the windows go.
+            b->sender.abandon();
+            b.reset();
+        } else {
+            b->sender.stop();
+        }
+        const double ms
+            = std::chrono::duration<double, std::milli>(Clock::now() - stopStart).count();
+        done = true;
+        drain.join();
+        std::printf("   %s 2 s into the send: %.1f ms\n",
+            quit ? "abandoning (as quitting does), then deleting the window" : "stopping", ms);
+    }
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -343,6 +462,9 @@ int main(int argc, char **argv)
     }
     if (which == "all" || which == "cancel") {
         Cancel();
+    }
+    if (which == "large") {
+        LargeRange(argc > 2 ? std::max(1, std::atoi(argv[2])) : 2000000);
     }
     return 0;
 }

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <mutex>
 #include <string>
@@ -361,3 +362,67 @@ TEST(SendRace, SendAndReadWhileThePortClosesAndReopens)
 }
 
 } // namespace
+
+// How a send's end reaches its owner: one that ends by itself shows in hasEnded()
+// before anything is carried out; a stop carries out the echo of every byte that
+// went out; a stop with no document (the program quits) drops it, even while the
+// thread waits for room in a full queue. The line got exactly the bytes counted.
+struct EndCase
+{
+    const char *name;
+    int32_t last; // the range is 0..last, delay 0
+    bool stop;
+    bool withDocument;
+    SendOutcome outcome;
+};
+
+class SendEndTest : public ::testing::TestWithParam<EndCase>
+{
+};
+
+TEST_P(SendEndTest, TheOwnerSeesTheEndAndTheEchoMatchesTheLine)
+{
+    const EndCase &c = GetParam();
+    PtyPort pty;
+    ASSERT_TRUE(pty.isOpen());
+    MemoryDocument doc;
+    SendEngine engine(
+        [&](uint8_t byte, const std::atomic<bool> &giveUp) {
+            return pty.port.WriteByte(byte, giveUp);
+        },
+        [] { return Notation::Decimal; }, nullptr, 4);
+    std::atomic<bool> drained { false };
+    std::size_t onTheLine = 0;
+    std::thread drain([&] {
+        while (!drained.load()) {
+            onTheLine += pty.receive(1 << 16, 20).size();
+        }
+    });
+    SendJob job;
+    job.autoSend = true;
+    job.sendEnd = c.last;
+    engine.Start(job);
+    // A queue of 4 pieces holds the whole echo of a short range; a long one waits.
+    const auto deadline = Clock::now() + std::chrono::milliseconds(c.stop ? 50 : 5000);
+    while (!engine.hasEnded() && Clock::now() < deadline) {
+        std::this_thread::sleep_for(milliseconds(1));
+    }
+    EXPECT_NE(engine.hasEnded(), c.stop);
+    const SendResult result = c.stop ? engine.Stop(c.withDocument ? &doc : nullptr)
+                                     : (engine.ApplyPending(&doc), engine.result());
+    EXPECT_FALSE(engine.hasEnded()) << "collected";
+    std::this_thread::sleep_for(milliseconds(100));
+    drained = true;
+    drain.join();
+    EXPECT_EQ(result.outcome, c.outcome);
+    EXPECT_EQ(static_cast<int64_t>(onTheLine), result.bytesSent);
+    EXPECT_EQ(c.stop, result.bytesSent <= c.last);
+    const std::string echo = doc.text();
+    EXPECT_EQ(std::count(echo.begin(), echo.end(), ' '), c.withDocument ? result.bytesSent : 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Ends, SendEndTest,
+    ::testing::Values(EndCase { "by_itself", 2, false, true, SendOutcome::Completed },
+        EndCase { "stopped", 1000000, true, true, SendOutcome::Stopped },
+        EndCase { "stopped_without_a_document", 1000000, true, false, SendOutcome::DocumentGone }),
+    [](const auto &row) { return std::string(row.param.name); });
