@@ -60,13 +60,17 @@ class Recorder : public telnet::Sink
 public:
     void negotiation(uint8_t verb, uint8_t option) override
     {
-        log += "N" + std::to_string(verb) + "," + std::to_string(option) + ";";
+        log.append("N").append(std::to_string(verb)).append(",");
+        log.append(std::to_string(option)).append(";");
     }
     void subnegotiation(const uint8_t *data, std::size_t size) override
     {
         log += "S";
         for (std::size_t i = 0; i < size; ++i) {
-            log += (i ? "," : "") + std::to_string(data[i]);
+            if (i != 0) {
+                log += ',';
+            }
+            log += std::to_string(data[i]);
         }
         log += ";";
     }
@@ -105,9 +109,24 @@ TEST_P(DecodeRows, SameResultHoweverTheInputIsCut)
 
 Bytes LongSub(std::size_t size)
 {
-    Bytes bytes { IAC, SB, CPO };
-    bytes.insert(bytes.end(), size, 7);
-    return Cat({ bytes, B({ IAC, SE }) });
+    // Filled in place: mingw's g++ 12 sees a false overlap in an insert of `size`.
+    Bytes bytes(size + 5, 7);
+    bytes[0] = IAC;
+    bytes[1] = SB;
+    bytes[2] = CPO;
+    bytes[size + 3] = IAC;
+    bytes[size + 4] = SE;
+    return bytes;
+}
+
+// What the recorder writes for LongSub(size).
+std::string LongSubEvent(std::size_t size)
+{
+    std::string event = "S44";
+    for (std::size_t i = 0; i < size; ++i) {
+        event.append(",7");
+    }
+    return event.append(";");
 }
 
 INSTANTIATE_TEST_SUITE_P(Telnet, DecodeRows,
@@ -124,15 +143,7 @@ INSTANTIATE_TEST_SUITE_P(Telnet, DecodeRows,
         DecodeRow { "command_breaks_subnegotiation", B({ IAC, SB, CPO, 1, IAC, WILL, 3, 'q' }),
             B({ 'q' }), "M;N251,3;" },
         DecodeRow { "longest_subnegotiation", LongSub(telnet::Decoder::kMaxSubnegotiation - 1),
-            B({}),
-            "S44," +
-                [] {
-                    std::string s;
-                    for (std::size_t i = 1; i < telnet::Decoder::kMaxSubnegotiation; ++i)
-                        s += (i > 1 ? "," : "") + std::string("7");
-                    return s;
-                }()
-                + ";" },
+            B({}), LongSubEvent(telnet::Decoder::kMaxSubnegotiation - 1) },
         DecodeRow { "overlong_subnegotiation_reported_once", Cat({ LongSub(1000), B({ 'k' }) }),
             B({ 'k' }), "M;" },
         DecodeRow { "iac_at_the_very_end", B({ 'a', IAC }), B({ 'a' }), "" }),

@@ -124,8 +124,8 @@ TEST(SerialWin, MissingDeviceFailsAndStaysCurrent)
     EXPECT_FALSE(port.lastError().empty());
     // Wine opens a COM port whose device is missing and fails at GetCommState
     // instead, so only Windows itself shows the missing device as such.
-    EXPECT_EQ(
-        port.lastFailure().status.kind(), underWine() ? ErrorKind::Refused : ErrorKind::NotFound)
+    EXPECT_EQ(port.lastFailure().kind,
+        underWine() ? OpenFailure::Kind::Refused : OpenFailure::Kind::Missing)
         << port.lastError();
     EXPECT_EQ(port.state(), SerialPort::State::Closed);
     EXPECT_FALSE(port.Close());
@@ -369,15 +369,15 @@ TEST(SerialWin, VanishedDeviceLeavesThePortLost)
     REQUIRE_DEVICE(vanishing.empty() || trigger == nullptr ? 0 : vanishing.front());
     SerialPort port;
     ASSERT_TRUE(port.Open(vanishing.front(), 57600, 0, 0, 8)) << port.lastError();
-    uint8_t byte = 0;
-    EXPECT_EQ(port.ReadByte(byte), 0);
+    uint8_t received = 0;
+    EXPECT_EQ(port.ReadByte(received), 0);
     ASSERT_EQ(port.state(), SerialPort::State::Open);
     const HANDLE file = CreateFileA(trigger, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
     CloseHandle(file);
     const auto start = Clock::now();
     while (port.state() == SerialPort::State::Open && msSince(start) < 10000) {
-        EXPECT_EQ(port.ReadByte(byte), 0);
+        EXPECT_EQ(port.ReadByte(received), 0);
     }
     EXPECT_EQ(port.state(), SerialPort::State::Lost);
     EXPECT_TRUE(port.Close());
