@@ -14,6 +14,7 @@
 #include "portcontrollines.h"
 #include "portwatch.h"
 #include "richedit.h"
+#include "sendbar.h"
 #include "sendui.h"
 #include "serialport.h"
 #include "settingsfile.h"
@@ -111,6 +112,9 @@ TMainForm::~TMainForm()
     m_portWatch.reset();
     // The windows below go away with this one: no handler may run on the way.
     disconnect(MdiArea, nullptr, this, nullptr);
+    if (SendBarDock) {
+        disconnect(SendBarDock, nullptr, this, nullptr);
+    }
     if (Sender) {
         Sender->abandon();
     }

@@ -5,7 +5,6 @@
 #   COM1 and COM8  an echoing device      COM3  a device that never reads
 #   COM2           a device that does not exist
 #   COM4           a device playing the modem lines (libbyteway-modemsim preloaded)
-#   COM5           an echoing device that ends when a test asks (a file appears)
 # Needs g++-mingw-w64-x86-64-posix, wine64 and googletest (`make windows-deps`).
 # BUILD_WIN names the build folder (default build-win).
 set -eu
@@ -44,7 +43,8 @@ cmake --build "$build" -j "$jobs"
 # plain C++ files.
 device="$build/native/byteway-device"
 mkdir -p "$build/native"
-g++ -std=c++20 -O2 -Itools/modemsim -o "$device" tools/device/main.cpp tools/device/deviceoptions.cpp -lutil -pthread
+g++ -std=c++20 -O2 -Itools/modemsim -o "$device" tools/device/main.cpp tools/device/deviceoptions.cpp \
+    tools/device/devicefaults.cpp -lutil -pthread
 # The modem lines of a UART for one pseudo-terminal pair, preloaded into the device
 # that plays them and into Wine, whose serial calls end in the same ioctls.
 modemsim="$(cd "$build/native" && pwd)/libbyteway-modemsim.so"
@@ -91,16 +91,6 @@ start_device() { # link, arguments...
 }
 start_device "$work/echo" --echo
 start_device "$work/stall" --stall
-start_device "$work/vanish" --echo
-vanish_pid=${device_pids##* }
-# Ends the COM4 device once the test creates the trigger file.
-(
-    while [ ! -e "$work/vanish.trigger" ] && kill -0 "$vanish_pid" 2>/dev/null; do
-        sleep 0.05
-    done
-    kill "$vanish_pid" 2>/dev/null || true
-) &
-device_pids="$device_pids $!"
 export BYTEWAY_MODEMSIM_DIR="$work"
 export LD_PRELOAD="$modemsim"
 start_device "$work/lines" --lines
@@ -116,7 +106,6 @@ map_port COM8 "$work/echo"
 map_port COM3 "$work/stall"
 map_port COM2 "$work/no-such-device"
 map_port COM4 "$work/lines"
-map_port COM5 "$work/vanish"
 "$wineserver" -k 2>/dev/null || true
 "$wineserver" -w 2>/dev/null || true
 # One server for the whole run instead of one start per test program, and Wine's
@@ -127,9 +116,6 @@ map_port COM5 "$work/vanish"
 
 export BYTEWAY_ECHO_PORTS=1,8 BYTEWAY_STALLED_PORT=3 BYTEWAY_MISSING_PORT=2 BYTEWAY_LINES_PORT=4
 # Wine's drive Z: is the root of this system.
-export BYTEWAY_VANISHING_PORT=5
-BYTEWAY_VANISH_TRIGGER="Z:$(printf '%s' "$work/vanish.trigger" | tr / '\\')"
-export BYTEWAY_VANISH_TRIGGER
 export LD_PRELOAD="$modemsim"
 say "running the tests under $wine"
 ctest --test-dir "$build" --output-on-failure --timeout 300

@@ -4,8 +4,6 @@
 //   BYTEWAY_ECHO_PORTS    ports whose device echoes every byte (e.g. "1,8")
 //   BYTEWAY_STALLED_PORT  a port whose device never reads
 //   BYTEWAY_MISSING_PORT  a port mapped to a device that does not exist
-//   BYTEWAY_VANISHING_PORT a port whose device ends once the file named by
-//                         BYTEWAY_VANISH_TRIGGER appears
 
 #include "rowname.h"
 #include "serialport.h"
@@ -357,28 +355,3 @@ INSTANTIATE_TEST_SUITE_P(Cases, SerialWinRefused,
     RowName());
 
 } // namespace
-
-// ---- a device that goes away ---------------------------------------------------
-
-// The far end hangs up while the port is open (under Wine: the pseudo-terminal's
-// device ends): the reading side notices, and the port counts as lost.
-TEST(SerialWin, VanishedDeviceLeavesThePortLost)
-{
-    const std::vector<int> vanishing = portsFromEnvironment("BYTEWAY_VANISHING_PORT");
-    const char *trigger = std::getenv("BYTEWAY_VANISH_TRIGGER");
-    REQUIRE_DEVICE(vanishing.empty() || trigger == nullptr ? 0 : vanishing.front());
-    SerialPort port;
-    ASSERT_TRUE(port.Open(vanishing.front(), 57600, 0, 0, 8)) << port.lastError();
-    uint8_t received = 0;
-    EXPECT_EQ(port.ReadByte(received), 0);
-    ASSERT_EQ(port.state(), SerialPort::State::Open);
-    const HANDLE file = CreateFileA(trigger, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    CloseHandle(file);
-    const auto start = Clock::now();
-    while (port.state() == SerialPort::State::Open && msSince(start) < 10000) {
-        EXPECT_EQ(port.ReadByte(received), 0);
-    }
-    EXPECT_EQ(port.state(), SerialPort::State::Lost);
-    EXPECT_TRUE(port.Close());
-}
