@@ -445,6 +445,9 @@ TEST_P(FifoRecording, NeverBlocksNeverDiesAndSaysWhatWasWritten)
         const ssize_t got = read(reader, kept.data(), kept.size());
         close(reader);
         ASSERT_EQ(static_cast<uint64_t>(got), recorder.bytesWritten());
+        // What fits in the pipe depends on the sizes of the writes (a slow writer
+        // fills its pages partly): the message gives the count that went in.
+        EXPECT_NE(reason.find(std::to_string(got) + " bytes written"), std::string::npos) << reason;
         EXPECT_TRUE(kept.substr(0, got) == flood.substr(0, got));
     }
 }
@@ -455,9 +458,9 @@ INSTANTIATE_TEST_SUITE_P(CaptureRecorder, FifoRecording,
         FifoRow { "reader_gone_is_a_write_failure", FifoReader::Gone, CaptureRecorder::kBufferLimit,
             FifoEnd::Reported, "Broken pipe" },
         FifoRow { "stop_with_a_stalled_reader_returns", FifoReader::Stalls,
-            CaptureRecorder::kBufferLimit, FifoEnd::Stopped, "65536 bytes written, 234464 not" },
+            CaptureRecorder::kBufferLimit, FifoEnd::Stopped, "did not keep up; " },
         FifoRow { "a_full_buffer_ends_the_recording", FifoReader::Stalls, 131072, FifoEnd::Reported,
-            "recording stopped; 65536 bytes written" }),
+            "recording stopped; " }),
     RowName());
 
 } // namespace
