@@ -1,4 +1,5 @@
 #include "devicechannel.h"
+#include "standardbaud_posix.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -34,55 +35,6 @@ ErrorKind KindOfOpenError(int code)
     }
 }
 
-bool SpeedOf(int32_t baud, speed_t &speed)
-{
-    static const struct
-    {
-        int32_t baud;
-        speed_t speed;
-    } table[] = {
-        { 50, B50 },
-        { 75, B75 },
-        { 110, B110 },
-        { 134, B134 },
-        { 150, B150 },
-        { 200, B200 },
-        { 300, B300 },
-        { 600, B600 },
-        { 1200, B1200 },
-        { 1800, B1800 },
-        { 2400, B2400 },
-        { 4800, B4800 },
-        { 9600, B9600 },
-        { 19200, B19200 },
-        { 38400, B38400 },
-        { 57600, B57600 },
-        { 115200, B115200 },
-        { 230400, B230400 },
-#ifdef B460800
-        { 460800, B460800 },
-        { 500000, B500000 },
-        { 576000, B576000 },
-        { 921600, B921600 },
-        { 1000000, B1000000 },
-        { 1152000, B1152000 },
-        { 1500000, B1500000 },
-        { 2000000, B2000000 },
-        { 2500000, B2500000 },
-        { 3000000, B3000000 },
-        { 3500000, B3500000 },
-        { 4000000, B4000000 },
-#endif
-    };
-    for (const auto &entry : table) {
-        if (entry.baud == baud) {
-            speed = entry.speed;
-            return true;
-        }
-    }
-    return false;
-}
-
 Status Configure(int fd, const LineFraming &framing, const std::string &path)
 {
     termios settings {};
@@ -92,7 +44,7 @@ Status Configure(int fd, const LineFraming &framing, const std::string &path)
     }
     cfmakeraw(&settings);
     speed_t speed = B0;
-    if (!SpeedOf(framing.baudRate, speed)) {
+    if (!StandardBaud(framing.baudRate, speed)) {
         return Status(ErrorKind::Refused,
             path + ": " + std::to_string(framing.baudRate) + " baud is not a standard rate");
     }

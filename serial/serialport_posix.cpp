@@ -7,6 +7,7 @@
 #include "devicename.h"
 #include "handleguard.h"
 #include "serialport_backend.h"
+#include "standardbaud_posix.h"
 
 #include <cerrno>
 #include <chrono>
@@ -168,50 +169,6 @@ void describeFailure(OpenFailure &failure, const std::string &device, const char
     }
 }
 
-struct BaudEntry
-{
-    int rate;
-    speed_t code;
-};
-
-constexpr BaudEntry kBaudTable[] = {
-    { 50, B50 },
-    { 75, B75 },
-    { 110, B110 },
-    { 134, B134 },
-    { 150, B150 },
-    { 200, B200 },
-    { 300, B300 },
-    { 600, B600 },
-    { 1200, B1200 },
-    { 1800, B1800 },
-    { 2400, B2400 },
-    { 4800, B4800 },
-    { 9600, B9600 },
-    { 19200, B19200 },
-    { 38400, B38400 },
-    { 57600, B57600 },
-    { 115200, B115200 },
-    { 230400, B230400 },
-#ifdef B460800
-    { 460800, B460800 },
-#endif
-#ifdef B921600
-    { 921600, B921600 },
-#endif
-};
-
-bool standardBaud(int rate, speed_t &code)
-{
-    for (const BaudEntry &entry : kBaudTable) {
-        if (entry.rate == rate) {
-            code = entry.code;
-            return true;
-        }
-    }
-    return false;
-}
-
 // Character size, parity and stop bits; false for combinations a UART cannot do.
 bool setFraming(termios &tio, uint8_t parity, uint8_t stopBits, uint8_t dataBits)
 {
@@ -306,7 +263,7 @@ bool configure(int fd, int32_t baudRate, uint8_t parity, uint8_t stopBits, uint8
     }
     makeRaw(tio);
     speed_t code = 0;
-    const bool standard = standardBaud(baudRate, code);
+    const bool standard = StandardBaud(baudRate, code);
     if (standard) {
         cfsetispeed(&tio, code);
         cfsetospeed(&tio, code);
