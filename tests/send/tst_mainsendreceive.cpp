@@ -202,15 +202,14 @@ void MainSendReceiveTest::comboChangeAppliesDuringAReception()
     MainForm->BtnRecieve->click();
 }
 
-// BtnRecieve is disabled while no window is open, so the release is made by hand.
+// Closing the reception's window ends it at once or at its next byte, whichever the
+// window's thread sees first; either way nothing is written and the button comes up.
 void MainSendReceiveTest::receptionWithoutAWindowWritesNothing()
 {
     MainForm->BtnRecieve->click();
     closeAllWindows();
     QVERIFY(m_pty->send("A"));
-    QTRY_COMPARE(MainForm->Receiver->engine().exitCode(), 0);
-    MainForm->BtnRecieve->setChecked(false);
-    MainForm->BtnRecieveClick();
+    QTRY_VERIFY(!MainForm->BtnRecieve->isChecked());
     QVERIFY(!MainForm->Receiver->isReceiving());
     QCOMPARE(MainForm->Receiver->engine().RecvByteCount, 0);
     QCOMPARE(MainForm->ChildCount(), 0);
