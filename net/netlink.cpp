@@ -1,5 +1,6 @@
 #include "netlink.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -9,6 +10,8 @@ constexpr int kWriteAttemptMs = 1;
 // Replies and the opening requests are short; a server that takes none of them
 // for this long is not reading.
 constexpr int kReplyWaitMs = 1000;
+// A reader seen within this is at work: the control calls leave the socket to it.
+constexpr int64_t kReaderAwayMs = 200;
 
 using Clock = std::chrono::steady_clock;
 
@@ -17,6 +20,12 @@ int remainingMs(Clock::time_point deadline)
     const auto left
         = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
     return left <= 0 ? 0 : static_cast<int>(left < kSliceMs ? left : kSliceMs);
+}
+
+int64_t nowMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch())
+        .count();
 }
 
 } // namespace
@@ -201,14 +210,24 @@ NetLink::ReadResult NetLink::read(
     if (phase == Phase::Failed) {
         return ReadResult::Failed;
     }
+    m_lastReadMs.store(nowMs());
     // While connecting, only the waker ends the wait early.
     const netsocket::Socket socket = phase == Phase::Open ? m_socket.load() : netsocket::kNoSocket;
     const std::size_t most = size < kReadSize ? size : kReadSize;
+    std::unique_lock<std::mutex> lock(m_readLock);
+    if (takePending(buffer, most, count)) {
+        return ReadResult::Data;
+    }
     // While data streams in, it is taken without waiting first: one call per chunk.
     long got = socket != netsocket::kNoSocket ? netsocket::Receive(socket, buffer, most) : -1;
     if (got == -1) {
+        lock.unlock();
         if (!netsocket::Poll(socket, waker, false, waitMs).readable) {
             return ReadResult::Nothing;
+        }
+        lock.lock();
+        if (takePending(buffer, most, count)) {
+            return ReadResult::Data;
         }
         got = netsocket::Receive(socket, buffer, most);
     }
@@ -233,6 +252,136 @@ NetLink::ReadResult NetLink::read(
         }
     }
     return count > 0 ? ReadResult::Data : ReadResult::Nothing;
+}
+
+bool NetLink::takePending(uint8_t *buffer, std::size_t size, std::size_t &count)
+{
+    const std::size_t waiting = m_pending.size() - m_pendingNext;
+    if (waiting == 0) {
+        return false;
+    }
+    count = waiting < size ? waiting : size;
+    std::copy_n(m_pending.begin() + static_cast<std::ptrdiff_t>(m_pendingNext), count, buffer);
+    m_pendingNext += count;
+    if (m_pendingNext == m_pending.size()) {
+        m_pending.clear();
+        m_pendingNext = 0;
+    }
+    return true;
+}
+
+bool NetLink::pump(int waitMs)
+{
+    if (nowMs() - m_lastReadMs.load() < kReaderAwayMs) {
+        return false;
+    }
+    const std::unique_lock<std::mutex> lock(m_readLock, std::try_to_lock);
+    if (!lock.owns_lock()) {
+        return false;
+    }
+    const netsocket::Socket socket = m_socket.load();
+    std::vector<uint8_t> buffer(kReadSize);
+    int wait = waitMs;
+    while (m_phase.load() == Phase::Open && m_pending.size() < kMaxPending) {
+        if (wait > 0 && !netsocket::Poll(socket, netsocket::kNoSocket, false, wait).readable) {
+            break;
+        }
+        wait = 0;
+        const std::size_t room = kMaxPending - m_pending.size();
+        const long got
+            = netsocket::Receive(socket, buffer.data(), room < kReadSize ? room : kReadSize);
+        if (got == -1) {
+            break;
+        }
+        if (got == 0) {
+            fail({ ErrorKind::Lost, "the server closed the connection" });
+            break;
+        }
+        if (got < 0) {
+            fail({ ErrorKind::Lost, "connection dropped: " + netsocket::LastError() });
+            break;
+        }
+        const std::size_t data = m_session->receive(buffer.data(), static_cast<std::size_t>(got));
+        m_pending.insert(
+            m_pending.end(), buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(data));
+        flushReplies();
+    }
+    return true;
+}
+
+Status NetLink::controlsUsable() const
+{
+    if (!m_session) {
+        return { ErrorKind::Refused, "a raw TCP port carries no control lines" };
+    }
+    switch (m_phase.load()) {
+    case Phase::Connecting:
+        return { ErrorKind::Invalid, "the port is still connecting" };
+    case Phase::Failed:
+        return { ErrorKind::Lost, failure().reason() };
+    case Phase::Open:
+        break;
+    }
+    return {};
+}
+
+Status NetLink::control(uint8_t value)
+{
+    if (Status usable = controlsUsable(); !usable) {
+        return usable;
+    }
+    const uint32_t before = m_session->controlAnswers(value);
+    if (!sendAll(Rfc2217Session::ControlRequest(value), kReplyWaitMs)) {
+        return { ErrorKind::Lost, failure().reason() };
+    }
+    const auto deadline = Clock::now() + kAnswerWait;
+    while (m_session->controlAnswers(value) == before && Clock::now() < deadline
+        && m_phase.load() == Phase::Open) {
+        if (!pump(remainingMs(deadline))) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+    if (m_phase.load() == Phase::Failed) {
+        return { ErrorKind::Lost, failure().reason() };
+    }
+    if (m_session->controlAnswers(value) == before) {
+        return {};
+    }
+    const Rfc2217Session::ControlState state = m_session->controlState();
+    using Known = Rfc2217Session::Known;
+    using S = Rfc2217Session;
+    const auto took = [](Known known, bool on, const char *name) -> Status {
+        if (known == (on ? Known::On : Known::Off)) {
+            return {};
+        }
+        return { ErrorKind::Refused, std::string("the server refused ") + name };
+    };
+    switch (value) {
+    case S::kDtrOn:
+    case S::kDtrOff:
+        return took(state.dtr, value == S::kDtrOn, value == S::kDtrOn ? "DTR on" : "DTR off");
+    case S::kRtsOn:
+    case S::kRtsOff:
+        return took(state.rts, value == S::kRtsOn, value == S::kRtsOn ? "RTS on" : "RTS off");
+    case S::kBreakOn:
+    case S::kBreakOff:
+        return took(state.breakOn, value == S::kBreakOn,
+            value == S::kBreakOn ? "a break" : "ending the break");
+    default:
+        return {};
+    }
+}
+
+Result<Rfc2217Session::ControlState> NetLink::controlState()
+{
+    if (Status usable = controlsUsable(); !usable) {
+        return usable;
+    }
+    pump(0);
+    if (m_phase.load() == Phase::Failed) {
+        return Status(ErrorKind::Lost, failure().reason());
+    }
+    return m_session->controlState();
 }
 
 bool NetLink::write(uint8_t byte)

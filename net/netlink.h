@@ -13,6 +13,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 // One connection of a network port. The constructor returns at once: a thread of
 // its own resolves the name, connects without blocking and, for RFC 2217, negotiates
@@ -21,6 +22,12 @@
 // Afterwards one thread reads (read) while another writes (write); the replies that
 // reading has to send go out under the same lock as written bytes, so a reply never
 // lands inside an escaped 0xFF. Any thread may ask phase, failure and gone.
+//
+// The control lines (RFC 2217 only) are asked for by the user-interface thread. The
+// answers and the modem-state reports arrive among the data, which only a reading
+// thread decodes; while nobody has read for a while (no reception running), the
+// control calls decode what waits themselves and keep its data, bounded, for the
+// next read, so that the lamps follow the far side with or without a reception.
 class NetLink
 {
 public:
@@ -39,6 +46,12 @@ public:
 
     // The most one read takes from the socket.
     static constexpr std::size_t kReadSize = 4096;
+    // The most data the control calls keep for a reader that is not there; beyond it
+    // the data (and the answers behind it) wait in the socket.
+    static constexpr std::size_t kMaxPending = 64 * 1024;
+    // How long a control request waits for its answer before returning; a late
+    // answer still shows on the next look.
+    static constexpr std::chrono::milliseconds kAnswerWait { 50 };
 
     explicit NetLink(Target target);
     // Stops the connecting thread and closes the connection.
@@ -66,6 +79,15 @@ public:
     // only; zero otherwise).
     [[nodiscard]] const Rfc2217Session::LineErrors *lineErrors() const;
     [[nodiscard]] bool modemState(uint8_t &state) const;
+
+    // Sends SET-CONTROL `value` (Rfc2217Session::Control) and waits up to
+    // kAnswerWait for the answer. Refused naming it ("the server refused DTR on")
+    // when the server answers with another state; success when it took it or has not
+    // answered yet. Invalid while connecting, Refused on a raw TCP link.
+    [[nodiscard]] Status control(uint8_t value);
+    // The control lines as the server reported them, after decoding what waits
+    // when no reader does (never waits). Invalid and Refused as control.
+    [[nodiscard]] Result<Rfc2217Session::ControlState> controlState();
     [[nodiscard]] const Target &target() const { return m_target; }
 
 private:
@@ -76,6 +98,12 @@ private:
     bool sendAll(const std::vector<uint8_t> &bytes, int waitMs);
     void fail(Status why);
     void flushReplies();
+    [[nodiscard]] Status controlsUsable() const;
+    // Decodes what waits on the socket, waiting up to `waitMs` for something, when
+    // no reader is at work; false when one is (nothing done).
+    bool pump(int waitMs);
+    // Hands out data a pump kept; m_readLock held.
+    bool takePending(uint8_t *buffer, std::size_t size, std::size_t &count);
 
     const Target m_target;
     std::atomic<Phase> m_phase { Phase::Connecting };
@@ -88,5 +116,11 @@ private:
     Status m_failure;
 
     std::mutex m_writeLock;
+    // Held while bytes are taken from the socket and decoded: by read, or by a pump.
+    std::mutex m_readLock;
+    std::vector<uint8_t> m_pending;
+    std::size_t m_pendingNext = 0;
+    // When read last ran (steady clock, ms): a pump keeps out of a reception's way.
+    std::atomic<int64_t> m_lastReadMs { 0 };
     std::thread m_connector;
 };

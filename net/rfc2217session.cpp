@@ -16,16 +16,47 @@ constexpr uint8_t kSetControl = 5;
 constexpr uint8_t kNotifyLineState = 6;
 constexpr uint8_t kNotifyModemState = 7;
 constexpr uint8_t kSetLineStateMask = 10;
+constexpr uint8_t kSetModemStateMask = 11;
 constexpr uint8_t kPurgeData = 12;
 constexpr uint8_t kServerOffset = 100;
 
-constexpr uint8_t kNoFlowControl = 1;
 constexpr uint8_t kPurgeBoth = 3;
 // Overrun, parity, framing, break.
 constexpr uint8_t kLineErrorMask = 0x1E;
+// CTS, DSR, RI and DCD with their change bits: a server that reports only what
+// the mask lets through would otherwise say nothing when every line drops.
+constexpr uint8_t kModemStateMask = 0xFF;
 
 const char *const kParityNames[]
     = { "no parity", "odd parity", "even parity", "mark parity", "space parity" };
+
+const char *flowName(uint8_t value)
+{
+    switch (value) {
+    case Rfc2217Session::kFlowXonXoff:
+        return "XON/XOFF flow control";
+    case Rfc2217Session::kFlowRtsCts:
+        return "RTS/CTS flow control";
+    default:
+        return "no flow control";
+    }
+}
+
+// The answers that tell the flow control, outbound or inbound; the others of
+// SET-CONTROL are about break, DTR and RTS.
+bool isFlowAnswer(uint8_t value)
+{
+    return value <= Rfc2217Session::kFlowRtsCts || value > Rfc2217Session::kRtsOff;
+}
+
+// Which control a SET-CONTROL value is about: 0 flow, 1 break, 2 DTR, 3 RTS.
+std::size_t controlOf(uint8_t value)
+{
+    if (isFlowAnswer(value)) {
+        return 0;
+    }
+    return value < Rfc2217Session::kAskDtr ? 1 : value < Rfc2217Session::kAskRts ? 2 : 3;
+}
 
 bool weSupport(uint8_t option)
 {
@@ -154,6 +185,9 @@ void Rfc2217Session::sendSettings()
     static const char *const kStopNames[] = { "1 stop bit", "1.5 stop bits", "2 stop bits" };
     const uint8_t stop = m_line.stopBits < 3 ? m_line.stopBits : 0;
     const uint8_t parity = m_line.parity < 5 ? m_line.parity : 0;
+    const uint8_t flow = m_line.flowControl >= kFlowNone && m_line.flowControl <= kFlowRtsCts
+        ? m_line.flowControl
+        : static_cast<uint8_t>(kFlowNone);
     m_expected = {
         { kSetBaudRate,
             { static_cast<uint8_t>(baud >> 24), static_cast<uint8_t>(baud >> 16),
@@ -162,7 +196,7 @@ void Rfc2217Session::sendSettings()
         { kSetDataSize, { m_line.dataBits }, std::to_string(m_line.dataBits) + " data bits" },
         { kSetParity, { static_cast<uint8_t>(parity + 1) }, kParityNames[parity] },
         { kSetStopSize, { kStopCodes[stop] }, kStopNames[stop] },
-        { kSetControl, { kNoFlowControl }, "no flow control" },
+        { kSetControl, { flow }, flowName(flow) },
         { kPurgeData, { kPurgeBoth }, "purging its buffers" },
     };
     for (const Expected &command : m_expected) {
@@ -176,6 +210,62 @@ void Rfc2217Session::sendSettings()
             AppendSubnegotiation(m_outgoing, kComPort, mask, sizeof mask);
         }
     }
+    const uint8_t modemMask[] = { kSetModemStateMask, kModemStateMask };
+    AppendSubnegotiation(m_outgoing, kComPort, modemMask, sizeof modemMask);
+    // A line set at open is answered with its state; the other is asked for.
+    const auto control = [this](uint8_t value) {
+        const std::vector<uint8_t> request = ControlRequest(value);
+        m_outgoing.insert(m_outgoing.end(), request.begin(), request.end());
+    };
+    const auto orAsk = [](uint8_t atOpen, uint8_t on, uint8_t off, uint8_t ask) {
+        return atOpen == on || atOpen == off ? atOpen : ask;
+    };
+    control(orAsk(m_line.dtrAtOpen, kDtrOn, kDtrOff, kAskDtr));
+    control(orAsk(m_line.rtsAtOpen, kRtsOn, kRtsOff, kAskRts));
+}
+
+std::vector<uint8_t> Rfc2217Session::ControlRequest(uint8_t value)
+{
+    std::vector<uint8_t> out;
+    const uint8_t payload[] = { kSetControl, value };
+    AppendSubnegotiation(out, kComPort, payload, sizeof payload);
+    return out;
+}
+
+Rfc2217Session::ControlState Rfc2217Session::controlState() const
+{
+    return { m_dtr.load(), m_rts.load(), m_break.load(), m_flow.load() };
+}
+
+void Rfc2217Session::controlAnswered(uint8_t value)
+{
+    switch (value) {
+    case kFlowNone:
+    case kFlowXonXoff:
+    case kFlowRtsCts:
+        m_flow.store(value);
+        break;
+    case kBreakOn:
+    case kBreakOff:
+        m_break.store(value == kBreakOn ? Known::On : Known::Off);
+        break;
+    case kDtrOn:
+    case kDtrOff:
+        m_dtr.store(value == kDtrOn ? Known::On : Known::Off);
+        break;
+    case kRtsOn:
+    case kRtsOff:
+        m_rts.store(value == kRtsOn ? Known::On : Known::Off);
+        break;
+    default:
+        break;
+    }
+    m_controlAnswers[controlOf(value)].fetch_add(1);
+}
+
+uint32_t Rfc2217Session::controlAnswers(uint8_t value) const
+{
+    return m_controlAnswers[controlOf(value)].load();
 }
 
 void Rfc2217Session::subnegotiation(const uint8_t *data, std::size_t size)
@@ -203,6 +293,12 @@ void Rfc2217Session::subnegotiation(const uint8_t *data, std::size_t size)
         m_modemState.store(value[0]);
         m_modemStateKnown.store(true);
         return;
+    }
+    if (code == kSetControl && valueSize == 1) {
+        controlAnswered(value[0]);
+        if (!isFlowAnswer(value[0])) {
+            return;
+        }
     }
     if (m_phase != Phase::Configuring) {
         return;

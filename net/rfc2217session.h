@@ -16,8 +16,14 @@
 // start; every other option the server offers or asks for is refused, once per
 // option, so a server repeating itself cannot make us repeat ourselves. Once the
 // server takes COM-PORT-OPTION the line settings go out (baud rate, data size,
-// parity, stop size, no flow control, the line-state mask, purge both queues), and
-// the session is ready when each has been answered with the value asked for.
+// parity, stop size, flow control, the line-state mask, purge both queues), and
+// the session is ready when each has been answered with the value asked for. The
+// modem-state mask, the lines asked for at open and the questions for the state of
+// DTR and RTS follow unawaited: servers differ in which of them they answer.
+//
+// Control lines (SET-CONTROL): the server answers each request with the state the
+// line has afterwards, so what the session keeps is what the server read back,
+// never what was asked for.
 //
 // Not thread-safe except where noted: one thread at a time calls receive (the
 // connecting thread, then the reading thread).
@@ -32,6 +38,34 @@ public:
         uint8_t dataBits = 8;
         uint8_t parity = 0;
         uint8_t stopBits = 0;
+        // SET-CONTROL values sent at open: the flow control (awaited, a refusal fails
+        // the session), and DTR and RTS (0: left as they are).
+        uint8_t flowControl = 1;
+        uint8_t dtrAtOpen = 0;
+        uint8_t rtsAtOpen = 0;
+    };
+    // SET-CONTROL values (RFC 2217).
+    enum Control : uint8_t {
+        kFlowNone = 1,
+        kFlowXonXoff = 2,
+        kFlowRtsCts = 3,
+        kBreakOn = 5,
+        kBreakOff = 6,
+        kAskDtr = 7,
+        kDtrOn = 8,
+        kDtrOff = 9,
+        kAskRts = 10,
+        kRtsOn = 11,
+        kRtsOff = 12,
+    };
+    // A control line's state as the server last reported it.
+    enum class Known : uint8_t { Unknown, On, Off };
+    struct ControlState
+    {
+        Known dtr = Known::Unknown;
+        Known rts = Known::Unknown;
+        Known breakOn = Known::Unknown;
+        uint8_t flow = 0; // 1..3 as answered, 0 before any answer
     };
     enum class Phase { Negotiating, Configuring, Ready, Failed };
 
@@ -49,6 +83,14 @@ public:
     std::size_t receive(uint8_t *bytes, std::size_t size);
     // The answers and requests waiting to go to the server.
     [[nodiscard]] std::vector<uint8_t> takeOutgoing();
+    // The request that sets (or asks for) a control: IAC SB COM-PORT-OPTION
+    // SET-CONTROL value IAC SE. Sent by whoever writes to the server.
+    [[nodiscard]] static std::vector<uint8_t> ControlRequest(uint8_t value);
+    // The control lines as answered so far, and how many answers came about the
+    // control that `value` sets or asks for (flow, break, DTR or RTS): a caller
+    // waiting for the answer to its request watches that count move. Any thread.
+    [[nodiscard]] ControlState controlState() const;
+    [[nodiscard]] uint32_t controlAnswers(uint8_t value) const;
     // Encodes one data byte for the server.
     static void AppendData(std::vector<uint8_t> &out, uint8_t byte)
     {
@@ -109,4 +151,12 @@ private:
     LineErrors m_lineErrors;
     std::atomic<uint8_t> m_modemState { 0 };
     std::atomic<bool> m_modemStateKnown { false };
+    // Known values; written by the reading thread, read by any.
+    std::atomic<Known> m_dtr { Known::Unknown };
+    std::atomic<Known> m_rts { Known::Unknown };
+    std::atomic<Known> m_break { Known::Unknown };
+    std::atomic<uint8_t> m_flow { 0 };
+    std::atomic<uint32_t> m_controlAnswers[4] {};
+
+    void controlAnswered(uint8_t value);
 };

@@ -1,20 +1,17 @@
 #include "portcontrollines.h"
 
-#include "controllines_backend.h"
+#include "portio.h"
 #include "serialport.h"
 
-namespace backend = serial_backend;
+namespace backend = port_io;
 
 namespace {
 
-// Runs `action` on the port's handle when it is a device of the system.
+// Runs `action` on the port's handle, a device's or a network link's.
 template <class Action>
 Status onDevice(SerialPort &port, Action action)
 {
-    return port.withOpenHandle([&](intptr_t handle) {
-        return backend::IsDeviceHandle(handle) ? action(handle)
-                                               : ControlLines::NotSupported("control lines");
-    });
+    return port.withOpenHandle([&](intptr_t handle) { return action(handle); });
 }
 
 // A value read on the port's handle.

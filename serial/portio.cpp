@@ -1,5 +1,6 @@
 #include "portio.h"
 
+#include "controllines_backend.h"
 #include "netlink.h"
 #include "portaddress.h"
 #include "portbinding.h"
@@ -78,8 +79,33 @@ bool boundAddress(int32_t port, std::string &text)
     return IsPortAddress(text);
 }
 
+// The SET-CONTROL values of what Open is asked to do besides the line settings.
+void carryOpenOptions(const OpenLineOptions &options, Rfc2217Session::Line &line)
+{
+    using S = Rfc2217Session;
+    switch (options.flow) {
+    case FlowControl::XonXoff:
+        line.flowControl = S::kFlowXonXoff;
+        break;
+    case FlowControl::RtsCts:
+        line.flowControl = S::kFlowRtsCts;
+        break;
+    case FlowControl::Leave: // no flow control is what a network port always had
+    case FlowControl::None:
+        line.flowControl = S::kFlowNone;
+        break;
+    }
+    const auto atOpen = [](LineAtOpen state, uint8_t on, uint8_t off) -> uint8_t {
+        return state == LineAtOpen::On ? on : state == LineAtOpen::Off ? off : 0;
+    };
+    line.dtrAtOpen = atOpen(options.dtr, S::kDtrOn, S::kDtrOff);
+    // RTS belongs to the hardware handshake while RTS/CTS is on.
+    line.rtsAtOpen
+        = options.flow == FlowControl::RtsCts ? 0 : atOpen(options.rts, S::kRtsOn, S::kRtsOff);
+}
+
 intptr_t openNet(const std::string &text, int32_t baudRate, uint8_t parity, uint8_t stopBits,
-    uint8_t dataBits, OpenFailure &failure)
+    uint8_t dataBits, const OpenLineOptions &options, OpenFailure &failure)
 {
     const Result<PortAddress> address = ParsePortAddress(text);
     if (!address) {
@@ -94,6 +120,7 @@ intptr_t openNet(const std::string &text, int32_t baudRate, uint8_t parity, uint
     target.line.dataBits = dataBits;
     target.line.parity = parity;
     target.line.stopBits = stopBits;
+    carryOpenOptions(options, target.line);
     target.connectTimeout = std::chrono::milliseconds(g_connectTimeoutMs.load());
     target.negotiateTimeout = std::chrono::milliseconds(g_negotiateTimeoutMs.load());
     auto netLink = std::make_unique<NetLink>(target);
@@ -114,11 +141,11 @@ bool IsNetHandle(intptr_t handle)
 }
 
 intptr_t OpenDevice(int32_t port, int32_t baudRate, uint8_t parity, uint8_t stopBits,
-    uint8_t dataBits, OpenFailure &failure)
+    uint8_t dataBits, const OpenLineOptions &options, OpenFailure &failure)
 {
     std::string address;
     if (boundAddress(port, address)) {
-        return openNet(address, baudRate, parity, stopBits, dataBits, failure);
+        return openNet(address, baudRate, parity, stopBits, dataBits, options, failure);
     }
     return serial_backend::OpenDevice(port, baudRate, parity, stopBits, dataBits, failure);
 }
@@ -223,6 +250,102 @@ LinkPhase Phase(intptr_t handle)
 bool ModemState(intptr_t handle, uint8_t &state)
 {
     return IsNetHandle(handle) && link(handle)->modemState(state);
+}
+
+Status ApplyOpenOptions(intptr_t handle, const OpenLineOptions &options)
+{
+    if (!IsNetHandle(handle)) {
+        return serial_backend::ApplyOpenOptions(handle, options);
+    }
+    if (!link(handle)->target().rfc2217) {
+        // Nothing asked for, nothing to refuse.
+        return options == OpenLineOptions() ? Status()
+                                            : ControlLines::NotSupported("control lines");
+    }
+    return options.rs485 ? ControlLines::NotSupported("RS-485") : Status();
+}
+
+Result<ModemLines> GetModemLines(intptr_t handle)
+{
+    if (!IsNetHandle(handle)) {
+        return serial_backend::GetModemLines(handle);
+    }
+    NetLink *const netLink = link(handle);
+    const Result<Rfc2217Session::ControlState> control = netLink->controlState();
+    if (!control) {
+        return control.status();
+    }
+    // A line the server has not reported is shown off, never as asked.
+    ModemLines lines;
+    lines.dtr = control->dtr == Rfc2217Session::Known::On;
+    lines.rts = control->rts == Rfc2217Session::Known::On;
+    uint8_t state = 0;
+    if (netLink->modemState(state)) {
+        lines.cts = (state & 0x10) != 0;
+        lines.dsr = (state & 0x20) != 0;
+        lines.ri = (state & 0x40) != 0;
+        lines.dcd = (state & 0x80) != 0;
+    }
+    return lines;
+}
+
+Status SetModemLine(intptr_t handle, ModemLine line, bool on)
+{
+    if (!IsNetHandle(handle)) {
+        return serial_backend::SetModemLine(handle, line, on);
+    }
+    using S = Rfc2217Session;
+    switch (line) {
+    case ModemLine::Dtr:
+        return link(handle)->control(on ? S::kDtrOn : S::kDtrOff);
+    case ModemLine::Rts:
+        return link(handle)->control(on ? S::kRtsOn : S::kRtsOff);
+    default:
+        return { ErrorKind::Invalid, "only DTR and RTS are set by this side" };
+    }
+}
+
+Status SetBreak(intptr_t handle, bool on)
+{
+    if (!IsNetHandle(handle)) {
+        return serial_backend::SetBreak(handle, on);
+    }
+    return link(handle)->control(on ? Rfc2217Session::kBreakOn : Rfc2217Session::kBreakOff);
+}
+
+Result<FlowControl> GetFlowControl(intptr_t handle)
+{
+    if (!IsNetHandle(handle)) {
+        return serial_backend::GetFlowControl(handle);
+    }
+    const Result<Rfc2217Session::ControlState> control = link(handle)->controlState();
+    if (!control) {
+        return control.status();
+    }
+    switch (control->flow) {
+    case Rfc2217Session::kFlowXonXoff:
+        return FlowControl::XonXoff;
+    case Rfc2217Session::kFlowRtsCts:
+        return FlowControl::RtsCts;
+    default:
+        return FlowControl::None;
+    }
+}
+
+Result<Rs485Settings> GetRs485(intptr_t handle)
+{
+    if (!IsNetHandle(handle)) {
+        return serial_backend::GetRs485(handle);
+    }
+    return ControlLines::NotSupported("RS-485");
+}
+
+Status SetRs485(intptr_t handle, const Rs485Settings &settings)
+{
+    if (!IsNetHandle(handle)) {
+        return serial_backend::SetRs485(handle, settings);
+    }
+    return ControlLines::NotSupported("RS-485");
 }
 
 OpenFailure TakeDropReason()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "controllines.h"
 #include "serialport_backend.h"
 
 #include <chrono>
@@ -32,8 +33,25 @@ constexpr std::chrono::milliseconds kOpenWait { 100 };
 [[nodiscard]] bool IsNetHandle(intptr_t handle);
 
 // Opens port `port`: its network address when its link names one, else its device.
+// An RFC 2217 link carries the flow control and the lines at open of `options` in
+// its negotiation (a refused flow control fails it like a refused baud rate); a
+// device gets them from ApplyOpenOptions.
 intptr_t OpenDevice(int32_t port, int32_t baudRate, uint8_t parity, uint8_t stopBits,
-    uint8_t dataBits, OpenFailure &failure);
+    uint8_t dataBits, const OpenLineOptions &options, OpenFailure &failure);
+// What Open does besides the line settings, on a handle just opened (see
+// serial_backend::ApplyOpenOptions); for a network link, what its negotiation could
+// not carry.
+[[nodiscard]] Status ApplyOpenOptions(intptr_t handle, const OpenLineOptions &options);
+
+// The control lines of either kind of handle: a device's through the system, an
+// RFC 2217 link's through SET-CONTROL and NOTIFY-MODEMSTATE. A raw TCP link has
+// none; RS-485 belongs to devices alone.
+[[nodiscard]] Result<ModemLines> GetModemLines(intptr_t handle);
+[[nodiscard]] Status SetModemLine(intptr_t handle, ModemLine line, bool on);
+[[nodiscard]] Status SetBreak(intptr_t handle, bool on);
+[[nodiscard]] Result<FlowControl> GetFlowControl(intptr_t handle);
+[[nodiscard]] Result<Rs485Settings> GetRs485(intptr_t handle);
+[[nodiscard]] Status SetRs485(intptr_t handle, const Rs485Settings &settings);
 void CloseDevice(intptr_t handle);
 void ClearErrors(intptr_t handle);
 bool ReadLineErrors(intptr_t handle, LineErrorCounts &counts);

@@ -139,8 +139,8 @@ bool SerialPort::openLocked(const LineSettings &settings)
         return false;
     }
     OpenFailure failure;
-    const intptr_t handle = backend::OpenDevice(
-        port, settings.baudRate, settings.parity, settings.stopBits, settings.dataBits, failure);
+    const intptr_t handle = backend::OpenDevice(port, settings.baudRate, settings.parity,
+        settings.stopBits, settings.dataBits, m_openLineOptions, failure);
     if (handle == kInvalidHandle) {
         m_failure = failure;
         return false;
@@ -159,7 +159,7 @@ bool SerialPort::openLocked(const LineSettings &settings)
         releaseWhenUnused(slot, previous);
     }
     backend::ClearErrors(handle);
-    m_openLineStatus = serial_backend::ApplyOpenOptions(handle, m_openLineOptions);
+    m_openLineStatus = backend::ApplyOpenOptions(handle, m_openLineOptions);
     m_failure = OpenFailure();
     m_openedSettings = settings;
     m_openedDevice = SerialPort::DeviceName(port);

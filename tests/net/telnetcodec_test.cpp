@@ -192,25 +192,28 @@ Bytes Request(int code, Bytes value)
     return Cat({ B({ IAC, SB, CPO, code }), escaped, B({ IAC, SE }) });
 }
 
-// The settings requests for 9600 8N1 (or `baud`), in the order the session sends them.
-Bytes Requests(Bytes baud = B({ 0, 0, 0x25, 0x80 }), int parity = 1, int stop = 1)
+// The settings requests for 9600 8N1 (or `baud`), in the order the session sends them,
+// then the modem-state mask and DTR and RTS (asked for, or set at open).
+Bytes Requests(Bytes baud = B({ 0, 0, 0x25, 0x80 }), int parity = 1, int stop = 1, int flow = 1,
+    int dtr = 7, int rts = 10)
 {
     return Cat({ Request(1, baud), Request(2, B({ 8 })), Request(3, B({ parity })),
-        Request(4, B({ stop })), Request(5, B({ 1 })), Request(10, B({ 0x1E })),
-        Request(12, B({ 3 })) });
+        Request(4, B({ stop })), Request(5, B({ flow })), Request(10, B({ 0x1E })),
+        Request(12, B({ 3 })), Request(11, B({ 0xFF })), Request(5, B({ dtr })),
+        Request(5, B({ rts })) });
 }
 
 // A server that takes everything: acknowledgements of the opening requests, then
 // each setting answered as asked.
-Bytes Accepting(Bytes baud = B({ 0, 0, 0x25, 0x80 }), int parity = 1, int stop = 1)
+Bytes Accepting(Bytes baud = B({ 0, 0, 0x25, 0x80 }), int parity = 1, int stop = 1, int flow = 1)
 {
     Bytes escapedBaud;
     for (const uint8_t byte : baud) {
         telnet::AppendData(escapedBaud, byte);
     }
     return Cat({ B({ IAC, DO, 0, IAC, WILL, 0, IAC, DO, CPO }), Answer(1, escapedBaud),
-        Answer(2, B({ 8 })), Answer(3, B({ parity })), Answer(4, B({ stop })), Answer(5, B({ 1 })),
-        Answer(12, B({ 3 })) });
+        Answer(2, B({ 8 })), Answer(3, B({ parity })), Answer(4, B({ stop })),
+        Answer(5, B({ flow })), Answer(12, B({ 3 })) });
 }
 
 const Rfc2217Session::Line k9600 { 9600, 8, 0, 0 };
@@ -304,6 +307,122 @@ TEST(Rfc2217, AnswersNeverOutgrowTheirBound)
     session.receive(server.data(), server.size());
     EXPECT_LE(session.takeOutgoing().size(), Rfc2217Session::kMaxOutgoing);
     EXPECT_NE(session.phase(), Phase::Failed);
+}
+
+// SET-CONTROL: what the session asks for at open, and what it keeps of the answers.
+// The state kept is the server's answer, whatever was asked.
+using Known = Rfc2217Session::Known;
+using Control = Rfc2217Session::ControlState;
+
+struct ControlRow
+{
+    std::string name;
+    Rfc2217Session::Line line;
+    Bytes server;
+    Phase phase;
+    std::string failure;
+    Control state;
+    Bytes sentAfterStart;
+};
+
+Rfc2217Session::Line Asking(int flow, int dtr = 0, int rts = 0)
+{
+    return { 9600, 8, 0, 0, static_cast<uint8_t>(flow), static_cast<uint8_t>(dtr),
+        static_cast<uint8_t>(rts) };
+}
+
+constexpr auto U = Known::Unknown, ON = Known::On, OFF = Known::Off;
+const Bytes kPlain = Requests();
+
+class ControlRows : public ::testing::TestWithParam<ControlRow>
+{
+};
+
+TEST_P(ControlRows, StateIsWhatTheServerAnswered)
+{
+    const ControlRow &row = GetParam();
+    for (const std::vector<Bytes> &chunks : Cuttings(row.server)) {
+        Rfc2217Session session(row.line);
+        (void)session.start();
+        Bytes sent;
+        for (Bytes chunk : chunks) {
+            session.receive(chunk.data(), chunk.size());
+            const Bytes out = session.takeOutgoing();
+            sent.insert(sent.end(), out.begin(), out.end());
+        }
+        EXPECT_EQ(session.phase(), row.phase) << chunks.size() << " chunks";
+        if (!row.failure.empty()) {
+            EXPECT_EQ(session.failure().reason(), row.failure);
+        }
+        const Control state = session.controlState();
+        EXPECT_EQ(state.dtr, row.state.dtr) << chunks.size() << " chunks";
+        EXPECT_EQ(state.rts, row.state.rts) << chunks.size() << " chunks";
+        EXPECT_EQ(state.breakOn, row.state.breakOn) << chunks.size() << " chunks";
+        EXPECT_EQ(state.flow, row.state.flow) << chunks.size() << " chunks";
+        EXPECT_EQ(sent, row.sentAfterStart) << chunks.size() << " chunks";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rfc2217, ControlRows,
+    ::testing::Values(ControlRow { "nothing_answered_is_unknown", Asking(1), Accepting(),
+                          Phase::Ready, "", { U, U, U, 1 }, kPlain },
+        ControlRow { "asked_states_answered", Asking(1),
+            Cat({ Accepting(), Answer(5, B({ 9 })), Answer(5, B({ 11 })) }), Phase::Ready, "",
+            { OFF, ON, U, 1 }, kPlain },
+        ControlRow { "last_answer_wins", Asking(1),
+            Cat({ Accepting(), Answer(5, B({ 8 })), Answer(5, B({ 12 })), Answer(5, B({ 9 })),
+                Answer(5, B({ 5 })), Answer(5, B({ 6 })) }),
+            Phase::Ready, "", { OFF, OFF, OFF, 1 }, kPlain },
+        ControlRow { "lines_at_open_sent_instead_of_asked", Asking(1, 8, 12),
+            Cat({ Accepting(), Answer(5, B({ 8 })), Answer(5, B({ 12 })) }), Phase::Ready, "",
+            { ON, OFF, U, 1 }, Requests(B({ 0, 0, 0x25, 0x80 }), 1, 1, 1, 8, 12) },
+        ControlRow { "refused_line_keeps_the_answer", Asking(1, 8),
+            Cat({ Accepting(), Answer(5, B({ 9 })) }), Phase::Ready, "", { OFF, U, U, 1 },
+            Requests(B({ 0, 0, 0x25, 0x80 }), 1, 1, 1, 8, 10) },
+        ControlRow { "rts_cts_taken", Asking(3), Accepting(B({ 0, 0, 0x25, 0x80 }), 1, 1, 3),
+            Phase::Ready, "", { U, U, U, 3 }, Requests(B({ 0, 0, 0x25, 0x80 }), 1, 1, 3) },
+        ControlRow { "xon_xoff_taken", Asking(2), Accepting(B({ 0, 0, 0x25, 0x80 }), 1, 1, 2),
+            Phase::Ready, "", { U, U, U, 2 }, Requests(B({ 0, 0, 0x25, 0x80 }), 1, 1, 2) },
+        ControlRow { "rts_cts_refused", Asking(3), Accepting(), Phase::Failed,
+            "the server refused RTS/CTS flow control", { U, U, U, 1 },
+            Requests(B({ 0, 0, 0x25, 0x80 }), 1, 1, 3) },
+        ControlRow { "xon_xoff_refused", Asking(2), Accepting(B({ 0, 0, 0x25, 0x80 }), 1, 1, 3),
+            Phase::Failed, "the server refused XON/XOFF flow control", { U, U, U, 3 },
+            Requests(B({ 0, 0, 0x25, 0x80 }), 1, 1, 2) },
+        // A line's answer in the middle of the settings is no answer to the flow
+        // control, which still comes.
+        ControlRow { "line_answer_is_not_the_flow_answer", Asking(3),
+            Cat({ B({ IAC, DO, CPO }), Answer(5, B({ 8 })),
+                Accepting(B({ 0, 0, 0x25, 0x80 }), 1, 1, 3) }),
+            Phase::Ready, "", { ON, U, U, 3 }, Requests(B({ 0, 0, 0x25, 0x80 }), 1, 1, 3) },
+        ControlRow { "out_of_range_flow_asks_for_none", Asking(9), Accepting(), Phase::Ready, "",
+            { U, U, U, 1 }, kPlain }),
+    RowName());
+
+TEST(Rfc2217, ControlRequestsAndTheirAnswerCounts)
+{
+    struct Row
+    {
+        uint8_t value;
+        uint8_t sameControl; // another value about the same control
+        uint8_t otherControl;
+    };
+    const Row rows[] = { { 8, 7, 11 }, { 12, 10, 9 }, { 5, 6, 3 }, { 3, 1, 5 } };
+    for (const Row &row : rows) {
+        EXPECT_EQ(
+            Rfc2217Session::ControlRequest(row.value), B({ IAC, SB, CPO, 5, row.value, IAC, SE }));
+        Rfc2217Session session(k9600);
+        (void)session.start();
+        Bytes server = Accepting();
+        session.receive(server.data(), server.size());
+        const uint32_t before = session.controlAnswers(row.value);
+        Bytes other = Answer(5, B({ row.otherControl }));
+        session.receive(other.data(), other.size());
+        EXPECT_EQ(session.controlAnswers(row.value), before) << int(row.value);
+        Bytes same = Answer(5, B({ row.sameControl }));
+        session.receive(same.data(), same.size());
+        EXPECT_EQ(session.controlAnswers(row.value), before + 1) << int(row.value);
+    }
 }
 
 } // namespace
