@@ -48,13 +48,14 @@ public:
         ::close(m_output);
     }
 
-    // Reads the output until it contains `text` or `timeoutMs` passed.
-    bool waitFor(const std::string &text, int timeoutMs)
+    // Reads the output until it contains `text` (at `from` or later) or `timeoutMs`
+    // passed.
+    bool waitFor(const std::string &text, int timeoutMs, std::size_t from = 0)
     {
         const auto deadline
             = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        while (
-            m_text.find(text) == std::string::npos && std::chrono::steady_clock::now() < deadline) {
+        while (m_text.find(text, from) == std::string::npos
+            && std::chrono::steady_clock::now() < deadline) {
             pollfd waiter { m_output, POLLIN, 0 };
             if (::poll(&waiter, 1, 50) <= 0)
                 continue;
@@ -64,7 +65,7 @@ public:
                 break;
             m_text.append(buffer, static_cast<size_t>(n));
         }
-        return m_text.find(text) != std::string::npos;
+        return m_text.find(text, from) != std::string::npos;
     }
 
     // Sends `signal` and returns the exit code (-1 if it did not exit normally).

@@ -3,6 +3,7 @@
 // pyserial's own RFC 2217 server example on its loop:// port.
 
 #include "netservers.h"
+#include "portcontrollines.h"
 #include "portio.h"
 #include "ptydevice.h"
 #include "rowname.h"
@@ -259,8 +260,13 @@ TEST(NetPort, RawTcpCarriesBytesAsTheyAre)
     ExpectEveryByteValueEchoed(port);
     LineErrorCounts counts;
     EXPECT_FALSE(port.lineErrors(counts)) << "raw TCP reports no line errors";
+    PortControlLines lines(port);
+    EXPECT_EQ(lines.lines().status().kind(), ErrorKind::Refused) << "nor control lines";
+    EXPECT_EQ(lines.setLine(ModemLine::Dtr, true).kind(), ErrorKind::Refused);
 }
 
+// The example's loop:// port wires CTS to RTS and DSR to DTR; it reports the inputs
+// once a second.
 TEST(NetPort, PyserialRfc2217ServerLoop)
 {
     if (!std::filesystem::exists(netservers::kPyserialExample)) {
@@ -288,6 +294,26 @@ TEST(NetPort, PyserialRfc2217ServerLoop)
     LineErrorCounts counts;
     EXPECT_TRUE(port.lineErrors(counts)) << "RFC 2217 reports line errors";
     EXPECT_EQ(counts.total(), 0U);
+
+    PortControlLines lines(port);
+    const struct
+    {
+        ModemLine output;
+        ModemLine input;
+    } wires[] = { { ModemLine::Rts, ModemLine::Cts }, { ModemLine::Dtr, ModemLine::Dsr } };
+    for (const auto &wire : wires) {
+        for (const bool on : { true, false }) {
+            const Status set = lines.setLine(wire.output, on);
+            ASSERT_TRUE(set.ok()) << set.reason();
+            EXPECT_TRUE(WaitUntil(
+                [&] {
+                    const Result<ModemLines> now = lines.lines();
+                    return now.ok() && now->get(wire.output) == on && now->get(wire.input) == on;
+                },
+                4s))
+                << static_cast<int>(wire.output) << (on ? " on" : " off");
+        }
+    }
 }
 
 // The server goes away in use: the port is lost with the reason, and comes back
