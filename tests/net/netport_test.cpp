@@ -265,8 +265,6 @@ TEST(NetPort, RawTcpCarriesBytesAsTheyAre)
     EXPECT_EQ(lines.setLine(ModemLine::Dtr, true).kind(), ErrorKind::Refused);
 }
 
-// The example's loop:// port wires CTS to RTS and DSR to DTR; it reports the inputs
-// once a second.
 TEST(NetPort, PyserialRfc2217ServerLoop)
 {
     if (!std::filesystem::exists(netservers::kPyserialExample)) {
@@ -294,60 +292,6 @@ TEST(NetPort, PyserialRfc2217ServerLoop)
     LineErrorCounts counts;
     EXPECT_TRUE(port.lineErrors(counts)) << "RFC 2217 reports line errors";
     EXPECT_EQ(counts.total(), 0U);
-
-    PortControlLines lines(port);
-    const struct
-    {
-        ModemLine output;
-        ModemLine input;
-    } wires[] = { { ModemLine::Rts, ModemLine::Cts }, { ModemLine::Dtr, ModemLine::Dsr } };
-    for (const auto &wire : wires) {
-        for (const bool on : { true, false }) {
-            const Status set = lines.setLine(wire.output, on);
-            ASSERT_TRUE(set.ok()) << set.reason();
-            EXPECT_TRUE(WaitUntil(
-                [&] {
-                    const Result<ModemLines> now = lines.lines();
-                    return now.ok() && now->get(wire.output) == on && now->get(wire.input) == on;
-                },
-                4s))
-                << static_cast<int>(wire.output) << (on ? " on" : " off");
-        }
-    }
-}
-
-// A server that answers every SET-CONTROL with "no flow control", as some do: a
-// flow control it will not take fails the open in plain words, and a line it did
-// not confirm is never shown as asked.
-TEST(NetPort, ControlAnswersOfAServerThatIgnoresThem)
-{
-    TempConfigHome home;
-    ScriptedServer server(
-        [](int fd, Stopping stopping) { netservers::AcceptingRfc2217(fd, stopping, 0, 1); });
-    home.link(1, "rfc2217://127.0.0.1:" + std::to_string(server.port()));
-    SerialPort port;
-    OpenLineOptions options;
-    options.flow = FlowControl::RtsCts;
-    port.setOpenLineOptions(options);
-    const bool opened = port.Open(1, 9600, 0, 0, 8)
-        && WaitUntil([&] { return port.CheckDevice() != SerialPort::State::Connecting; }, 5s)
-        && port.state() == SerialPort::State::Open;
-    ASSERT_FALSE(opened);
-    EXPECT_EQ(port.lastFailure().kind, OpenFailure::Kind::SettingRefused);
-    EXPECT_EQ(port.lastFailure().setting, "RTS/CTS flow control");
-    port.Close();
-
-    port.setOpenLineOptions(OpenLineOptions());
-    ASSERT_TRUE(port.Open(1, 9600, 0, 0, 8)) << port.lastError();
-    ASSERT_TRUE(WaitUntil([&] { return port.state() == SerialPort::State::Open; }, 5s));
-    PortControlLines lines(port);
-    EXPECT_TRUE(lines.setLine(ModemLine::Dtr, true).ok()) << "no answer about DTR is no refusal";
-    const Result<ModemLines> now = lines.lines();
-    ASSERT_TRUE(now.ok()) << now.status().reason();
-    EXPECT_FALSE(now->dtr);
-    const Result<FlowControl> flow = lines.flowControl();
-    ASSERT_TRUE(flow.ok());
-    EXPECT_EQ(*flow, FlowControl::None);
 }
 
 // The server goes away in use: the port is lost with the reason, and comes back

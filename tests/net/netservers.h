@@ -144,9 +144,8 @@ private:
 
 // A well-behaved RFC 2217 server without a device: takes COM-PORT-OPTION, answers
 // each setting with the value asked for (or, for the baud rate, with `baud` when it
-// is not 0; every SET-CONTROL with `control` when that is not 0) and echoes data.
-inline void AcceptingRfc2217(
-    int fd, const std::atomic<bool> &stopping, uint32_t baud = 0, uint8_t control = 0)
+// is not 0) and echoes data.
+inline void AcceptingRfc2217(int fd, const std::atomic<bool> &stopping, uint32_t baud = 0)
 {
     struct Answers : telnet::Sink
     {
@@ -162,18 +161,13 @@ inline void AcceptingRfc2217(
                 answer = { 101, static_cast<uint8_t>(baud >> 24), static_cast<uint8_t>(baud >> 16),
                     static_cast<uint8_t>(baud >> 8), static_cast<uint8_t>(baud) };
             }
-            if (data[1] == 5 && control != 0) {
-                answer = { 105, control };
-            }
             telnet::AppendSubnegotiation(out, telnet::kComPort, answer.data(), answer.size());
         }
         void malformed() override { }
         uint32_t baud = 0;
-        uint8_t control = 0;
         std::vector<uint8_t> out;
     } answers;
     answers.baud = baud;
-    answers.control = control;
     telnet::Decoder decoder;
     SendAll(fd, std::string("\xFF\xFD\x2C\xFF\xFB\x00\xFF\xFD\x00", 9));
     uint8_t buffer[4096];

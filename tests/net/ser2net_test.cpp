@@ -262,9 +262,8 @@ protected:
     bool serveDevice()
     {
         const std::string link = home.bytewayFolder() + "/demo";
-        commands = home.root() + "/commands";
         device = std::make_unique<DeviceProcess>(
-            std::vector<std::string> { "--link", link, "--commands", commands });
+            std::vector<std::string> { "--link", link, "--lines" });
         if (!device->waitFor("linked " + link, 5000)) {
             return false;
         }
@@ -286,10 +285,7 @@ protected:
             limit);
     }
 
-    void command(const std::string &line) const { std::ofstream(commands) << line << "\n"; }
-
     std::unique_ptr<DeviceProcess> device;
-    std::string commands;
     PortControlLines lines { port };
 };
 
@@ -332,34 +328,6 @@ INSTANTIATE_TEST_SUITE_P(Rfc2217, Ser2netOutput,
         OutputRow { "RtsOff", ModemLine::Rts, false, "RTS off", ModemLine::Cts }),
     RowName());
 
-struct InputRow
-{
-    std::string name;
-    ModemLine line;
-    std::string on;
-    std::string off;
-};
-
-class Ser2netInput : public Ser2netLines, public ::testing::WithParamInterface<InputRow>
-{
-};
-
-TEST_P(Ser2netInput, LampFollowsTheDevice)
-{
-    const InputRow &row = GetParam();
-    ASSERT_TRUE(serveDevice()) << log();
-    ASSERT_TRUE(open(115200, 0, 0, 8)) << port.lastError() << "\n" << log();
-    command(row.on);
-    EXPECT_TRUE(becomes(row.line, true, 5s)) << device->text();
-    command(row.off);
-    EXPECT_TRUE(becomes(row.line, false, 5s)) << device->text();
-}
-
-INSTANTIATE_TEST_SUITE_P(Rfc2217, Ser2netInput,
-    ::testing::Values(InputRow { "Dcd", ModemLine::Dcd, "dcd 1", "dcd 0" },
-        InputRow { "Ri", ModemLine::Ri, "ri 1", "ri 0" }),
-    RowName());
-
 TEST_F(Ser2netLines, BreakOfTheSetDurationReachesTheDevice)
 {
     ASSERT_TRUE(serveDevice()) << log();
@@ -377,41 +345,5 @@ TEST_F(Ser2netLines, BreakOfTheSetDurationReachesTheDevice)
     EXPECT_GE(ms, 200.0) << text;
     EXPECT_LE(ms, 400.0) << text;
 }
-
-struct FlowRow
-{
-    std::string name;
-    FlowControl flow;
-    tcflag_t cflag; // of CRTSCTS
-    tcflag_t iflag; // of IXON | IXOFF
-};
-
-class Ser2netFlow : public Ser2netLines, public ::testing::WithParamInterface<FlowRow>
-{
-};
-
-// Flow control asked for at open reaches the far terminal and reads back.
-TEST_P(Ser2netFlow, ReachesTheFarTerminal)
-{
-    const FlowRow &row = GetParam();
-    PtyDevice far;
-    ASSERT_TRUE(serve(far.slaveName())) << log();
-    OpenLineOptions options;
-    options.flow = row.flow;
-    port.setOpenLineOptions(options);
-    ASSERT_TRUE(open(115200, 0, 0, 8)) << port.lastError() << "\n" << log();
-    const termios settings = far.slaveSettings();
-    EXPECT_EQ(settings.c_cflag & CRTSCTS, row.cflag);
-    EXPECT_EQ(settings.c_iflag & (IXON | IXOFF), row.iflag);
-    const Result<FlowControl> back = lines.flowControl();
-    ASSERT_TRUE(back.ok()) << back.status().reason();
-    EXPECT_EQ(*back, row.flow);
-}
-
-INSTANTIATE_TEST_SUITE_P(Rfc2217, Ser2netFlow,
-    ::testing::Values(FlowRow { "None", FlowControl::None, 0, 0 },
-        FlowRow { "RtsCts", FlowControl::RtsCts, CRTSCTS, 0 },
-        FlowRow { "XonXoff", FlowControl::XonXoff, 0, IXON | IXOFF }),
-    RowName());
 
 } // namespace
