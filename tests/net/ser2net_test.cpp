@@ -269,7 +269,7 @@ protected:
         }
         tcpPort = netservers::FreePort();
         ser2net = netservers::StartSer2net(home.root(), link, tcpPort, true,
-            std::string(std::getenv("LD_PRELOAD")) + ":" + BYTEWAY_TERMIOS_LOG_LIBRARY);
+            std::string(BYTEWAY_NET_MODEMSIM_LIBRARY) + ":" + BYTEWAY_TERMIOS_LOG_LIBRARY);
         home.link(1, "rfc2217://127.0.0.1:" + std::to_string(tcpPort));
         return netservers::WaitListening(tcpPort, 10s);
     }
