@@ -259,11 +259,11 @@ protected:
     }
 
     // ser2net with the modem lines and the termios log, in front of the demo device.
-    bool serveDevice()
+    bool serveDevice(std::vector<std::string> options = {})
     {
         const std::string link = home.bytewayFolder() + "/demo";
-        device = std::make_unique<DeviceProcess>(
-            std::vector<std::string> { "--link", link, "--lines" });
+        options.insert(options.end(), { "--link", link, "--lines" });
+        device = std::make_unique<DeviceProcess>(options);
         if (!device->waitFor("linked " + link, 5000)) {
             return false;
         }
@@ -344,6 +344,25 @@ TEST_F(Ser2netLines, BreakOfTheSetDurationReachesTheDevice)
     // Two requests over the loopback, each answered after the device call.
     EXPECT_GE(ms, 200.0) << text;
     EXPECT_LE(ms, 400.0) << text;
+}
+
+// Toggling while a flood is read: the reading thread decodes the answers among the
+// data, and not one data byte is lost or taken for an answer.
+TEST_F(Ser2netLines, TogglingDuringAFloodLosesNoByte)
+{
+    ASSERT_TRUE(serveDevice({ "--pattern", std::to_string(kPattern), "--rate", "50000" })) << log();
+    ASSERT_TRUE(open(115200, 0, 0, 8)) << port.lastError() << "\n" << log();
+    PatternReader reader(port, kPattern);
+    ASSERT_TRUE(WaitUntil([&] { return reader.count() > kSettling; }, 10s));
+    for (int i = 0; i < 20; ++i) {
+        const bool on = i % 2 == 0;
+        const Status set = lines.setLine(ModemLine::Rts, on);
+        ASSERT_TRUE(set.ok()) << set.reason();
+        EXPECT_TRUE(becomes(ModemLine::Rts, on, 1s)) << i;
+    }
+    const long before = reader.count();
+    EXPECT_TRUE(WaitUntil([&] { return reader.count() > before + 10000; }, 10s));
+    EXPECT_EQ(reader.breaks(), 0);
 }
 
 } // namespace
