@@ -3,6 +3,7 @@
 #include "Main.h"
 #include "appconfig.h"
 #include "errorreport.h"
+#include "headertime.h"
 #include "maintexts.h"
 #include "serialport.h"
 #include "traffic.h"

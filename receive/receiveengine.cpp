@@ -1,5 +1,6 @@
 #include "receiveengine.h"
 
+#include "headertime.h"
 #include "hexdigits.h"
 #include "linesplit.h"
 #include "receiveapply.h"

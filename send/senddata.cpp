@@ -1,8 +1,8 @@
 #include "senddata.h"
 
+#include "headertime.h"
 #include "serialport.h"
 #include "settingsvalues.h"
-#include "traffic.h"
 
 #include <string_view>
 

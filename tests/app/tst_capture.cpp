@@ -1,6 +1,7 @@
 #include "ChildWin.h"
 #include "appconfig.h"
 #include "appfixture.h"
+#include "headertime.h"
 #include "maintexts.h"
 #include "richedit.h"
 #include "traffic.h"

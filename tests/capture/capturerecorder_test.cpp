@@ -2,6 +2,7 @@
 // pseudo-terminal, the send loop writing to it, the writer thread and the file.
 
 #include "capturerecorder.h"
+#include "headertime.h"
 #include "memorydocument.h"
 #include "receivetesthelpers.h"
 #include "rowname.h"

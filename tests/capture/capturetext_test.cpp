@@ -3,6 +3,7 @@
 
 #include "capturerecorder.h"
 #include "capturetext.h"
+#include "headertime.h"
 #include "rowname.h"
 #include "traffic.h"
 
