@@ -3,9 +3,9 @@
 #include "Main.h"
 #include "appconfig.h"
 #include "errorreport.h"
-#include "headertime.h"
 #include "maintexts.h"
 #include "serialport.h"
+#include "timestamp.h"
 #include "traffic.h"
 #include "traffictext.h"
 

@@ -1,6 +1,6 @@
 #include "linesplit.h"
 
-#include "headertime.h"
+#include "timestamp.h"
 
 #include <array>
 

@@ -1,7 +1,7 @@
 #include "receiveapply.h"
 
 #include "documentops.h"
-#include "headertime.h"
+#include "timestamp.h"
 
 #include <optional>
 #include <string>

@@ -1,10 +1,10 @@
 #include "receiveengine.h"
 
-#include "headertime.h"
 #include "hexdigits.h"
 #include "linesplit.h"
 #include "receiveapply.h"
 #include "settingsvalues.h"
+#include "timestamp.h"
 #include "traffic.h"
 
 #include <algorithm>

@@ -1,8 +1,8 @@
 #include "senddata.h"
 
-#include "headertime.h"
 #include "serialport.h"
 #include "settingsvalues.h"
+#include "timestamp.h"
 
 #include <string_view>
 

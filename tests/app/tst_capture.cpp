@@ -1,9 +1,9 @@
 #include "ChildWin.h"
 #include "appconfig.h"
 #include "appfixture.h"
-#include "headertime.h"
 #include "maintexts.h"
 #include "richedit.h"
+#include "timestamp.h"
 #include "traffic.h"
 #include "traffictext.h"
 

@@ -2,11 +2,11 @@
 // pseudo-terminal, the send loop writing to it, the writer thread and the file.
 
 #include "capturerecorder.h"
-#include "headertime.h"
 #include "memorydocument.h"
 #include "receivetesthelpers.h"
 #include "rowname.h"
 #include "senddata.h"
+#include "timestamp.h"
 #include "traffic.h"
 
 #include <gtest/gtest.h>

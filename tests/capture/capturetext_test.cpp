@@ -3,8 +3,8 @@
 
 #include "capturerecorder.h"
 #include "capturetext.h"
-#include "headertime.h"
 #include "rowname.h"
+#include "timestamp.h"
 #include "traffic.h"
 
 #include <gtest/gtest.h>

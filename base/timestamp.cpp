@@ -1,8 +1,7 @@
-#include "headertime.h"
+#include "timestamp.h"
 
 #include <chrono>
 #include <cstdio>
-#include <ctime>
 
 std::atomic<bool> HeaderTimes { false };
 
@@ -13,16 +12,21 @@ int32_t HeaderTimeNow()
     }
     using namespace std::chrono;
     const auto now = system_clock::now();
-    const std::time_t seconds = system_clock::to_time_t(now);
+    const std::tm local = LocalTime(system_clock::to_time_t(now));
+    const auto ms = duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000;
+    return 1 + ((local.tm_hour * 60 + local.tm_min) * 60 + local.tm_sec) * 1000
+        + static_cast<int32_t>(ms < 0 ? ms + 1000 : ms);
+}
+
+std::tm LocalTime(std::time_t seconds)
+{
     std::tm local {};
 #ifdef _WIN32
     localtime_s(&local, &seconds);
 #else
     localtime_r(&seconds, &local);
 #endif
-    const auto ms = duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000;
-    return 1 + ((local.tm_hour * 60 + local.tm_min) * 60 + local.tm_sec) * 1000
-        + static_cast<int32_t>(ms < 0 ? ms + 1000 : ms);
+    return local;
 }
 
 std::string HeaderTimePrefix(int32_t headerTime)
