@@ -3,6 +3,7 @@
 #include "Main.h"
 #include "appconfig.h"
 #include "errorreport.h"
+#include "localpath.h"
 #include "maintexts.h"
 #include "serialport.h"
 #include "timestamp.h"
@@ -12,7 +13,6 @@
 #include <QAction>
 #include <QDateTime>
 #include <QDir>
-#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
@@ -23,20 +23,6 @@
 namespace {
 
 constexpr int kTrafficUpdateMs = 250;
-
-std::filesystem::path LocalPath(const QString &path)
-{
-#ifdef Q_OS_WIN
-    return std::filesystem::path(path.toStdWString());
-#else
-    return std::filesystem::path(QFile::encodeName(path).toStdString());
-#endif
-}
-
-QString FromLocal(const std::string &text)
-{
-    return QFile::decodeName(QByteArray::fromStdString(text));
-}
 
 } // namespace
 

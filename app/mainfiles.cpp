@@ -7,6 +7,7 @@
 #include "codepage.h"
 #include "errorreport.h"
 #include "filedialogs.h"
+#include "localpath.h"
 #include "maintexts.h"
 #include "notation.h"
 #include "option.h"
@@ -99,7 +100,7 @@ QStringList CommitAll(
     QWidget *parent, const std::vector<ReceivedFile> &files, const QString &folder)
 {
     QStringList names;
-    const std::filesystem::path target = PathOf(folder);
+    const std::filesystem::path target = LocalPath(folder);
     for (ReceivedFile file : files) {
         bool replace = false;
         const QString name = QString::fromStdString(file.name);
@@ -145,7 +146,7 @@ void TMainForm::FileSendItemClick()
         return;
     }
     const FileSendChoice choice = dialog.choice();
-    const std::filesystem::path path = PathOf(choice.path);
+    const std::filesystem::path path = LocalPath(choice.path);
     WriteFileHeader(*this, choice.path, choice.echo && !choice.protocol);
     TransferJob::Work work;
     if (choice.protocol) {
@@ -177,7 +178,7 @@ void TMainForm::FileReceiveItemClick()
     }
     const FileReceiveChoice choice = dialog.choice();
     auto received = std::make_shared<std::vector<ReceivedFile>>();
-    const std::filesystem::path folder = PathOf(choice.folder);
+    const std::filesystem::path folder = LocalPath(choice.folder);
     TransferJob::Work work
         = [folder, received, kind = choice.protocol, name = choice.xmodemName.toStdString()](
               TransferLink &link, InterruptibleWait &, TransferProgress &progress) {

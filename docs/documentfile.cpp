@@ -2,13 +2,13 @@
 
 #include "codepage.h"
 #include "cp936cut.h"
+#include "localpath.h"
 #include "richedit.h"
 #include "rtfreader.h"
 #include "uitext.h"
 #include "wholefile.h"
 
 #include <QDir>
-#include <QFile>
 #include <QPointer>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -51,15 +51,6 @@ QString tooLarge(const QString &path)
     return kTooLarge.arg(QDir::toNativeSeparators(path));
 }
 } // namespace Texts
-
-std::filesystem::path toFilePath(const QString &path)
-{
-#ifdef Q_OS_WIN
-    return std::filesystem::path(path.toStdWString());
-#else
-    return std::filesystem::path(QFile::encodeName(path).toStdString());
-#endif
-}
 
 QString toReason(const std::string &reason)
 {
@@ -238,7 +229,7 @@ bool LoadDocumentFile(
     // twice the capacity never fits; rich text that large is refused as well rather
     // than read into memory. Only that much (and a byte more, to tell) is read.
     const std::size_t limit = 2 * static_cast<std::size_t>(edit->capacity());
-    Result<std::string> file = ReadRegularFile(toFilePath(path), limit + 1, FileAccess::Read);
+    Result<std::string> file = ReadRegularFile(LocalPath(path), limit + 1, FileAccess::Read);
     if (!file) {
         setError(error, Texts::cannotOpen(path, toReason(file.status().reason())));
         return false;
@@ -297,7 +288,7 @@ bool SaveDocumentPlain(const RichEdit *edit, const QString &path, QString *error
         bytes.append("\r\n", 2);
     }
 
-    const Status written = ReplaceFileAtomically(toFilePath(path),
+    const Status written = ReplaceFileAtomically(LocalPath(path),
         std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
     if (!written) {
         setError(error, Texts::cannotWrite(path, toReason(written.reason())));

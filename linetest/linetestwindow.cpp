@@ -3,6 +3,7 @@
 #include "linetest.h"
 #include "linetestreport.h"
 #include "linetesttexts.h"
+#include "localpath.h"
 #include "portchannel.h"
 #include "serialport.h"
 
@@ -418,7 +419,7 @@ void LineTestWindow::save(bool json)
     report.places = m_test->places();
     report.placeCount = m_test->placeCount();
     report.passed = LineTestPassed(report.figures, report.mode, {});
-    std::ofstream out(path.toStdString(), std::ios::binary | std::ios::trunc);
+    std::ofstream out(LocalPath(path), std::ios::binary | std::ios::trunc);
     if (json) {
         WriteLineTestJson(report, out);
     } else {

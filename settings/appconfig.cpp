@@ -1,5 +1,6 @@
 #include "appconfig.h"
 
+#include "localpath.h"
 #include "optiontexts.h"
 #include "settingsfile.h"
 
@@ -94,7 +95,7 @@ Status AppConfig::write(const QString &key, const QVariant &value)
         : probe.errorString();
     const ErrorKind kind
         = m_settings.status() == QSettings::AccessError ? ErrorKind::NoAccess : ErrorKind::Invalid;
-    return { kind, reason.toLocal8Bit().toStdString() };
+    return { kind, ToLocal(reason) };
 }
 
 void AppConfig::report(QWidget *parent, const Status &written) const

@@ -4,6 +4,7 @@
 #include "codepage.h"
 #include "devicename.h"
 #include "errorreport.h"
+#include "localpath.h"
 #include "optiontexts.h"
 #include "portbinding.h"
 #include "serialport.h"
@@ -244,16 +245,6 @@ void TFrmOption::ComBitStopChange()
 
 namespace {
 
-std::string Std(const QString &text)
-{
-    return text.toLocal8Bit().toStdString();
-}
-
-QString FromStd(const std::string &text)
-{
-    return QString::fromLocal8Bit(text.c_str());
-}
-
 // One serial device as the system describes it.
 struct ListedDevice
 {
@@ -267,11 +258,11 @@ QList<ListedDevice> SystemDevices()
     QList<ListedDevice> devices;
     for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
         ListedDevice device;
-        const std::string location = Std(info.systemLocation());
-        device.path = FromStd(PortBinding::stableName(location));
+        const std::string location = ToLocal(info.systemLocation());
+        device.path = FromLocal(PortBinding::stableName(location));
         std::error_code error;
         const std::filesystem::path real = std::filesystem::canonical(location, error);
-        device.real = error ? info.systemLocation() : FromStd(real.string());
+        device.real = error ? info.systemLocation() : FromLocal(real.string());
         QStringList details;
         for (const QString &part : { info.description(), info.manufacturer() }) {
             if (!part.isEmpty() && !details.contains(part)) {
@@ -295,8 +286,8 @@ QList<ListedDevice> SystemDevices()
 QString RealPath(const QString &path)
 {
     std::error_code error;
-    const std::filesystem::path real = std::filesystem::canonical(Std(path), error);
-    return error ? path : FromStd(real.string());
+    const std::filesystem::path real = std::filesystem::canonical(ToLocal(path), error);
+    return error ? path : FromLocal(real.string());
 }
 
 } // namespace
@@ -310,7 +301,7 @@ void TFrmOption::fillDeviceList()
         const QSignalBlocker block(ComDevice);
         ComDevice->clear();
         const std::optional<int32_t> port = TextToInt(ToCp936(ComPort->currentText()));
-        const QString mapped = port ? FromStd(PortBinding::mappedDevice(*port)) : QString();
+        const QString mapped = port ? FromLocal(PortBinding::mappedDevice(*port)) : QString();
         const QList<ListedDevice> devices = SystemDevices();
         const auto add = [this](const QString &path, const QString &details) {
             const QString text
@@ -363,8 +354,8 @@ void TFrmOption::updatePortDevice()
         // The same binding as the device field: the link and where it leads, or the
         // system's device where there is (or will be) no link.
         const QString choice
-            = ComDevice ? deviceChoice() : FromStd(PortBinding::mappedDevice(*port));
-        const QString system = FromStd(PortBinding::systemDevice(*port));
+            = ComDevice ? deviceChoice() : FromLocal(PortBinding::mappedDevice(*port));
+        const QString system = FromLocal(PortBinding::systemDevice(*port));
         if (choice.isEmpty() || (choice == system && !PortBinding::hasLink(*port))) {
             text = system;
         } else {
@@ -388,19 +379,20 @@ bool TFrmOption::bindChosenDevice()
     }
     const QString choice = deviceChoice();
     const bool linked = PortBinding::hasLink(*port);
-    if (choice == FromStd(PortBinding::mappedDevice(*port)) && (linked || !choice.isEmpty())) {
+    if (choice == FromLocal(PortBinding::mappedDevice(*port)) && (linked || !choice.isEmpty())) {
         return true; // bound as it is
     }
-    const Result<std::string> checked = CheckDeviceName(Std(choice));
+    const Result<std::string> checked = CheckDeviceName(ToLocal(choice));
     if (!checked) {
-        showWarning(Texts::Text(Texts::kDeviceNameRefused).arg(FromStd(checked.status().reason())),
+        showWarning(
+            Texts::Text(Texts::kDeviceNameRefused).arg(FromLocal(checked.status().reason())),
             Texts::Text(Texts::kWarningTitle));
         return false;
     }
     const Status bound = PortBinding::bind(*port, *checked);
     if (!bound) {
         showWarning(Texts::Text(Texts::kBindFailed)
-                        .arg(FromStd(PortBinding::linkPath(*port)), FromStd(bound.reason())),
+                        .arg(FromLocal(PortBinding::linkPath(*port)), FromLocal(bound.reason())),
             Texts::Text(Texts::kWarningTitle));
         return false;
     }

@@ -6,7 +6,6 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDir>
-#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFormLayout>
@@ -71,15 +70,6 @@ QDialogButtonBox *Buttons(QDialog *dialog)
 }
 
 } // namespace
-
-std::filesystem::path PathOf(const QString &path)
-{
-#ifdef _WIN32
-    return std::filesystem::path(path.toStdWString());
-#else
-    return std::filesystem::path(QFile::encodeName(path).toStdString());
-#endif
-}
 
 FileSendDialog::FileSendDialog(int gapUs, QWidget *parent)
     : QDialog(parent)

@@ -70,6 +70,3 @@ private:
     QComboBox *m_protocol = nullptr;
     QLineEdit *m_name = nullptr;
 };
-
-// A path for the standard library's file functions from a path the user chose.
-std::filesystem::path PathOf(const QString &path);
