@@ -6,6 +6,7 @@
 #include "codepage.h"
 #include "icons.h"
 #include "intervaltimer.h"
+#include "linecodes.h"
 #include "mainstatus.h"
 #include "maintexts.h"
 #include "option.h"
@@ -338,12 +339,12 @@ namespace {
 // "9600,8,N,1": baud rate, data bits, parity letter, stop bits.
 QString LineSettingsText(const SerialPort::LineSettings &line)
 {
-    static const char kParity[] = "NOEMS";
-    static const char *const kStopBits[] = { "1", "1.5", "2" };
-    const QString parity = line.parity < 5 ? QString(QLatin1Char(kParity[line.parity]))
-                                           : QString::number(line.parity);
-    const QString stop = line.stopBits < 3 ? QString::fromLatin1(kStopBits[line.stopBits])
-                                           : QString::number(line.stopBits);
+    const QString parity = line.parity < kParityCodeCount
+        ? QString(QLatin1Char(kParityLetters.at(line.parity)))
+        : QString::number(line.parity);
+    const QString stop = line.stopBits < kStopBitsCodeCount
+        ? QString::fromLatin1(kStopBitsNames.at(line.stopBits))
+        : QString::number(line.stopBits);
     return QStringLiteral("%1,%2,%3,%4").arg(line.baudRate).arg(line.dataBits).arg(parity, stop);
 }
 

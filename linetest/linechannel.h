@@ -1,5 +1,6 @@
 #pragma once
 
+#include "linecodes.h"
 #include "lineerrors.h"
 #include "status.h"
 
@@ -32,14 +33,16 @@ struct LineFraming
 {
     int32_t baudRate = 115200;
     uint8_t dataBits = 8; // 5..8
-    uint8_t parity = 0; // 0 none, 1 odd, 2 even, 3 mark, 4 space
-    uint8_t stopBits = 0; // 0 one, 1 one and a half, 2 two
+    uint8_t parity = ParityNone; // a ParityCode
+    uint8_t stopBits = StopBitsOne; // a StopBitsCode
 
     // Bits on the line per character: start, data, parity, stop.
     [[nodiscard]] double bitsPerCharacter() const
     {
-        const double stop = stopBits == 0 ? 1.0 : stopBits == 1 ? 1.5 : 2.0;
-        return 1.0 + dataBits + (parity != 0 ? 1.0 : 0.0) + stop;
+        const double stop = stopBits == StopBitsOne ? 1.0
+            : stopBits == StopBitsOneAndHalf        ? 1.5
+                                                    : 2.0;
+        return 1.0 + dataBits + (parity != ParityNone ? 1.0 : 0.0) + stop;
     }
     // The most characters a second the line can carry.
     [[nodiscard]] double capacity() const { return baudRate / bitsPerCharacter(); }

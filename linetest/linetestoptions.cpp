@@ -1,5 +1,8 @@
 #include "linetestoptions.h"
 
+#include "linecodes.h"
+
+#include <algorithm>
 #include <charconv>
 #include <cstdlib>
 
@@ -79,10 +82,9 @@ Status ParseLineTestOptions(const std::vector<std::string> &args, LineTestOption
             }
             options.framing.dataBits = static_cast<uint8_t>(number);
         } else if (name == "--parity") {
-            static const char *const parities[] = { "none", "odd", "even", "mark", "space" };
             bool found = false;
-            for (uint8_t code = 0; code < 5; ++code) {
-                if (value == parities[code]) {
+            for (uint8_t code = 0; code < kParityCodeCount; ++code) {
+                if (value == kParityNames.at(code)) {
                     options.framing.parity = code;
                     found = true;
                 }
@@ -91,10 +93,11 @@ Status ParseLineTestOptions(const std::vector<std::string> &args, LineTestOption
                 return Bad(name, value, "none, odd, even, mark or space");
             }
         } else if (name == "--stop") {
-            if (value != "1" && value != "1.5" && value != "2") {
+            const auto *const code = std::find(kStopBitsNames.begin(), kStopBitsNames.end(), value);
+            if (code == kStopBitsNames.end()) {
                 return Bad(name, value, "1, 1.5 or 2");
             }
-            options.framing.stopBits = value == "1" ? 0 : value == "1.5" ? 1 : 2;
+            options.framing.stopBits = static_cast<uint8_t>(code - kStopBitsNames.begin());
         } else if (name == "--pattern") {
             options.pattern = value;
         } else if (name == "--mode") {

@@ -1,5 +1,7 @@
 #include "linetestreport.h"
 
+#include "linecodes.h"
+
 #include <cmath>
 #include <cstdio>
 #include <sstream>
@@ -50,13 +52,12 @@ std::string ByteOrNull(int byte)
 
 const char *ParityName(uint8_t parity)
 {
-    static const char *const names[] = { "none", "odd", "even", "mark", "space" };
-    return parity < 5 ? names[parity] : "none";
+    return kParityNames.at(parity < kParityCodeCount ? parity : uint8_t { ParityNone });
 }
 
 const char *StopName(uint8_t stop)
 {
-    return stop == 0 ? "1" : stop == 1 ? "1.5" : "2";
+    return kStopBitsNames.at(stop < kStopBitsCodeCount ? stop : uint8_t { StopBitsTwo });
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "rfc2217session.h"
 
+#include "linecodes.h"
+
 #include <algorithm>
 #include <array>
 
@@ -24,7 +26,7 @@ constexpr uint8_t kPurgeBoth = 3;
 // Overrun, parity, framing, break.
 constexpr uint8_t kLineErrorMask = 0x1E;
 
-const char *const kParityNames[]
+const char *const kParityPhrases[]
     = { "no parity", "odd parity", "even parity", "mark parity", "space parity" };
 
 bool weSupport(uint8_t option)
@@ -152,15 +154,17 @@ void Rfc2217Session::sendSettings()
     // RFC 2217 stop sizes: 1 one, 2 two, 3 one and a half.
     static const uint8_t kStopCodes[] = { 1, 3, 2 };
     static const char *const kStopNames[] = { "1 stop bit", "1.5 stop bits", "2 stop bits" };
-    const uint8_t stop = m_line.stopBits < 3 ? m_line.stopBits : 0;
-    const uint8_t parity = m_line.parity < 5 ? m_line.parity : 0;
+    const uint8_t stop
+        = m_line.stopBits < kStopBitsCodeCount ? m_line.stopBits : uint8_t { StopBitsOne };
+    const uint8_t parity
+        = m_line.parity < kParityCodeCount ? m_line.parity : uint8_t { ParityNone };
     m_expected = {
         { kSetBaudRate,
             { static_cast<uint8_t>(baud >> 24), static_cast<uint8_t>(baud >> 16),
                 static_cast<uint8_t>(baud >> 8), static_cast<uint8_t>(baud) },
             std::to_string(baud) + " baud" },
         { kSetDataSize, { m_line.dataBits }, std::to_string(m_line.dataBits) + " data bits" },
-        { kSetParity, { static_cast<uint8_t>(parity + 1) }, kParityNames[parity] },
+        { kSetParity, { static_cast<uint8_t>(parity + 1) }, kParityPhrases[parity] },
         { kSetStopSize, { kStopCodes[stop] }, kStopNames[stop] },
         { kSetControl, { kNoFlowControl }, "no flow control" },
         { kPurgeData, { kPurgeBoth }, "purging its buffers" },

@@ -6,6 +6,7 @@
 #include "configfolder.h"
 #include "devicename.h"
 #include "handleguard.h"
+#include "linecodes.h"
 #include "serialport_backend.h"
 #include "standardbaud_posix.h"
 
@@ -191,19 +192,19 @@ bool setFraming(termios &tio, uint8_t parity, uint8_t stopBits, uint8_t dataBits
     }
     tcflag_t parityBits = 0;
     switch (parity) {
-    case 0:
+    case ParityNone:
         break;
-    case 1:
+    case ParityOdd:
         parityBits = PARENB | PARODD;
         break;
-    case 2:
+    case ParityEven:
         parityBits = PARENB;
         break;
 #ifdef CMSPAR
-    case 3:
+    case ParityMark:
         parityBits = PARENB | CMSPAR | PARODD;
         break;
-    case 4:
+    case ParitySpace:
         parityBits = PARENB | CMSPAR;
         break;
 #endif
@@ -213,9 +214,9 @@ bool setFraming(termios &tio, uint8_t parity, uint8_t stopBits, uint8_t dataBits
     // One and a half stop bits exist only with 5 data bits, where a UART's
     // two-stop-bit setting gives them.
     tcflag_t stop = 0;
-    if (stopBits == 2 || (stopBits == 1 && dataBits == 5)) {
+    if (stopBits == StopBitsTwo || (stopBits == StopBitsOneAndHalf && dataBits == 5)) {
         stop = CSTOPB;
-    } else if (stopBits != 0) {
+    } else if (stopBits != StopBitsOne) {
         return false;
     }
 

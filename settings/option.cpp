@@ -64,6 +64,11 @@ uint8_t PortByte(int32_t value)
     return value >= 0 && value <= 0xFF ? static_cast<uint8_t>(value) : uint8_t { 0xFF };
 }
 
+bool OpenLine(const SerialPort::LineSettings &line)
+{
+    return Port.Open(line.port, line.baudRate, line.parity, line.stopBits, line.dataBits);
+}
+
 } // namespace
 
 TFrmOption::TFrmOption(QWidget *parent)
@@ -414,42 +419,36 @@ void TFrmOption::showWarning(const QString &text, const QString &title)
     box.exec();
 }
 
-bool TFrmOption::checkRanges()
+bool TFrmOption::checkRange(const QLineEdit &start, const QLineEdit &end, const UiText &reversed)
 {
-    const std::optional<int32_t> sendStart = convert(SendStart->text());
-    if (!sendStart) {
+    const std::optional<int32_t> first = convert(start.text());
+    if (!first) {
         return false;
     }
-    const std::optional<int32_t> sendEnd = convert(SendEnd->text());
-    if (!sendEnd) {
+    const std::optional<int32_t> last = convert(end.text());
+    if (!last) {
         return false;
     }
-    if (*sendStart > *sendEnd) {
-        showWarning(Texts::Text(Texts::kSendRangeReversed), Texts::Text(Texts::kWarningTitle));
-        return false;
-    }
-    const std::optional<int32_t> paraStart = convert(ParaStart->text());
-    if (!paraStart) {
-        return false;
-    }
-    const std::optional<int32_t> paraEnd = convert(ParaEnd->text());
-    if (!paraEnd) {
-        return false;
-    }
-    if (*paraStart > *paraEnd) {
-        showWarning(Texts::Text(Texts::kParaRangeReversed), Texts::Text(Texts::kWarningTitle));
+    if (*first > *last) {
+        showWarning(Texts::Text(reversed), Texts::Text(Texts::kWarningTitle));
         return false;
     }
     return true;
 }
 
-std::optional<TFrmOption::PortValues> TFrmOption::openPortFromControls()
+bool TFrmOption::checkRanges()
+{
+    return checkRange(*SendStart, *SendEnd, Texts::kSendRangeReversed)
+        && checkRange(*ParaStart, *ParaEnd, Texts::kParaRangeReversed);
+}
+
+std::optional<SerialPort::LineSettings> TFrmOption::openPortFromControls()
 {
     // The change handlers keep both combo boxes on an item; the first item stands in
     // should a text have been set around them.
-    PortValues values;
-    values.parity = FParityCodes[std::max(ItemPosition(ComJO), 0)];
-    values.stopBits = FStopBitCodes[std::max(ItemPosition(ComBitStop), 0)];
+    SerialPort::LineSettings line;
+    line.parity = PortByte(FParityCodes[std::max(ItemPosition(ComJO), 0)]);
+    line.stopBits = PortByte(FStopBitCodes[std::max(ItemPosition(ComBitStop), 0)]);
     Port.Close();
     const std::optional<int32_t> bitNum = convert(ComBitNum->currentText());
     if (!bitNum) {
@@ -463,15 +462,16 @@ std::optional<TFrmOption::PortValues> TFrmOption::openPortFromControls()
     if (!port) {
         return std::nullopt;
     }
-    values.bitNum = *bitNum;
-    values.bps = *bps;
-    values.port = *port;
-    if (!Port.Open(values.port, values.bps, PortByte(values.parity), PortByte(values.stopBits),
-            PortByte(values.bitNum))) {
+    // A value that does not fit the port's byte is refused by Open, so whatever is
+    // returned stores back unchanged.
+    line.dataBits = PortByte(*bitNum);
+    line.baudRate = *bps;
+    line.port = *port;
+    if (!OpenLine(line)) {
         showWarning(Texts::Text(Texts::kPortFailed), Texts::Text(Texts::kWarningTitle));
         return std::nullopt;
     }
-    return values;
+    return line;
 }
 
 std::optional<TFrmOption::EditValues> TFrmOption::readEdits()
@@ -505,7 +505,7 @@ void TFrmOption::Button1Click()
     emit portChangeStarting();
     const auto finished = qScopeGuard([this] { emit portChangeFinished(); });
     emit portSettingsAccepting();
-    const std::optional<PortValues> port = openPortFromControls();
+    const std::optional<SerialPort::LineSettings> port = openPortFromControls();
     if (!port) {
         return;
     }
@@ -518,9 +518,9 @@ void TFrmOption::Button1Click()
     FCheckOrder = ChkRecOrder->isChecked();
     FAutoSend = AutoSetting->isChecked();
     FComPort = port->port;
-    FComBitNum = port->bitNum;
+    FComBitNum = port->dataBits;
     FStopBits = port->stopBits;
-    FComBps = port->bps;
+    FComBps = port->baudRate;
     FClearLineNum = edits->clearLineNum;
     FParaStart = edits->paraStart;
     FParaEnd = edits->paraEnd;
@@ -544,8 +544,7 @@ SerialPort::LineSettings TFrmOption::storedLine() const
 
 bool TFrmOption::openStoredPort()
 {
-    const SerialPort::LineSettings line = storedLine();
-    return Port.Open(line.port, line.baudRate, line.parity, line.stopBits, line.dataBits);
+    return OpenLine(storedLine());
 }
 
 bool TFrmOption::saveSettings()

@@ -13,6 +13,7 @@ class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class UiText;
 class QPushButton;
 class QRadioButton;
 class QTabWidget;
@@ -164,14 +165,6 @@ private:
         void (TFrmOption::*handler)();
     };
 
-    struct PortValues
-    {
-        int32_t port = 0;
-        int32_t bps = 0;
-        int32_t parity = 0;
-        int32_t stopBits = 0;
-        int32_t bitNum = 0;
-    };
     struct EditValues
     {
         int32_t clearLineNum;
@@ -205,7 +198,8 @@ private:
     // (after a message) when the link cannot be written.
     bool bindChosenDevice();
     bool checkRanges();
-    std::optional<PortValues> openPortFromControls();
+    bool checkRange(const QLineEdit &start, const QLineEdit &end, const UiText &reversed);
+    std::optional<SerialPort::LineSettings> openPortFromControls();
     std::optional<EditValues> readEdits();
     bool reopenStoredPort();
     std::optional<int32_t> convert(const QString &text);

@@ -2,23 +2,23 @@
 
 void SetDefaultSettings(SettingsValues &settings)
 {
-    settings.FTimedSend = true;
-    settings.FAutoClear = true;
-    settings.FCheckOrder = false;
-    settings.FAutoSend = false;
-    settings.FTimeInterval = 1000;
-    settings.FSendStart = 0;
-    settings.FSendEnd = 127;
-    settings.FComPort = 1;
-    settings.FComBitNum = 8;
-    settings.FStopBits = 0;
-    settings.FComBps = 57600;
-    settings.FClearLineNum = 100;
-    settings.FParaStart = 0;
-    settings.FParaEnd = 127;
-    settings.FLineCharNum = 10;
-    settings.FParaCharNum = 100;
-    settings.FParity = 0;
-    settings.FTwoCharDelay = 100;
-    settings.FSendChar = "00";
+    settings.FTimedSend = SettingDefaults::TimedSend;
+    settings.FAutoClear = SettingDefaults::AutoClear;
+    settings.FCheckOrder = SettingDefaults::CheckOrder;
+    settings.FAutoSend = SettingDefaults::AutoSend;
+    settings.FTimeInterval = SettingDefaults::TimeInterval;
+    settings.FSendStart = SettingDefaults::SendStart;
+    settings.FSendEnd = SettingDefaults::SendEnd;
+    settings.FComPort = SettingDefaults::ComPort;
+    settings.FComBitNum = SettingDefaults::ComBitNum;
+    settings.FStopBits = SettingDefaults::StopBits;
+    settings.FComBps = SettingDefaults::ComBps;
+    settings.FClearLineNum = SettingDefaults::ClearLineNum;
+    settings.FParaStart = SettingDefaults::ParaStart;
+    settings.FParaEnd = SettingDefaults::ParaEnd;
+    settings.FLineCharNum = SettingDefaults::LineCharNum;
+    settings.FParaCharNum = SettingDefaults::ParaCharNum;
+    settings.FParity = SettingDefaults::Parity;
+    settings.FTwoCharDelay = SettingDefaults::TwoCharDelay;
+    settings.FSendChar = SettingDefaults::SendChar;
 }
