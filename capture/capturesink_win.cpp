@@ -5,10 +5,22 @@
 
 // Windows has no FIFO in the file system and no SIGPIPE: a plain file suffices.
 
+namespace {
+
+// The sink keeps its handle as an intptr_t, a descriptor elsewhere.
+std::FILE *asFile(intptr_t handle)
+{
+    // A FILE * kept as an integer, by design.
+    // NOLINTNEXTLINE(performance-no-int-to-ptr)
+    return reinterpret_cast<std::FILE *>(handle);
+}
+
+} // namespace
+
 CaptureSink::~CaptureSink()
 {
     if (isOpen()) {
-        std::fclose(reinterpret_cast<std::FILE *>(m_handle));
+        std::fclose(asFile(m_handle));
     }
 }
 
@@ -31,7 +43,7 @@ Status CaptureSink::Open(const std::filesystem::path &path)
 
 Status CaptureSink::Write(std::string_view data, const std::atomic<bool> &, std::size_t &written)
 {
-    auto *file = reinterpret_cast<std::FILE *>(m_handle);
+    auto *file = asFile(m_handle);
     written = std::fwrite(data.data(), 1, data.size(), file);
     if (written != data.size() || std::fflush(file) != 0) {
         return Status::FromErrno(ErrorKind::Io, errno, "writing");
@@ -44,7 +56,7 @@ Status CaptureSink::Close()
     if (!isOpen()) {
         return {};
     }
-    auto *file = reinterpret_cast<std::FILE *>(m_handle);
+    auto *file = asFile(m_handle);
     m_handle = -1;
     if (std::fclose(file) != 0) {
         return Status::FromErrno(ErrorKind::Io, errno, "closing");

@@ -411,19 +411,12 @@ void LineTestWindow::save(bool json)
     if (path.isEmpty()) {
         return;
     }
-    LineTestReport report;
-    report.pattern = patternName().toStdString();
-    report.mode = m_test->config().mode;
-    report.framing = m_test->config().framing;
-    report.figures = m_test->snapshot();
-    report.places = m_test->places();
-    report.placeCount = m_test->placeCount();
-    report.passed = LineTestPassed(report.figures, report.mode, {});
+    const LineTestReport result = report(true);
     std::ofstream out(LocalPath(path), std::ios::binary | std::ios::trunc);
     if (json) {
-        WriteLineTestJson(report, out);
+        WriteLineTestJson(result, out);
     } else {
-        WriteLineTestCsv(report, out);
+        WriteLineTestCsv(result, out);
     }
     out.close();
     if (!out) {
@@ -437,13 +430,22 @@ void LineTestWindow::copySummary()
         return;
     }
     // The summary is the same plain text as the command's, for pasting into reports.
-    LineTestReport report;
-    report.pattern = patternName().toStdString();
-    report.mode = m_test->config().mode;
-    report.framing = m_test->config().framing;
-    report.figures = m_test->snapshot();
-    report.passed = LineTestPassed(report.figures, report.mode, {});
-    QApplication::clipboard()->setText(QString::fromStdString(LineTestSummary(report)));
+    QApplication::clipboard()->setText(QString::fromStdString(LineTestSummary(report(false))));
+}
+
+LineTestReport LineTestWindow::report(bool withPlaces) const
+{
+    LineTestReport result;
+    result.pattern = patternName().toStdString();
+    result.mode = m_test->config().mode;
+    result.framing = m_test->config().framing;
+    result.figures = m_test->snapshot();
+    if (withPlaces) {
+        result.places = m_test->places();
+        result.placeCount = m_test->placeCount();
+    }
+    result.passed = LineTestPassed(result.figures, result.mode, {});
+    return result;
 }
 
 void LineTestWindow::closeEvent(QCloseEvent *event)

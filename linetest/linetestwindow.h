@@ -6,6 +6,7 @@
 #include <memory>
 
 class LineChannel;
+struct LineTestReport;
 struct LineTestSnapshot;
 class LineTest;
 class QChart;
@@ -72,6 +73,8 @@ private:
     [[nodiscard]] QString patternName() const;
     void save(bool json);
     void copySummary();
+    // The running test as the command reports it, with its error places or without.
+    [[nodiscard]] LineTestReport report(bool withPlaces) const;
 
     std::unique_ptr<LineChannel> m_channel;
     std::unique_ptr<LineTest> m_test;

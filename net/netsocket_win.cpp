@@ -1,3 +1,4 @@
+#include "netendpoints.h"
 #include "netsocket.h"
 
 #include <cstring>
@@ -74,23 +75,7 @@ Result<std::vector<Endpoint>> Resolve(const std::string &host, uint16_t port)
             code == WSAHOST_NOT_FOUND || code == WSANO_DATA ? ErrorKind::NotFound : ErrorKind::Io,
             "host not found: " + host + " (" + errorText(code) + ")");
     }
-    std::vector<Endpoint> endpoints;
-    for (const addrinfo *entry = found; entry != nullptr; entry = entry->ai_next) {
-        Endpoint endpoint;
-        if (entry->ai_addrlen > endpoint.address.size()) {
-            continue;
-        }
-        std::memcpy(endpoint.address.data(), entry->ai_addr, entry->ai_addrlen);
-        endpoint.size = entry->ai_addrlen;
-        endpoint.family = entry->ai_family;
-        char text[NI_MAXHOST] = {};
-        if (::getnameinfo(entry->ai_addr, static_cast<socklen_t>(entry->ai_addrlen), text,
-                sizeof text, nullptr, 0, NI_NUMERICHOST)
-            == 0) {
-            endpoint.text = text;
-        }
-        endpoints.push_back(endpoint);
-    }
+    std::vector<Endpoint> endpoints = EndpointsOf(found);
     ::freeaddrinfo(found);
     if (endpoints.empty()) {
         return Status(ErrorKind::NotFound, "host not found: " + host);

@@ -39,6 +39,9 @@ QuickCommandDialog::QuickCommandDialog(const QuickCommand &command, QWidget *par
     m_preview->setObjectName(QStringLiteral("QuickCommandPreview"));
     m_preview->setWordWrap(true);
     m_buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    // Qt's own button texts are not translated here: they come from the window's texts.
+    m_buttons->button(QDialogButtonBox::Ok)->setText(SendBarTexts::Ok);
+    m_buttons->button(QDialogButtonBox::Cancel)->setText(SendBarTexts::Cancel);
 
     form->addRow(SendBarTexts::Name, m_name);
     form->addRow(SendBarTexts::Mode, m_mode);

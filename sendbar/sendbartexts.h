@@ -11,6 +11,8 @@ namespace SendBarTexts {
 
 inline constexpr const char *kContext = "SendBarTexts";
 
+inline constexpr UiText Ok { kContext, QT_TRANSLATE_NOOP("SendBarTexts", "确定") };
+inline constexpr UiText Cancel { kContext, QT_TRANSLATE_NOOP("SendBarTexts", "取消") };
 inline constexpr UiText Title { kContext, QT_TRANSLATE_NOOP("SendBarTexts", "发送栏") };
 inline constexpr UiText MenuHint { kContext,
     QT_TRANSLATE_NOOP("SendBarTexts", "显示或隐藏发送栏：按回车发送一行，保存常用命令") };

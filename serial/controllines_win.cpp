@@ -3,25 +3,16 @@
 // RS-485 settings of its own (a driver's RTS_CONTROL_TOGGLE is the nearest).
 
 #include "controllines_backend.h"
+#include "winhandle.h"
 
 #include <map>
 #include <mutex>
 #include <optional>
 #include <string>
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
-
 namespace serial_backend {
 
 namespace {
-
-HANDLE asHandle(intptr_t handle)
-{
-    return reinterpret_cast<HANDLE>(handle);
-}
 
 // ntddser.h: the serial driver's read-back of the two output lines.
 constexpr DWORD kGetDtrRts = 0x001B0078; // IOCTL_SERIAL_GET_DTRRTS

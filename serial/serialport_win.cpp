@@ -3,25 +3,16 @@
 #include "controllines_backend.h"
 #include "handleguard.h"
 #include "serialport_backend.h"
+#include "winhandle.h"
 
 #include <algorithm>
 #include <map>
 #include <mutex>
 #include <string>
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
-
 namespace serial_backend {
 
 namespace {
-
-HANDLE asHandle(intptr_t handle)
-{
-    return reinterpret_cast<HANDLE>(handle);
-}
 
 // The errors ClearCommError reported on each open handle, since it was opened. The
 // lock is taken only when an error came, or to read the counts.
@@ -35,12 +26,14 @@ std::string systemError(const std::string &device, const char *what)
     const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
         nullptr, code, 0, text, sizeof text, nullptr);
     std::string message = device + ": " + what + ": ";
-    if (length > 0)
+    if (length > 0) {
         message.append(text, length);
-    else
+    } else {
         message += "error " + std::to_string(code);
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r'))
+    }
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) {
         message.pop_back();
+    }
     return message;
 }
 
@@ -178,8 +171,9 @@ bool ReadLineErrors(intptr_t handle, LineErrorCounts &counts)
 {
     const std::lock_guard lock(errorsMutex);
     const auto found = errorsByHandle.find(handle);
-    if (found == errorsByHandle.end())
+    if (found == errorsByHandle.end()) {
         return false;
+    }
     counts = found->second;
     return true;
 }
@@ -201,8 +195,9 @@ Attempt ReadChunk(
     intptr_t handle, intptr_t, int, uint8_t *buffer, std::size_t size, std::size_t &count)
 {
     count = 0;
-    if (size == 0)
+    if (size == 0) {
         return Attempt::Nothing;
+    }
     DWORD received = 0;
     // The 1 ms time-out ends a read with success and nothing read; a failure means
     // the device refused the read (removed, or its driver gone).

@@ -7,7 +7,8 @@
 # Tests and benchmarks are left out: they are not shipped, GoogleTest's and Qt
 # Test's macros expand into code that trips several bugprone checks, and the
 # compiler's -Werror already covers them. Generated files (moc, rcc) live in the
-# build folder and are not listed.
+# build folder and are not listed. The *_win.cpp files need the cross build's
+# commands: tools/run-clang-tidy-win.sh.
 set -eu
 cd "$(dirname "$0")/.."
 build=${1:-build}

@@ -63,7 +63,10 @@ QWidget *PathRow(QWidget *parent, QLineEdit *&edit, const char *name,
 
 QDialogButtonBox *Buttons(QDialog *dialog)
 {
+    // Qt's own button texts are not translated here: they come from the window's texts.
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
+    buttons->button(QDialogButtonBox::Ok)->setText(TransferTexts::Ok);
+    buttons->button(QDialogButtonBox::Cancel)->setText(TransferTexts::Cancel);
     QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
     return buttons;

@@ -49,6 +49,7 @@ inline constexpr UiText ProgressLine { kContext,
     QT_TRANSLATE_NOOP("TransferTexts", "%1 / %2 字节, %3 字节/秒, 剩余 %4 秒, 重发 %5 次") };
 inline constexpr UiText ProgressOpen { kContext,
     QT_TRANSLATE_NOOP("TransferTexts", "%1 字节, %2 字节/秒, 重发 %3 次") };
+inline constexpr UiText Ok { kContext, QT_TRANSLATE_NOOP("TransferTexts", "确定") };
 inline constexpr UiText Cancel { kContext, QT_TRANSLATE_NOOP("TransferTexts", "取消") };
 inline constexpr UiText Done { kContext, QT_TRANSLATE_NOOP("TransferTexts", "文件传输完成: %1") };
 inline constexpr UiText Failed { kContext, QT_TRANSLATE_NOOP("TransferTexts", "文件传输失败: %1") };

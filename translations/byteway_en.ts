@@ -1092,6 +1092,14 @@ sudo usermod -aG %1 $USER</translation>
         <source>没有显示回显的窗口：请先新建一个窗口</source>
         <translation>No window to show the echo: open a new window first</translation>
     </message>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
 </context>
 <context>
     <name>Texts</name>
@@ -1419,6 +1427,10 @@ The settings file was left as it was.</translation>
     <message>
         <source>串口未打开，无法传输文件。</source>
         <translation>The port is not open: no file can be transferred.</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
     </message>
 </context>
 </TS>
