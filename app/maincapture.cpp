@@ -6,6 +6,7 @@
 #include "localpath.h"
 #include "maintexts.h"
 #include "serialport.h"
+#include "timestamp.h"
 #include "traffic.h"
 #include "traffictext.h"
 

@@ -1,6 +1,7 @@
 #include "capturetext.h"
 
 #include "hexdigits.h"
+#include "timestamp.h"
 
 #include <cstdio>
 #include <ctime>
@@ -16,13 +17,7 @@ int64_t FloorDiv(int64_t value, int64_t divisor)
 
 std::string SecondText(int64_t seconds)
 {
-    const auto time = static_cast<std::time_t>(seconds);
-    std::tm local {};
-#ifdef _WIN32
-    localtime_s(&local, &time);
-#else
-    localtime_r(&time, &local);
-#endif
+    const std::tm local = LocalTime(static_cast<std::time_t>(seconds));
     char text[80] = {};
     std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", local.tm_year + 1900,
         local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);

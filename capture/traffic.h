@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <deque>
 #include <optional>
-#include <string>
 #include <utility>
 
 // The one place every byte that passes the port goes through: the receive thread
@@ -70,12 +69,3 @@ private:
     std::optional<LineErrorCounts> m_errorBase;
     std::deque<std::pair<int64_t, uint64_t>> m_samples; // time, received total
 };
-
-// Whether the "Receiving: " and "Sending: " headers start with the time of day.
-// The user-interface thread sets it; the receive thread and the send loop read it.
-extern std::atomic<bool> HeaderTimes;
-
-// 1 + the milliseconds since local midnight now, or 0 when HeaderTimes is off.
-int32_t HeaderTimeNow();
-// "[HH:MM:SS.mmm] " for a value of HeaderTimeNow(); "" for 0.
-std::string HeaderTimePrefix(int32_t headerTime);

@@ -1,6 +1,6 @@
 #include "linesplit.h"
 
-#include "traffic.h"
+#include "timestamp.h"
 
 #include <array>
 

@@ -1,7 +1,7 @@
 #include "receiveapply.h"
 
 #include "documentops.h"
-#include "traffic.h"
+#include "timestamp.h"
 
 #include <optional>
 #include <string>

@@ -4,6 +4,7 @@
 #include "linesplit.h"
 #include "receiveapply.h"
 #include "settingsvalues.h"
+#include "timestamp.h"
 #include "traffic.h"
 
 #include <algorithm>

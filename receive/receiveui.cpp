@@ -1,11 +1,12 @@
 #include "receiveui.h"
 
 #include "ChildWin.h"
-#include "codepage.h"
-#include "notationtexts.h"
+#include "notationcombo.h"
 #include "receivesummary.h"
 #include "richedit.h"
 #include "serialport.h"
+
+#include <QElapsedTimer>
 
 #include <algorithm>
 
@@ -20,10 +21,9 @@ ReceiveController::ReceiveController(
               QMetaObject::invokeMethod(
                   this, &ReceiveController::applyPending, Qt::QueuedConnection);
           })
+    , m_pacer([this] { applyNow(); })
 {
     m_engine.SetReadsLine([&port] { return !port.hasReadAhead(); });
-    m_pace.setSingleShot(true);
-    connect(&m_pace, &QTimer::timeout, this, &ReceiveController::applyNow);
 }
 
 ReceiveController::~ReceiveController() = default;
@@ -70,7 +70,7 @@ std::size_t ReceiveController::room() const
 void ReceiveController::stop()
 {
     disconnect(m_closedWatch);
-    m_pace.stop();
+    m_pacer.cancel();
     m_engine.Stop(m_edit.data(), [this] { return room(); });
     m_edit = nullptr;
 }
@@ -97,20 +97,12 @@ bool ReceiveController::summaryFits(const RichEdit &edit, bool checkOrder) const
 
 void ReceiveController::setNotationText(const QString &comboText)
 {
-    m_engine.notation = NotationFromText(ToCp936(NotationTexts::SourceText(comboText)));
+    m_engine.notation = NotationOfCombo(comboText);
 }
 
 void ReceiveController::applyPending()
 {
-    if (m_pace.isActive()) {
-        return;
-    }
-    const qint64 since = m_sinceBatch.isValid() ? m_sinceBatch.elapsed() : m_spacingMs;
-    if (since < m_spacingMs) {
-        m_pace.start(static_cast<int>(m_spacingMs - since));
-        return;
-    }
-    applyNow();
+    m_pacer.request();
 }
 
 void ReceiveController::hold()
@@ -118,7 +110,7 @@ void ReceiveController::hold()
     if (m_held) {
         return;
     }
-    m_pace.stop();
+    m_pacer.cancel();
     applyNow();
     m_held = true;
 }
@@ -147,13 +139,7 @@ void ReceiveController::applyNow()
         }
     }
     // A batch costs its layout, measured here, and the repaint that follows, which
-    // costs about what the last one did. A batch that took half the queue or more
-    // comes from a flood: the thread is then held up by the full queue, so the next
-    // batch comes as soon as the short spacing allows, and its size spreads the cost.
+    // costs about what the last one did.
     const qint64 costNs = cost.nsecsElapsed() + (m_edit ? m_edit->lastPaintNs() : 0);
-    const bool flood = taken >= m_engine.queueCapacity() / 2;
-    m_spacingMs = flood
-        ? kBatchSpacingMs
-        : std::clamp<qint64>(costNs * kCostFactor / 1000000, kBatchSpacingMs, kMaxBatchSpacingMs);
-    m_sinceBatch.start();
+    m_pacer.batchDone(costNs, taken >= m_engine.queueCapacity() / 2);
 }

@@ -1,12 +1,11 @@
 #pragma once
 
+#include "batchpacer.h"
 #include "notation.h"
 #include "receiveengine.h"
 
-#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
-#include <QTimer>
 
 class DocumentOps;
 class RichEdit;
@@ -18,14 +17,8 @@ struct SettingsValues;
 // settings `settings`, and carries out the receive thread's document changes on
 // the document window that was active when the reception started, all that is
 // waiting in one batch per turn of the event loop. The thread asks for a turn with
-// one queued call each time its queue goes from empty to non-empty. A turn that
-// comes sooner than kBatchSpacingMs after the end of the last batch is put off
-// until then, so that a flood is shown in a few large batches (one layout and one
-// repaint each) rather than in a great many small ones, while a byte arriving on a
-// quiet line is shown at once. A batch that ends in a long line is dear whatever
-// it holds (the control lays out and repaints the whole line), so the spacing grows
-// with what the last batch cost, up to kMaxBatchSpacingMs: receiving then takes a
-// bounded share of the thread, and a byte costs about the same however long its line.
+// one queued call each time its queue goes from empty to non-empty; the turns are
+// paced by BatchPacer, with a spacing that grows with what the last batch cost.
 //
 // A reception that ends by itself (its document window closed or full, a line or
 // paragraph length of 0) is announced once with receptionEnded; the controller
@@ -76,12 +69,6 @@ public:
 
     const ReceiveEngine &engine() const { return m_engine; }
 
-    static constexpr int kBatchSpacingMs = 5;
-    static constexpr int kMaxBatchSpacingMs = 250;
-    // The spacing after a batch is this many times what the batch cost, layout and
-    // repaint included, so that receiving takes at most about a fifth of the thread.
-    static constexpr int kCostFactor = 4;
-
 signals:
     // The running reception ended by itself, for `reason` (never Running or Stopped).
     // Emitted once per reception, from the event loop.
@@ -97,9 +84,7 @@ private:
 
     ReceiveEngine m_engine;
     QPointer<RichEdit> m_edit;
-    QElapsedTimer m_sinceBatch;
-    qint64 m_spacingMs = kBatchSpacingMs;
-    QTimer m_pace;
+    BatchPacer m_pacer;
     QMetaObject::Connection m_closedWatch;
     bool m_endAnnounced = false;
     bool m_held = false;

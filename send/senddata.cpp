@@ -2,7 +2,7 @@
 
 #include "serialport.h"
 #include "settingsvalues.h"
-#include "traffic.h"
+#include "timestamp.h"
 
 #include <string_view>
 

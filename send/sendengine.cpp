@@ -18,8 +18,13 @@ SendJob SendJob::FromSettings(const SettingsValues &settings)
     return job;
 }
 
-void InsertEchoPieces(DocumentOps &doc, std::string_view text, const std::vector<uint8_t> &sizes)
+void InsertEchoPieces(DocumentOps &doc, const std::vector<EchoPiece> &pieces)
 {
+    std::string text;
+    text.reserve(pieces.size() * 8);
+    for (const EchoPiece &piece : pieces) {
+        text.append(piece.view());
+    }
     if (text.empty()) {
         return;
     }
@@ -28,13 +33,11 @@ void InsertEchoPieces(DocumentOps &doc, std::string_view text, const std::vector
     doc.BeginBatch();
     doc.MoveCaretToEnd();
     if (!doc.InsertAtCaret(text)) {
-        std::size_t offset = 0;
         // Piece by piece: one that does not fit is dropped, a later shorter one may
         // still fit. The bytes went out either way.
-        for (const uint8_t size : sizes) {
+        for (const EchoPiece &piece : pieces) {
             doc.MoveCaretToEnd();
-            static_cast<void>(doc.InsertAtCaret(text.substr(offset, size)));
-            offset += size;
+            static_cast<void>(doc.InsertAtCaret(piece.view()));
         }
     }
     doc.EndBatch();
@@ -44,8 +47,8 @@ SendEngine::SendEngine(WriteFunction write, NotationFunction notation, std::func
     std::size_t queueCapacity)
     : m_write(std::move(write))
     , m_notation(std::move(notation))
-    , m_notify(std::move(notify))
-    , m_capacity(std::max<std::size_t>(queueCapacity, 1))
+    , m_notify(notify)
+    , m_echo(queueCapacity, std::move(notify))
 { }
 
 SendEngine::~SendEngine()
@@ -58,10 +61,7 @@ void SendEngine::Drop()
     if (!m_thread.joinable()) {
         return;
     }
-    {
-        std::lock_guard lock(m_mutex);
-        m_dropEchoes = true;
-    }
+    m_echo.Fail();
     m_thread.request_stop();
     m_changed.notify_all();
     m_thread.join();
@@ -74,15 +74,11 @@ void SendEngine::Start(SendJob job)
     m_delay = m_job.twoCharDelay;
     m_bytesSent = 0;
     m_wait.clear();
+    m_echo.Reset();
     {
         std::lock_guard lock(m_mutex);
-        m_echoText.clear();
-        m_echoSizes.clear();
-        m_highWater = 0;
-        m_finished = false;
         m_pauseRequested = false;
         m_held = false;
-        m_dropEchoes = false;
         m_result = {};
     }
     m_thread = std::jthread([this](std::stop_token stop) { Run(stop); });
@@ -102,15 +98,14 @@ void SendEngine::Run(const std::stop_token &stop)
     if (!FlushEcho() && outcome == SendOutcome::Completed) {
         outcome = SendOutcome::Stopped;
     }
+    if (outcome == SendOutcome::Stopped && m_echo.failed()) {
+        outcome = SendOutcome::DocumentGone;
+    }
     {
         std::lock_guard lock(m_mutex);
-        if (outcome == SendOutcome::Stopped && m_dropEchoes) {
-            outcome = SendOutcome::DocumentGone;
-        }
         m_result = { outcome, m_bytesSent.load() };
-        m_finished = true;
     }
-    m_changed.notify_all();
+    m_echo.Finish();
     if (m_notify) {
         m_notify();
     }
@@ -231,7 +226,7 @@ bool SendEngine::Checkpoint(const std::stop_token &stop)
     std::unique_lock lock(m_mutex);
     if (m_pauseRequested && !stop.stop_requested()) {
         m_held = true;
-        m_changed.notify_all();
+        m_echo.Wake();
         m_changed.wait(lock, stop, [this] { return !m_pauseRequested; });
         m_held = false;
     }
@@ -240,84 +235,28 @@ bool SendEngine::Checkpoint(const std::stop_token &stop)
 
 bool SendEngine::PushEcho(std::string_view echo)
 {
-    m_unsentText.append(echo);
-    m_unsentSizes.push_back(static_cast<uint8_t>(echo.size()));
-    return m_unsentSizes.size() < kEchoBatch || FlushEcho();
+    EchoPiece piece;
+    piece.length = static_cast<uint8_t>(std::min(echo.size(), EchoPiece::kMaxText));
+    std::copy_n(echo.data(), piece.length, piece.text);
+    m_unsent.push_back(piece);
+    return m_unsent.size() < kEchoBatch || FlushEcho();
 }
 
 bool SendEngine::FlushEcho()
 {
-    std::size_t done = 0;
-    std::size_t offset = 0;
-    while (done < m_unsentSizes.size()) {
-        bool wasEmpty = false;
-        {
-            std::unique_lock lock(m_mutex);
-            m_changed.wait(
-                lock, [this] { return m_dropEchoes || m_echoSizes.size() < m_capacity; });
-            if (m_dropEchoes) {
-                m_unsentText.clear();
-                m_unsentSizes.clear();
-                return false;
-            }
-            wasEmpty = m_echoSizes.empty();
-            const std::size_t count
-                = std::min(m_unsentSizes.size() - done, m_capacity - m_echoSizes.size());
-            std::size_t bytes = 0;
-            for (std::size_t i = done; i < done + count; ++i) {
-                bytes += m_unsentSizes[i];
-            }
-            m_echoText.append(m_unsentText, offset, bytes);
-            m_echoSizes.insert(m_echoSizes.end(),
-                m_unsentSizes.begin() + static_cast<std::ptrdiff_t>(done),
-                m_unsentSizes.begin() + static_cast<std::ptrdiff_t>(done + count));
-            m_highWater = std::max(m_highWater, m_echoSizes.size());
-            done += count;
-            offset += bytes;
-        }
-        if (wasEmpty) {
-            m_changed.notify_all();
-            if (m_notify) {
-                m_notify();
-            }
-        }
-    }
-    m_unsentText.clear();
-    m_unsentSizes.clear();
-    return true;
-}
-
-bool SendEngine::Take(bool wait, bool untilHeld)
-{
-    bool ended = false;
-    m_applyingText.clear();
-    m_applyingSizes.clear();
-    {
-        std::unique_lock lock(m_mutex);
-        if (wait) {
-            m_changed.wait(
-                lock, [&] { return !m_echoSizes.empty() || m_finished || (untilHeld && m_held); });
-        }
-        m_applyingText.swap(m_echoText);
-        m_applyingSizes.swap(m_echoSizes);
-        // Whatever the thread echoed before it ended or was held is in hand now.
-        ended = m_finished || (untilHeld && m_held);
-    }
-    m_changed.notify_all();
-    return ended;
+    const bool pushed = m_echo.Push(m_unsent.data(), m_unsent.size());
+    m_unsent.clear();
+    return pushed;
 }
 
 void SendEngine::Apply(DocumentOps *doc)
 {
     if (doc) {
-        InsertEchoPieces(*doc, m_applyingText, m_applyingSizes);
+        InsertEchoPieces(*doc, m_applying);
         return;
     }
     // The document is gone: the send has nowhere to show what goes out.
-    {
-        std::lock_guard lock(m_mutex);
-        m_dropEchoes = true;
-    }
+    m_echo.Fail();
     m_thread.request_stop();
     m_changed.notify_all();
 }
@@ -327,7 +266,9 @@ bool SendEngine::ApplyPending(DocumentOps *doc)
     if (!m_thread.joinable()) {
         return false;
     }
-    const bool ended = Take(false, false);
+    // Read before the take: a send that had ended by then has all its echo in it.
+    const bool ended = m_echo.finished();
+    m_echo.TakeAll(m_applying);
     Apply(doc);
     if (!ended) {
         return false;
@@ -339,9 +280,7 @@ bool SendEngine::ApplyPending(DocumentOps *doc)
 SendResult SendEngine::Wait(DocumentOps *doc)
 {
     if (m_thread.joinable()) {
-        bool ended = false;
-        while (!ended) {
-            ended = Take(true, false);
+        while (!m_echo.WaitAndTake(m_applying)) {
             Apply(doc);
         }
         m_thread.join();
@@ -365,9 +304,8 @@ void SendEngine::Pause(DocumentOps *doc)
         m_pauseRequested = true;
     }
     m_wait.interrupt();
-    bool held = false;
-    while (!held) {
-        held = Take(true, true);
+    // Whatever the thread echoed before it ended or was held is in hand at the end.
+    while (!m_echo.WaitAndTakeUntil(m_applying, [this] { return m_held.load(); })) {
         Apply(doc);
     }
 }
@@ -388,8 +326,7 @@ void SendEngine::Resume(int32_t twoCharDelay)
 
 bool SendEngine::hasEnded() const
 {
-    std::lock_guard lock(m_mutex);
-    return m_thread.joinable() && m_finished;
+    return m_thread.joinable() && m_echo.finished();
 }
 
 SendResult SendEngine::result() const
@@ -400,6 +337,5 @@ SendResult SendEngine::result() const
 
 std::size_t SendEngine::queueHighWater() const
 {
-    std::lock_guard lock(m_mutex);
-    return m_highWater;
+    return m_echo.highWater();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "boundedqueue.h"
 #include "delay.h"
 #include "notation.h"
 
@@ -41,6 +42,19 @@ enum class SendOutcome {
     Stopped, // a stop request ended it
     WriteFailed, // a byte could not be written; the send ended there
     DocumentGone, // the document that shows the echo went away
+};
+
+// The text that echoes one byte sent. A plain value (no heap memory), so that the
+// echo of a byte costs no allocation on its way to the document.
+struct EchoPiece
+{
+    // The longest echo is a decimal range value, "-2147483648 ".
+    static constexpr std::size_t kMaxText = 15;
+
+    uint8_t length = 0;
+    char text[kMaxText] = {};
+
+    std::string_view view() const { return { text, length }; }
 };
 
 struct SendResult
@@ -131,42 +145,42 @@ private:
     // the owner for every byte.
     bool PushEcho(std::string_view echo);
     bool FlushEcho();
-    // Owner: takes the waiting pieces; true when the send had ended by then.
-    bool Take(bool wait, bool untilHeld);
+    // Owner: carries out the taken pieces, or ends the send when `doc` is null.
     void Apply(DocumentOps *doc);
     void Drop();
 
     const WriteFunction m_write;
     const NotationFunction m_notation;
     const std::function<void()> m_notify;
-    const std::size_t m_capacity;
 
     static constexpr std::size_t kEchoBatch = 64;
 
     SendJob m_job; // send thread, set before it starts
-    std::string m_unsentText; // send thread: echo pieces not yet queued
-    std::vector<uint8_t> m_unsentSizes;
+    std::vector<EchoPiece> m_unsent; // send thread: echo pieces not yet queued
     std::atomic<int32_t> m_delay { 0 };
     InterruptibleWait m_wait; // interrupted by stop and pause requests
 
+    // The echo on its way to the owner. The queue's failed mark is the owner's
+    // word that the echo has nowhere to go (the document is gone, or the engine is
+    // dropping the send); its finished mark says the thread has ended and
+    // `m_result` holds how.
+    BoundedQueue<EchoPiece> m_echo;
+
     mutable std::mutex m_mutex;
     std::condition_variable_any m_changed;
-    std::string m_echoText; // waiting echo pieces, back to back
-    std::vector<uint8_t> m_echoSizes;
-    std::size_t m_highWater = 0;
-    bool m_finished = false;
     bool m_pauseRequested = false;
-    bool m_held = false;
-    bool m_dropEchoes = false;
     SendResult m_result;
+    // Set by the send thread while it is held, with m_mutex; read by the owner
+    // under the queue's lock, so that a held thread's echo is all in hand when
+    // the owner sees it held.
+    std::atomic<bool> m_held { false };
 
     std::atomic<int64_t> m_bytesSent { 0 };
-    std::string m_applyingText; // owner thread
-    std::vector<uint8_t> m_applyingSizes; // owner thread
+    std::vector<EchoPiece> m_applying; // owner thread
     std::jthread m_thread;
 };
 
 // Carries out echo pieces at the end of `doc` as one batch: one insertion of all of
 // them, or, when the document refuses that, one insertion per piece, so that
 // exactly the pieces that fit are kept.
-void InsertEchoPieces(DocumentOps &doc, std::string_view text, const std::vector<uint8_t> &sizes);
+void InsertEchoPieces(DocumentOps &doc, const std::vector<EchoPiece> &pieces);

@@ -1,20 +1,12 @@
 #include "sendui.h"
 
 #include "ChildWin.h"
-#include "codepage.h"
-#include "notationtexts.h"
 #include "richedit.h"
 #include "senddata.h"
 #include "serialport.h"
 
-#include <QComboBox>
 #include <QTextBlock>
 #include <QTextDocument>
-
-Notation NotationOfCombo(const QComboBox &combo)
-{
-    return NotationFromText(ToCp936(NotationTexts::SourceText(combo.currentText())));
-}
 
 SendController::SendController(SerialPort &port, QObject *parent)
     : QObject(parent)
@@ -26,10 +18,8 @@ SendController::SendController(SerialPort &port, QObject *parent)
               // thread, and dropped if the object is gone by then.
               QMetaObject::invokeMethod(this, &SendController::applyPending, Qt::QueuedConnection);
           })
-{
-    m_pace.setSingleShot(true);
-    connect(&m_pace, &QTimer::timeout, this, &SendController::applyNow);
-}
+    , m_pacer([this] { applyNow(); })
+{ }
 
 SendController::~SendController() = default;
 
@@ -64,7 +54,7 @@ void SendController::stop()
     if (!m_engine.isStarted()) {
         return;
     }
-    m_pace.stop();
+    m_pacer.cancel();
     collect(m_engine.Stop(m_edit.data()));
 }
 
@@ -73,7 +63,7 @@ void SendController::abandon()
     if (!m_engine.isStarted()) {
         return;
     }
-    m_pace.stop();
+    m_pacer.cancel();
     static_cast<void>(m_engine.Stop(nullptr));
     m_batchOpen = false;
     m_edit = nullptr;
@@ -81,7 +71,7 @@ void SendController::abandon()
 
 void SendController::pause()
 {
-    m_pace.stop();
+    m_pacer.cancel();
     m_engine.Pause(m_edit.data());
 }
 
@@ -98,7 +88,7 @@ void SendController::resume(int32_t twoCharDelay)
 
 void SendController::setNotationText(const QString &comboText)
 {
-    m_notation = NotationFromText(ToCp936(NotationTexts::SourceText(comboText)));
+    m_notation = NotationOfCombo(comboText);
 }
 
 void SendController::applyPending()
@@ -107,19 +97,11 @@ void SendController::applyPending()
     // that has ended is collected at once, so that a timed send's next tick is
     // not put off by it.
     if (m_engine.hasEnded()) {
-        m_pace.stop();
+        m_pacer.cancel();
         applyNow();
         return;
     }
-    if (m_pace.isActive()) {
-        return;
-    }
-    const qint64 since = m_sinceBatch.isValid() ? m_sinceBatch.elapsed() : kBatchSpacingMs;
-    if (since < kBatchSpacingMs) {
-        m_pace.start(static_cast<int>(kBatchSpacingMs - since));
-        return;
-    }
-    applyNow();
+    m_pacer.request();
 }
 
 void SendController::applyNow()
@@ -129,7 +111,7 @@ void SendController::applyNow()
     } else {
         showProgress();
     }
-    m_sinceBatch.start();
+    m_pacer.batchDone();
 }
 
 void SendController::openBatch()

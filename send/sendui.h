@@ -1,29 +1,24 @@
 #pragma once
 
+#include "batchpacer.h"
 #include "notation.h"
+#include "notationcombo.h"
 #include "sendengine.h"
 
 #include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
-#include <QTimer>
 
-class QComboBox;
 class RichEdit;
 class SerialPort;
 class TMDIChild;
 struct SettingsValues;
 
-// The notation that the text of `combo` names, compared byte for byte in code
-// page 936. User-interface thread only.
-Notation NotationOfCombo(const QComboBox &combo);
-
 // Sending for the main window: writes the header into the document window that is
 // active when a send starts, then runs the send on the send thread (SendEngine)
 // and carries its echo out into that window, all that is waiting in one batch per
-// turn of the event loop. As for receiving, a turn sooner than kBatchSpacingMs
-// after the last batch is put off until then. The send thread reads the notation
-// published here once per unit.
+// turn of the event loop, paced as for receiving (BatchPacer), at the shortest
+// spacing. The send thread reads the notation published here once per unit.
 //
 // The echo of one send stands on one line, and the control lays a line out again
 // whole whenever it changes: a long send shown piece by piece would cost time
@@ -74,7 +69,6 @@ public:
 
     const SendEngine &engine() const { return m_engine; }
 
-    static constexpr int kBatchSpacingMs = 5;
     static constexpr int kShowSpacingMs = 100;
     static constexpr int kShowLineLimit = 16384;
 
@@ -93,8 +87,7 @@ private:
     std::atomic<Notation> m_notation { Notation::Hex };
     SendEngine m_engine;
     QPointer<RichEdit> m_edit;
-    QElapsedTimer m_sinceBatch;
     QElapsedTimer m_sinceShown;
-    QTimer m_pace;
+    BatchPacer m_pacer;
     bool m_batchOpen = false;
 };

@@ -3,6 +3,7 @@
 #include "appfixture.h"
 #include "maintexts.h"
 #include "richedit.h"
+#include "timestamp.h"
 #include "traffic.h"
 #include "traffictext.h"
 

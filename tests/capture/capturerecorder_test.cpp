@@ -6,6 +6,7 @@
 #include "receivetesthelpers.h"
 #include "rowname.h"
 #include "senddata.h"
+#include "timestamp.h"
 #include "traffic.h"
 
 #include <gtest/gtest.h>

@@ -4,6 +4,7 @@
 #include "capturerecorder.h"
 #include "capturetext.h"
 #include "rowname.h"
+#include "timestamp.h"
 #include "traffic.h"
 
 #include <gtest/gtest.h>
