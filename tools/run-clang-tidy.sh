@@ -1,6 +1,6 @@
 #!/bin/sh
-# clang-tidy over the project's own sources with the checks of .clang-tidy, two
-# files at a time; fails on any finding. Usage: tools/run-clang-tidy.sh [build-dir]
+# clang-tidy over the project's own sources with the checks of .clang-tidy, one
+# batch a core at a time; fails on any finding. Usage: tools/run-clang-tidy.sh [build-dir]
 # (default: build, which must have been configured; CMake writes its
 # compile_commands.json).
 #
@@ -25,7 +25,7 @@ log=$(mktemp)
 trap 'rm -f "$log"' EXIT
 git ls-files '*.cpp' | grep -Ev '^(tests|bench)/' \
     | grep -Ev '_win\.cpp$' \
-    | xargs -P2 -n4 "$tidy" -p "$build" --quiet --warnings-as-errors='*' >"$log" 2>&1 || status=$?
+    | xargs -P "${JOBS:-$(nproc)}" -n4 "$tidy" -p "$build" --quiet --warnings-as-errors='*' >"$log" 2>&1 || status=$?
 grep -E 'warning:|error:' "$log" | sort -u || true
 if [ "${status:-0}" -ne 0 ]; then
     echo "clang-tidy: findings above" >&2
