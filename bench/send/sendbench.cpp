@@ -53,6 +53,34 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// Reads the far side of `pty` on a thread of its own until stopped, so that the
+// sender never waits for a full line.
+class Drain
+{
+public:
+    explicit Drain(PtyPort &pty)
+        : m_thread([this, &pty] {
+            while (!m_done) {
+                pty.receive(1 << 20, 10);
+            }
+        })
+    { }
+    ~Drain() { stop(); }
+    Drain(const Drain &) = delete;
+    Drain &operator=(const Drain &) = delete;
+    void stop()
+    {
+        m_done = true;
+        if (m_thread.joinable()) {
+            m_thread.join();
+        }
+    }
+
+private:
+    std::atomic<bool> m_done { false };
+    std::thread m_thread;
+};
+
 struct Bench
 {
     Bench()
@@ -68,6 +96,16 @@ struct Bench
         QApplication::processEvents();
     }
     ~Bench() { Port.Close(); }
+    // A range 0..last with no delay and the whole echo kept.
+    void range(int32_t last)
+    {
+        settings.FAutoSend = true;
+        settings.FSendStart = 0;
+        settings.FSendEnd = last;
+        settings.FTwoCharDelay = 0;
+        settings.FAutoClear = false;
+    }
+
     // One send, run as the main window runs it; returns when its echo is shown.
     SendResult send()
     {
@@ -189,12 +227,7 @@ void SenderSideGaps(int32_t delay)
             return pty.port.WriteByte(byte, giveUp);
         },
         [] { return Notation::Hex; }, nullptr);
-    std::atomic<bool> done { false };
-    std::thread drain([&] {
-        while (!done) {
-            pty.receive(1 << 20, 10);
-        }
-    });
+    Drain drain(pty);
     SendJob job;
     job.twoCharDelay = delay;
     for (int i = 0; i < kTokens; ++i) {
@@ -203,8 +236,7 @@ void SenderSideGaps(int32_t delay)
     MemoryDocument doc;
     engine.Start(job);
     engine.Wait(&doc);
-    done = true;
-    drain.join();
+    drain.stop();
     std::vector<double> gaps;
     for (std::size_t i = 1; i < starts.size(); ++i) {
         gaps.push_back(
@@ -225,22 +257,12 @@ void SenderSideGaps(int32_t delay)
 double RangeSeconds(int32_t last)
 {
     Bench b;
-    b.settings.FAutoSend = true;
-    b.settings.FSendStart = 0;
-    b.settings.FSendEnd = last;
-    b.settings.FTwoCharDelay = 0;
-    b.settings.FAutoClear = false;
-    std::atomic<bool> done { false };
-    std::thread drain([&] {
-        while (!done) {
-            b.pty.receive(1 << 20, 10);
-        }
-    });
+    b.range(last);
+    Drain drain(b.pty);
     const auto start = Clock::now();
     const SendResult result = b.send();
     const double s = std::chrono::duration<double>(Clock::now() - start).count();
-    done = true;
-    drain.join();
+    drain.stop();
     const QStringList lines = b.child->RichEdit1->lines();
     const bool right = lines.size() == 1 && result.bytesSent == last + 1
         && lines[0].endsWith(QString::asprintf(" 0x%X ", static_cast<unsigned>(last)));
@@ -255,23 +277,14 @@ double RangeSeconds(int32_t last)
 void RangeWithoutRichText(int32_t last)
 {
     Bench b;
-    b.settings.FAutoSend = true;
-    b.settings.FSendStart = 0;
-    b.settings.FSendEnd = last;
-    b.settings.FTwoCharDelay = 0;
-    std::atomic<bool> done { false };
-    std::thread drain([&] {
-        while (!done) {
-            b.pty.receive(1 << 20, 10);
-        }
-    });
+    b.range(last);
+    Drain drain(b.pty);
     MemoryDocument doc;
     const auto start = Clock::now();
     SendData(
         &doc, b.settings, [] { return Notation::Hex; }, Port);
     const double s = std::chrono::duration<double>(Clock::now() - start).count();
-    done = true;
-    drain.join();
+    drain.stop();
     std::printf("   for comparison, 0..%d echoed into an in-memory document: %.3f s, %.0f units "
                 "per second\n",
         last, s, (last + 1) / s);
@@ -351,17 +364,8 @@ void LargeRange(int32_t count)
 {
     {
         Bench b;
-        b.settings.FAutoSend = true;
-        b.settings.FSendStart = 0;
-        b.settings.FSendEnd = count - 1;
-        b.settings.FTwoCharDelay = 0;
-        b.settings.FAutoClear = false;
-        std::atomic<bool> done { false };
-        std::thread drain([&] {
-            while (!done) {
-                b.pty.receive(1 << 20, 10);
-            }
-        });
+        b.range(count - 1);
+        Drain drain(b.pty);
         Settle(200);
         const long before = CurrentRssKb();
         PeakSampler peak;
@@ -371,8 +375,7 @@ void LargeRange(int32_t count)
         Settle(300);
         const long after = CurrentRssKb();
         const long highest = peak.stop();
-        done = true;
-        drain.join();
+        drain.stop();
         const int characters = b.child->RichEdit1->characterCount();
         b.child->RichEdit1->ClearDocument();
         Settle(300);
@@ -386,11 +389,7 @@ void LargeRange(int32_t count)
     }
     for (const bool quit : { false, true }) {
         auto b = std::make_unique<Bench>();
-        b->settings.FAutoSend = true;
-        b->settings.FSendStart = 0;
-        b->settings.FSendEnd = count - 1;
-        b->settings.FTwoCharDelay = 0;
-        b->settings.FAutoClear = false;
+        b->range(count - 1);
         // The drain reads the far side's descriptor itself: the Bench may be gone
         // before it stops.
         std::atomic<bool> done { false };

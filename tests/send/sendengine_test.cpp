@@ -296,18 +296,26 @@ TEST(SendDocument, GoneDocumentEndsTheSend)
     EXPECT_LT(result.bytesSent, 100001);
 }
 
+// A decimal send over a pseudo-terminal whose echo queue holds only 4 pieces.
+struct SmallQueueSend
+{
+    PtyPort pty;
+    MemoryDocument doc;
+    SendEngine engine { [this](uint8_t byte, const std::atomic<bool> &giveUp) {
+                           return pty.port.WriteByte(byte, giveUp);
+                       },
+        [] { return Notation::Decimal; }, nullptr, 4 };
+};
+
 // A full echo queue holds the send thread until the owner takes the pieces: with
 // a queue of 4 pieces, every byte of a long range is still echoed, in order.
 TEST(SendQueue, SmallQueueLosesNothing)
 {
-    PtyPort pty;
-    ASSERT_TRUE(pty.isOpen());
-    MemoryDocument doc;
-    SendEngine engine(
-        [&](uint8_t byte, const std::atomic<bool> &giveUp) {
-            return pty.port.WriteByte(byte, giveUp);
-        },
-        [] { return Notation::Decimal; }, nullptr, 4);
+    SmallQueueSend run;
+    ASSERT_TRUE(run.pty.isOpen());
+    PtyPort &pty = run.pty;
+    MemoryDocument &doc = run.doc;
+    SendEngine &engine = run.engine;
     std::thread drain([&] { pty.receive(2000, 3000); });
     SendJob job;
     job.autoSend = true;
@@ -392,14 +400,11 @@ class SendEndTest : public ::testing::TestWithParam<EndCase>
 TEST_P(SendEndTest, TheOwnerSeesTheEndAndTheEchoMatchesTheLine)
 {
     const EndCase &c = GetParam();
-    PtyPort pty;
-    ASSERT_TRUE(pty.isOpen());
-    MemoryDocument doc;
-    SendEngine engine(
-        [&](uint8_t byte, const std::atomic<bool> &giveUp) {
-            return pty.port.WriteByte(byte, giveUp);
-        },
-        [] { return Notation::Decimal; }, nullptr, 4);
+    SmallQueueSend run;
+    ASSERT_TRUE(run.pty.isOpen());
+    PtyPort &pty = run.pty;
+    MemoryDocument &doc = run.doc;
+    SendEngine &engine = run.engine;
     std::atomic<bool> drained { false };
     std::size_t onTheLine = 0;
     std::thread drain([&] {
