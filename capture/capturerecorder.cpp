@@ -213,7 +213,7 @@ bool CaptureRecorder::writeText(std::string_view text)
     return true;
 }
 
-void CaptureRecorder::fail(Status failure)
+void CaptureRecorder::fail(const Status &failure)
 {
     bool report = false;
     {

@@ -92,7 +92,7 @@ private:
     bool writeBatch(bool idleCheck);
     bool writeText(std::string_view text);
     bool finishFile(bool overflow);
-    void fail(Status failure);
+    void fail(const Status &failure);
     int64_t nowUs() const;
 
     static constexpr std::size_t kWakeBytes = 1 << 18;
