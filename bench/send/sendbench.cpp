@@ -15,7 +15,8 @@
 //     delay 0 into a document window: seconds, resident memory before, at its peak
 //     and after the send and again once the window is cleared; then the same range
 //     stopped part-way (a release of 发送), and one abandoned part-way and its window
-//     deleted (as quitting does): how long each took.
+//     deleted (as quitting does): how long each took. `send_bench partway [N]` runs
+//     only these two.
 
 #include "ChildWin.h"
 #include "benchmeter.h"
@@ -43,6 +44,7 @@
 #include <thread>
 #include <vector>
 
+#include <malloc.h>
 #include <poll.h>
 #include <pthread.h>
 #include <sched.h>
@@ -360,9 +362,17 @@ void Settle(int ms)
     }
 }
 
-void LargeRange(int32_t count)
+// What the allocator hands out now, in KB: the resident memory less what it keeps
+// free, so that memory still in use tells apart from memory not yet returned.
+long HeapInUseKb()
 {
-    {
+    const struct mallinfo2 info = mallinfo2();
+    return static_cast<long>((info.uordblks + info.hblkhd) / 1024);
+}
+
+void LargeRange(int32_t count, bool whole)
+{
+    if (whole) {
         Bench b;
         b.range(count - 1);
         Drain drain(b.pty);
@@ -374,6 +384,7 @@ void LargeRange(int32_t count)
         const double s = std::chrono::duration<double>(Clock::now() - start).count();
         Settle(300);
         const long after = CurrentRssKb();
+        const long afterHeap = HeapInUseKb();
         const long highest = peak.stop();
         drain.stop();
         const int characters = b.child->RichEdit1->characterCount();
@@ -382,10 +393,11 @@ void LargeRange(int32_t count)
         const long cleared = CurrentRssKb();
         std::printf("4. 0..%d, delay 0, hexadecimal: %.2f s, %lld bytes sent, %.0f units per "
                     "second\n   resident memory: %.1f MB before, %.1f MB at the peak, %.1f MB "
-                    "after (the window holds %d characters), %.1f MB once the window is "
-                    "cleared\n",
+                    "after (the window holds %d characters; heap in use %.1f MB), %.1f MB once "
+                    "the window is cleared (heap in use %.1f MB)\n",
             count - 1, s, static_cast<long long>(result.bytesSent), count / s, before / 1024.0,
-            highest / 1024.0, after / 1024.0, characters, cleared / 1024.0);
+            highest / 1024.0, after / 1024.0, characters, afterHeap / 1024.0, cleared / 1024.0,
+            HeapInUseKb() / 1024.0);
     }
     for (const bool quit : { false, true }) {
         auto b = std::make_unique<Bench>();
@@ -462,8 +474,8 @@ int main(int argc, char **argv)
     if (which == "all" || which == "cancel") {
         Cancel();
     }
-    if (which == "large") {
-        LargeRange(argc > 2 ? std::max(1, std::atoi(argv[2])) : 2000000);
+    if (which == "large" || which == "partway") {
+        LargeRange(argc > 2 ? std::max(1, std::atoi(argv[2])) : 2000000, which == "large");
     }
     return 0;
 }
