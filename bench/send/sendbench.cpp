@@ -12,11 +12,12 @@
 //     the whole process uses in one second of that wait, and how long the stop
 //     takes;
 //  4. `send_bench large [N]`: the range 0..N-1 (2,000,000 values by default) with
-//     delay 0 into a document window: seconds, resident memory before, at its peak
-//     and after the send and again once the window is cleared; then the same range
-//     stopped part-way (a release of 发送), and one abandoned part-way and its window
-//     deleted (as quitting does): how long each took. `send_bench partway [N]` runs
-//     only these two.
+//     delay 0 into a document window: seconds, resident memory and the heap in use
+//     before, at its peak and after the send, once the window is cleared and once
+//     it is closed; then the same range stopped part-way (a release of 发送), and one
+//     abandoned part-way and its window deleted (as quitting does): how long each
+//     took, how long the window's next turn (its repaint) took, and whether a byte
+//     went out after the stop. `send_bench partway [N]` runs only these two.
 
 #include "ChildWin.h"
 #include "benchmeter.h"
@@ -28,6 +29,7 @@
 #include "sendui.h"
 #include "serialport.h"
 #include "settingsvalues.h"
+#include "traffic.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -378,6 +380,7 @@ void LargeRange(int32_t count, bool whole)
         Drain drain(b.pty);
         Settle(200);
         const long before = CurrentRssKb();
+        const long beforeHeap = HeapInUseKb();
         PeakSampler peak;
         const auto start = Clock::now();
         const SendResult result = b.send();
@@ -391,6 +394,13 @@ void LargeRange(int32_t count, bool whole)
         b.child->RichEdit1->ClearDocument();
         Settle(300);
         const long cleared = CurrentRssKb();
+        const long clearedHeap = HeapInUseKb();
+        delete b.child;
+        b.child = nullptr;
+        Settle(100);
+        std::printf("   heap in use %.1f MB before the send, %.1f MB once the window is cleared, "
+                    "%.1f MB once it is closed\n",
+            beforeHeap / 1024.0, clearedHeap / 1024.0, HeapInUseKb() / 1024.0);
         std::printf("4. 0..%d, delay 0, hexadecimal: %.2f s, %lld bytes sent, %.0f units per "
                     "second\n   resident memory: %.1f MB before, %.1f MB at the peak, %.1f MB "
                     "after (the window holds %d characters; heap in use %.1f MB), %.1f MB once "
@@ -427,10 +437,18 @@ void LargeRange(int32_t count, bool whole)
         }
         const double ms
             = std::chrono::duration<double, std::milli>(Clock::now() - stopStart).count();
+        const uint64_t sentAtStop = Traffic.sentTotal();
+        // The window's next turn repaints what the stop laid out.
+        const auto turnStart = Clock::now();
+        QApplication::processEvents();
+        const double turnMs
+            = std::chrono::duration<double, std::milli>(Clock::now() - turnStart).count();
         done = true;
         drain.join();
-        std::printf("   %s 2 s into the send: %.1f ms\n",
-            quit ? "abandoning (as quitting does), then deleting the window" : "stopping", ms);
+        std::printf("   %s 2 s into the send: %.1f ms, then the window's next turn %.1f ms; "
+                    "%llu bytes went out after the stop\n",
+            quit ? "abandoning (as quitting does), then deleting the window" : "stopping", ms,
+            turnMs, static_cast<unsigned long long>(Traffic.sentTotal() - sentAtStop));
     }
 }
 
