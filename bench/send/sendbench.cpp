@@ -398,16 +398,16 @@ void LargeRange(int32_t count, bool whole)
         delete b.child;
         b.child = nullptr;
         Settle(100);
-        std::printf("   heap in use %.1f MB before the send, %.1f MB once the window is cleared, "
-                    "%.1f MB once it is closed\n",
-            beforeHeap / 1024.0, clearedHeap / 1024.0, HeapInUseKb() / 1024.0);
+        const long closedHeap = HeapInUseKb();
         std::printf("4. 0..%d, delay 0, hexadecimal: %.2f s, %lld bytes sent, %.0f units per "
                     "second\n   resident memory: %.1f MB before, %.1f MB at the peak, %.1f MB "
                     "after (the window holds %d characters; heap in use %.1f MB), %.1f MB once "
                     "the window is cleared (heap in use %.1f MB)\n",
             count - 1, s, static_cast<long long>(result.bytesSent), count / s, before / 1024.0,
             highest / 1024.0, after / 1024.0, characters, afterHeap / 1024.0, cleared / 1024.0,
-            HeapInUseKb() / 1024.0);
+            clearedHeap / 1024.0);
+        std::printf("   heap in use %.1f MB before the send, %.1f MB once the window is closed\n",
+            beforeHeap / 1024.0, closedHeap / 1024.0);
     }
     for (const bool quit : { false, true }) {
         auto b = std::make_unique<Bench>();
