@@ -45,7 +45,7 @@ void SendBar::setCommands(std::vector<QuickCommand> commands, int current, bool 
         m_list->setCurrentRow(std::clamp(current, 0, static_cast<int>(m_commands.size()) - 1));
     }
     if (store) {
-        m_config.setQuickCommands(stored);
+        m_config.report(this, m_config.setQuickCommands(stored));
     }
 }
 

@@ -271,7 +271,7 @@ void SendBarTest::historyKeepsTheLimitAcrossARestart()
     for (int i = 1; i <= 100; ++i) {
         stored.append(QStringLiteral("L%1").arg(i));
     }
-    AppConfig().setSendHistory(stored);
+    QVERIFY(AppConfig().setSendHistory(stored).ok());
     DestroyMainObjects();
     Port.Close();
     startMainWindow();
