@@ -310,6 +310,8 @@ private:
     bool m_outerSizeFitted = false;
     // The send running was started by a click with timed sending off.
     bool m_singleSend = false;
+    // A tick of Timer1 fell due while a send ran: the next send starts when it ends.
+    bool m_tickWaiting = false;
 };
 
 extern TMainForm *MainForm;

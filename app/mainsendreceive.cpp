@@ -126,10 +126,12 @@ void TMainForm::BtnSendClick()
     if (!BtnSend->isChecked()) {
         Timer1->setEnabled(false);
         Sender->stop();
+        Sender->setSeries(false);
         return;
     }
     if (FrmOption && FrmOption->FTimedSend) {
         m_singleSend = false;
+        Sender->setSeries(true);
         SendData();
         // A send that could not even start has raised BtnSend again.
         if (BtnSend->isChecked()) {
@@ -140,6 +142,7 @@ void TMainForm::BtnSendClick()
     }
     Timer1->setEnabled(false);
     m_singleSend = true;
+    Sender->setSeries(false);
     SendData();
     // BtnSend comes up when the send ends (sendFinished), at once when none started.
     if (!Sender->isSending()) {
@@ -154,10 +157,17 @@ void TMainForm::Timer1Timer()
 
 void TMainForm::SendData()
 {
-    // A tick that falls due while a send still runs is skipped.
-    if (!FrmOption || Sender->isSending()) {
+    // A tick that falls due while a send still runs waits for its end, as a timer
+    // message waits in the queue: ticks that fall due meanwhile are one tick, so a
+    // send longer than the interval is followed at once by the next, never by a burst.
+    if (!FrmOption) {
         return;
     }
+    if (Sender->isSending()) {
+        m_tickWaiting = !m_singleSend;
+        return;
+    }
+    m_tickWaiting = false;
     TMDIChild *child = ActiveChild();
     if (!child) {
         return;
@@ -183,6 +193,18 @@ void TMainForm::SendData()
 void TMainForm::sendFinished(const SendResult &result)
 {
     releaseReceived();
+    if (m_tickWaiting) {
+        // After the handlers of this end have run; a timer stopped meanwhile (the
+        // button released, a failed write) drops the tick.
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (m_tickWaiting && Timer1->isEnabled()) {
+                    SendData();
+                }
+            },
+            Qt::QueuedConnection);
+    }
     if (result.outcome == SendOutcome::WriteFailed) {
         showStateMessage(MainTexts::WriteFailed.arg(result.bytesSent));
         if (m_singleSend || !PortComingBack()) {

@@ -19,7 +19,11 @@ SendController::SendController(SerialPort &port, QObject *parent)
               QMetaObject::invokeMethod(this, &SendController::applyPending, Qt::QueuedConnection);
           })
     , m_pacer([this] { applyNow(); })
-{ }
+{
+    m_showLater.setSingleShot(true);
+    m_showLater.setTimerType(Qt::PreciseTimer);
+    connect(&m_showLater, &QTimer::timeout, this, &SendController::showLaterDue);
+}
 
 SendController::~SendController() = default;
 
@@ -27,6 +31,9 @@ bool SendController::start(TMDIChild *child, const SettingsValues &settings)
 {
     if (!child || m_engine.isStarted()) {
         return false;
+    }
+    if (m_edit != child->RichEdit1) {
+        endShowing();
     }
     m_edit = child->RichEdit1;
     WriteSendHeader(*m_edit, settings);
@@ -42,6 +49,9 @@ bool SendController::startBytes(TMDIChild *child, const SettingsValues &settings
     }
     SendJob job = SendJob::FromSettings(settings);
     job.bytes = std::move(bytes);
+    if (m_edit != child->RichEdit1) {
+        endShowing();
+    }
     m_edit = child->RichEdit1;
     WriteSendHeader(*m_edit, settings);
     openBatch();
@@ -55,18 +65,26 @@ void SendController::stop()
         return;
     }
     m_pacer.cancel();
-    collect(m_engine.Stop(m_edit.data()));
+    collect(m_engine.Stop(m_edit.data()), false);
 }
 
 void SendController::abandon()
 {
-    if (!m_engine.isStarted()) {
-        return;
-    }
+    m_showLater.stop();
     m_pacer.cancel();
-    static_cast<void>(m_engine.Stop(nullptr));
+    if (m_engine.isStarted()) {
+        static_cast<void>(m_engine.Stop(nullptr));
+    }
     m_batchOpen = false;
     m_edit = nullptr;
+}
+
+void SendController::setSeries(bool series)
+{
+    m_series = series;
+    if (!series && !m_engine.isStarted()) {
+        endShowing();
+    }
 }
 
 void SendController::pause()
@@ -107,7 +125,7 @@ void SendController::applyPending()
 void SendController::applyNow()
 {
     if (m_engine.isStarted() && m_engine.ApplyPending(m_edit.data())) {
-        collect(m_engine.result());
+        collect(m_engine.result(), true);
     } else {
         showProgress();
     }
@@ -141,9 +159,30 @@ void SendController::showProgress()
     openBatch();
 }
 
-void SendController::collect(SendResult result)
+void SendController::collect(SendResult result, bool mayLinger)
 {
+    const qint64 shownAgo = m_sinceShown.elapsed();
+    if (mayLinger && m_series && m_batchOpen && m_edit && shownAgo < kShowSpacingMs) {
+        m_showLater.start(static_cast<int>(kShowSpacingMs - shownAgo));
+    } else {
+        endShowing();
+    }
+    emit finished(result);
+}
+
+void SendController::endShowing()
+{
+    m_showLater.stop();
     closeBatch();
     m_edit = nullptr;
-    emit finished(result);
+}
+
+void SendController::showLaterDue()
+{
+    // A send of the series that runs now shows its text as any send does.
+    if (m_engine.isStarted()) {
+        showProgress();
+    } else {
+        endShowing();
+    }
 }

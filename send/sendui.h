@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 
 class RichEdit;
 class SerialPort;
@@ -27,6 +28,13 @@ struct SettingsValues;
 // (the block closed and opened again) at most every kShowSpacingMs, and only while
 // the line is short enough to be laid out quickly (kShowLineLimit characters); a
 // longer echo is laid out once, when the send ends.
+//
+// Sends that follow one another closely (a timed send, setSeries) share that edit
+// block: a send that ends within kShowSpacingMs of the last showing leaves it open
+// for the next send's header and echo and for the received text between them, and
+// it is closed kShowSpacingMs after the last showing. A flood of short sends thus
+// costs one layout and one repaint per spacing instead of several per send; the
+// text and its order are the same.
 //
 // The window never waits for the line: only stop() and pause() wait, and only for
 // the send thread to reach its next stopping point, which takes about a
@@ -63,6 +71,10 @@ public:
     // Lets a held send go on, with `twoCharDelay` from now on.
     void resume(int32_t twoCharDelay);
 
+    // Whether the sends that start from now on follow one another (a timed send).
+    // Switched off, the edit block a finished send left open is closed at once.
+    void setSeries(bool series);
+
     // The combo text ComboDataType shows, compared byte for byte in code page 936.
     void setNotationText(const QString &comboText);
     void setNotation(Notation notation) { m_notation = notation; }
@@ -79,15 +91,21 @@ signals:
 private:
     void applyPending();
     void applyNow();
-    void collect(SendResult result);
+    // `mayLinger`: a series may keep the edit block open for the next send.
+    void collect(SendResult result, bool mayLinger);
     void openBatch();
     void closeBatch();
     void showProgress();
+    // Closes the edit block and lets the window go.
+    void endShowing();
+    void showLaterDue();
 
     std::atomic<Notation> m_notation { Notation::Hex };
     SendEngine m_engine;
     QPointer<RichEdit> m_edit;
     QElapsedTimer m_sinceShown;
     BatchPacer m_pacer;
+    QTimer m_showLater;
     bool m_batchOpen = false;
+    bool m_series = false;
 };

@@ -12,10 +12,12 @@
 //     the whole process uses in one second of that wait, and how long the stop
 //     takes;
 //  4. `send_bench large [N]`: the range 0..N-1 (2,000,000 values by default) with
-//     delay 0 into a document window: seconds, resident memory before, at its peak
-//     and after the send and again once the window is cleared; then the same range
-//     stopped part-way (a release of 发送), and one abandoned part-way and its window
-//     deleted (as quitting does): how long each took.
+//     delay 0 into a document window: seconds, resident memory and the heap in use
+//     before, at its peak and after the send, once the window is cleared and once
+//     it is closed; then the same range stopped part-way (a release of 发送), and one
+//     abandoned part-way and its window deleted (as quitting does): how long each
+//     took, how long the window's next turn (its repaint) took, and whether a byte
+//     went out after the stop. `send_bench partway [N]` runs only these two.
 
 #include "ChildWin.h"
 #include "benchmeter.h"
@@ -27,6 +29,7 @@
 #include "sendui.h"
 #include "serialport.h"
 #include "settingsvalues.h"
+#include "traffic.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -43,6 +46,7 @@
 #include <thread>
 #include <vector>
 
+#include <malloc.h>
 #include <poll.h>
 #include <pthread.h>
 #include <sched.h>
@@ -360,32 +364,50 @@ void Settle(int ms)
     }
 }
 
-void LargeRange(int32_t count)
+// What the allocator hands out now, in KB: the resident memory less what it keeps
+// free, so that memory still in use tells apart from memory not yet returned.
+long HeapInUseKb()
 {
-    {
+    const struct mallinfo2 info = mallinfo2();
+    return static_cast<long>((info.uordblks + info.hblkhd) / 1024);
+}
+
+void LargeRange(int32_t count, bool whole)
+{
+    if (whole) {
         Bench b;
         b.range(count - 1);
         Drain drain(b.pty);
         Settle(200);
         const long before = CurrentRssKb();
+        const long beforeHeap = HeapInUseKb();
         PeakSampler peak;
         const auto start = Clock::now();
         const SendResult result = b.send();
         const double s = std::chrono::duration<double>(Clock::now() - start).count();
         Settle(300);
         const long after = CurrentRssKb();
+        const long afterHeap = HeapInUseKb();
         const long highest = peak.stop();
         drain.stop();
         const int characters = b.child->RichEdit1->characterCount();
         b.child->RichEdit1->ClearDocument();
         Settle(300);
         const long cleared = CurrentRssKb();
+        const long clearedHeap = HeapInUseKb();
+        delete b.child;
+        b.child = nullptr;
+        Settle(100);
+        const long closedHeap = HeapInUseKb();
         std::printf("4. 0..%d, delay 0, hexadecimal: %.2f s, %lld bytes sent, %.0f units per "
                     "second\n   resident memory: %.1f MB before, %.1f MB at the peak, %.1f MB "
-                    "after (the window holds %d characters), %.1f MB once the window is "
-                    "cleared\n",
+                    "after (the window holds %d characters; heap in use %.1f MB), %.1f MB once "
+                    "the window is cleared (heap in use %.1f MB)\n",
             count - 1, s, static_cast<long long>(result.bytesSent), count / s, before / 1024.0,
-            highest / 1024.0, after / 1024.0, characters, cleared / 1024.0);
+            highest / 1024.0, after / 1024.0, characters, afterHeap / 1024.0, cleared / 1024.0,
+            clearedHeap / 1024.0);
+        std::printf("   heap in use %.1f MB before the send, %.1f MB once the window is closed\n",
+            beforeHeap / 1024.0, closedHeap / 1024.0);
     }
     for (const bool quit : { false, true }) {
         auto b = std::make_unique<Bench>();
@@ -406,19 +428,31 @@ void LargeRange(int32_t count)
         b->sender.start(b->child, b->settings);
         Settle(2000);
         const auto stopStart = Clock::now();
+        double abandonMs = 0;
         if (quit) {
             // As quitting does: the send is abandoned, then the windows go.
             b->sender.abandon();
+            abandonMs = std::chrono::duration<double, std::milli>(Clock::now() - stopStart).count();
             b.reset();
         } else {
             b->sender.stop();
         }
         const double ms
             = std::chrono::duration<double, std::milli>(Clock::now() - stopStart).count();
+        const uint64_t sentAtStop = Traffic.sentTotal();
+        // The window's next turn repaints what the stop laid out.
+        const auto turnStart = Clock::now();
+        QApplication::processEvents();
+        const double turnMs
+            = std::chrono::duration<double, std::milli>(Clock::now() - turnStart).count();
         done = true;
         drain.join();
-        std::printf("   %s 2 s into the send: %.1f ms\n",
-            quit ? "abandoning (as quitting does), then deleting the window" : "stopping", ms);
+        std::printf("   %s 2 s into the send: %.1f ms%s, then the window's next turn %.1f ms; "
+                    "%llu bytes went out after the stop\n",
+            quit ? "abandoning (as quitting does), then deleting the window" : "stopping", ms,
+            quit ? qPrintable(QStringLiteral(" (the abandon %1 ms)").arg(abandonMs, 0, 'f', 1))
+                 : "",
+            turnMs, static_cast<unsigned long long>(Traffic.sentTotal() - sentAtStop));
     }
 }
 
@@ -462,8 +496,8 @@ int main(int argc, char **argv)
     if (which == "all" || which == "cancel") {
         Cancel();
     }
-    if (which == "large") {
-        LargeRange(argc > 2 ? std::max(1, std::atoi(argv[2])) : 2000000);
+    if (which == "large" || which == "partway") {
+        LargeRange(argc > 2 ? std::max(1, std::atoi(argv[2])) : 2000000, which == "large");
     }
     return 0;
 }

@@ -5,6 +5,7 @@
 #include "ptyport.h"
 #include "receiveui.h"
 #include "richedit.h"
+#include "sendui.h"
 #include "serialport.h"
 #include "startup.h"
 
@@ -48,6 +49,7 @@ private slots:
     void singleSendRaisesTheButton();
     void timedSendRepeatsUntilReleased();
     void timedSendWithZeroIntervalSendsOnce();
+    void tickDueDuringASendStartsTheNextAtItsEnd();
     void nothingIsSentWithoutAWindow();
     void receptionGoesToTheFirstWindowAndTheSummaryToTheActive();
     void comboChangeAppliesDuringAReception();
@@ -155,6 +157,34 @@ void MainSendReceiveTest::timedSendWithZeroIntervalSendsOnce()
     QCOMPARE(MainForm->Timer1->interval(), 0);
     QCOMPARE(m_pty->receive(2, 200), std::string("A"));
     QCOMPARE(CountOf(activeEdit()->lines(), kSending), 1);
+}
+
+void MainSendReceiveTest::tickDueDuringASendStartsTheNextAtItsEnd()
+{
+    FrmOption->FTimedSend = true;
+    FrmOption->FTimeInterval = 50;
+    // Each token waits its delay: a send lasts a little over 120 ms, so ticks fall due
+    // during it and the next one after its end is about 30 ms away.
+    FrmOption->FTwoCharDelay = 40000;
+    MainForm->Edit2->setText(QStringLiteral("41 42 43"));
+    // Queued behind the handlers of each end: whether the next send has begun.
+    QList<bool> nextStarted;
+    connect(MainForm->Sender, &SendController::finished, this, [this, &nextStarted] {
+        QMetaObject::invokeMethod(
+            this, [&nextStarted] { nextStarted.append(MainForm->Sender->isSending()); },
+            Qt::QueuedConnection);
+    });
+    MainForm->BtnSend->click();
+    QTRY_VERIFY_WITH_TIMEOUT(nextStarted.size() >= 2, 5000);
+    const QList<bool> whileDown = nextStarted;
+    MainForm->BtnSend->click();
+    QCOMPARE(whileDown, QList<bool>(whileDown.size(), true));
+    // The release drops the tick that was waiting.
+    const int sends = CountOf(activeEdit()->lines(), kSending);
+    QTest::qWait(100);
+    QVERIFY(!MainForm->Sender->isSending());
+    QCOMPARE(CountOf(activeEdit()->lines(), kSending), sends);
+    QCOMPARE(activeEdit()->lines().value(0), kSending + "0x41 0x42 0x43 ");
 }
 
 void MainSendReceiveTest::nothingIsSentWithoutAWindow()
