@@ -425,15 +425,47 @@ int RichEdit::findText(const QString &what, int from, bool matchCase, bool whole
     if (what.isEmpty()) {
         return -1;
     }
-    QTextDocument::FindFlags flags;
-    if (matchCase) {
-        flags |= QTextDocument::FindCaseSensitively;
+    if (what.contains(QChar::ParagraphSeparator)) {
+        return -1;
     }
-    if (wholeWord) {
-        flags |= QTextDocument::FindWholeWords;
+    // The document's own search copies every line into a string of its own before it
+    // looks in it, a second for a million lines. This looks through whole lines a
+    // chunk at a time by the same rules: a line's no-break spaces match spaces, and
+    // the text beside a whole word is not a letter or digit, or the line's start or
+    // end. A chunk starts small (a hit is mostly near) and grows.
+    QTextDocument *doc = document();
+    const int end = characterCount();
+    QTextBlock block = doc->findBlock(std::clamp(from, 0, end));
+    int offset = std::clamp(from, 0, end) - block.position();
+    QTextCursor chunk(doc);
+    const Qt::CaseSensitivity sensitivity = matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive;
+    for (int chunkChars = kFirstFindChunk; block.isValid();
+         chunkChars = std::min(chunkChars * 2, kLastFindChunk)) {
+        const int chunkStart = block.position();
+        const QTextBlock last = doc->findBlock(std::min(chunkStart + chunkChars, end));
+        chunk.setPosition(chunkStart);
+        chunk.setPosition(last.position() + last.length() - 1, QTextCursor::KeepAnchor);
+        QString text = chunk.selectedText();
+        text.replace(QChar::Nbsp, QLatin1Char(' '));
+        while (offset <= text.size()) {
+            const qsizetype at = text.indexOf(what, offset, sensitivity);
+            if (at < 0) {
+                break;
+            }
+            const qsizetype after = at + what.size();
+            if (wholeWord
+                && ((at > 0 && text.at(at - 1).isLetterOrNumber())
+                    || (after < text.size() && text.at(after).isLetterOrNumber()))) {
+                // The document's search goes on one character after such a hit.
+                offset = static_cast<int>(after + 1);
+                continue;
+            }
+            return chunkStart + static_cast<int>(at);
+        }
+        block = last.next();
+        offset = 0;
     }
-    const QTextCursor hit = document()->find(what, std::clamp(from, 0, characterCount()), flags);
-    return hit.isNull() ? -1 : hit.selectionStart();
+    return -1;
 }
 
 int RichEdit::findTextBefore(const QString &what, int before, bool matchCase, bool wholeWord) const

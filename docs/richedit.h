@@ -61,6 +61,9 @@ public:
     static constexpr int kCostlyPaintMs = 4;
     static constexpr int kPaintCostFactor = 3;
     static constexpr int kMaxPaintHoldMs = 100;
+    // Characters a forward search copies out of the document at first and at most.
+    static constexpr int kFirstFindChunk = 4096;
+    static constexpr int kLastFindChunk = 1 << 20;
 
     explicit RichEdit(QWidget *parent = nullptr);
 
