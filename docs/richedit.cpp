@@ -50,6 +50,35 @@ QFont documentFont()
     return font;
 }
 
+// The first occurrence of `what` in `lines` at or after `from`, or -1: `lines` is
+// whole lines of the document, with their separators (QChar::ParagraphSeparator),
+// and is searched as the document's own search goes through each line. A line's
+// no-break spaces match spaces, and a whole word has neither a letter nor a digit
+// beside it on its line; after a hit that is not a whole word the search goes on one
+// character behind it.
+qsizetype findInLines(QString &lines, qsizetype from, const QString &what,
+    Qt::CaseSensitivity sensitivity, bool wholeWord)
+{
+    // Without a space or a no-break space in `what` no hit depends on that.
+    if (what.contains(QLatin1Char(' ')) || what.contains(QChar::Nbsp)) {
+        lines.replace(QChar::Nbsp, QLatin1Char(' '));
+    }
+    while (from <= lines.size()) {
+        const qsizetype at = lines.indexOf(what, from, sensitivity);
+        if (at < 0) {
+            return -1;
+        }
+        const qsizetype after = at + what.size();
+        if (!wholeWord
+            || !((at > 0 && lines.at(at - 1).isLetterOrNumber())
+                || (after < lines.size() && lines.at(after).isLetterOrNumber()))) {
+            return at;
+        }
+        from = after + 1;
+    }
+    return -1;
+}
+
 } // namespace
 
 RichEdit::RichEdit(QWidget *parent)
@@ -422,46 +451,39 @@ QString RichEdit::selectedText() const
 
 int RichEdit::findText(const QString &what, int from, bool matchCase, bool wholeWord) const
 {
-    if (what.isEmpty()) {
-        return -1;
-    }
-    if (what.contains(QChar::ParagraphSeparator)) {
+    if (what.isEmpty() || what.contains(QChar::ParagraphSeparator)) {
         return -1;
     }
     // The document's own search copies every line into a string of its own before it
     // looks in it, a second for a million lines. This looks through whole lines a
-    // chunk at a time by the same rules: a line's no-break spaces match spaces, and
-    // the text beside a whole word is not a letter or digit, or the line's start or
-    // end. A chunk starts small (a hit is mostly near) and grows.
+    // chunk at a time, by the same rules (findInLines): a chunk starts small (a hit is
+    // mostly near) and grows; past kRawFindFrom characters the rest is searched in one
+    // copy of the whole text, which the document makes far faster than pieces.
     QTextDocument *doc = document();
     const int end = characterCount();
     QTextBlock block = doc->findBlock(std::clamp(from, 0, end));
-    int offset = std::clamp(from, 0, end) - block.position();
-    QTextCursor chunk(doc);
+    qsizetype offset = std::clamp(from, 0, end) - block.position();
     const Qt::CaseSensitivity sensitivity = matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive;
+    QTextCursor chunk(doc);
+    int searched = 0;
     for (int chunkChars = kFirstFindChunk; block.isValid();
          chunkChars = std::min(chunkChars * 2, kLastFindChunk)) {
         const int chunkStart = block.position();
+        if (searched >= kRawFindFrom) {
+            QString all = doc->toRawText();
+            const qsizetype at
+                = findInLines(all, chunkStart + offset, what, sensitivity, wholeWord);
+            return static_cast<int>(at);
+        }
         const QTextBlock last = doc->findBlock(std::min(chunkStart + chunkChars, end));
         chunk.setPosition(chunkStart);
         chunk.setPosition(last.position() + last.length() - 1, QTextCursor::KeepAnchor);
         QString text = chunk.selectedText();
-        text.replace(QChar::Nbsp, QLatin1Char(' '));
-        while (offset <= text.size()) {
-            const qsizetype at = text.indexOf(what, offset, sensitivity);
-            if (at < 0) {
-                break;
-            }
-            const qsizetype after = at + what.size();
-            if (wholeWord
-                && ((at > 0 && text.at(at - 1).isLetterOrNumber())
-                    || (after < text.size() && text.at(after).isLetterOrNumber()))) {
-                // The document's search goes on one character after such a hit.
-                offset = static_cast<int>(after + 1);
-                continue;
-            }
+        const qsizetype at = findInLines(text, offset, what, sensitivity, wholeWord);
+        if (at >= 0) {
             return chunkStart + static_cast<int>(at);
         }
+        searched += static_cast<int>(text.size());
         block = last.next();
         offset = 0;
     }

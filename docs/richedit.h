@@ -64,6 +64,8 @@ public:
     // Characters a forward search copies out of the document at first and at most.
     static constexpr int kFirstFindChunk = 4096;
     static constexpr int kLastFindChunk = 1 << 20;
+    // Characters a forward search goes through in chunks before it copies the rest.
+    static constexpr int kRawFindFrom = 2 << 20;
 
     explicit RichEdit(QWidget *parent = nullptr);
 
