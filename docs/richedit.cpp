@@ -128,6 +128,9 @@ RichEdit::RichEdit(QWidget *parent)
     });
     connect(this, &QPlainTextEdit::cursorPositionChanged, this, &RichEdit::updateCaretMode);
     connect(document(), &QTextDocument::contentsChanged, this, &RichEdit::updateCaretMode);
+    // Any change the operations did not count themselves (typing, a paste, the end of
+    // a batch) makes the count be asked of the document again.
+    connect(document(), &QTextDocument::contentsChanged, this, [this] { m_knownCount = -1; });
 }
 
 void RichEdit::updateCaretMode()
@@ -325,7 +328,7 @@ void RichEdit::SetInsertColor(Rgb color)
     // cached hash, which every insertion looks up.
     if (color != m_insertColor) {
         m_insertColor = color;
-        m_insertFormat.setForeground(toQColor(color));
+        m_insertFormat = formatOf(color);
     }
     BeginBatch();
     if (m_caret.hasSelection()) {
@@ -341,9 +344,46 @@ bool RichEdit::InsertAtCaret(std::string_view text)
     return insertTextAtCaret(decodeCp936(text));
 }
 
+// Reception alternates a few colours, a run each; a format made once per colour keeps
+// its brush and its cached hash, which every insertion looks up.
+QTextCharFormat RichEdit::formatOf(Rgb color)
+{
+    for (const auto &[known, format] : m_formats) {
+        if (known == color) {
+            return format;
+        }
+    }
+    QTextCharFormat format;
+    format.setForeground(toQColor(color));
+    if (m_formats.size() < kKeptFormats) {
+        m_formats.emplace_back(color, format);
+    }
+    return format;
+}
+
 bool RichEdit::fits(qsizetype added) const
 {
-    return added <= static_cast<qsizetype>(m_capacity) - characterCount();
+    return added <= static_cast<qsizetype>(m_capacity) - countForInsert();
+}
+
+// The document counts its characters by walking its tree of pieces, a good part of
+// an insertion's cost when a reception inserts a run at a time: inside a batch the
+// operations keep the count themselves (the document says nothing of changes until
+// the batch ends).
+int RichEdit::countForInsert() const
+{
+    if (m_knownCount < 0) {
+        m_knownCount = characterCount();
+    }
+    return m_knownCount;
+}
+
+void RichEdit::insertCounted(const QString &text)
+{
+    const int replaced = m_caret.selectionEnd() - m_caret.selectionStart();
+    const int before = countForInsert();
+    m_caret.insertText(text, m_insertFormat);
+    m_knownCount = before + static_cast<int>(text.size()) - replaced;
 }
 
 bool RichEdit::insertTextAtCaret(const QString &text)
@@ -352,7 +392,7 @@ bool RichEdit::insertTextAtCaret(const QString &text)
     const qsizetype replaced = m_caret.selectionEnd() - m_caret.selectionStart();
     const bool ok = fits(text.size() - replaced);
     if (ok) {
-        m_caret.insertText(text, m_insertFormat);
+        insertCounted(text);
     }
     EndBatch();
     return ok;
@@ -367,8 +407,7 @@ bool RichEdit::AppendLine(std::string_view bytes)
     const bool atLineStart = document()->lastBlock().length() == 1;
     const bool ok = fits(text.size() + 1);
     if (ok) {
-        m_caret.insertText(
-            atLineStart ? text + QLatin1Char('\n') : QLatin1Char('\n') + text, m_insertFormat);
+        insertCounted(atLineStart ? text + QLatin1Char('\n') : QLatin1Char('\n') + text);
     }
     EndBatch();
     return ok;
@@ -386,6 +425,7 @@ void RichEdit::ClearDocument()
     BeginBatch();
     m_caret.select(QTextCursor::Document);
     m_caret.removeSelectedText();
+    m_knownCount = 0;
     EndBatch();
 #ifdef __GLIBC__
     // A large document leaves its memory free but kept by the allocator, hundreds of

@@ -10,6 +10,9 @@
 #include <QTextCursor>
 #include <QTimer>
 
+#include <utility>
+#include <vector>
+
 class FollowView;
 
 // The rich-text control of a document window. Every run of text carries its own
@@ -122,6 +125,10 @@ protected:
 
 private:
     bool fits(qsizetype added) const;
+    int countForInsert() const;
+    // Inserts at the batch's caret and keeps the count.
+    void insertCounted(const QString &text);
+    QTextCharFormat formatOf(Rgb color);
     // Switches between the blinking and the steady caret as the caret's line is long
     // or not.
     void updateCaretMode();
@@ -147,6 +154,10 @@ private:
     QTimer *m_paintLater = nullptr;
     QTextCursor m_caret;
     QTextCharFormat m_insertFormat;
+    static constexpr std::size_t kKeptFormats = 16;
+    std::vector<std::pair<Rgb, QTextCharFormat>> m_formats;
+    // The document's characterCount while the operations know it, else -1.
+    mutable int m_knownCount = -1;
     Rgb m_insertColor = Colors::Red;
     int m_batchDepth = 0;
     int m_capacity = kDefaultCapacity;
