@@ -38,6 +38,8 @@ private slots:
     void lineCountAfterClearing();
     void findsAsTheDocumentDoes_data();
     void findsAsTheDocumentDoes();
+    void capacityHoldsThroughABatch_data();
+    void capacityHoldsThroughABatch();
 };
 
 void RichEditLargeTest::runsArePaintedInTheirColours_data()
@@ -176,6 +178,58 @@ void RichEditLargeTest::findsAsTheDocumentDoes()
         }
     }
     QCOMPARE(hits > 0, !what.contains(QLatin1Char('\n')));
+}
+
+void RichEditLargeTest::capacityHoldsThroughABatch_data()
+{
+    QTest::addColumn<QString>("typed"); // before the batch
+    // In one batch, each with whether it is accepted: "insert:TEXT=1", "append:TEXT=0",
+    // "clear", "select:FROM,LENGTH".
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QString>("after");
+    // Capacity 6.
+    QTest::newRow("typed-text-counts")
+        << "abcd" << QStringList { "insert:xyz=0", "insert:xy=1" } << "abcdxy";
+    QTest::newRow("clearing-frees-all")
+        << "" << QStringList { "insert:abcdef=1", "clear", "insert:123456=1", "insert:7=0" }
+        << "123456";
+    QTest::newRow("replacing-frees-room") << ""
+                                          << QStringList { "insert:abcdef=1", "select:0,3",
+                                                 "insert:xy=1", "insert:z=1", "insert:w=0" }
+                                          << "xyzdef";
+    QTest::newRow("line-breaks-count")
+        << "ab" << QStringList { "append:c=1", "append:d=1", "insert:e=0", "append:=0" }
+        << "ab\nc\nd";
+}
+
+// The control counts what it inserts inside a batch rather than asking the document.
+void RichEditLargeTest::capacityHoldsThroughABatch()
+{
+    QFETCH(QString, typed);
+    QFETCH(QStringList, steps);
+    QFETCH(QString, after);
+    RichEdit edit;
+    edit.setCapacity(6);
+    edit.show();
+    QTest::keyClicks(&edit, typed);
+    edit.BeginBatch();
+    for (const QString &step : steps) {
+        const QString text = step.section(QLatin1Char(':'), 1).section(QLatin1Char('='), 0, 0);
+        const bool accepted = step.endsWith(QLatin1String("=1"));
+        if (step == QLatin1String("clear")) {
+            edit.ClearDocument();
+        } else if (step.startsWith(QLatin1String("select:"))) {
+            edit.setSelStart(text.section(QLatin1Char(','), 0, 0).toInt());
+            edit.setSelLength(text.section(QLatin1Char(','), 1).toInt());
+        } else if (step.startsWith(QLatin1String("append:"))) {
+            QCOMPARE(edit.AppendLine(text.toStdString()), accepted);
+        } else {
+            QCOMPARE(edit.InsertAtCaret(text.toStdString()), accepted);
+        }
+    }
+    edit.EndBatch();
+    QCOMPARE(edit.toPlainText(), after);
+    QVERIFY(!edit.InsertAtCaret(std::string(static_cast<std::size_t>(7 - after.size()), 'x')));
 }
 
 QTEST_MAIN(RichEditLargeTest)
