@@ -1,5 +1,7 @@
 #pragma once
 
+#include "status.h"
+
 #include <QElapsedTimer>
 #include <QIcon>
 #include <QList>
@@ -266,7 +268,7 @@ protected:
 
 private:
     static constexpr int kProgressSteps = 1000;
-    bool loadWithProgress(TMDIChild *child, const QString &path, QString *error);
+    [[nodiscard]] Status loadWithProgress(TMDIChild *child, const QString &path);
     void createButtonBar();
     void createToolBar();
     void fitEnglishToolBar();

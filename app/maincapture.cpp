@@ -81,23 +81,22 @@ void TMainForm::FileLogItemClick(bool checked)
     m_config->report(this, m_config->setCaptureFolder(QFileInfo(path).absolutePath()));
     const std::filesystem::path file = LocalPath(path);
     const int run = ++m_captureRun;
-    const bool started = Traffic.recorder.start(
-        file, CaptureFormatFor(file), [this, run](const std::string &reason) {
-            // The writer thread: the window handles it in its own turn, unless the
-            // recording it belongs to has been stopped by then.
-            const QString text = FromLocal(reason);
-            QMetaObject::invokeMethod(
-                this,
-                [this, run, text] {
-                    if (run == m_captureRun) {
-                        CaptureFailed(text);
-                    }
-                },
-                Qt::QueuedConnection);
-        });
+    const Status started
+        = Traffic.recorder.start(file, CaptureFormatFor(file), [this, run](const Status &failure) {
+              // The writer thread: the window handles it in its own turn, unless the
+              // recording it belongs to has been stopped by then.
+              const QString text = FromLocal(failure.reason());
+              QMetaObject::invokeMethod(
+                  this,
+                  [this, run, text] {
+                      if (run == m_captureRun) {
+                          CaptureFailed(text);
+                      }
+                  },
+                  Qt::QueuedConnection);
+          });
     if (!started) {
-        ShowErrorReport(
-            this, MainTexts::LogOpenFailed.arg(FromLocal(Traffic.recorder.lastError())));
+        ShowErrorReport(this, MainTexts::LogOpenFailed.arg(FromLocal(started.reason())));
         return;
     }
     FileLogItem->setChecked(true);
@@ -115,7 +114,7 @@ void TMainForm::CaptureFailed(const QString &reason)
 void TMainForm::StopCapture(bool report)
 {
     ++m_captureRun;
-    const bool stopped = Traffic.recorder.stop();
+    const Status stopped = Traffic.recorder.stop();
     if (FileLogItem) {
         const QSignalBlocker blocker(FileLogItem);
         FileLogItem->setChecked(false);
@@ -124,7 +123,7 @@ void TMainForm::StopCapture(bool report)
         CaptureField->hide();
     }
     if (!stopped && report) {
-        ShowErrorReport(this, MainTexts::LogFailed.arg(FromLocal(Traffic.recorder.lastError())));
+        ShowErrorReport(this, MainTexts::LogFailed.arg(FromLocal(stopped.reason())));
     }
 }
 

@@ -95,19 +95,15 @@ void TMainForm::CreateDocumentWindow(const QString &name)
     if (!file.isFile()) {
         return;
     }
-    QString error;
-    const bool loaded = file.size() < kLoadInStepsFrom
-        ? LoadDocumentFile(child->RichEdit1, name, &error)
-        : loadWithProgress(child, name, &error);
-    if (!loaded && !error.isEmpty()) {
-        ShowErrorReport(this, error);
-    }
+    ShowErrorReport(this,
+        file.size() < kLoadInStepsFrom ? LoadDocumentFile(child->RichEdit1, name)
+                                       : loadWithProgress(child, name));
 }
 
 // The control lays out a big file for seconds (about one per megabyte): it goes in
 // in steps behind a progress window whose 取消 stops it, and the window keeps
 // answering in between. A cancelled window stays open and empty.
-bool TMainForm::loadWithProgress(TMDIChild *child, const QString &path, QString *error)
+Status TMainForm::loadWithProgress(TMDIChild *child, const QString &path)
 {
     QProgressDialog progress(MainTexts::LoadProgressLabel.arg(QDir::toNativeSeparators(path)),
         MainTexts::LoadProgressCancel, 0, kProgressSteps, this);
@@ -116,7 +112,7 @@ bool TMainForm::loadWithProgress(TMDIChild *child, const QString &path, QString 
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(0);
     progress.setValue(0);
-    return LoadDocumentFile(child->RichEdit1, path, error, [&](qint64 done, qint64 total) {
+    return LoadDocumentFile(child->RichEdit1, path, [&](qint64 done, qint64 total) {
         progress.setValue(static_cast<int>(total > 0 ? done * kProgressSteps / total : 0));
         QCoreApplication::processEvents();
         return !progress.wasCanceled();
@@ -148,10 +144,7 @@ void TMainForm::FileSaveAsItemClick()
     if (!child) {
         return;
     }
-    QString error;
-    if (!SaveDocumentPlain(child->RichEdit1, path, &error)) {
-        ShowErrorReport(this, error);
-    }
+    ShowErrorReport(this, SaveDocumentPlain(child->RichEdit1, path));
 }
 
 void TMainForm::FileClose1Execute()

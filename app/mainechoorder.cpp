@@ -20,7 +20,7 @@ void TMainForm::SetUpEchoOrder()
     SplitLinesItem->setCheckable(true);
     SplitLinesItem->setChecked(m_config->splitLines());
     connect(SplitLinesItem, &QAction::triggered, this,
-        [this](bool checked) { m_config->setSplitLines(checked); });
+        [this](bool checked) { m_config->report(this, m_config->setSplitLines(checked)); });
 }
 
 void TMainForm::holdReceivedFor(const TMDIChild *child)

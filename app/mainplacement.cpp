@@ -34,7 +34,7 @@ bool TMainForm::restorePlacement()
 void TMainForm::savePlacement()
 {
     if (m_config) {
-        m_config->setWindowGeometry(saveGeometry());
+        m_config->report(this, m_config->setWindowGeometry(saveGeometry()));
     }
 }
 

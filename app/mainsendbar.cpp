@@ -29,10 +29,10 @@ void TMainForm::SetUpSendBar()
     Window1->insertSeparator(first);
     // Only the user's choice is kept: the bar hides with the window on the way out.
     connect(SendBarItem, &QAction::triggered, this,
-        [this](bool shown) { m_config->setSendBarVisible(shown); });
+        [this](bool shown) { m_config->report(this, m_config->setSendBarVisible(shown)); });
     connect(SendBarDock, &QDockWidget::visibilityChanged, this, [this](bool shown) {
         if (!shown && SendBarDock->isHidden()) {
-            m_config->setSendBarVisible(false);
+            m_config->report(this, m_config->setSendBarVisible(false));
         }
     });
 }

@@ -14,13 +14,8 @@ CaptureFormat CaptureFormatFor(const std::filesystem::path &path)
 
 CaptureRecorder::~CaptureRecorder()
 {
-    stop();
-}
-
-std::string CaptureRecorder::lastError() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_error;
+    // Whoever wanted the outcome has called stop() before.
+    static_cast<void>(stop());
 }
 
 int64_t CaptureRecorder::nowUs() const
@@ -29,14 +24,13 @@ int64_t CaptureRecorder::nowUs() const
     return m_wallStartUs + duration_cast<microseconds>(steady_clock::now() - m_steadyStart).count();
 }
 
-bool CaptureRecorder::start(
+Status CaptureRecorder::start(
     const std::filesystem::path &path, CaptureFormat format, FailureFunction onFailure)
 {
-    stop();
-    if (const Status opened = m_sink.Open(path); !opened) {
-        std::lock_guard lock(m_mutex);
-        m_error = opened.reason();
-        return false;
+    // A new recording replaces the old one, whose outcome nobody asked for.
+    static_cast<void>(stop());
+    if (Status opened = m_sink.Open(path); !opened) {
+        return opened;
     }
     using namespace std::chrono;
     m_path = path;
@@ -50,7 +44,7 @@ bool CaptureRecorder::start(
     {
         std::lock_guard lock(m_mutex);
         m_format = format;
-        m_error.clear();
+        m_failure = {};
         m_stopping = false;
         m_overflow = false;
         m_inFlight = 0;
@@ -59,13 +53,13 @@ bool CaptureRecorder::start(
     }
     m_accepting.store(true);
     m_writer = std::jthread([this](std::stop_token stop) { writerLoop(stop); });
-    return true;
+    return {};
 }
 
-bool CaptureRecorder::stop()
+Status CaptureRecorder::stop()
 {
     if (!m_writer.joinable()) {
-        return true;
+        return {};
     }
     {
         // Under the lock, so that no add() is half way through once this is seen.
@@ -77,7 +71,7 @@ bool CaptureRecorder::stop()
     m_writer.request_stop();
     m_writer.join();
     std::lock_guard lock(m_mutex);
-    return m_error.empty();
+    return m_failure;
 }
 
 void CaptureRecorder::addTaken(CaptureDirection direction, uint8_t byte)
@@ -151,19 +145,21 @@ bool CaptureRecorder::finishFile(bool overflow)
         return false;
     }
     if (const Status closed = m_sink.Close(); !closed) {
-        fail(m_path.string() + ": " + closed.reason());
+        fail({ closed.kind(), m_path.string() + ": " + closed.reason() });
         return false;
     }
     const std::string written = std::to_string(m_written.load()) + " bytes written";
     if (overflow) {
-        fail(m_path.string() + ": the file fell " + std::to_string(m_bufferLimit)
-            + " bytes behind, recording stopped; " + written
-            + (m_unwritten != 0 ? ", " + std::to_string(m_unwritten) + " not" : ""));
+        fail({ ErrorKind::Io,
+            m_path.string() + ": the file fell " + std::to_string(m_bufferLimit)
+                + " bytes behind, recording stopped; " + written
+                + (m_unwritten != 0 ? ", " + std::to_string(m_unwritten) + " not" : "") });
         return false;
     }
     if (m_unwritten != 0) {
-        fail(m_path.string() + ": the reader did not keep up; " + written + ", "
-            + std::to_string(m_unwritten) + " not");
+        fail({ ErrorKind::Io,
+            m_path.string() + ": the reader did not keep up; " + written + ", "
+                + std::to_string(m_unwritten) + " not" });
         return false;
     }
     return true;
@@ -210,14 +206,14 @@ bool CaptureRecorder::writeText(std::string_view text)
     const Status status = m_sink.Write(text, m_hurry, written);
     m_written += written;
     if (!status) {
-        fail(m_path.string() + ": " + status.reason());
+        fail({ status.kind(), m_path.string() + ": " + status.reason() });
         return false;
     }
     m_unwritten = text.size() - written;
     return true;
 }
 
-void CaptureRecorder::fail(const std::string &reason)
+void CaptureRecorder::fail(Status failure)
 {
     bool report = false;
     {
@@ -226,10 +222,10 @@ void CaptureRecorder::fail(const std::string &reason)
         m_pendingRaw.clear();
         m_pendingText.clear();
         m_inFlight = 0;
-        m_error = reason;
+        m_failure = failure;
         report = !m_stopping;
     }
     if (report && m_onFailure) {
-        m_onFailure(reason);
+        m_onFailure(failure);
     }
 }

@@ -2,6 +2,7 @@
 
 #include "capturesink.h"
 #include "capturetext.h"
+#include "status.h"
 
 #include <atomic>
 #include <chrono>
@@ -46,7 +47,8 @@ CaptureFormat CaptureFormatFor(const std::filesystem::path &path);
 class CaptureRecorder
 {
 public:
-    using FailureFunction = std::function<void(const std::string &reason)>;
+    // Called on the writer thread when a recording ends by itself.
+    using FailureFunction = std::function<void(const Status &failure)>;
     static constexpr std::chrono::milliseconds kFlushInterval { 100 };
 
     static constexpr std::size_t kBufferLimit = std::size_t { 64 } << 20;
@@ -60,17 +62,17 @@ public:
     CaptureRecorder &operator=(const CaptureRecorder &) = delete;
 
     // Creates or empties the file at `path` and starts recording into it. A
-    // recording still running is stopped first. False with lastError() set when the
-    // file cannot be opened.
-    bool start(const std::filesystem::path &path, CaptureFormat format,
+    // recording still running is stopped first. Fails with the file's name and the
+    // reason when the file cannot be opened.
+    [[nodiscard]] Status start(const std::filesystem::path &path, CaptureFormat format,
         FailureFunction onFailure = nullptr);
     // Stops taking bytes, writes all that was taken, flushes and closes the file,
-    // and waits for the writer thread. False with lastError() set when that last
-    // write or the closing failed. Nothing happens when no recording runs.
-    bool stop();
+    // and waits for the writer thread. Fails with the file's name, the reason and
+    // the bytes written when the recording failed, now or before (the failure the
+    // FailureFunction was told of). Nothing happens when no recording runs.
+    [[nodiscard]] Status stop();
     // Between start and stop, and no failure so far.
     bool isRecording() const { return m_accepting.load(std::memory_order_relaxed); }
-    std::string lastError() const;
     // The bytes the file took in the current or last recording.
     uint64_t bytesWritten() const { return m_written.load(); }
 
@@ -86,11 +88,11 @@ public:
 private:
     void addTaken(CaptureDirection direction, uint8_t byte);
     void writerLoop(std::stop_token stop);
-    // Formats and writes one batch; false with m_error set on failure.
+    // Formats and writes one batch; false with m_failure set on failure.
     bool writeBatch(bool idleCheck);
     bool writeText(std::string_view text);
     bool finishFile(bool overflow);
-    void fail(const std::string &reason);
+    void fail(Status failure);
     int64_t nowUs() const;
 
     static constexpr std::size_t kWakeBytes = 1 << 18;
@@ -107,7 +109,7 @@ private:
     bool m_stopping = false;
     bool m_overflow = false;
     std::size_t m_inFlight = 0; // memory of the batch the writer holds
-    std::string m_error;
+    Status m_failure;
     // Set by stop() and on overflow: the writer no longer waits for room.
     std::atomic<bool> m_hurry { false };
     std::atomic<uint64_t> m_written { 0 };

@@ -53,16 +53,10 @@ QString tooLarge(const QString &path)
 }
 } // namespace Texts
 
-QString toReason(const std::string &reason)
+// The reason of a Status is local 8-bit text, the form the error report reads.
+Status failure(ErrorKind kind, const QString &message)
 {
-    return QString::fromLocal8Bit(reason.data(), static_cast<qsizetype>(reason.size()));
-}
-
-void setError(QString *error, const QString &message)
-{
-    if (error) {
-        *error = message;
-    }
+    return { kind, ToLocal(message) };
 }
 
 // Text files are mostly ASCII, which reads the same in code page 936: that is widened
@@ -253,8 +247,7 @@ Inserted insertRtf(RichEdit *edit, const RtfDocument &doc, const LoadProgress &p
 
 } // namespace
 
-bool LoadDocumentFile(
-    RichEdit *edit, const QString &path, QString *error, const LoadProgress &progress)
+Status LoadDocumentFile(RichEdit *edit, const QString &path, const LoadProgress &progress)
 {
     edit->ClearDocument();
     // Plain text has at least one character per two bytes, so a file of more than
@@ -263,13 +256,12 @@ bool LoadDocumentFile(
     const std::size_t limit = 2 * static_cast<std::size_t>(edit->capacity());
     Result<std::string> file = ReadRegularFile(LocalPath(path), limit + 1, FileAccess::Read);
     if (!file) {
-        setError(error, Texts::cannotOpen(path, toReason(file.status().reason())));
-        return false;
+        return failure(
+            file.status().kind(), Texts::cannotOpen(path, FromLocal(file.status().reason())));
     }
     std::string &read = *file;
     if (read.size() > limit) {
-        setError(error, Texts::tooLarge(path));
-        return false;
+        return failure(ErrorKind::Refused, Texts::tooLarge(path));
     }
     const QByteArray bytes = QByteArray::fromStdString(read);
     read = std::string();
@@ -278,10 +270,11 @@ bool LoadDocumentFile(
     const Rgb colorBefore = edit->insertColor();
     edit->BeginBatch();
     Inserted result = Inserted::All;
+    Status outcome;
     if (LooksLikeRtf(data)) {
         const RtfDocument doc = ReadRtf(data);
-        if (!doc.ok) {
-            setError(error, Texts::badRtf(path, doc.error));
+        if (!doc.status) {
+            outcome = failure(ErrorKind::Invalid, Texts::badRtf(path, doc.status.reason()));
             result = Inserted::Malformed;
         } else {
             result = insertRtf(edit, doc, progress);
@@ -292,26 +285,23 @@ bool LoadDocumentFile(
                           : Inserter(edit, 0, progress).insert(plainText(bytes));
     }
     if (result == Inserted::Gone) {
-        setError(error, QString());
-        return false;
+        return { ErrorKind::Cancelled, {} };
     }
     if (result == Inserted::TooLarge) {
-        setError(error, Texts::tooLarge(path));
+        outcome = failure(ErrorKind::Refused, Texts::tooLarge(path));
+    } else if (result == Inserted::Cancelled) {
+        outcome = Status(ErrorKind::Cancelled, {});
     }
-    const bool ok = result == Inserted::All;
-    if (result == Inserted::Cancelled) {
-        setError(error, QString());
-    }
-    if (!ok) {
+    if (result != Inserted::All) {
         edit->ClearDocument();
     }
     edit->SetInsertColor(colorBefore);
     edit->setSelStart(0);
     edit->EndBatch();
-    return ok;
+    return outcome;
 }
 
-bool SaveDocumentPlain(const RichEdit *edit, const QString &path, QString *error)
+Status SaveDocumentPlain(const RichEdit *edit, const QString &path)
 {
     QByteArray bytes;
     for (const QString &line : edit->lines()) {
@@ -323,8 +313,7 @@ bool SaveDocumentPlain(const RichEdit *edit, const QString &path, QString *error
     const Status written = ReplaceFileAtomically(LocalPath(path),
         std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
     if (!written) {
-        setError(error, Texts::cannotWrite(path, toReason(written.reason())));
-        return false;
+        return failure(written.kind(), Texts::cannotWrite(path, FromLocal(written.reason())));
     }
-    return true;
+    return {};
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "status.h"
+
 #include <QString>
 
 #include <functional>
@@ -16,22 +18,22 @@ using LoadProgress = std::function<bool(qint64 done, qint64 total)>;
 // Only a regular file (or a link to one) is read; a FIFO, device or folder is
 // refused without waiting on it.
 // On failure (the file cannot be read, is malformed RTF or holds more than the
-// document takes) the document is left empty and `error`, when given, says why,
-// with the operating system's reason where there is one.
+// document takes) the document is left empty and the reason is the message for the
+// user: the file's name and the operating system's reason where there is one.
 // With `progress`, the text goes into the document in steps, each laid out before
-// `progress` is called; when it asks to stop, the document is left empty and false
-// is returned with an empty `error`; the same when the control was deleted
+// `progress` is called; when it asks to stop, the document is left empty and the
+// result is Cancelled with no reason; the same when the control was deleted
 // meanwhile. The result is the same document either way.
 // User-interface thread only.
-bool LoadDocumentFile(RichEdit *edit, const QString &path, QString *error,
-    const LoadProgress &progress = LoadProgress());
+[[nodiscard]] Status LoadDocumentFile(
+    RichEdit *edit, const QString &path, const LoadProgress &progress = LoadProgress());
 
 // Writes the plain text of `edit` to `path`: each of its LineCount lines followed
 // by CR LF, in code page 936, without byte-order mark. An empty document gives an
 // empty file. The file is replaced atomically (a temporary file beside it, flushed,
 // renamed over it) and keeps its permissions; a symbolic link is followed and its
 // target replaced. Only a regular file is replaced.
-// On failure the old file is left as it was and `error`, when given, says why, with
-// the operating system's reason (a full disk reads as such).
+// On failure the old file is left as it was and the reason is the message for the
+// user, with the operating system's reason (a full disk reads as such).
 // User-interface thread only.
-bool SaveDocumentPlain(const RichEdit *edit, const QString &path, QString *error);
+[[nodiscard]] Status SaveDocumentPlain(const RichEdit *edit, const QString &path);

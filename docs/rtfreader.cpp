@@ -143,8 +143,9 @@ RtfDocument Parser::run()
     }
     flushSurrogate();
     doc.runs = std::move(m_runs);
-    doc.ok = m_error.empty();
-    doc.error = std::move(m_error);
+    if (!m_error.empty()) {
+        doc.status = Status(ErrorKind::Invalid, std::move(m_error));
+    }
     return doc;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "documentops.h"
+#include "status.h"
 
 #include <optional>
 #include <string>
@@ -27,17 +28,16 @@ struct RtfRun
 struct RtfDocument
 {
     std::vector<RtfRun> runs;
-    // False when the data is not well-formed RTF; `runs` then hold what was read
-    // before the fault and `error` says what it was and at which byte.
-    bool ok = false;
-    std::string error;
+    // Invalid when the data is not well-formed RTF; `runs` then hold what was read
+    // before the fault and the reason says what it was and at which byte.
+    Status status;
 };
 
 // Groups may nest this deep; deeper data is refused.
 inline constexpr int kRtfMaxDepth = 512;
 
 // True when `data` starts with the RTF signature "{\rtf".
-bool LooksLikeRtf(std::string_view data);
+[[nodiscard]] bool LooksLikeRtf(std::string_view data);
 
 // Reads the text and text colours of an RTF document: \colortbl and \cf, \par,
 // \line, \tab and a few symbols, \'hh bytes (taken as code page 936), \uN with its
@@ -49,4 +49,4 @@ bool LooksLikeRtf(std::string_view data);
 //
 // Time and memory are linear in the size of `data` (the text is never longer than
 // the data); nesting is limited to kRtfMaxDepth. No recursion. Any thread.
-RtfDocument ReadRtf(std::string_view data);
+[[nodiscard]] RtfDocument ReadRtf(std::string_view data);

@@ -205,9 +205,14 @@ OpenLineOptions LineOptionsRow::options() const
 
 void LineOptionsRow::save()
 {
-    m_config.setLineOptions(options());
-    m_config.setPulseMs(m_pulseMs);
-    m_config.setBreakMs(m_breakMs);
+    Status saved = m_config.setLineOptions(options());
+    if (saved) {
+        saved = m_config.setPulseMs(m_pulseMs);
+    }
+    if (saved) {
+        saved = m_config.setBreakMs(m_breakMs);
+    }
+    m_config.report(window(), saved);
 }
 
 bool LineOptionsRow::eventFilter(QObject *watched, QEvent *event)

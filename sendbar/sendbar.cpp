@@ -233,7 +233,7 @@ bool SendBar::sendLine()
     for (const std::string &line : m_history.lines()) {
         lines.append(QString::fromStdString(line));
     }
-    m_config.setSendHistory(lines);
+    m_config.report(this, m_config.setSendHistory(lines));
     m_line->clear();
     return true;
 }
@@ -281,8 +281,9 @@ void SendBar::saveLineSettings()
     const auto text = [](std::string_view key) {
         return QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size()));
     };
-    m_config.setSendLineSettings(
-        QStringLiteral("%1 %2 %3")
-            .arg(text(LineModeKey(ModeOf(*m_mode))), text(LineEndingKey(EndingOf(*m_ending))),
-                text(ChecksumKey(ChecksumOf(*m_checksum)))));
+    m_config.report(this,
+        m_config.setSendLineSettings(
+            QStringLiteral("%1 %2 %3")
+                .arg(text(LineModeKey(ModeOf(*m_mode))), text(LineEndingKey(EndingOf(*m_ending))),
+                    text(ChecksumKey(ChecksumOf(*m_checksum))))));
 }

@@ -42,12 +42,13 @@ public:
     bool sendCommand(int row);
 
     const std::vector<QuickCommand> &commands() const { return m_commands; }
-    // Adds the good commands of a command file to the list; `report` says how many
-    // came in and which lines were bad. False, with the reason in `report`, when
-    // the file cannot be read.
-    bool importCommands(const QString &path, QString *report);
-    // Writes the commands to `path`; false with `error` set when it cannot.
-    bool exportCommands(const QString &path, QString *error) const;
+    // Adds the good commands of a command file to the list; the report says how
+    // many came in and which lines were bad. Fails with the file's name and the
+    // system's reason when the file cannot be read.
+    [[nodiscard]] Result<QString> importCommands(const QString &path);
+    // Writes the commands to `path`, replacing the file atomically; fails with the
+    // file's name and the system's reason.
+    [[nodiscard]] Status exportCommands(const QString &path) const;
 
     static constexpr int kShortcutCount = 9;
 

@@ -3,21 +3,23 @@
 #include "appconfig.h"
 #include "errorreport.h"
 #include "linecontrols.h"
+#include "localpath.h"
 #include "quickcommanddialog.h"
 #include "sendbar.h"
 #include "sendbartexts.h"
+#include "wholefile.h"
 
 #include <QComboBox>
-#include <QFile>
+#include <QDir>
 #include <QFileDialog>
 #include <QKeySequence>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
-#include <QSaveFile>
 
 #include <algorithm>
+#include <cerrno>
 
 void SendBar::setCommands(std::vector<QuickCommand> commands, int current, bool store)
 {
@@ -43,7 +45,7 @@ void SendBar::setCommands(std::vector<QuickCommand> commands, int current, bool 
         m_list->setCurrentRow(std::clamp(current, 0, static_cast<int>(m_commands.size()) - 1));
     }
     if (store) {
-        m_config.setQuickCommands(stored);
+        m_config.report(this, m_config.setQuickCommands(stored));
     }
 }
 
@@ -116,45 +118,43 @@ void SendBar::showCommandMenu(const QPoint &position)
     menu.exec(m_list->viewport()->mapToGlobal(position));
 }
 
-bool SendBar::importCommands(const QString &path, QString *report)
+Result<QString> SendBar::importCommands(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *report = file.errorString();
-        return false;
+    // A command file is a few kilobytes; one far larger is not one, and a FIFO or
+    // device is refused without waiting on it.
+    constexpr std::size_t kLargest = std::size_t { 4 } << 20;
+    const std::string where = ToLocal(QDir::toNativeSeparators(path));
+    Result<std::string> text = ReadRegularFile(LocalPath(path), kLargest + 1, FileAccess::Read);
+    if (!text) {
+        return Status(text.status().kind(), where + ": " + text.status().reason());
     }
-    const QByteArray text = file.readAll();
-    const CommandFile read = ParseCommandFile(
-        std::string_view(text.constData(), static_cast<std::size_t>(text.size())));
+    if (text->size() > kLargest) {
+        return Status::FromErrno(ErrorKind::Invalid, EFBIG, where);
+    }
+    const CommandFile read = ParseCommandFile(*text);
     std::vector<QuickCommand> commands = m_commands;
     commands.insert(commands.end(), read.commands.begin(), read.commands.end());
     setCommands(std::move(commands), static_cast<int>(m_commands.size()));
-    *report = SendBarTexts::ImportDone.arg(read.commands.size());
+    QString report = SendBarTexts::ImportDone.arg(read.commands.size());
     if (!read.problems.empty()) {
-        *report += QLatin1Char('\n') + SendBarTexts::ImportBadLines.arg(read.problems.size());
+        report += QLatin1Char('\n') + SendBarTexts::ImportBadLines.arg(read.problems.size());
         for (const CommandFileProblem &problem : read.problems) {
-            *report += QLatin1Char('\n')
+            report += QLatin1Char('\n')
                 + SendBarTexts::ImportBadLine.arg(problem.line)
                       .arg(QString::fromStdString(problem.status.reason()));
         }
     }
-    return true;
+    return report;
 }
 
-bool SendBar::exportCommands(const QString &path, QString *error) const
+Status SendBar::exportCommands(const QString &path) const
 {
-    const std::string text = FormatCommandFile(m_commands);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)
-        || file.write(text.data(), static_cast<qint64>(text.size()))
-            != static_cast<qint64>(text.size())
-        || !file.commit()) {
-        if (error) {
-            *error = file.errorString();
-        }
-        return false;
+    const Status written = ReplaceFileAtomically(LocalPath(path), FormatCommandFile(m_commands));
+    if (!written) {
+        return { written.kind(),
+            ToLocal(QDir::toNativeSeparators(path)) + ": " + written.reason() };
     }
-    return true;
+    return {};
 }
 
 void SendBar::importFromFile()
@@ -164,12 +164,12 @@ void SendBar::importFromFile()
     if (path.isEmpty()) {
         return;
     }
-    QString report;
-    if (!importCommands(path, &report)) {
-        ShowErrorReport(this, report);
+    const Result<QString> report = importCommands(path);
+    if (!report) {
+        ShowErrorReport(this, report.status());
         return;
     }
-    QMessageBox::information(this, SendBarTexts::ImportTitle, report);
+    QMessageBox::information(this, SendBarTexts::ImportTitle, *report);
 }
 
 void SendBar::exportToFile()
@@ -179,8 +179,5 @@ void SendBar::exportToFile()
     if (path.isEmpty()) {
         return;
     }
-    QString error;
-    if (!exportCommands(path, &error)) {
-        ShowErrorReport(this, error);
-    }
+    ShowErrorReport(this, exportCommands(path));
 }

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QSet>
 #include <QStringList>
 
 #include <algorithm>
@@ -79,6 +80,11 @@ QString AppConfig::defaultPath()
 Status AppConfig::write(const QString &key, const QVariant &value)
 {
     m_settings.setValue(key, value);
+    return commit();
+}
+
+Status AppConfig::commit()
+{
     if (m_settings.fileName().isEmpty()) {
         // Kept for this run only (see RegularFileOrNothing).
         return { ErrorKind::Invalid, "not a regular file" };
@@ -100,7 +106,9 @@ Status AppConfig::write(const QString &key, const QVariant &value)
 
 void AppConfig::report(QWidget *parent, const Status &written) const
 {
-    if (!written) {
+    static QSet<QString> reported;
+    if (!written && !reported.contains(m_path)) {
+        reported.insert(m_path);
         ShowSaveFailure(parent, m_path, written);
     }
 }
@@ -168,7 +176,7 @@ OpenLineOptions AppConfig::lineOptions() const
     return options;
 }
 
-void AppConfig::setLineOptions(const OpenLineOptions &options)
+Status AppConfig::setLineOptions(const OpenLineOptions &options)
 {
     // A default is stored as no key, so that byteway.conf stays as it was for those
     // who never change these.
@@ -193,7 +201,7 @@ void AppConfig::setLineOptions(const OpenLineOptions &options)
         m_settings.setValue(kRs485 + QStringLiteral("delayBeforeSendMs"), rs485.delayBeforeSendMs);
         m_settings.setValue(kRs485 + QStringLiteral("delayAfterSendMs"), rs485.delayAfterSendMs);
     }
-    m_settings.sync();
+    return commit();
 }
 
 int AppConfig::pulseMs() const
@@ -201,14 +209,14 @@ int AppConfig::pulseMs() const
     return boundedMs(m_settings, kPulseMs, kDefaultPulseMs);
 }
 
-void AppConfig::setPulseMs(int ms)
+Status AppConfig::setPulseMs(int ms)
 {
     if (ms == kDefaultPulseMs) {
         m_settings.remove(kPulseMs);
     } else {
         m_settings.setValue(kPulseMs, ms);
     }
-    m_settings.sync();
+    return commit();
 }
 
 int AppConfig::breakMs() const
@@ -216,14 +224,14 @@ int AppConfig::breakMs() const
     return boundedMs(m_settings, kBreakMs, kDefaultBreakMs);
 }
 
-void AppConfig::setBreakMs(int ms)
+Status AppConfig::setBreakMs(int ms)
 {
     if (ms == kDefaultBreakMs) {
         m_settings.remove(kBreakMs);
     } else {
         m_settings.setValue(kBreakMs, ms);
     }
-    m_settings.sync();
+    return commit();
 }
 
 bool AppConfig::sendBarVisible() const
@@ -231,10 +239,9 @@ bool AppConfig::sendBarVisible() const
     return m_settings.value(kSendBarVisible, false).toBool();
 }
 
-void AppConfig::setSendBarVisible(bool on)
+Status AppConfig::setSendBarVisible(bool on)
 {
-    m_settings.setValue(kSendBarVisible, on);
-    m_settings.sync();
+    return write(kSendBarVisible, on);
 }
 
 QString AppConfig::sendLineSettings() const
@@ -242,10 +249,9 @@ QString AppConfig::sendLineSettings() const
     return m_settings.value(kSendLine, QStringLiteral("text crlf none")).toString();
 }
 
-void AppConfig::setSendLineSettings(const QString &keys)
+Status AppConfig::setSendLineSettings(const QString &keys)
 {
-    m_settings.setValue(kSendLine, keys);
-    m_settings.sync();
+    return write(kSendLine, keys);
 }
 
 QStringList AppConfig::sendHistory() const
@@ -253,10 +259,9 @@ QStringList AppConfig::sendHistory() const
     return m_settings.value(kSendHistory).toStringList();
 }
 
-void AppConfig::setSendHistory(const QStringList &lines)
+Status AppConfig::setSendHistory(const QStringList &lines)
 {
-    m_settings.setValue(kSendHistory, lines);
-    m_settings.sync();
+    return write(kSendHistory, lines);
 }
 
 QStringList AppConfig::quickCommands() const
@@ -264,10 +269,9 @@ QStringList AppConfig::quickCommands() const
     return m_settings.value(kQuickCommands).toStringList();
 }
 
-void AppConfig::setQuickCommands(const QStringList &lines)
+Status AppConfig::setQuickCommands(const QStringList &lines)
 {
-    m_settings.setValue(kQuickCommands, lines);
-    m_settings.sync();
+    return write(kQuickCommands, lines);
 }
 
 bool AppConfig::splitLines() const
@@ -275,10 +279,9 @@ bool AppConfig::splitLines() const
     return m_settings.value(kSplitLines, false).toBool();
 }
 
-void AppConfig::setSplitLines(bool on)
+Status AppConfig::setSplitLines(bool on)
 {
-    m_settings.setValue(kSplitLines, on);
-    m_settings.sync();
+    return write(kSplitLines, on);
 }
 
 QByteArray AppConfig::windowGeometry() const
@@ -286,8 +289,7 @@ QByteArray AppConfig::windowGeometry() const
     return m_settings.value(kWindowGeometry).toByteArray();
 }
 
-void AppConfig::setWindowGeometry(const QByteArray &geometry)
+Status AppConfig::setWindowGeometry(const QByteArray &geometry)
 {
-    m_settings.setValue(kWindowGeometry, geometry);
-    m_settings.sync();
+    return write(kWindowGeometry, geometry);
 }

@@ -35,41 +35,45 @@ public:
     [[nodiscard]] Status setLanguage(const QString &key);
 
     // Shows a failed write of this file as a failed save of the settings file is
-    // shown; nothing when `written` is a success.
+    // shown; nothing when `written` is a success. Once a run for each file: every
+    // later change fails for the same reason, and some (the send history) are made
+    // at every line sent.
     void report(QWidget *parent, const Status &written) const;
 
     // Control lines: what Open does to flow control, DTR, RTS and RS-485 (all left as
     // the device has them by default), and the lengths of a pulse (100 ms) and of a
     // break (250 ms).
     OpenLineOptions lineOptions() const;
-    void setLineOptions(const OpenLineOptions &options);
+    [[nodiscard]] Status setLineOptions(const OpenLineOptions &options);
     int pulseMs() const;
-    void setPulseMs(int ms);
+    [[nodiscard]] Status setPulseMs(int ms);
     int breakMs() const;
-    void setBreakMs(int ms);
+    [[nodiscard]] Status setBreakMs(int ms);
     // The send bar: shown (no), its line's "mode ending checksum" keys ("text crlf
     // none"), the lines sent from it (oldest first) and its commands (one line of
     // the command file each).
     bool sendBarVisible() const;
-    void setSendBarVisible(bool on);
+    [[nodiscard]] Status setSendBarVisible(bool on);
     QString sendLineSettings() const;
-    void setSendLineSettings(const QString &keys);
+    [[nodiscard]] Status setSendLineSettings(const QString &keys);
     QStringList sendHistory() const;
-    void setSendHistory(const QStringList &lines);
+    [[nodiscard]] Status setSendHistory(const QStringList &lines);
     QStringList quickCommands() const;
-    void setQuickCommands(const QStringList &lines);
+    [[nodiscard]] Status setQuickCommands(const QStringList &lines);
     // Whether each change between sending and receiving starts a line of its own
     // (off: received text continues a line behind a finished send's echo).
     bool splitLines() const;
-    void setSplitLines(bool on);
+    [[nodiscard]] Status setSplitLines(bool on);
 
     // The main window's place and size (QWidget::saveGeometry); empty: centred at
     // the default size.
     QByteArray windowGeometry() const;
-    void setWindowGeometry(const QByteArray &geometry);
+    [[nodiscard]] Status setWindowGeometry(const QByteArray &geometry);
 
 private:
     Status write(const QString &key, const QVariant &value);
+    // Writes what was set to the file.
+    Status commit();
 
     QString m_path;
     QSettings m_settings;

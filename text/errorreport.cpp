@@ -1,5 +1,7 @@
 #include "errorreport.h"
 
+#include "localpath.h"
+
 #include <QGuiApplication>
 #include <QMessageBox>
 
@@ -9,4 +11,11 @@ void ShowErrorReport(QWidget *parent, const QString &message)
         message + QLatin1Char('.'), QMessageBox::Ok, parent);
     box.setObjectName(QStringLiteral("ErrorReport"));
     box.exec();
+}
+
+void ShowErrorReport(QWidget *parent, const Status &failure)
+{
+    if (!failure.ok() && failure.kind() != ErrorKind::Cancelled) {
+        ShowErrorReport(parent, FromLocal(failure.reason()));
+    }
 }

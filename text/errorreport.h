@@ -1,5 +1,7 @@
 #pragma once
 
+#include "status.h"
+
 #include <QString>
 
 class QWidget;
@@ -9,3 +11,7 @@ class QWidget;
 // with an error icon, the application's title as caption and the message with a
 // full stop added. Returns when the user has closed it.
 void ShowErrorReport(QWidget *parent, const QString &message);
+
+// The same for a failure whose reason is the whole message, in the system's 8-bit
+// text. Nothing is shown for a success, or for an operation the user cancelled.
+void ShowErrorReport(QWidget *parent, const Status &failure);

@@ -24,6 +24,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -37,6 +38,15 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// A recording that fails would make the figures lie: the run ends instead.
+void Check(const Status &status)
+{
+    if (!status) {
+        std::fprintf(stderr, "capture_bench: %s\n", status.reason().c_str());
+        std::exit(1);
+    }
+}
 constexpr long kBytes = 1000000;
 
 std::string Flood()
@@ -76,7 +86,7 @@ RunFigures Run(const std::string &flood, const std::filesystem::path &path)
     area.show();
     ReceiveController controller(settings, Port);
     if (!path.empty()) {
-        Traffic.recorder.start(path, CaptureFormatFor(path));
+        Check(Traffic.recorder.start(path, CaptureFormatFor(path)));
     }
     controller.start(child);
     const auto start = Clock::now();
@@ -96,7 +106,7 @@ RunFigures Run(const std::string &flood, const std::filesystem::path &path)
     RunFigures result;
     result.seconds = std::chrono::duration<double>(end - start).count();
     if (!path.empty()) {
-        Traffic.recorder.stop();
+        Check(Traffic.recorder.stop());
     }
     result.cpuMs = CpuMs(RUSAGE_SELF) - cpuStart - feederCpu;
     if (!path.empty()) {
@@ -122,9 +132,9 @@ void TapCost(const std::filesystem::path &raw)
         return std::chrono::duration<double, std::nano>(Clock::now() - start).count() / kCalls;
     };
     const double counting = timeCalls();
-    Traffic.recorder.start(raw, CaptureFormat::Raw);
+    Check(Traffic.recorder.start(raw, CaptureFormat::Raw));
     const double recording = timeCalls();
-    Traffic.recorder.stop();
+    Check(Traffic.recorder.stop());
     std::filesystem::remove(raw);
     std::printf("  tap per byte (receive thread side): counting %.1f ns, counting and raw "
                 "recording %.1f ns\n",

@@ -73,7 +73,7 @@ private:
 class CaptureRecorderTest : public ::testing::Test
 {
 protected:
-    void TearDown() override { Traffic.recorder.stop(); }
+    void TearDown() override { static_cast<void>(Traffic.recorder.stop()); }
     TempFolder folder;
 };
 
@@ -83,8 +83,8 @@ TEST_F(CaptureRecorderTest, RawCaptureOfAFloodEqualsTheFloodByteForByte)
     ASSERT_TRUE(r.pty.isOpen());
     r.settings.FAutoClear = true;
     const fs::path path = folder.file("flood.bin");
-    ASSERT_TRUE(Traffic.recorder.start(path, CaptureFormatFor(path)))
-        << Traffic.recorder.lastError();
+    const Status started = Traffic.recorder.start(path, CaptureFormatFor(path));
+    ASSERT_TRUE(started) << started.reason();
     const uint64_t before = Traffic.receivedTotal();
     const std::string flood = Flood(300000);
     r.engine.Start();
@@ -105,7 +105,8 @@ TEST_F(CaptureRecorderTest, RawCaptureOfAFloodEqualsTheFloodByteForByte)
     r.engine.Stop(&r.doc);
     ASSERT_TRUE(all);
     EXPECT_EQ(Traffic.receivedTotal() - before, flood.size());
-    ASSERT_TRUE(Traffic.recorder.stop()) << Traffic.recorder.lastError();
+    const Status stopped = Traffic.recorder.stop();
+    ASSERT_TRUE(stopped) << stopped.reason();
     const std::string captured = ReadFile(path);
     EXPECT_EQ(captured.size(), flood.size());
     EXPECT_TRUE(captured == flood) << "the capture differs from the flood";
@@ -132,7 +133,8 @@ TEST_F(CaptureRecorderTest, TextCaptureHoldsSentAndReceivedInTheOrderTheyPassed)
     ASSERT_TRUE(r.pty.send(ByteRun(0, 19)));
     ASSERT_TRUE(r.pumpUntil([&] { return Traffic.receivedTotal() - receivedBefore >= 20; }));
     r.engine.Stop(&r.doc);
-    ASSERT_TRUE(Traffic.recorder.stop()) << Traffic.recorder.lastError();
+    const Status stopped = Traffic.recorder.stop();
+    ASSERT_TRUE(stopped) << stopped.reason();
 
     std::istringstream lines(ReadFile(path));
     std::string line;
@@ -245,9 +247,10 @@ TEST_F(CaptureRecorderTest, TwoThreadsKeepTheirOwnOrder)
 TEST_F(CaptureRecorderTest, AFileThatCannotBeCreatedIsRefusedWithItsNameAndReason)
 {
     const fs::path path = folder.file("missing-folder/x.log");
-    EXPECT_FALSE(Traffic.recorder.start(path, CaptureFormat::Text));
+    const Status started = Traffic.recorder.start(path, CaptureFormat::Text);
+    EXPECT_FALSE(started);
     EXPECT_FALSE(Traffic.recorder.isRecording());
-    const std::string error = Traffic.recorder.lastError();
+    const std::string &error = started.reason();
     EXPECT_NE(error.find(path.string()), std::string::npos) << error;
     EXPECT_NE(error.find("No such file"), std::string::npos) << error;
     Traffic.received('a');
@@ -272,9 +275,9 @@ TEST_F(CaptureRecorderTest, AFullMediumEndsTheRecordingAndKeepsWhatWasWritten)
         std::condition_variable reported;
         std::string reason;
         CaptureRecorder recorder;
-        if (!recorder.start(path, CaptureFormat::Raw, [&](const std::string &why) {
+        if (!recorder.start(path, CaptureFormat::Raw, [&](const Status &why) {
                 std::lock_guard lock(mutex);
-                reason = why;
+                reason = why.reason();
                 reported.notify_one();
             })) {
             _exit(10);
@@ -407,17 +410,17 @@ TEST_P(FifoRecording, NeverBlocksNeverDiesAndSaysWhatWasWritten)
     std::condition_variable reported;
     std::string reason;
     CaptureRecorder recorder(row.bufferLimit);
-    const bool started = recorder.start(path, CaptureFormat::Raw, [&](const std::string &why) {
+    const Status started = recorder.start(path, CaptureFormat::Raw, [&](const Status &why) {
         std::lock_guard lock(mutex);
-        reason = why;
+        reason = why.reason();
         reported.notify_one();
     });
     if (row.end == FifoEnd::Refused) {
         EXPECT_FALSE(started);
-        EXPECT_NE(recorder.lastError().find(row.reason), std::string::npos) << recorder.lastError();
+        EXPECT_NE(started.reason().find(row.reason), std::string::npos) << started.reason();
         return;
     }
-    ASSERT_TRUE(started) << recorder.lastError();
+    ASSERT_TRUE(started) << started.reason();
     if (row.reader == FifoReader::Gone) {
         close(reader);
     }
@@ -437,8 +440,9 @@ TEST_P(FifoRecording, NeverBlocksNeverDiesAndSaysWhatWasWritten)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
             ioctl(reader, FIONREAD, &waiting);
         }
-        EXPECT_FALSE(recorder.stop());
-        reason = recorder.lastError();
+        const Status stopped = recorder.stop();
+        EXPECT_FALSE(stopped);
+        reason = stopped.reason();
     }
     EXPECT_NE(reason.find(row.reason), std::string::npos) << reason;
     if (reader >= 0 && row.reader != FifoReader::Gone) {

@@ -51,7 +51,7 @@ void ExpectWellFormedOutput(std::string_view input, const RtfDocument &doc)
         total += run.text.size();
     }
     EXPECT_LE(total, input.size());
-    EXPECT_EQ(doc.ok, doc.error.empty()) << doc.error;
+    EXPECT_EQ(doc.status.ok(), doc.status.reason().empty()) << doc.status.reason();
 }
 
 struct ReadCase
@@ -74,7 +74,7 @@ TEST_P(RtfReadTest, ReadsTextAndColours)
 {
     const ReadCase &c = GetParam();
     const RtfDocument doc = ReadRtf(c.input);
-    EXPECT_TRUE(doc.ok) << doc.error;
+    EXPECT_TRUE(doc.status.ok()) << doc.status.reason();
     EXPECT_EQ(Describe(doc), c.expected);
     ExpectWellFormedOutput(c.input, doc);
 }
@@ -202,7 +202,7 @@ TEST_P(RtfHostileTest, EndsWithBoundedOutput)
     const HostileCase &c = GetParam();
     const RtfDocument doc = ReadRtf(c.input);
     if (c.ok) {
-        EXPECT_EQ(doc.ok, *c.ok) << doc.error;
+        EXPECT_EQ(doc.status.ok(), *c.ok) << doc.status.reason();
     }
     ExpectWellFormedOutput(c.input, doc);
 }
@@ -262,8 +262,8 @@ INSTANTIATE_TEST_SUITE_P(Rtf, RtfHostileTest,
 TEST(RtfReader, UnterminatedDocumentKeepsWhatWasRead)
 {
     const RtfDocument doc = ReadRtf("{\\rtf1 abc\\par de");
-    EXPECT_FALSE(doc.ok);
-    EXPECT_NE(doc.error.find("open group"), std::string::npos) << doc.error;
+    EXPECT_FALSE(doc.status.ok());
+    EXPECT_NE(doc.status.reason().find("open group"), std::string::npos) << doc.status.reason();
     EXPECT_EQ(Describe(doc), "cp936 auto|abc\nde\n");
 }
 

@@ -332,9 +332,9 @@ void TestLineStrip::optionsKeptInByteWayConf()
     }
     {
         AppConfig config(path);
-        config.setLineOptions(options);
-        config.setPulseMs(pulseMs);
-        config.setBreakMs(250);
+        QVERIFY(config.setLineOptions(options).ok());
+        QVERIFY(config.setPulseMs(pulseMs).ok());
+        QVERIFY(config.setBreakMs(250).ok());
     }
     const AppConfig reread(path);
     QVERIFY(reread.lineOptions() == options);

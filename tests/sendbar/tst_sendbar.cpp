@@ -29,6 +29,8 @@
 
 #include <memory>
 
+#include <sys/stat.h>
+
 namespace {
 
 const QString kSending = QStringLiteral("Sending: ");
@@ -67,6 +69,8 @@ private slots:
     void badLineIsMarkedAndNotSent();
     void historyKeepsTheLimitAcrossARestart();
     void importKeepsGoodLinesAndCtrl1SendsTheFirst();
+    void unreadableCommandFilesAreRefused_data();
+    void unreadableCommandFilesAreRefused();
     void shortcutsCollideWithNothing();
 
 private:
@@ -267,7 +271,7 @@ void SendBarTest::historyKeepsTheLimitAcrossARestart()
     for (int i = 1; i <= 100; ++i) {
         stored.append(QStringLiteral("L%1").arg(i));
     }
-    AppConfig().setSendHistory(stored);
+    QVERIFY(AppConfig().setSendHistory(stored).ok());
     DestroyMainObjects();
     Port.Close();
     startMainWindow();
@@ -304,8 +308,9 @@ void SendBarTest::importKeepsGoodLinesAndCtrl1SendsTheFirst()
                "only three\ttext\tcrlf\n"
                "AT\ttext\tcrlf\tnone\tAT\n");
     file.close();
-    QString report;
-    QVERIFY(MainForm->SendBarDock->importCommands(path, &report));
+    const Result<QString> imported = MainForm->SendBarDock->importCommands(path);
+    QVERIFY2(imported, imported.status().reason().c_str());
+    const QString &report = *imported;
     QVERIFY2(report.startsWith(SendBarTexts::ImportDone.arg(2)), qPrintable(report));
     QVERIFY2(report.contains(SendBarTexts::ImportBadLine.arg(3).arg(QString()))
             && report.contains(SendBarTexts::ImportBadLine.arg(4).arg(QString())),
@@ -328,6 +333,36 @@ void SendBarTest::importKeepsGoodLinesAndCtrl1SendsTheFirst()
     QTest::qWait(200);
     QCOMPARE(ReadLog(m_log).size(), 12);
     QCOMPARE(AppConfig().sendBarVisible(), false);
+}
+// A FIFO must not hold the window waiting for a writer; every refusal names the
+// file and changes nothing.
+void SendBarTest::unreadableCommandFilesAreRefused_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("fifo");
+    QTest::addColumn<bool>("import");
+    QTest::newRow("import-fifo") << QStringLiteral("pipe") << true << true;
+    QTest::newRow("import-missing") << QStringLiteral("none.txt") << false << true;
+    QTest::newRow("export-missing-folder") << QStringLiteral("no/such.txt") << false << false;
+}
+
+void SendBarTest::unreadableCommandFilesAreRefused()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, fifo);
+    QFETCH(bool, import);
+    const QString path = QString::fromStdString(m_home->root()) + QLatin1Char('/') + name;
+    if (fifo) {
+        QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    }
+    SendBar *bar = MainForm->SendBarDock;
+    const std::size_t before = bar->commands().size();
+    const Status outcome = import ? bar->importCommands(path).status() : bar->exportCommands(path);
+    QVERIFY(!outcome.ok());
+    QVERIFY2(outcome.reason().find(QFile::encodeName(QDir::toNativeSeparators(path)).toStdString())
+            != std::string::npos,
+        outcome.reason().c_str());
+    QCOMPARE(bar->commands().size(), before);
 }
 
 // Ctrl+1 … Ctrl+9 belong to the bar alone: no other action or shortcut of the

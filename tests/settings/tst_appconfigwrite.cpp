@@ -7,6 +7,39 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <functional>
+#include <vector>
+
+namespace {
+
+// Every setter, each changing its option away from the default.
+const std::vector<std::function<Status(AppConfig &)>> &Setters()
+{
+    static const std::vector<std::function<Status(AppConfig &)>> setters {
+        [](AppConfig &c) { return c.setHeaderTimes(true); },
+        [](AppConfig &c) { return c.setCaptureFolder(QStringLiteral("/tmp")); },
+        [](AppConfig &c) { return c.setLanguage(QStringLiteral("en")); },
+        [](AppConfig &c) {
+            OpenLineOptions options;
+            options.dtr = LineAtOpen::On;
+            return c.setLineOptions(options);
+        },
+        [](AppConfig &c) { return c.setPulseMs(300); },
+        [](AppConfig &c) { return c.setBreakMs(500); },
+        [](AppConfig &c) { return c.setSendBarVisible(true); },
+        [](AppConfig &c) { return c.setSendLineSettings(QStringLiteral("hex lf none")); },
+        [](AppConfig &c) { return c.setSendHistory({ QStringLiteral("AT") }); },
+        [](AppConfig &c) {
+            return c.setQuickCommands({ QStringLiteral("AT\ttext\tcrlf\tnone\tAT") });
+        },
+        [](AppConfig &c) { return c.setSplitLines(true); },
+        [](AppConfig &c) { return c.setWindowGeometry(QByteArray("geometry")); },
+    };
+    return setters;
+}
+
+} // namespace
+
 // byteway.conf that cannot be written: each setter fails with the system's reason,
 // the file stays as it was, and the report names the file and the reason.
 class AppConfigWriteTest : public QObject
@@ -26,7 +59,7 @@ void AppConfigWriteTest::unwritableFileIsReported_data()
     QTest::addColumn<int>("setter");
     // A file where its folder should be, and a folder where the file should be, stop
     // any writer, root included.
-    for (int setter = 0; setter < 3; ++setter) {
+    for (int setter = 0; setter < static_cast<int>(Setters().size()); ++setter) {
         const QByteArray tag = QByteArray::number(setter);
         QTest::newRow("folder_is_a_file_" + tag) << "file:x"
                                                  << "x/byteway.conf" << setter;
@@ -50,22 +83,13 @@ void AppConfigWriteTest::unwritableFileIsReported()
         QVERIFY(QDir(root.path()).mkdir(name));
     }
     AppConfig config(root.filePath(conf));
-    Status written;
-    switch (setter) {
-    case 0:
-        written = config.setHeaderTimes(true);
-        break;
-    case 1:
-        written = config.setCaptureFolder(QStringLiteral("/tmp"));
-        break;
-    default:
-        written = config.setLanguage(QStringLiteral("en"));
-        break;
-    }
+    const Status written = Setters().at(static_cast<std::size_t>(setter))(config);
     QVERIFY(!written);
     QVERIFY(!written.reason().empty());
 
     ModalWatcher watcher;
+    config.report(nullptr, written);
+    // Every later change fails alike: it is not reported again.
     config.report(nullptr, written);
     QCOMPARE(watcher.boxes.size(), 1);
     const QString text = watcher.boxes.constFirst().text;

@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
         }
         total += run.text.size();
     }
-    if (total > size || doc.ok != doc.error.empty()) {
+    if (total > size || doc.status.ok() != doc.status.reason().empty()) {
         std::abort();
     }
     return 0;
