@@ -9,6 +9,7 @@
 #include "wholefile.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -58,17 +59,43 @@ Status failure(ErrorKind kind, const QString &message)
     return { kind, ToLocal(message) };
 }
 
+// Text files are mostly ASCII, which reads the same in code page 936: that is widened
+// with its line ends made "\n" in one pass, without the converter.
 QString plainText(const QByteArray &bytes)
 {
-    QString text = FromCp936(bytes);
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    const bool ascii = std::all_of(
+        bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (!ascii) {
+        QString text = FromCp936(bytes);
+        text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+        return text;
+    }
+    QString text(bytes.size(), Qt::Uninitialized);
+    QChar *out = text.data();
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const char c = bytes.at(i);
+        if (c == '\r') {
+            *out++ = QLatin1Char('\n');
+            if (i + 1 < bytes.size() && bytes.at(i + 1) == '\n') {
+                ++i;
+            }
+        } else {
+            *out++ = QLatin1Char(c);
+        }
+    }
+    text.truncate(out - text.constData());
     return text;
 }
 
-// Characters inserted between two calls of the progress function: a step costs the
-// control's layout of what it adds, a few tens of milliseconds.
+// Characters inserted between two calls of the progress function, at least. A step
+// ends a batch, and the control then takes its caret over, scrolls and repaints:
+// on a fast machine that would cost more than the text, so after the first
+// kPromptSteps (which show the text and the progress soon) a step also waits until
+// kStepMs have passed since the last.
 constexpr qsizetype kStepChars = qsizetype { 64 } * 1024;
+constexpr int kPromptSteps = 2;
+constexpr qint64 kStepMs = 50;
 
 // Gone: the control was deleted while the progress function ran.
 enum class Inserted { All, TooLarge, Cancelled, Malformed, Gone };
@@ -129,7 +156,8 @@ private:
     Inserted stepWhenDue()
     {
         const qsizetype lastLine = m_edit->document()->lastBlock().length();
-        if (m_sinceStep < std::max(kStepChars, lastLine / 2)) {
+        if (m_sinceStep < std::max(kStepChars, lastLine / 2)
+            || (m_steps >= kPromptSteps && m_stepClock.elapsed() < kStepMs)) {
             return Inserted::All;
         }
         m_sinceStep = 0;
@@ -140,6 +168,8 @@ private:
             return Inserted::Gone;
         }
         m_edit->BeginBatch();
+        m_stepClock.start();
+        ++m_steps;
         return goOn ? Inserted::All : Inserted::Cancelled;
     }
 
@@ -147,6 +177,8 @@ private:
     qint64 m_total;
     qint64 m_done = 0;
     qsizetype m_sinceStep = 0;
+    QElapsedTimer m_stepClock;
+    int m_steps = 0;
     const LoadProgress &m_progress;
 };
 

@@ -50,6 +50,35 @@ QFont documentFont()
     return font;
 }
 
+// The first occurrence of `what` in `lines` at or after `from`, or -1: `lines` is
+// whole lines of the document, with their separators (QChar::ParagraphSeparator),
+// and is searched as the document's own search goes through each line. A line's
+// no-break spaces match spaces, and a whole word has neither a letter nor a digit
+// beside it on its line; after a hit that is not a whole word the search goes on one
+// character behind it.
+qsizetype findInLines(QString &lines, qsizetype from, const QString &what,
+    Qt::CaseSensitivity sensitivity, bool wholeWord)
+{
+    // Without a space or a no-break space in `what` no hit depends on that.
+    if (what.contains(QLatin1Char(' ')) || what.contains(QChar::Nbsp)) {
+        lines.replace(QChar::Nbsp, QLatin1Char(' '));
+    }
+    while (from <= lines.size()) {
+        const qsizetype at = lines.indexOf(what, from, sensitivity);
+        if (at < 0) {
+            return -1;
+        }
+        const qsizetype after = at + what.size();
+        if (!wholeWord
+            || !((at > 0 && lines.at(at - 1).isLetterOrNumber())
+                || (after < lines.size() && lines.at(after).isLetterOrNumber()))) {
+            return at;
+        }
+        from = after + 1;
+    }
+    return -1;
+}
+
 } // namespace
 
 RichEdit::RichEdit(QWidget *parent)
@@ -99,6 +128,9 @@ RichEdit::RichEdit(QWidget *parent)
     });
     connect(this, &QPlainTextEdit::cursorPositionChanged, this, &RichEdit::updateCaretMode);
     connect(document(), &QTextDocument::contentsChanged, this, &RichEdit::updateCaretMode);
+    // Any change the operations did not count themselves (typing, a paste, the end of
+    // a batch) makes the count be asked of the document again.
+    connect(document(), &QTextDocument::contentsChanged, this, [this] { m_knownCount = -1; });
 }
 
 void RichEdit::updateCaretMode()
@@ -296,7 +328,7 @@ void RichEdit::SetInsertColor(Rgb color)
     // cached hash, which every insertion looks up.
     if (color != m_insertColor) {
         m_insertColor = color;
-        m_insertFormat.setForeground(toQColor(color));
+        m_insertFormat = formatOf(color);
     }
     BeginBatch();
     if (m_caret.hasSelection()) {
@@ -312,9 +344,46 @@ bool RichEdit::InsertAtCaret(std::string_view text)
     return insertTextAtCaret(decodeCp936(text));
 }
 
+// Reception alternates a few colours, a run each; a format made once per colour keeps
+// its brush and its cached hash, which every insertion looks up.
+QTextCharFormat RichEdit::formatOf(Rgb color)
+{
+    for (const auto &[known, format] : m_formats) {
+        if (known == color) {
+            return format;
+        }
+    }
+    QTextCharFormat format;
+    format.setForeground(toQColor(color));
+    if (m_formats.size() < kKeptFormats) {
+        m_formats.emplace_back(color, format);
+    }
+    return format;
+}
+
 bool RichEdit::fits(qsizetype added) const
 {
-    return added <= static_cast<qsizetype>(m_capacity) - characterCount();
+    return added <= static_cast<qsizetype>(m_capacity) - countForInsert();
+}
+
+// The document counts its characters by walking its tree of pieces, a good part of
+// an insertion's cost when a reception inserts a run at a time: inside a batch the
+// operations keep the count themselves (the document says nothing of changes until
+// the batch ends).
+int RichEdit::countForInsert() const
+{
+    if (m_knownCount < 0) {
+        m_knownCount = characterCount();
+    }
+    return m_knownCount;
+}
+
+void RichEdit::insertCounted(const QString &text)
+{
+    const int replaced = m_caret.selectionEnd() - m_caret.selectionStart();
+    const int before = countForInsert();
+    m_caret.insertText(text, m_insertFormat);
+    m_knownCount = before + static_cast<int>(text.size()) - replaced;
 }
 
 bool RichEdit::insertTextAtCaret(const QString &text)
@@ -323,7 +392,7 @@ bool RichEdit::insertTextAtCaret(const QString &text)
     const qsizetype replaced = m_caret.selectionEnd() - m_caret.selectionStart();
     const bool ok = fits(text.size() - replaced);
     if (ok) {
-        m_caret.insertText(text, m_insertFormat);
+        insertCounted(text);
     }
     EndBatch();
     return ok;
@@ -338,8 +407,7 @@ bool RichEdit::AppendLine(std::string_view bytes)
     const bool atLineStart = document()->lastBlock().length() == 1;
     const bool ok = fits(text.size() + 1);
     if (ok) {
-        m_caret.insertText(
-            atLineStart ? text + QLatin1Char('\n') : QLatin1Char('\n') + text, m_insertFormat);
+        insertCounted(atLineStart ? text + QLatin1Char('\n') : QLatin1Char('\n') + text);
     }
     EndBatch();
     return ok;
@@ -357,6 +425,7 @@ void RichEdit::ClearDocument()
     BeginBatch();
     m_caret.select(QTextCursor::Document);
     m_caret.removeSelectedText();
+    m_knownCount = 0;
     EndBatch();
 #ifdef __GLIBC__
     // A large document leaves its memory free but kept by the allocator, hundreds of
@@ -422,18 +491,43 @@ QString RichEdit::selectedText() const
 
 int RichEdit::findText(const QString &what, int from, bool matchCase, bool wholeWord) const
 {
-    if (what.isEmpty()) {
+    if (what.isEmpty() || what.contains(QChar::ParagraphSeparator)) {
         return -1;
     }
-    QTextDocument::FindFlags flags;
-    if (matchCase) {
-        flags |= QTextDocument::FindCaseSensitively;
+    // The document's own search copies every line into a string of its own before it
+    // looks in it, a second for a million lines. This looks through whole lines a
+    // chunk at a time, by the same rules (findInLines): a chunk starts small (a hit is
+    // mostly near) and grows; past kRawFindFrom characters the rest is searched in one
+    // copy of the whole text, which the document makes far faster than pieces.
+    QTextDocument *doc = document();
+    const int end = characterCount();
+    QTextBlock block = doc->findBlock(std::clamp(from, 0, end));
+    qsizetype offset = std::clamp(from, 0, end) - block.position();
+    const Qt::CaseSensitivity sensitivity = matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive;
+    QTextCursor chunk(doc);
+    int searched = 0;
+    for (int chunkChars = kFirstFindChunk; block.isValid();
+         chunkChars = std::min(chunkChars * 2, kLastFindChunk)) {
+        const int chunkStart = block.position();
+        if (searched >= kRawFindFrom) {
+            QString all = doc->toRawText();
+            const qsizetype at
+                = findInLines(all, chunkStart + offset, what, sensitivity, wholeWord);
+            return static_cast<int>(at);
+        }
+        const QTextBlock last = doc->findBlock(std::min(chunkStart + chunkChars, end));
+        chunk.setPosition(chunkStart);
+        chunk.setPosition(last.position() + last.length() - 1, QTextCursor::KeepAnchor);
+        QString text = chunk.selectedText();
+        const qsizetype at = findInLines(text, offset, what, sensitivity, wholeWord);
+        if (at >= 0) {
+            return chunkStart + static_cast<int>(at);
+        }
+        searched += static_cast<int>(text.size());
+        block = last.next();
+        offset = 0;
     }
-    if (wholeWord) {
-        flags |= QTextDocument::FindWholeWords;
-    }
-    const QTextCursor hit = document()->find(what, std::clamp(from, 0, characterCount()), flags);
-    return hit.isNull() ? -1 : hit.selectionStart();
+    return -1;
 }
 
 int RichEdit::findTextBefore(const QString &what, int before, bool matchCase, bool wholeWord) const

@@ -10,6 +10,9 @@
 #include <QTextCursor>
 #include <QTimer>
 
+#include <utility>
+#include <vector>
+
 class FollowView;
 
 // The rich-text control of a document window. Every run of text carries its own
@@ -61,6 +64,11 @@ public:
     static constexpr int kCostlyPaintMs = 4;
     static constexpr int kPaintCostFactor = 3;
     static constexpr int kMaxPaintHoldMs = 100;
+    // Characters a forward search copies out of the document at first and at most.
+    static constexpr int kFirstFindChunk = 4096;
+    static constexpr int kLastFindChunk = 1 << 20;
+    // Characters a forward search goes through in chunks before it copies the rest.
+    static constexpr int kRawFindFrom = 2 << 20;
 
     explicit RichEdit(QWidget *parent = nullptr);
 
@@ -117,6 +125,10 @@ protected:
 
 private:
     bool fits(qsizetype added) const;
+    int countForInsert() const;
+    // Inserts at the batch's caret and keeps the count.
+    void insertCounted(const QString &text);
+    QTextCharFormat formatOf(Rgb color);
     // Switches between the blinking and the steady caret as the caret's line is long
     // or not.
     void updateCaretMode();
@@ -142,6 +154,10 @@ private:
     QTimer *m_paintLater = nullptr;
     QTextCursor m_caret;
     QTextCharFormat m_insertFormat;
+    static constexpr std::size_t kKeptFormats = 16;
+    std::vector<std::pair<Rgb, QTextCharFormat>> m_formats;
+    // The document's characterCount while the operations know it, else -1.
+    mutable int m_knownCount = -1;
     Rgb m_insertColor = Colors::Red;
     int m_batchDepth = 0;
     int m_capacity = kDefaultCapacity;

@@ -6,6 +6,7 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTextDocument>
 
 #include <string>
 #include <vector>
@@ -35,6 +36,10 @@ private slots:
     void runsArePaintedInTheirColours();
     void lineCountAfterClearing_data();
     void lineCountAfterClearing();
+    void findsAsTheDocumentDoes_data();
+    void findsAsTheDocumentDoes();
+    void capacityHoldsThroughABatch_data();
+    void capacityHoldsThroughABatch();
 };
 
 void RichEditLargeTest::runsArePaintedInTheirColours_data()
@@ -122,6 +127,109 @@ void RichEditLargeTest::lineCountAfterClearing()
     QCOMPARE(edit.LineCount(), lineCount);
     QCOMPARE(edit.lines().size(), lineCount);
     QCOMPARE(edit.characterCount(), static_cast<int>(after.size()));
+}
+
+// The search reads big documents in chunks and copies the rest at once; it finds
+// what the document's own search finds, wherever the text lies.
+void RichEditLargeTest::findsAsTheDocumentDoes_data()
+{
+    QTest::addColumn<int>("fillerLines");
+    QTest::addColumn<QString>("tail");
+    QTest::addColumn<QString>("what");
+    QTest::addColumn<bool>("matchCase");
+    QTest::addColumn<bool>("wholeWord");
+    // 66 lines end just before the first chunk does, 34000 beyond the chunks.
+    QTest::newRow("words-past-the-first-chunk") << 66 << "ab abc\nxab ab"
+                                                << "ab" << false << true;
+    QTest::newRow("part-of-a-word-at-a-line-end") << 66 << "xab\nab"
+                                                  << "ab" << false << true;
+    QTest::newRow("no-break-space")
+        << 66 << QStringLiteral("a\u00A0b\na b") << "a b" << false << false;
+    QTest::newRow("case-in-the-copied-rest") << 34000 << "AB ab\nAb"
+                                             << "ab" << true << false;
+    QTest::newRow("words-in-the-copied-rest") << 34000 << "ab1 ab\n_ab"
+                                              << "ab" << false << true;
+    QTest::newRow("across-the-last-line-break") << 34000 << "xa\nb"
+                                                << "a\nb" << false << false;
+}
+
+void RichEditLargeTest::findsAsTheDocumentDoes()
+{
+    QFETCH(int, fillerLines);
+    QFETCH(QString, tail);
+    QFETCH(QString, what);
+    QFETCH(bool, matchCase);
+    QFETCH(bool, wholeWord);
+    RichEdit edit;
+    QVERIFY(edit.InsertAtCaret(Filler(fillerLines)));
+    const int tailStart = edit.characterCount();
+    QVERIFY(edit.insertTextAtCaret(tail));
+    QTextDocument::FindFlags flags;
+    flags.setFlag(QTextDocument::FindCaseSensitively, matchCase);
+    flags.setFlag(QTextDocument::FindWholeWords, wholeWord);
+    int hits = 0;
+    for (int from : { 0, tailStart + 1 }) {
+        while (from >= 0) {
+            const QTextCursor hit = edit.document()->find(what, from, flags);
+            const int expected = hit.isNull() ? -1 : hit.selectionStart();
+            QCOMPARE(edit.findText(what, from, matchCase, wholeWord), expected);
+            hits += expected >= 0 ? 1 : 0;
+            from = expected < 0 ? -1 : expected + 1;
+        }
+    }
+    QCOMPARE(hits > 0, !what.contains(QLatin1Char('\n')));
+}
+
+void RichEditLargeTest::capacityHoldsThroughABatch_data()
+{
+    QTest::addColumn<QString>("typed"); // before the batch
+    // In one batch, each with whether it is accepted: "insert:TEXT=1", "append:TEXT=0",
+    // "clear", "select:FROM,LENGTH".
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QString>("after");
+    // Capacity 6.
+    QTest::newRow("typed-text-counts")
+        << "abcd" << QStringList { "insert:xyz=0", "insert:xy=1" } << "abcdxy";
+    QTest::newRow("clearing-frees-all")
+        << "" << QStringList { "insert:abcdef=1", "clear", "insert:123456=1", "insert:7=0" }
+        << "123456";
+    QTest::newRow("replacing-frees-room") << ""
+                                          << QStringList { "insert:abcdef=1", "select:0,3",
+                                                 "insert:xy=1", "insert:z=1", "insert:w=0" }
+                                          << "xyzdef";
+    QTest::newRow("line-breaks-count")
+        << "ab" << QStringList { "append:c=1", "append:d=1", "insert:e=0", "append:=0" }
+        << "ab\nc\nd";
+}
+
+// The control counts what it inserts inside a batch rather than asking the document.
+void RichEditLargeTest::capacityHoldsThroughABatch()
+{
+    QFETCH(QString, typed);
+    QFETCH(QStringList, steps);
+    QFETCH(QString, after);
+    RichEdit edit;
+    edit.setCapacity(6);
+    edit.show();
+    QTest::keyClicks(&edit, typed);
+    edit.BeginBatch();
+    for (const QString &step : steps) {
+        const QString text = step.section(QLatin1Char(':'), 1).section(QLatin1Char('='), 0, 0);
+        const bool accepted = step.endsWith(QLatin1String("=1"));
+        if (step == QLatin1String("clear")) {
+            edit.ClearDocument();
+        } else if (step.startsWith(QLatin1String("select:"))) {
+            edit.setSelStart(text.section(QLatin1Char(','), 0, 0).toInt());
+            edit.setSelLength(text.section(QLatin1Char(','), 1).toInt());
+        } else if (step.startsWith(QLatin1String("append:"))) {
+            QCOMPARE(edit.AppendLine(text.toStdString()), accepted);
+        } else {
+            QCOMPARE(edit.InsertAtCaret(text.toStdString()), accepted);
+        }
+    }
+    edit.EndBatch();
+    QCOMPARE(edit.toPlainText(), after);
+    QVERIFY(!edit.InsertAtCaret(std::string(static_cast<std::size_t>(7 - after.size()), 'x')));
 }
 
 QTEST_MAIN(RichEditLargeTest)
