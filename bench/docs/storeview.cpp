@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QFontDatabase>
 #include <QFontMetricsF>
+#include <QGlyphRun>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -38,6 +39,15 @@ StoreView::StoreView(QWidget *parent)
     m_advance = metrics.horizontalAdvance(QLatin1Char('0'));
     m_lineHeight = static_cast<int>(std::ceil(metrics.height()));
     m_ascent = static_cast<int>(std::ceil(metrics.ascent()));
+    m_rawFont = QRawFont::fromFont(m_font);
+    QString printable;
+    for (char16_t c = 0x20; c < 0x7F; ++c) {
+        printable += QChar(c);
+    }
+    const QList<quint32> glyphs = m_rawFont.glyphIndexesForString(printable);
+    for (qsizetype i = 0; i < glyphs.size(); ++i) {
+        m_glyphs[static_cast<std::size_t>(0x20 + i)] = glyphs[i];
+    }
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     verticalScrollBar()->setSingleStep(1);
     horizontalScrollBar()->setSingleStep(static_cast<int>(m_advance * 4));
@@ -176,7 +186,25 @@ void StoreView::paintEvent(QPaintEvent *event)
             const Rgb c = runs[i].color;
             painter.setPen(QColor(c.r, c.g, c.b));
             const double x = static_cast<double>(runs[i].start - start) * m_advance - x0;
-            painter.drawText(QPointF(x, top + m_ascent), decode(text.substr(begin, end - begin)));
+            const std::string_view piece = std::string_view(text).substr(begin, end - begin);
+            const bool printable = std::all_of(
+                piece.begin(), piece.end(), [](char ch) { return ch >= 0x20 && ch < 0x7F; });
+            if (!printable || !m_rawFont.isValid()) {
+                painter.drawText(QPointF(x, top + m_ascent), decode(std::string(piece)));
+                continue;
+            }
+            QList<quint32> glyphs(static_cast<qsizetype>(piece.size()));
+            QList<QPointF> positions(static_cast<qsizetype>(piece.size()));
+            for (std::size_t k = 0; k < piece.size(); ++k) {
+                glyphs[static_cast<qsizetype>(k)] = m_glyphs[static_cast<std::size_t>(piece[k])];
+                positions[static_cast<qsizetype>(k)]
+                    = QPointF(x + static_cast<double>(k) * m_advance, top + m_ascent);
+            }
+            QGlyphRun run;
+            run.setRawFont(m_rawFont);
+            run.setGlyphIndexes(glyphs);
+            run.setPositions(positions);
+            painter.drawGlyphRun(QPointF(0, 0), run);
         }
     }
     m_lastPaintNs = cost.nsecsElapsed();

@@ -5,6 +5,9 @@
 
 #include <QAbstractScrollArea>
 #include <QFont>
+#include <QRawFont>
+
+#include <array>
 
 // A document control made of a TextStore and a view that lays out and paints only
 // what it shows: the lines in the viewport and, of each, only the columns in it. The
@@ -55,6 +58,10 @@ private:
     bool m_dirty = false;
     std::size_t m_capacity = kDefaultCapacity;
     QFont m_font;
+    // Printable ASCII is drawn as glyphs placed at their columns, with no shaping;
+    // anything else goes through the painter's text drawing.
+    QRawFont m_rawFont;
+    std::array<quint32, 128> m_glyphs {};
     double m_advance = 8;
     int m_lineHeight = 16;
     int m_ascent = 12;
