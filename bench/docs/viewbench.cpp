@@ -4,7 +4,8 @@
 //   richedit  the document window's RichEdit;
 //   textedit  a stock QTextEdit, wrapping off, a format per colour run;
 //   plain     a stock QPlainTextEdit, wrapping off, a format per colour run;
-//   store     a TextStore shown by StoreView (fixed pitch, paints what it shows).
+//   store     a TextStore shown by StoreView (fixed pitch, paints what it shows);
+//   store-sans  the same in the documents' own proportional face.
 // Each run measures one control in a process of its own, so that peak RSS is its own:
 //   view_bench keep CONTROL [BYTES]   a flood through a pseudo-terminal (4,000,000
 //                                     bytes unless told): MB/s, CPU per 100 KB, peak
@@ -16,7 +17,7 @@
 //   view_bench line CONTROL           one line of 16,900,000 characters appended in
 //                                     batches of 1,000,000: peak RSS, the last batch,
 //                                     a full repaint, a horizontal step;
-//   view_bench shot [SECONDS]         the store's view with a few lines and a long
+//   view_bench shot [SECONDS [sans]]  the store's view with a few lines and a long
 //                                     line scrolled right, shown for a screenshot.
 // Prints figures; asserts nothing.
 
@@ -118,8 +119,8 @@ Control MakeControl(const std::string &name)
     if (name == "plain") {
         return QtControl(new TextControlDocument<QPlainTextEdit>);
     }
-    if (name == "store") {
-        auto *view = new StoreView;
+    if (name == "store" || name == "store-sans") {
+        auto *view = new StoreView(name == "store");
         return { view, view, [view] { return view->characterCount(); },
             [view] { return view->capacity(); }, [view] { return view->lastPaintNs(); },
             [view](int count) {
@@ -132,7 +133,8 @@ Control MakeControl(const std::string &name)
                 return lines;
             } };
     }
-    std::fprintf(stderr, "unknown control %s (richedit, textedit, plain, store)\n", name.c_str());
+    std::fprintf(stderr, "unknown control %s (richedit, textedit, plain, store, store-sans)\n",
+        name.c_str());
     std::exit(2);
 }
 
@@ -464,10 +466,10 @@ void OneLine(const std::string &name)
         clear.nsecsElapsed() / 1e6, CurrentRssKb() / 1024);
 }
 
-void Shot(int seconds)
+void Shot(int seconds, bool fixedPitch)
 {
-    StoreView lines;
-    StoreView longLine;
+    StoreView lines(fixedPitch);
+    StoreView longLine(fixedPitch);
     for (StoreView *view : { &lines, &longLine }) {
         view->resize(620, 300);
     }
@@ -504,7 +506,8 @@ void Shot(int seconds)
     longLine.show();
     lines.show();
     QApplication::processEvents();
-    longLine.horizontalScrollBar()->setValue(static_cast<int>(4997 * longLine.advance()));
+    // Where the second run starts (column 5009), a little right of the left edge.
+    longLine.horizontalScrollBar()->setValue(static_cast<int>(longLine.columnX(0, 5009)) - 20);
     longLine.verticalScrollBar()->setValue(0);
     Wait(seconds * 1000);
 }
@@ -526,7 +529,7 @@ int main(int argc, char **argv)
     } else if (mode == "line") {
         OneLine(control);
     } else if (mode == "shot") {
-        Shot(argc > 2 ? std::atoi(argv[2]) : 30);
+        Shot(argc > 2 ? std::atoi(argv[2]) : 30, !(argc > 3 && std::string(argv[3]) == "sans"));
     } else {
         std::fprintf(stderr, "view_bench keep|growth|line CONTROL | shot [SECONDS]\n");
         return 2;
