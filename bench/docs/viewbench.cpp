@@ -17,6 +17,10 @@
 //   view_bench line CONTROL           one line of 16,900,000 characters appended in
 //                                     batches of 1,000,000: peak RSS, the last batch,
 //                                     a full repaint, a horizontal step;
+//   view_bench open store|store-sans [MB]  a plain text file of 50 MB (or MB) in
+//                                     lines of 60 characters: the time until it is
+//                                     loaded, then scrolled to its end and searched
+//                                     through, and the peak RSS;
 //   view_bench shot [SECONDS [sans]]  the store's view with a few lines and a long
 //                                     line scrolled right, shown for a screenshot.
 // Prints figures; asserts nothing.
@@ -466,6 +470,69 @@ void OneLine(const std::string &name)
         clear.nsecsElapsed() / 1e6, CurrentRssKb() / 1024);
 }
 
+// The first position of `what` at or after `from` in the store, or npos: the text is
+// searched a megabyte at a time, each piece overlapping the next by what a hit needs.
+std::size_t FindInStore(const TextStore &store, std::string_view what, std::size_t from)
+{
+    constexpr std::size_t kPiece = std::size_t { 1 } << 20;
+    for (std::size_t at = from; at < store.Size(); at += kPiece) {
+        const std::string piece = store.Slice(at, kPiece + what.size() - 1);
+        const std::size_t hit = piece.find(what);
+        if (hit != std::string::npos) {
+            return at + hit;
+        }
+    }
+    return std::string::npos;
+}
+
+// A plain text file of `mb` MB (lines of 60 characters, CR LF after each) taken in
+// as a file is loaded, a megabyte a batch, then scrolled to its end, painted and
+// searched through for a word it lacks. Store controls only.
+void OpenFile(const std::string &name, int mb)
+{
+    Control c = MakeControl(name);
+    auto *view = dynamic_cast<StoreView *>(c.widget);
+    if (!view) {
+        std::fprintf(stderr, "open measures the store controls only\n");
+        std::exit(2);
+    }
+    Show(c);
+    const std::string line = "The quick brown fox jumps over the lazy dog 0123456789 abcd\r\n";
+    std::string file;
+    file.reserve((static_cast<std::size_t>(mb) << 20) + line.size());
+    while (file.size() < static_cast<std::size_t>(mb) << 20) {
+        file += line;
+    }
+    file.resize(static_cast<std::size_t>(mb) << 20);
+    const long rssBefore = CurrentRssKb();
+    QElapsedTimer timer;
+    timer.start();
+    constexpr std::size_t kStep = std::size_t { 1 } << 20;
+    std::string text;
+    for (std::size_t at = 0; at < file.size(); at += kStep) {
+        // Line breaks as the document keeps them: CR LF becomes one "\n".
+        text.clear();
+        const std::string_view piece = std::string_view(file).substr(at, kStep);
+        for (std::size_t i = 0; i < piece.size(); ++i) {
+            if (piece[i] != '\r' || i + 1 >= piece.size() || piece[i + 1] != '\n') {
+                text.push_back(piece[i]);
+            }
+        }
+        c.ops->BeginBatch();
+        (void)c.ops->InsertAtCaret(text);
+        c.ops->EndBatch();
+        QApplication::processEvents();
+    }
+    const double loadedMs = timer.nsecsElapsed() / 1e6;
+    c.widget->verticalScrollBar()->setValue(c.widget->verticalScrollBar()->maximum());
+    c.widget->viewport()->repaint();
+    const bool found = FindInStore(view->store(), "absent", 0) != std::string::npos;
+    std::printf("open %s: %d MB of plain text (%d lines): loaded after %.0f ms, scrolled to the "
+                "end and searched through (%s) after %.0f ms; RSS before %ld MB, peak %ld MB\n",
+        name.c_str(), mb, c.ops->LineCount(), loadedMs, found ? "found" : "not found",
+        timer.nsecsElapsed() / 1e6, rssBefore / 1024, PeakRssKb() / 1024);
+}
+
 void Shot(int seconds, bool fixedPitch)
 {
     StoreView lines(fixedPitch);
@@ -528,10 +595,13 @@ int main(int argc, char **argv)
         Growth(control);
     } else if (mode == "line") {
         OneLine(control);
+    } else if (mode == "open") {
+        OpenFile(control, argc > 3 ? std::atoi(argv[3]) : 50);
     } else if (mode == "shot") {
         Shot(argc > 2 ? std::atoi(argv[2]) : 30, !(argc > 3 && std::string(argv[3]) == "sans"));
     } else {
-        std::fprintf(stderr, "view_bench keep|growth|line CONTROL | shot [SECONDS]\n");
+        std::fprintf(
+            stderr, "view_bench keep|growth|line CONTROL | open store[-sans] [MB] | shot\n");
         return 2;
     }
     std::fflush(stdout);
