@@ -167,11 +167,9 @@ void CloseDevice(intptr_t handle)
     }
 }
 
-void ClearErrors(intptr_t handle)
+bool ClearErrors(intptr_t handle)
 {
-    if (!IsNetHandle(handle)) {
-        serial_backend::ClearErrors(handle);
-    }
+    return IsNetHandle(handle) || serial_backend::ClearErrors(handle);
 }
 
 bool ReadLineErrors(intptr_t handle, LineErrorCounts &counts)

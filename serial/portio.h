@@ -53,7 +53,7 @@ intptr_t OpenDevice(int32_t port, int32_t baudRate, uint8_t parity, uint8_t stop
 [[nodiscard]] Result<Rs485Settings> GetRs485(intptr_t handle);
 [[nodiscard]] Status SetRs485(intptr_t handle, const Rs485Settings &settings);
 void CloseDevice(intptr_t handle);
-void ClearErrors(intptr_t handle);
+[[nodiscard]] bool ClearErrors(intptr_t handle);
 bool ReadLineErrors(intptr_t handle, LineErrorCounts &counts);
 Attempt ReadChunk(intptr_t handle, intptr_t waker, int waitMs, uint8_t *buffer, std::size_t size,
     std::size_t &count);

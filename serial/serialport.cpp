@@ -158,7 +158,8 @@ bool SerialPort::openLocked(const LineSettings &settings)
     if (realHandle(previous)) {
         releaseWhenUnused(slot, previous);
     }
-    backend::ClearErrors(handle);
+    // A device that is gone already is found out by the first transfer.
+    static_cast<void>(backend::ClearErrors(handle));
     m_openLineStatus = backend::ApplyOpenOptions(handle, m_openLineOptions);
     m_failure = OpenFailure();
     m_openedSettings = settings;
@@ -276,7 +277,8 @@ int SerialPort::WriteByte(uint8_t byte, const std::atomic<bool> &giveUp)
                 continue;
             }
             if (backend::kHasErrorState) {
-                backend::ClearErrors(handle.value);
+                // A device that did not answer fails the write that follows.
+                static_cast<void>(backend::ClearErrors(handle.value));
             }
             if (backend::WriteAttempt(handle.value, byte)) {
                 m_lastTakenMs.store(backend::TickMs(), std::memory_order_relaxed);
@@ -310,7 +312,8 @@ std::size_t SerialPort::WriteBytes(
                 continue;
             }
             if (backend::kHasErrorState) {
-                backend::ClearErrors(handle.value);
+                // A device that did not answer fails the write that follows.
+                static_cast<void>(backend::ClearErrors(handle.value));
             }
             const std::size_t count
                 = backend::WriteChunk(handle.value, data + written, size - written);
@@ -382,11 +385,6 @@ int SerialPort::ReadByte(uint8_t &byte)
     if (takeReadAhead(byte)) {
         return 1;
     }
-    if (backend::kHasErrorState) {
-        if (const Handle handle = hold()) {
-            backend::ClearErrors(handle.value);
-        }
-    }
     const uint32_t start = backend::TickMs();
     for (;;) {
         const uint32_t elapsed = backend::TickMs() - start;
@@ -407,12 +405,14 @@ int SerialPort::ReadByte(uint8_t &byte)
             const Handle handle = hold();
             held = static_cast<bool>(handle);
             if (handle) {
-                if (backend::kHasErrorState) {
-                    backend::ClearErrors(handle.value);
-                }
                 std::size_t count = 0;
-                result = backend::ReadChunk(
-                    handle.value, m_waker, waitMs, m_readAhead.data(), m_readAhead.size(), count);
+                // A device that does not even report its error state counts as a
+                // failed attempt: under Wine a hung-up terminal shows itself only so,
+                // while its reads go on finding nothing.
+                result = backend::kHasErrorState && !backend::ClearErrors(handle.value)
+                    ? backend::Attempt::Failed
+                    : backend::ReadChunk(handle.value, m_waker, waitMs, m_readAhead.data(),
+                        m_readAhead.size(), count);
                 if (result == backend::Attempt::Byte) {
                     keepReadAhead(handle, count);
                 }

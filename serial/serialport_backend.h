@@ -41,8 +41,9 @@ intptr_t OpenDevice(int32_t port, int32_t baudRate, uint8_t parity, uint8_t stop
 // Releases a handle that OpenDevice returned.
 void CloseDevice(intptr_t handle);
 
-// Clears the device's error state (line errors would otherwise hold up transfers).
-void ClearErrors(intptr_t handle);
+// Clears the device's error state (line errors would otherwise hold up transfers);
+// false when the device did not answer.
+[[nodiscard]] bool ClearErrors(intptr_t handle);
 
 // The line errors counted on `handle`; false when the driver does not count them.
 bool ReadLineErrors(intptr_t handle, LineErrorCounts &counts);

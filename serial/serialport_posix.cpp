@@ -403,10 +403,11 @@ void CloseDevice(intptr_t handle)
     ::close(fd);
 }
 
-void ClearErrors(intptr_t)
+bool ClearErrors(intptr_t)
 {
     // Nothing to do: with the line discipline off, a byte with a line error is
     // delivered like any other and nothing holds up further transfers.
+    return true;
 }
 
 bool ReadLineErrors(intptr_t handle, LineErrorCounts &counts)

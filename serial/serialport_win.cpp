@@ -161,10 +161,9 @@ void CloseDevice(intptr_t handle)
     CloseHandle(asHandle(handle));
 }
 
-void ClearErrors(intptr_t handle)
+bool ClearErrors(intptr_t handle)
 {
-    // A device that did not answer is found out by the transfer or CheckDevice.
-    static_cast<void>(takeErrors(handle));
+    return takeErrors(handle);
 }
 
 bool ReadLineErrors(intptr_t handle, LineErrorCounts &counts)

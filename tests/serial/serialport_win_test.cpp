@@ -4,6 +4,10 @@
 //   BYTEWAY_ECHO_PORTS    ports whose device echoes every byte (e.g. "1,8")
 //   BYTEWAY_STALLED_PORT  a port whose device never reads
 //   BYTEWAY_MISSING_PORT  a port mapped to a device that does not exist
+//   BYTEWAY_FAILING_PORT  a port whose reads fail once the file BYTEWAY_FAILING_TRIGGER
+//                         names appears (libbyteway-modemsim makes them fail)
+//   BYTEWAY_HANGUP_PORT   a port whose device ends once the file BYTEWAY_HANGUP_TRIGGER
+//                         names appears
 
 #include "rowname.h"
 #include "serialport.h"
@@ -352,6 +356,57 @@ INSTANTIATE_TEST_SUITE_P(Cases, SerialWinRefused,
         WinLineCase { "NineDataBits", 57600, NOPARITY, ONESTOPBIT, 9 },
         WinLineCase { "ParityCode5", 57600, 5, ONESTOPBIT, 8 },
         WinLineCase { "StopCode3", 57600, NOPARITY, 3, 8 }),
+    RowName());
+
+// ---- a device that goes away ---------------------------------------------------
+
+struct VanishCase
+{
+    const char *name;
+    const char *portVariable; // the port, and the file that makes its device go
+    const char *triggerVariable;
+};
+
+void PrintTo(const VanishCase &row, std::ostream *out)
+{
+    *out << row.name;
+}
+
+class SerialWinVanish : public ::testing::TestWithParam<VanishCase>
+{
+};
+
+// The device goes while the port is open and being read: the reads notice, the port
+// counts as lost, and closing it still succeeds.
+TEST_P(SerialWinVanish, VanishedDeviceLeavesThePortLost)
+{
+    const VanishCase &c = GetParam();
+    const std::vector<int> ports = portsFromEnvironment(c.portVariable);
+    const char *trigger = std::getenv(c.triggerVariable);
+    REQUIRE_DEVICE(ports.empty() || trigger == nullptr ? 0 : ports.front());
+    SerialPort port;
+    ASSERT_TRUE(port.Open(ports.front(), 57600, 0, 0, 8)) << port.lastError();
+    uint8_t value = 0;
+    EXPECT_EQ(port.ReadByte(value), 0);
+    ASSERT_EQ(port.state(), SerialPort::State::Open);
+    const HANDLE file = CreateFileA(trigger, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    CloseHandle(file);
+    const auto start = Clock::now();
+    while (port.state() == SerialPort::State::Open && msSince(start) < 10000) {
+        EXPECT_EQ(port.ReadByte(value), 0);
+    }
+    EXPECT_EQ(port.state(), SerialPort::State::Lost);
+    EXPECT_TRUE(port.Close());
+    EXPECT_EQ(port.state(), SerialPort::State::Closed);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, SerialWinVanish,
+    ::testing::Values(
+        // The read waiting on the device fails, as when a USB adapter is pulled out.
+        VanishCase { "ReadFails", "BYTEWAY_FAILING_PORT", "BYTEWAY_FAILING_TRIGGER" },
+        // The far end of the terminal closes: reads find nothing, the state query fails.
+        VanishCase { "TerminalHangsUp", "BYTEWAY_HANGUP_PORT", "BYTEWAY_HANGUP_TRIGGER" }),
     RowName());
 
 } // namespace

@@ -291,6 +291,41 @@ int simulate(int fd, Shared &state, bool master, unsigned long request, void *ar
     }
 }
 
+// The device of BYTEWAY_MODEMSIM_VANISHING, read once; 0 when none is named.
+dev_t vanishingDevice()
+{
+    static const dev_t device = [] {
+        const char *path = std::getenv("BYTEWAY_MODEMSIM_VANISHING");
+        struct stat info
+        {
+        };
+        return path && std::getenv("BYTEWAY_MODEMSIM_VANISH_TRIGGER") && stat(path, &info) == 0
+                && S_ISCHR(info.st_mode)
+            ? info.st_rdev
+            : dev_t {};
+    }();
+    return device;
+}
+
+// Whether `fd` is the vanishing device and has gone. It goes at the first read after
+// the trigger file appears, so that the read waiting on it is the call that fails,
+// as when a USB adapter is pulled out; every later read and ioctl fails too.
+bool vanished(int fd, bool reading)
+{
+    static std::atomic<bool> gone { false };
+    struct stat info
+    {
+    };
+    if (vanishingDevice() == dev_t {} || fstat(fd, &info) != 0 || !S_ISCHR(info.st_mode)
+        || info.st_rdev != vanishingDevice()) {
+        return false;
+    }
+    if (reading && !gone && access(std::getenv("BYTEWAY_MODEMSIM_VANISH_TRIGGER"), F_OK) == 0) {
+        gone = true;
+    }
+    return gone;
+}
+
 } // namespace
 
 extern "C" int ioctl(int fd, unsigned long request, ...)
@@ -299,6 +334,10 @@ extern "C" int ioctl(int fd, unsigned long request, ...)
     va_start(args, request);
     void *arg = va_arg(args, void *);
     va_end(args);
+    if (vanished(fd, false)) {
+        errno = EIO;
+        return -1;
+    }
     if (takenOver(request)) {
         int number = 0;
         bool master = false;
@@ -328,4 +367,15 @@ extern "C" int tcsendbreak(int fd, int duration)
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
     setBreak(*state, false);
     return 0;
+}
+
+extern "C" ssize_t read(int fd, void *buffer, size_t size)
+{
+    using Fn = ssize_t (*)(int, void *, size_t);
+    static const auto real = reinterpret_cast<Fn>(dlsym(RTLD_NEXT, "read"));
+    if (vanished(fd, true)) {
+        errno = EIO;
+        return -1;
+    }
+    return real(fd, buffer, size);
 }

@@ -20,6 +20,13 @@
 //
 // BYTEWAY_MODEMSIM_NO_RS485=1 leaves the RS-485 requests to the system (which
 // refuses them), as a UART driver without RS-485 does.
+//
+// A device that vanishes: with BYTEWAY_MODEMSIM_VANISHING naming a pseudo-terminal
+// (its slave, or a link to it) and BYTEWAY_MODEMSIM_VANISH_TRIGGER a file, the first
+// read of that terminal after the file appears fails with EIO, and so does every
+// later read and ioctl on it, as on a USB adapter pulled out. Closing the master end
+// cannot show this to a program under Wine, whose reads of a hung-up terminal go on
+// finding nothing.
 
 // A private TIOCMGET bit on the master side: the slave holds a break.
 constexpr int kModemSimBreak = 0x10000;
