@@ -10,15 +10,10 @@ namespace {
 
 constexpr std::size_t kMaxBytes = std::numeric_limits<std::uint32_t>::max();
 
-// Adds a run to runs kept in order, dropping one it leaves empty and one that
-// would not change the colour.
+// Adds a run behind runs kept in order, unless it would not change the colour.
 template <typename Starts, typename Colors, typename Start>
 void AddRun(Starts &starts, Colors &colors, Start start, std::uint8_t color)
 {
-    while (!starts.empty() && starts.back() == start) {
-        starts.pop_back();
-        colors.pop_back();
-    }
     if (colors.empty() || colors.back() != color) {
         starts.push_back(start);
         colors.push_back(color);
