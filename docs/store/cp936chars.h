@@ -19,21 +19,20 @@ inline bool IsLead(char c)
 
 // The double-byte characters in `n` bytes that start on a boundary; `endsInside`
 // tells whether the last one needs a byte beyond them. Text without a byte of 0x80
-// or more (most received text) goes eight bytes a step.
+// or more (most received text) is only looked over once, a word at a time.
 inline std::size_t CountDoubles(const char *p, std::size_t n, bool &endsInside)
 {
-    constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
+    unsigned char high = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        high |= static_cast<unsigned char>(p[i]);
+    }
+    endsInside = false;
+    if (high < 0x80) {
+        return 0;
+    }
     std::size_t doubles = 0;
     std::size_t i = 0;
     while (i < n) {
-        if (i + 8 <= n) {
-            std::uint64_t word = 0;
-            std::memcpy(&word, p + i, 8);
-            if ((word & kHighBits) == 0) {
-                i += 8;
-                continue;
-            }
-        }
         if (IsLead(p[i])) {
             ++doubles;
             i += 2;

@@ -109,7 +109,7 @@ void TextStore::StartChunk(std::uint8_t color)
 
 void TextStore::AppendToLast(std::string_view text, std::uint8_t color)
 {
-    std::size_t lineStart = LineStart(Lines() - 1);
+    std::size_t lineStart = m_lastLineStart;
     bool closed = m_chunks.empty();
     for (std::size_t done = 0; done < text.size();) {
         if (closed || m_chunks.back().used == m_chunkSize) {
@@ -147,6 +147,7 @@ void TextStore::AppendToLast(std::string_view text, std::uint8_t color)
         done += n;
     }
     m_longest = std::max(m_longest, m_size - lineStart);
+    m_lastLineStart = lineStart;
 }
 
 bool TextStore::Replace(std::size_t from, std::size_t count, std::string_view text, Rgb color)
@@ -308,6 +309,7 @@ void TextStore::RecountFrom(std::size_t chunk)
         current = each.used - each.breaks.back() - 1U;
     }
     m_longest = std::max(longest, current);
+    m_lastLineStart = LineStart(m_breaks);
 }
 
 bool TextStore::Recolor(std::size_t from, std::size_t count, Rgb color)
@@ -338,6 +340,7 @@ void TextStore::Clear()
     m_doubles = 0;
     m_breaks = 0;
     m_longest = 0;
+    m_lastLineStart = 0;
     m_colors.clear();
 }
 

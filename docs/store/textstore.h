@@ -189,5 +189,6 @@ private:
     std::size_t m_doubles = 0;
     std::size_t m_breaks = 0;
     std::size_t m_longest = 0;
+    std::size_t m_lastLineStart = 0;
     std::vector<Rgb> m_colors;
 };
