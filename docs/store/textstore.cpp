@@ -283,14 +283,14 @@ void TextStore::Relayout(
 
 void TextStore::RecountFrom(std::size_t chunk)
 {
+    if (!m_chunks.empty()) {
+        m_starts[0] = {};
+    }
     for (std::size_t i = std::max<std::size_t>(chunk, 1); i < m_chunks.size(); ++i) {
         const TextChunk &before = m_chunks[i - 1];
         const Start &start = m_starts[i - 1];
         m_starts[i] = { start.bytes + before.used, start.doubles + before.doubles,
             start.breaks + before.breaks.size() };
-    }
-    if (!m_chunks.empty()) {
-        m_starts[0] = {};
     }
     m_size = m_chunks.empty() ? 0 : EndOf(m_chunks.size() - 1);
     m_doubles = m_chunks.empty() ? 0 : m_starts.back().doubles + m_chunks.back().doubles;
