@@ -353,7 +353,7 @@ struct FindCase
     bool matchCase;
     bool wholeWord;
     std::vector<std::size_t> hits; // Find from 0, then from one behind each hit
-    long last; // FindBefore from the end, -1 for none
+    std::optional<std::size_t> last; // FindBefore from the end
 };
 
 class TextStoreFind : public testing::TestWithParam<FindCase>
@@ -373,7 +373,7 @@ TEST_P(TextStoreFind, FindsAsTheDocumentDoesFromEveryPosition)
         hits.push_back(*hit);
     }
     EXPECT_EQ(hits, row.hits);
-    EXPECT_EQ(store.FindBefore(row.what, store.Size(), options).value_or(-1), row.last);
+    EXPECT_EQ(store.FindBefore(row.what, store.Size(), options), row.last);
 
     const PlainSearch text(row.text);
     const PlainSearch what(row.what);
@@ -415,10 +415,11 @@ INSTANTIATE_TEST_SUITE_P(Rows, TextStoreFind,
                 + "ab \xA1\xA1"
                   "ab",
             "ab", false, true, { 7 }, 7 },
-        FindCase { "never_across_a_line_break", 4, "xa\nb", "a\nb", false, false, {}, -1 },
+        FindCase {
+            "never_across_a_line_break", 4, "xa\nb", "a\nb", false, false, {}, std::nullopt },
         FindCase { "at_both_ends", 4, "abXab", "ab", false, false, { 0, 3 }, 3 },
         FindCase { "never_between_two_characters", 5, kHanzi + kHanzi + kHanzi, "\xA1\xB0", false,
-            false, {}, -1 },
+            false, {}, std::nullopt },
         FindCase { "double_byte_characters_across_chunks", 5, kHanzi + kHanzi + kHanzi, kHanzi,
             false, false, { 0, 2, 4 }, 4 }),
     [](const testing::TestParamInfo<FindCase> &row) { return std::string(row.param.name); });
