@@ -2,6 +2,8 @@
 #include "cp936chars.h"
 #include "textstore.h"
 
+#include <cstring>
+
 namespace {
 
 char Fold(char c)
@@ -26,6 +28,35 @@ public:
                 m_what[i] = Fold(m_what[i]);
             }
         }
+    }
+
+    // The first offset in [from, to) of text without double-byte characters where
+    // a hit may start, or `to`.
+    std::size_t SkipInAscii(const char *data, std::size_t from, std::size_t to) const
+    {
+        const char first = m_what.front();
+        if (from >= to) {
+            return from;
+        }
+        if (m_matchCase || first < 'a' || first > 'z') {
+            const void *hit = std::memchr(data + from, first, to - from);
+            return hit ? static_cast<std::size_t>(static_cast<const char *>(hit) - data) : to;
+        }
+        // Eight bytes a step: a byte that is `first` once folded is a zero byte of x.
+        constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+        const std::uint64_t wanted = kOnes * static_cast<unsigned char>(first);
+        for (; from + 8 <= to; from += 8) {
+            std::uint64_t word = 0;
+            std::memcpy(&word, data + from, 8);
+            const std::uint64_t x = (word | kOnes * 0x20) ^ wanted;
+            if (((x - kOnes) & ~x & kOnes * 0x80) != 0) {
+                break;
+            }
+        }
+        while (from < to && (data[from] | 0x20) != first) {
+            ++from;
+        }
+        return from;
     }
 
     bool FirstMatches(char c) const { return (m_matchCase ? c : Fold(c)) == m_what.front(); }
@@ -112,6 +143,9 @@ std::optional<std::size_t> TextStore::Find(
     Place place = PlaceOf(IsCharBoundary(from) ? from : from + 1);
     while (place.chunk < m_chunks.size()) {
         const TextChunk &chunk = m_chunks[place.chunk];
+        if (chunk.doubles == 0) {
+            place.offset = matcher.SkipInAscii(chunk.bytes.get(), place.offset, chunk.used);
+        }
         if (place.offset >= chunk.used) {
             place = { place.chunk + 1, 0 };
             continue;
@@ -150,15 +184,21 @@ std::optional<std::size_t> TextStore::FindBefore(
         const TextChunk &chunk = m_chunks[c];
         const std::size_t limit = std::min<std::size_t>(chunk.used, before - m_starts[c].bytes);
         std::optional<std::size_t> last;
-        for (std::size_t offset = 0; offset < limit;
-             offset += Cp936::IsLead(chunk.bytes[offset]) ? 2 : 1) {
-            if (!matcher.FirstMatches(chunk.bytes[offset]) || !matcher.At(m_chunks, c, offset)) {
-                continue;
+        for (std::size_t offset = 0; offset < limit;) {
+            if (chunk.doubles == 0) {
+                offset = matcher.SkipInAscii(chunk.bytes.get(), offset, limit);
+                if (offset >= limit) {
+                    break;
+                }
             }
-            const std::size_t at = m_starts[c].bytes + offset;
-            if (!options.wholeWord || !IsWordAround(at, at + matcher.size(), options)) {
-                last = at;
+            const char byte = chunk.bytes[offset];
+            if (matcher.FirstMatches(byte) && matcher.At(m_chunks, c, offset)) {
+                const std::size_t at = m_starts[c].bytes + offset;
+                if (!options.wholeWord || !IsWordAround(at, at + matcher.size(), options)) {
+                    last = at;
+                }
             }
+            offset += Cp936::IsLead(byte) ? 2 : 1;
         }
         if (last) {
             return last;
