@@ -117,9 +117,6 @@ void TextStore::AppendToLast(std::string_view text, std::uint8_t color)
         }
         TextChunk &chunk = m_chunks.back();
         const std::size_t used = chunk.used;
-        if (chunk.runColors.back() != color) {
-            AddRun(chunk.runStarts, chunk.runColors, static_cast<std::uint16_t>(used), color);
-        }
         std::size_t n = std::min(m_chunkSize - used, text.size() - done);
         char *to = chunk.bytes.get() + used;
         std::memcpy(to, text.data() + done, n);
@@ -130,6 +127,9 @@ void TextStore::AppendToLast(std::string_view text, std::uint8_t color)
         if (inside) {
             --n;
             --doubles;
+        }
+        if (n > 0 && chunk.runColors.back() != color) {
+            AddRun(chunk.runStarts, chunk.runColors, static_cast<std::uint16_t>(used), color);
         }
         const std::size_t breaksBefore = chunk.breaks.size();
         CountBreaks(chunk, used, used + n);
