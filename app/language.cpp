@@ -3,6 +3,8 @@
 #include "appconfig.h"
 
 #include <QCoreApplication>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QTranslator>
 
 namespace {
@@ -76,6 +78,17 @@ InterfaceLanguage InstallInterfaceLanguage()
             language = InterfaceLanguage::Chinese;
         } else {
             QCoreApplication::installTranslator(&translator);
+        }
+    }
+    if (language == InterfaceLanguage::Chinese) {
+        // Qt's own texts (message box and file dialog buttons, the edit fields'
+        // menus) would otherwise stay in English among ours. Without Qt's catalogue
+        // (qt6-translations-l10n) they do.
+        static QTranslator qtTexts;
+        if (qtTexts.isEmpty()
+            && qtTexts.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
+                QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+            QCoreApplication::installTranslator(&qtTexts);
         }
     }
     g_current = language;

@@ -5,7 +5,7 @@ set -eu
 
 packages="cmake make g++ pkg-config googletest libgtest-dev libgmock-dev lrzsz
 qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 qt6-serialport-dev qt6-qpa-plugins
-qt6-l10n-tools qt6-tools-dev qt6-charts-dev libqt6opengl6-dev
+qt6-l10n-tools qt6-translations-l10n qt6-tools-dev qt6-charts-dev libqt6opengl6-dev
 fonts-noto-cjk fonts-dejavu-core
 ser2net python3-serial lrzsz"
 
