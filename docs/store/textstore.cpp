@@ -90,6 +90,7 @@ void TextStore::StartChunk(std::uint8_t color)
 {
     Start start;
     if (!m_chunks.empty()) {
+        CountAppended();
         TextChunk &last = m_chunks.back();
         // A chunk is appended to only while it is the last one.
         last.breaks.shrink_to_fit();
@@ -105,6 +106,27 @@ void TextStore::StartChunk(std::uint8_t color)
     chunk.runColors.push_back(color);
     m_chunks.push_back(std::move(chunk));
     m_starts.push_back(start);
+    m_counted = 0;
+}
+
+void TextStore::CountAppended() const
+{
+    if (m_chunks.empty() || m_counted == m_chunks.back().used) {
+        return;
+    }
+    const TextChunk &last = m_chunks.back();
+    bool inside = false;
+    const std::size_t doubles
+        = Cp936::CountDoubles(last.bytes.get() + m_counted, last.used - m_counted, inside);
+    last.doubles += static_cast<std::uint32_t>(doubles);
+    m_doubles += doubles;
+    m_counted = last.used;
+}
+
+std::size_t TextStore::Chars() const
+{
+    CountAppended();
+    return m_size - m_doubles;
 }
 
 void TextStore::AppendToLast(std::string_view text, std::uint8_t color)
@@ -120,13 +142,11 @@ void TextStore::AppendToLast(std::string_view text, std::uint8_t color)
         std::size_t n = std::min(m_chunkSize - used, text.size() - done);
         char *to = chunk.bytes.get() + used;
         std::memcpy(to, text.data() + done, n);
-        bool inside = false;
-        std::size_t doubles = Cp936::CountDoubles(to, n, inside);
         // A character never straddles two chunks: its lead byte goes to the next.
-        closed = inside;
-        if (inside) {
+        closed = used + n == m_chunkSize && done + n < text.size()
+            && Cp936::IsInside(chunk.bytes.get(), to + n);
+        if (closed) {
             --n;
-            --doubles;
         }
         if (n > 0 && chunk.runColors.back() != color) {
             AddRun(chunk.runStarts, chunk.runColors, static_cast<std::uint16_t>(used), color);
@@ -141,9 +161,7 @@ void TextStore::AppendToLast(std::string_view text, std::uint8_t color)
         }
         m_breaks += chunk.breaks.size() - breaksBefore;
         chunk.used += static_cast<std::uint32_t>(n);
-        chunk.doubles += static_cast<std::uint32_t>(doubles);
         m_size += n;
-        m_doubles += doubles;
         done += n;
     }
     m_longest = std::max(m_longest, m_size - lineStart);
@@ -294,6 +312,7 @@ void TextStore::RecountFrom(std::size_t chunk)
     }
     m_size = m_chunks.empty() ? 0 : EndOf(m_chunks.size() - 1);
     m_doubles = m_chunks.empty() ? 0 : m_starts.back().doubles + m_chunks.back().doubles;
+    m_counted = m_chunks.empty() ? 0 : m_chunks.back().used;
     m_breaks = m_chunks.empty() ? 0 : m_starts.back().breaks + m_chunks.back().breaks.size();
     // The longest line: inside a chunk, or from the last break of one chunk to the
     // first break of a later one.
@@ -338,6 +357,7 @@ void TextStore::Clear()
     std::vector<Start>().swap(m_starts);
     m_size = 0;
     m_doubles = 0;
+    m_counted = 0;
     m_breaks = 0;
     m_longest = 0;
     m_lastLineStart = 0;

@@ -15,7 +15,8 @@ struct TextChunk
 {
     std::unique_ptr<char[]> bytes;
     std::uint32_t used = 0;
-    std::uint32_t doubles = 0;
+    // Double-byte characters; in the last chunk only up to the store's counted end.
+    mutable std::uint32_t doubles = 0;
     // The longest line between two line breaks of this chunk.
     std::uint32_t longestInside = 0;
     std::vector<std::uint16_t> breaks;
@@ -112,7 +113,7 @@ public:
     std::size_t LongestLine() const { return m_longest; }
 
     // Characters in the text (each one UTF-16 unit once decoded).
-    std::size_t Chars() const { return m_size - m_doubles; }
+    std::size_t Chars() const;
     // The characters before byte position `pos` (clamped); `pos` is a boundary.
     std::size_t CharsBefore(std::size_t pos) const;
     // The byte position of character position `chars` (clamped to the end).
@@ -167,6 +168,8 @@ private:
     }
     void AppendToLast(std::string_view text, std::uint8_t color);
     void StartChunk(std::uint8_t color);
+    // Counts the double-byte characters appended to the last chunk since last time.
+    void CountAppended() const;
     void CopyOut(std::size_t from, std::size_t count, char *to) const;
     // Adds the runs of [from, to) to `runs`, moved to start at `at`.
     void AddRuns(FlatRuns &runs, std::size_t from, std::size_t to, std::size_t at) const;
@@ -186,7 +189,10 @@ private:
     std::vector<TextChunk> m_chunks;
     std::vector<Start> m_starts;
     std::size_t m_size = 0;
-    std::size_t m_doubles = 0;
+    // Appending leaves the double-byte characters of the last chunk to be counted
+    // when asked for, in one pass instead of one per item: m_counted is how far.
+    mutable std::size_t m_doubles = 0;
+    mutable std::size_t m_counted = 0;
     std::size_t m_breaks = 0;
     std::size_t m_longest = 0;
     std::size_t m_lastLineStart = 0;

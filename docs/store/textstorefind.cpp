@@ -136,6 +136,7 @@ bool TextStore::IsWordAround(std::size_t from, std::size_t to, const FindOptions
 std::optional<std::size_t> TextStore::Find(
     std::string_view what, std::size_t from, const FindOptions &options) const
 {
+    CountAppended();
     if (!IsSearchable(what) || from >= m_size) {
         return std::nullopt;
     }
@@ -173,6 +174,7 @@ std::optional<std::size_t> TextStore::Find(
 std::optional<std::size_t> TextStore::FindBefore(
     std::string_view what, std::size_t before, const FindOptions &options) const
 {
+    CountAppended();
     if (!IsSearchable(what) || before == 0 || m_chunks.empty()) {
         return std::nullopt;
     }

@@ -38,6 +38,7 @@ std::size_t TextStore::LineOf(std::size_t pos) const
 
 std::size_t TextStore::CharsBefore(std::size_t pos) const
 {
+    CountAppended();
     if (m_chunks.empty()) {
         return 0;
     }
@@ -71,6 +72,7 @@ std::size_t TextStore::ByteOfChar(std::size_t chars) const
 
 bool TextStore::IsCharBoundary(std::size_t pos) const
 {
+    CountAppended();
     if (pos >= m_size) {
         return pos == m_size;
     }
