@@ -22,12 +22,18 @@ inline bool IsLead(char c)
 // or more (most received text) is only looked over once, a word at a time.
 inline std::size_t CountDoubles(const char *p, std::size_t n, bool &endsInside)
 {
-    unsigned char high = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        high |= static_cast<unsigned char>(p[i]);
+    std::uint64_t high = 0;
+    std::size_t at = 0;
+    for (; at + 8 <= n; at += 8) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, p + at, 8);
+        high |= word;
+    }
+    for (; at < n; ++at) {
+        high |= static_cast<unsigned char>(p[at]);
     }
     endsInside = false;
-    if (high < 0x80) {
+    if ((high & 0x8080808080808080ULL) == 0) {
         return 0;
     }
     std::size_t doubles = 0;

@@ -328,7 +328,7 @@ void TextStore::RecountFrom(std::size_t chunk)
         current = each.used - each.breaks.back() - 1U;
     }
     m_longest = std::max(longest, current);
-    m_lastLineStart = LineStart(m_breaks);
+    m_lastLineStart = m_breaks == 0 ? 0 : BreakPosition(m_breaks - 1) + 1;
 }
 
 bool TextStore::Recolor(std::size_t from, std::size_t count, Rgb color)

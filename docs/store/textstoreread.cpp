@@ -7,6 +7,10 @@
 
 std::size_t TextStore::BreakPosition(std::size_t index) const
 {
+    // Views mostly ask for the lines at the end, in the last chunk.
+    if (index >= m_starts.back().breaks) {
+        return m_starts.back().bytes + m_chunks.back().breaks[index - m_starts.back().breaks];
+    }
     const auto after = std::partition_point(m_starts.begin(), m_starts.end(),
         [index](const Start &start) { return start.breaks <= index; });
     const auto chunk = static_cast<std::size_t>(after - m_starts.begin()) - 1;
@@ -15,6 +19,9 @@ std::size_t TextStore::BreakPosition(std::size_t index) const
 
 std::size_t TextStore::LineStart(std::size_t line) const
 {
+    if (line >= m_breaks) {
+        return m_lastLineStart;
+    }
     return line == 0 ? 0 : BreakPosition(line - 1) + 1;
 }
 
