@@ -470,21 +470,6 @@ void OneLine(const std::string &name)
         clear.nsecsElapsed() / 1e6, CurrentRssKb() / 1024);
 }
 
-// The first position of `what` at or after `from` in the store, or npos: the text is
-// searched a megabyte at a time, each piece overlapping the next by what a hit needs.
-std::size_t FindInStore(const TextStore &store, std::string_view what, std::size_t from)
-{
-    constexpr std::size_t kPiece = std::size_t { 1 } << 20;
-    for (std::size_t at = from; at < store.Size(); at += kPiece) {
-        const std::string piece = store.Slice(at, kPiece + what.size() - 1);
-        const std::size_t hit = piece.find(what);
-        if (hit != std::string::npos) {
-            return at + hit;
-        }
-    }
-    return std::string::npos;
-}
-
 // A plain text file of `mb` MB (lines of 60 characters, CR LF after each) taken in
 // as a file is loaded, a megabyte a batch, then scrolled to its end, painted and
 // searched through for a word it lacks. Store controls only.
@@ -526,7 +511,8 @@ void OpenFile(const std::string &name, int mb)
     const double loadedMs = timer.nsecsElapsed() / 1e6;
     c.widget->verticalScrollBar()->setValue(c.widget->verticalScrollBar()->maximum());
     c.widget->viewport()->repaint();
-    const bool found = FindInStore(view->store(), "absent", 0) != std::string::npos;
+    // As the find dialog searches by default: either case, parts of words too.
+    const bool found = view->store().Find("absent", 0, {}).has_value();
     std::printf("open %s: %d MB of plain text (%d lines): loaded after %.0f ms, scrolled to the "
                 "end and searched through (%s) after %.0f ms; RSS before %ld MB, peak %ld MB\n",
         name.c_str(), mb, c.ops->LineCount(), loadedMs, found ? "found" : "not found",

@@ -1,61 +1,366 @@
 #include "textstore.h"
 
+#include "cp936chars.h"
+
 #include <algorithm>
 #include <cstring>
 #include <limits>
+
+namespace {
+
+constexpr std::size_t kMaxBytes = std::numeric_limits<std::uint32_t>::max();
+
+// Adds a run behind runs kept in order, unless it would not change the colour.
+template <typename Starts, typename Colors, typename Start>
+void AddRun(Starts &starts, Colors &colors, Start start, std::uint8_t color)
+{
+    if (colors.empty() || colors.back() != color) {
+        starts.push_back(start);
+        colors.push_back(color);
+    }
+}
+
+void CountBreaks(TextChunk &chunk, std::size_t from, std::size_t to)
+{
+    const char *begin = chunk.bytes.get();
+    for (const char *p = begin + from; (p = static_cast<const char *>(std::memchr(
+                                            p, '\n', static_cast<std::size_t>(begin + to - p))))
+         != nullptr;
+         ++p) {
+        const auto offset = static_cast<std::uint16_t>(p - begin);
+        if (!chunk.breaks.empty()) {
+            chunk.longestInside
+                = std::max<std::uint32_t>(chunk.longestInside, offset - chunk.breaks.back() - 1U);
+        }
+        chunk.breaks.push_back(offset);
+    }
+}
+
+// Gives [lo, hi) of `chunk` the colour `color`.
+void ColorRange(TextChunk &chunk, std::size_t lo, std::size_t hi, std::uint8_t color)
+{
+    const auto &starts = chunk.runStarts;
+    const std::size_t atHi = static_cast<std::size_t>(
+        std::upper_bound(starts.begin(), starts.end(), hi) - starts.begin() - 1);
+    std::vector<std::uint16_t> newStarts;
+    std::vector<std::uint8_t> newColors;
+    for (std::size_t i = 0; i < starts.size() && starts[i] < lo; ++i) {
+        AddRun(newStarts, newColors, starts[i], chunk.runColors[i]);
+    }
+    AddRun(newStarts, newColors, static_cast<std::uint16_t>(lo), color);
+    if (hi < chunk.used) {
+        AddRun(newStarts, newColors, static_cast<std::uint16_t>(hi), chunk.runColors[atHi]);
+    }
+    for (std::size_t i = atHi + 1; i < starts.size(); ++i) {
+        AddRun(newStarts, newColors, starts[i], chunk.runColors[i]);
+    }
+    chunk.runStarts = std::move(newStarts);
+    chunk.runColors = std::move(newColors);
+}
+
+} // namespace
+
+TextStore::TextStore(std::size_t chunkSize)
+    : m_chunkSize(std::clamp(chunkSize, kMinChunkSize, kChunkSize))
+{ }
 
 bool TextStore::Append(std::string_view text, Rgb color)
 {
     if (text.empty()) {
         return true;
     }
-    if (text.size() > std::numeric_limits<std::uint32_t>::max() - m_size) {
+    if (text.size() > kMaxBytes - m_size || Cp936::EndsInsideChar(text)) {
         return false;
     }
-    const bool newRun = m_runColors.empty() || m_colors[m_runColors.back()] != color;
-    int index = 0;
-    if (newRun) {
+    // Receiving appends run after run in the colour of the end: no palette look-up.
+    int index = -1;
+    if (!m_chunks.empty() && m_colors[m_chunks.back().runColors.back()] == color) {
+        index = m_chunks.back().runColors.back();
+    } else {
         index = ColorIndex(color);
-        if (index < 0) {
-            return false;
-        }
-        m_runStarts.push_back(static_cast<std::uint32_t>(m_size));
-        m_runColors.push_back(static_cast<std::uint8_t>(index));
     }
-    std::size_t lineStart = m_lineStarts.empty() ? 0 : m_lineStarts.back();
+    if (index < 0) {
+        return false;
+    }
+    AppendToLast(text, static_cast<std::uint8_t>(index));
+    return true;
+}
+
+void TextStore::StartChunk(std::uint8_t color)
+{
+    Start start;
+    if (!m_chunks.empty()) {
+        CountAppended();
+        TextChunk &last = m_chunks.back();
+        // A chunk is appended to only while it is the last one.
+        last.breaks.shrink_to_fit();
+        last.runStarts.shrink_to_fit();
+        last.runColors.shrink_to_fit();
+        const Start &before = m_starts.back();
+        start = { before.bytes + last.used, before.doubles + last.doubles,
+            before.breaks + last.breaks.size() };
+    }
+    TextChunk chunk;
+    chunk.bytes = std::make_unique_for_overwrite<char[]>(m_chunkSize);
+    chunk.runStarts.push_back(0);
+    chunk.runColors.push_back(color);
+    m_chunks.push_back(std::move(chunk));
+    m_starts.push_back(start);
+    m_counted = 0;
+}
+
+void TextStore::CountAppended() const
+{
+    if (m_chunks.empty() || m_counted == m_chunks.back().used) {
+        return;
+    }
+    const TextChunk &last = m_chunks.back();
+    bool inside = false;
+    const std::size_t doubles
+        = Cp936::CountDoubles(last.bytes.get() + m_counted, last.used - m_counted, inside);
+    last.doubles += static_cast<std::uint32_t>(doubles);
+    m_doubles += doubles;
+    m_counted = last.used;
+}
+
+std::size_t TextStore::Chars() const
+{
+    CountAppended();
+    return m_size - m_doubles;
+}
+
+void TextStore::AppendToLast(std::string_view text, std::uint8_t color)
+{
+    std::size_t lineStart = m_lastLineStart;
+    bool closed = m_chunks.empty();
     for (std::size_t done = 0; done < text.size();) {
-        const std::size_t inChunk = m_size % kChunkSize;
-        if (inChunk == 0 && m_size / kChunkSize == m_chunks.size()) {
-            m_chunks.push_back(std::make_unique_for_overwrite<char[]>(kChunkSize));
+        if (closed || m_chunks.back().used == m_chunkSize) {
+            StartChunk(color);
         }
-        const std::size_t n = std::min(kChunkSize - inChunk, text.size() - done);
-        char *to = m_chunks[m_size / kChunkSize].get() + inChunk;
+        TextChunk &chunk = m_chunks.back();
+        const std::size_t used = chunk.used;
+        std::size_t n = std::min(m_chunkSize - used, text.size() - done);
+        char *to = chunk.bytes.get() + used;
         std::memcpy(to, text.data() + done, n);
-        for (const char *p = to; (p = static_cast<const char *>(
-                                      std::memchr(p, '\n', static_cast<std::size_t>(to + n - p))))
-             != nullptr;
-             ++p) {
-            const std::size_t pos = m_size + static_cast<std::size_t>(p - to);
+        // A character never straddles two chunks: its lead byte goes to the next.
+        closed = used + n == m_chunkSize && done + n < text.size()
+            && Cp936::IsInside(chunk.bytes.get(), to + n);
+        if (closed) {
+            --n;
+        }
+        if (n > 0 && chunk.runColors.back() != color) {
+            AddRun(chunk.runStarts, chunk.runColors, static_cast<std::uint16_t>(used), color);
+        }
+        const std::size_t breaksBefore = chunk.breaks.size();
+        CountBreaks(chunk, used, used + n);
+        const std::size_t chunkStart = m_starts.back().bytes;
+        for (std::size_t i = breaksBefore; i < chunk.breaks.size(); ++i) {
+            const std::size_t pos = chunkStart + chunk.breaks[i];
             m_longest = std::max(m_longest, pos - lineStart);
             lineStart = pos + 1;
-            m_lineStarts.push_back(static_cast<std::uint32_t>(lineStart));
         }
+        m_breaks += chunk.breaks.size() - breaksBefore;
+        chunk.used += static_cast<std::uint32_t>(n);
         m_size += n;
         done += n;
     }
     m_longest = std::max(m_longest, m_size - lineStart);
+    m_lastLineStart = lineStart;
+}
+
+bool TextStore::Replace(std::size_t from, std::size_t count, std::string_view text, Rgb color)
+{
+    if (from > m_size) {
+        return false;
+    }
+    count = std::min(count, m_size - from);
+    if (count == 0 && text.empty()) {
+        return true;
+    }
+    if (text.size() > kMaxBytes - (m_size - count) || Cp936::EndsInsideChar(text)
+        || !IsCharBoundary(from) || !IsCharBoundary(from + count)) {
+        return false;
+    }
+    int index = 0;
+    if (!text.empty() && (index = ColorIndex(color)) < 0) {
+        return false;
+    }
+    const auto color8 = static_cast<std::uint8_t>(index);
+    if (from == m_size) {
+        AppendToLast(text, color8);
+        return true;
+    }
+    // The chunks that hold the replaced range (an insertion between two chunks goes
+    // into the earlier), and a neighbour that the result leaves room for: edits that
+    // shrink chunks merge them again, so chunks stay reasonably full.
+    std::size_t first = from == 0 ? 0 : PlaceOf(from - 1).chunk;
+    std::size_t last = count == 0 ? first : PlaceOf(from + count - 1).chunk;
+    std::size_t total
+        = m_size - count + text.size() - m_starts[first].bytes - (m_size - EndOf(last));
+    const std::size_t mergeUpTo = m_chunkSize / 4 * 3;
+    if (first > 0 && total + m_chunks[first - 1].used <= mergeUpTo) {
+        --first;
+        total += m_chunks[first].used;
+    }
+    if (last + 1 < m_chunks.size() && total + m_chunks[last + 1].used <= mergeUpTo) {
+        ++last;
+        total += m_chunks[last].used;
+    }
+    const std::size_t begin = m_starts[first].bytes;
+    const std::size_t end = EndOf(last);
+    std::string flat(total, '\0');
+    CopyOut(begin, from - begin, flat.data());
+    std::memcpy(flat.data() + (from - begin), text.data(), text.size());
+    CopyOut(from + count, end - from - count, flat.data() + (from - begin) + text.size());
+    FlatRuns runs;
+    AddRuns(runs, begin, from, 0);
+    if (!text.empty()) {
+        AddRun(runs.starts, runs.colors, from - begin, color8);
+    }
+    AddRuns(runs, from + count, end, from - begin + text.size());
+    Relayout(first, last, flat, runs);
+    return true;
+}
+
+void TextStore::CopyOut(std::size_t from, std::size_t count, char *to) const
+{
+    for (std::size_t done = 0; done < count;) {
+        const Place place = PlaceOf(from + done);
+        const TextChunk &chunk = m_chunks[place.chunk];
+        const std::size_t n = std::min<std::size_t>(chunk.used - place.offset, count - done);
+        std::memcpy(to + done, chunk.bytes.get() + place.offset, n);
+        done += n;
+    }
+}
+
+void TextStore::AddRuns(FlatRuns &runs, std::size_t from, std::size_t to, std::size_t at) const
+{
+    for (std::size_t pos = from; pos < to;) {
+        const Place place = PlaceOf(pos);
+        const TextChunk &chunk = m_chunks[place.chunk];
+        const std::size_t offset = place.offset;
+        const std::size_t chunkEnd = std::min<std::size_t>(chunk.used, offset + (to - pos));
+        const auto &starts = chunk.runStarts;
+        auto i = static_cast<std::size_t>(
+            std::upper_bound(starts.begin(), starts.end(), offset) - starts.begin() - 1);
+        for (; i < starts.size() && starts[i] < chunkEnd; ++i) {
+            const std::size_t start = std::max<std::size_t>(starts[i], offset);
+            AddRun(
+                runs.starts, runs.colors, at + (pos - from) + (start - offset), chunk.runColors[i]);
+        }
+        pos += chunkEnd - offset;
+    }
+}
+
+void TextStore::Relayout(
+    std::size_t first, std::size_t last, const std::string &flat, const FlatRuns &runs)
+{
+    std::vector<TextChunk> made;
+    const std::size_t size = flat.size();
+    // Even pieces, each ending on the first character boundary at or behind its
+    // share: a piece then holds at most a chunk, and a split leaves room in both.
+    const std::size_t pieces
+        = size <= m_chunkSize ? 1 : (size + m_chunkSize - 2) / (m_chunkSize - 1);
+    std::size_t begin = 0;
+    std::size_t at = 0;
+    std::size_t run = 0;
+    for (std::size_t k = 0; k < pieces && size > 0; ++k) {
+        const std::size_t target = size * (k + 1) / pieces;
+        while (at < target) {
+            at += Cp936::IsLead(flat[at]) ? 2 : 1;
+        }
+        if (at == begin) {
+            continue;
+        }
+        TextChunk chunk;
+        chunk.bytes = std::make_unique_for_overwrite<char[]>(m_chunkSize);
+        chunk.used = static_cast<std::uint32_t>(at - begin);
+        std::memcpy(chunk.bytes.get(), flat.data() + begin, chunk.used);
+        bool inside = false;
+        chunk.doubles = static_cast<std::uint32_t>(
+            Cp936::CountDoubles(chunk.bytes.get(), chunk.used, inside));
+        CountBreaks(chunk, 0, chunk.used);
+        while (run + 1 < runs.starts.size() && runs.starts[run + 1] <= begin) {
+            ++run;
+        }
+        for (std::size_t i = run; i < runs.starts.size() && runs.starts[i] < at; ++i) {
+            chunk.runStarts.push_back(
+                static_cast<std::uint16_t>(std::max(runs.starts[i], begin) - begin));
+            chunk.runColors.push_back(runs.colors[i]);
+        }
+        made.push_back(std::move(chunk));
+        begin = at;
+    }
+    const auto firstAt = m_chunks.begin() + static_cast<std::ptrdiff_t>(first);
+    m_chunks.erase(firstAt, m_chunks.begin() + static_cast<std::ptrdiff_t>(last + 1));
+    m_chunks.insert(m_chunks.begin() + static_cast<std::ptrdiff_t>(first),
+        std::make_move_iterator(made.begin()), std::make_move_iterator(made.end()));
+    m_starts.resize(m_chunks.size());
+    RecountFrom(first);
+}
+
+void TextStore::RecountFrom(std::size_t chunk)
+{
+    if (!m_chunks.empty()) {
+        m_starts[0] = {};
+    }
+    for (std::size_t i = std::max<std::size_t>(chunk, 1); i < m_chunks.size(); ++i) {
+        const TextChunk &before = m_chunks[i - 1];
+        const Start &start = m_starts[i - 1];
+        m_starts[i] = { start.bytes + before.used, start.doubles + before.doubles,
+            start.breaks + before.breaks.size() };
+    }
+    m_size = m_chunks.empty() ? 0 : EndOf(m_chunks.size() - 1);
+    m_doubles = m_chunks.empty() ? 0 : m_starts.back().doubles + m_chunks.back().doubles;
+    m_counted = m_chunks.empty() ? 0 : m_chunks.back().used;
+    m_breaks = m_chunks.empty() ? 0 : m_starts.back().breaks + m_chunks.back().breaks.size();
+    // The longest line: inside a chunk, or from the last break of one chunk to the
+    // first break of a later one.
+    std::size_t longest = 0;
+    std::size_t current = 0;
+    for (const TextChunk &each : m_chunks) {
+        if (each.breaks.empty()) {
+            current += each.used;
+            continue;
+        }
+        longest = std::max({ longest, current + each.breaks.front(),
+            static_cast<std::size_t>(each.longestInside) });
+        current = each.used - each.breaks.back() - 1U;
+    }
+    m_longest = std::max(longest, current);
+    m_lastLineStart = m_breaks == 0 ? 0 : BreakPosition(m_breaks - 1) + 1;
+}
+
+bool TextStore::Recolor(std::size_t from, std::size_t count, Rgb color)
+{
+    from = std::min(from, m_size);
+    count = std::min(count, m_size - from);
+    if (count == 0) {
+        return true;
+    }
+    const int index = ColorIndex(color);
+    if (index < 0) {
+        return false;
+    }
+    for (std::size_t c = PlaceOf(from).chunk;
+         c < m_chunks.size() && m_starts[c].bytes < from + count; ++c) {
+        const std::size_t start = m_starts[c].bytes;
+        ColorRange(m_chunks[c], std::max(from, start) - start,
+            std::min(from + count, EndOf(c)) - start, static_cast<std::uint8_t>(index));
+    }
     return true;
 }
 
 void TextStore::Clear()
 {
-    m_chunks.clear();
-    m_chunks.shrink_to_fit();
+    std::vector<TextChunk>().swap(m_chunks);
+    std::vector<Start>().swap(m_starts);
     m_size = 0;
+    m_doubles = 0;
+    m_counted = 0;
+    m_breaks = 0;
     m_longest = 0;
-    m_lineStarts.clear();
-    m_runStarts.clear();
-    std::deque<std::uint8_t>().swap(m_runColors);
+    m_lastLineStart = 0;
     m_colors.clear();
 }
 
@@ -72,58 +377,10 @@ int TextStore::ColorIndex(Rgb color)
     return static_cast<int>(m_colors.size() - 1);
 }
 
-std::size_t TextStore::LineStart(std::size_t line) const
+TextStore::Place TextStore::PlaceOf(std::size_t pos) const
 {
-    return line == 0 ? 0 : m_lineStarts[line - 1];
-}
-
-std::size_t TextStore::LineLength(std::size_t line) const
-{
-    const std::size_t end = line < m_lineStarts.size() ? m_lineStarts[line] - 1 : m_size;
-    return end - LineStart(line);
-}
-
-std::size_t TextStore::LineOf(std::size_t pos) const
-{
-    return m_lineStarts.countUpTo(static_cast<std::uint32_t>(pos));
-}
-
-std::string TextStore::Slice(std::size_t from, std::size_t count) const
-{
-    from = std::min(from, m_size);
-    count = std::min(count, m_size - from);
-    std::string out(count, '\0');
-    for (std::size_t done = 0; done < count;) {
-        const std::size_t pos = from + done;
-        const std::size_t n = std::min(kChunkSize - pos % kChunkSize, count - done);
-        std::memcpy(out.data() + done, m_chunks[pos / kChunkSize].get() + pos % kChunkSize, n);
-        done += n;
-    }
-    return out;
-}
-
-// The index of the run that holds `pos`; there is at least one run.
-std::size_t TextStore::RunAt(std::size_t pos) const
-{
-    return m_runStarts.countUpTo(static_cast<std::uint32_t>(pos)) - 1;
-}
-
-std::vector<TextStore::Run> TextStore::RunsIn(std::size_t from, std::size_t to) const
-{
-    std::vector<Run> runs;
-    to = std::min(to, m_size);
-    if (from >= to) {
-        return runs;
-    }
-    for (std::size_t i = RunAt(from); i < m_runStarts.size() && m_runStarts[i] < to; ++i) {
-        runs.push_back({ std::max<std::size_t>(m_runStarts[i], from), m_colors[m_runColors[i]] });
-    }
-    return runs;
-}
-
-std::size_t TextStore::AllocatedBytes() const
-{
-    return m_chunks.size() * kChunkSize + m_chunks.capacity() * sizeof(m_chunks[0])
-        + m_lineStarts.allocatedBytes() + m_runStarts.allocatedBytes() + m_runColors.size()
-        + m_colors.capacity() * sizeof(Rgb);
+    const auto after = std::partition_point(
+        m_starts.begin(), m_starts.end(), [pos](const Start &start) { return start.bytes <= pos; });
+    const auto chunk = static_cast<std::size_t>(after - m_starts.begin()) - 1;
+    return { chunk, pos - m_starts[chunk].bytes };
 }
