@@ -310,7 +310,7 @@ void StoreView::paintEvent(QPaintEvent *event)
             QList<quint32> glyphs(static_cast<qsizetype>(piece.size()));
             QList<QPointF> positions(static_cast<qsizetype>(piece.size()));
             for (std::size_t k = 0; k < piece.size(); ++k) {
-                glyphs[static_cast<qsizetype>(k)] = m_glyphs[static_cast<std::size_t>(piece[k])];
+                glyphs[static_cast<qsizetype>(k)] = m_glyphs[static_cast<unsigned char>(piece[k])];
                 positions[static_cast<qsizetype>(k)] = QPointF(xs[begin + k], top + m_ascent);
             }
             QGlyphRun run;

@@ -28,7 +28,7 @@
 class StoreView : public QAbstractScrollArea, public DocumentOps
 {
 public:
-    static constexpr std::size_t kDefaultCapacity = 64 * 1024 * 1024;
+    static constexpr std::size_t kDefaultCapacity = std::size_t { 64 } * 1024 * 1024;
 
     // Columns between two kept x positions of a long line.
     static constexpr std::size_t kLongStride = 4096;
