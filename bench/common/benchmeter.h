@@ -15,6 +15,14 @@ inline double CpuMs(int who)
     return ms(usage.ru_utime) + ms(usage.ru_stime);
 }
 
+// The process's peak resident memory so far, in KB.
+inline long PeakRssKb()
+{
+    rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
 // The process's resident memory now, in KB (4 KB pages), 0 when it cannot be read.
 inline long CurrentRssKb()
 {

@@ -19,6 +19,7 @@
 #include "ChildWin.h"
 #include "Main.h"
 #include "benchmeter.h"
+#include "benchwait.h"
 #include "option.h"
 #include "ptyport.h"
 #include "receiveui.h"
@@ -47,23 +48,7 @@
 #include <thread>
 #include <vector>
 
-#include <sys/resource.h>
-
 namespace {
-
-long PeakRssKb()
-{
-    rusage usage {};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
-}
-
-void Wait(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
 
 // The longest gap between two turns of the event loop, seen from a watchdog thread
 // that posts a ping and waits for the answer.

@@ -27,6 +27,7 @@
 
 #include "batchpacer.h"
 #include "benchmeter.h"
+#include "benchwait.h"
 #include "flood.h"
 #include "ptyport.h"
 #include "receiveengine.h"
@@ -53,25 +54,9 @@
 #include <thread>
 #include <vector>
 
-#include <sys/resource.h>
-
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-long PeakRssKb()
-{
-    rusage usage {};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
-}
-
-void Wait(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
 
 // RichEdit holds repaints back for up to 100 ms after a costly one: a step is timed
 // only once no repaint can be held back, so that its paint is in the figure.

@@ -10,6 +10,7 @@
 
 #include "ChildWin.h"
 #include "benchmeter.h"
+#include "benchwait.h"
 #include "ptyport.h"
 #include "receiveui.h"
 #include "richedit.h"
@@ -27,13 +28,6 @@
 #include <string>
 
 namespace {
-
-void PumpFor(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
 
 struct Bench
 {
@@ -70,7 +64,7 @@ void ClearingOn()
     std::printf("1. Automatic clearing at 100 lines, check range INT_MIN..INT_MAX:\n");
     std::printf("   before the reception: %ld KB resident\n", before);
     for (int second = 3; second <= 15; second += 3) {
-        PumpFor(3000);
+        Wait(3000);
         std::printf("   after %2d s: %ld KB resident, document %d lines\n", second, CurrentRssKb(),
             b.child->RichEdit1->LineCount());
     }
@@ -89,7 +83,7 @@ void ClearingOff()
     b.pty.send(std::string("\x05", 1));
     while (b.controller.engine().endReason() == ReceiveEngine::EndReason::Running
         && timer.elapsed() < 300000) {
-        PumpFor(200);
+        Wait(200);
     }
     const long after = CurrentRssKb();
     const int characters = b.child->RichEdit1->characterCount();

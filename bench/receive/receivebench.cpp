@@ -35,18 +35,9 @@
 #include <thread>
 #include <vector>
 
-#include <sys/resource.h>
-
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-long PeakRssKb()
-{
-    rusage usage {};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
-}
 
 double Seconds(Clock::duration d)
 {
