@@ -52,6 +52,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 namespace {
@@ -81,9 +82,16 @@ template <typename Edit>
 std::vector<std::string> LastBlocks(const Edit *edit, int count)
 {
     std::vector<std::string> lines;
-    for (QTextBlock block = edit->document()->lastBlock();
-         block.isValid() && static_cast<int>(lines.size()) < count; block = block.previous()) {
-        lines.insert(lines.begin(), block.text().toStdString());
+    if constexpr (std::is_same_v<Edit, RichEdit>) {
+        const QStringList all = edit->lines();
+        for (qsizetype i = std::max<qsizetype>(0, all.size() - count); i < all.size(); ++i) {
+            lines.push_back(all[i].toStdString());
+        }
+    } else {
+        for (QTextBlock block = edit->document()->lastBlock();
+             block.isValid() && static_cast<int>(lines.size()) < count; block = block.previous()) {
+            lines.insert(lines.begin(), block.text().toStdString());
+        }
     }
     return lines;
 }
