@@ -226,7 +226,7 @@ void RichEdit::EndBatch()
     const bool moved = !(m_caret == m_shown);
     m_shown = m_caret;
     if (m_dirty || moved) {
-        changed(true);
+        changed(m_dirty);
     }
     if (moved) {
         caretMoved(before);
