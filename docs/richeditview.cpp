@@ -760,7 +760,7 @@ QVariant RichEdit::inputMethodQuery(Qt::InputMethodQuery query) const
     case Qt::ImEnabled:
         return !m_readOnly;
     case Qt::ImCursorRectangle:
-        return QRectF(cursorRect());
+        return QRectF(cursorRect().translated(viewport()->pos()));
     case Qt::ImFont:
         return m_font;
     case Qt::ImCursorPosition:
@@ -791,7 +791,6 @@ void RichEdit::mousePressEvent(QMouseEvent *event)
     }
     setFocus(Qt::MouseFocusReason);
     m_selecting = true;
-    m_followCaret = true;
     moveCaretTo(
         positionAt(event->position().toPoint()), (event->modifiers() & Qt::ShiftModifier) != 0);
     viewport()->update();
