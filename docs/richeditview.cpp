@@ -13,6 +13,7 @@
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QPaintEngine>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -372,6 +373,10 @@ void RichEdit::paintEvent(QPaintEvent *event)
     if (hasFocus() && (m_caretOn || m_steadyCaret)) {
         const QRect caret = cursorRect();
         if (event->rect().intersects(caret)) {
+            // The caret inverts what it covers, as the platform's text controls draw it.
+            if (painter.paintEngine()->hasFeature(QPaintEngine::RasterOpModes)) {
+                painter.setCompositionMode(QPainter::RasterOp_NotDestination);
+            }
             painter.fillRect(caret, palette().color(QPalette::Text));
         }
     }
