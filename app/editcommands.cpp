@@ -1,11 +1,12 @@
 #include "editcommands.h"
 
+#include "richedit.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QLineEdit>
 #include <QMimeData>
-#include <QPlainTextEdit>
 
 EditCommands::EditCommands(QAction *cut, QAction *copy, QAction *paste, QObject *parent)
     : QObject(parent)
@@ -43,13 +44,13 @@ void EditCommands::setTarget(QWidget *widget)
 {
     disconnect(m_selectionConnection);
     m_lineEdit = qobject_cast<QLineEdit *>(widget);
-    m_textEdit = qobject_cast<QPlainTextEdit *>(widget);
+    m_textEdit = qobject_cast<RichEdit *>(widget);
     if (m_lineEdit) {
         m_selectionConnection
             = connect(m_lineEdit, &QLineEdit::selectionChanged, this, &EditCommands::updateStates);
     } else if (m_textEdit) {
-        m_selectionConnection = connect(
-            m_textEdit, &QPlainTextEdit::selectionChanged, this, &EditCommands::updateStates);
+        m_selectionConnection
+            = connect(m_textEdit, &RichEdit::selectionChanged, this, &EditCommands::updateStates);
     }
     updateStates();
 }
@@ -62,7 +63,7 @@ void EditCommands::updateStates()
         selection = m_lineEdit->hasSelectedText();
         writable = !m_lineEdit->isReadOnly();
     } else if (m_textEdit) {
-        selection = m_textEdit->textCursor().hasSelection();
+        selection = m_textEdit->hasSelection();
         writable = !m_textEdit->isReadOnly();
     }
     const QMimeData *clipboard = QApplication::clipboard()->mimeData();

@@ -5,7 +5,7 @@
 
 class QAction;
 class QLineEdit;
-class QPlainTextEdit;
+class RichEdit;
 class QWidget;
 
 // Cut, copy and paste for the edit control that has the keyboard focus: a one-line
@@ -37,6 +37,6 @@ private:
     QAction *m_copy;
     QAction *m_paste;
     QPointer<QLineEdit> m_lineEdit;
-    QPointer<QPlainTextEdit> m_textEdit;
+    QPointer<RichEdit> m_textEdit;
     QMetaObject::Connection m_selectionConnection;
 };

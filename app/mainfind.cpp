@@ -5,7 +5,6 @@
 #include "richedit.h"
 
 #include <QScreen>
-#include <QTextCursor>
 
 #include <algorithm>
 
@@ -39,11 +38,9 @@ void MoveAwayFromSelection(QWidget *dialog, const RichEdit &edit)
     if (!dialog->isVisible()) {
         return;
     }
-    QTextCursor start = edit.textCursor();
-    QTextCursor end = start;
-    start.setPosition(start.selectionStart());
-    end.setPosition(end.selectionEnd());
-    const QRect local = edit.cursorRect(start).united(edit.cursorRect(end));
+    const TextCaret caret = edit.textCursor();
+    const QRect local
+        = edit.cursorRect(caret.selectionStart()).united(edit.cursorRect(caret.selectionEnd()));
     if (!edit.viewport()->rect().intersects(local)) {
         return;
     }

@@ -12,7 +12,6 @@
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QTextBlock>
-#include <QTextDocument>
 
 #include <algorithm>
 #include <filesystem>
@@ -155,7 +154,7 @@ private:
     // over and over (each step at least doubles what was laid out).
     Inserted stepWhenDue()
     {
-        const qsizetype lastLine = m_edit->document()->lastBlock().length();
+        const qsizetype lastLine = m_edit->lastLineLength();
         if (m_sinceStep < std::max(kStepChars, lastLine / 2)
             || (m_steps >= kPromptSteps && m_stepClock.elapsed() < kStepMs)) {
             return Inserted::All;

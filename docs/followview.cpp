@@ -1,10 +1,10 @@
 #include "followview.h"
 
+#include "richedit.h"
 #include "uitext.h"
 
 #include <QAbstractScrollArea>
 #include <QEvent>
-#include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QToolButton>
 
@@ -43,15 +43,6 @@ FollowView::FollowView(QAbstractScrollArea *area)
     connect(area->verticalScrollBar(), &QScrollBar::actionTriggered, this,
         [this] { m_userScroll = true; });
     connect(area->verticalScrollBar(), &QScrollBar::valueChanged, this, &FollowView::scrolled);
-    // A plain-text control scrolls to its caret (a key, a click) with its scroll bar's
-    // signals blocked; it reports the scrolling as a repaint that moved the view.
-    if (auto *plain = qobject_cast<QPlainTextEdit *>(area)) {
-        connect(plain, &QPlainTextEdit::updateRequest, this, [this](const QRect &, int dy) {
-            if (dy != 0) {
-                scrolled();
-            }
-        });
-    }
     area->installEventFilter(this);
 }
 
@@ -85,8 +76,8 @@ void FollowView::scrolled()
         return;
     }
     const QScrollBar *bar = m_area->verticalScrollBar();
-    // A plain-text control's scroll bar counts lines; any other area's counts pixels.
-    const int slack = qobject_cast<const QPlainTextEdit *>(m_area)
+    // A document's scroll bar counts lines; any other area's counts pixels.
+    const int slack = qobject_cast<const RichEdit *>(m_area)
         ? kEndSlackLines
         : kEndSlackLines * m_area->fontMetrics().height();
     const bool atEnd = bar->value() >= bar->maximum() - slack;

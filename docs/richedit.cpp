@@ -1,19 +1,13 @@
+// The rich-text control's text: the document operations, the selection, search and
+// the conversions between its code page 936 store and the text as shown.
 #include "richedit.h"
 
 #include "codepage.h"
 #include "followview.h"
 
-#include <QAbstractEventDispatcher>
-#include <QElapsedTimer>
-#include <QFontDatabase>
-#include <QGuiApplication>
-#include <QPainter>
+#include <QApplication>
+#include <QClipboard>
 #include <QScrollBar>
-#include <QStyleHints>
-#include <QTextBlock>
-#include <QTextDocument>
-#include <QTextLayout>
-#include <QTimerEvent>
 
 #include <algorithm>
 
@@ -23,55 +17,61 @@
 
 namespace {
 
-// Receiving writes mostly ASCII (numbers, headers), which reads the same in code
-// page 936, so it skips the converter.
-QString decodeCp936(std::string_view bytes)
+bool isAscii(std::string_view bytes)
 {
-    const bool ascii = std::all_of(
+    return std::all_of(
         bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-    if (ascii) {
-        return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+bool isWordChar(std::uint16_t code)
+{
+    const char pair[2] = { static_cast<char>(code >> 8), static_cast<char>(code & 0xFF) };
+    const QString decoded = FromCp936(std::string_view(pair, 2));
+    return decoded.size() == 1 && decoded.at(0).isLetterOrNumber();
+}
+
+// Line breaks as the store keeps them: a carriage return alone or before a line feed,
+// and the paragraph and line separators, are one "\n".
+QString withLineFeeds(const QString &text)
+{
+    if (!text.contains(QLatin1Char('\r')) && !text.contains(QChar::ParagraphSeparator)
+        && !text.contains(QChar::LineSeparator)) {
+        return text;
     }
-    return FromCp936(bytes);
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == QLatin1Char('\r')) {
+            if (i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n')) {
+                ++i;
+            }
+            out += QLatin1Char('\n');
+        } else if (c == QChar::ParagraphSeparator || c == QChar::LineSeparator) {
+            out += QLatin1Char('\n');
+        } else {
+            out += c;
+        }
+    }
+    return out;
 }
 
-QColor toQColor(Rgb color)
-{
-    return QColor(color.r, color.g, color.b);
-}
-
-QFont documentFont()
-{
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setFamilies({ QStringLiteral("MS Sans Serif"),
-        QFontDatabase::systemFont(QFontDatabase::GeneralFont).family() });
-    font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(13);
-    return font;
-}
-
-// The first occurrence of `what` in `lines` at or after `from`, or -1: `lines` is
-// whole lines of the document, with their separators (QChar::ParagraphSeparator),
-// and is searched as the document's own search goes through each line. A line's
-// no-break spaces match spaces, and a whole word has neither a letter nor a digit
-// beside it on its line; after a hit that is not a whole word the search goes on one
-// character behind it.
-qsizetype findInLines(QString &lines, qsizetype from, const QString &what,
+// The first hit of `what` in `text` at or after `from` by the document's search rules
+// (text.indexOf with the given case rule; a whole word has no letter or digit beside
+// it on its line; after a hit that is not a whole word the search goes on one
+// character behind it). For searches the store cannot fold itself.
+qsizetype findInText(const QString &text, qsizetype from, const QString &what,
     Qt::CaseSensitivity sensitivity, bool wholeWord)
 {
-    // Without a space or a no-break space in `what` no hit depends on that.
-    if (what.contains(QLatin1Char(' ')) || what.contains(QChar::Nbsp)) {
-        lines.replace(QChar::Nbsp, QLatin1Char(' '));
-    }
-    while (from <= lines.size()) {
-        const qsizetype at = lines.indexOf(what, from, sensitivity);
+    while (from <= text.size()) {
+        const qsizetype at = text.indexOf(what, from, sensitivity);
         if (at < 0) {
             return -1;
         }
         const qsizetype after = at + what.size();
         if (!wholeWord
-            || !((at > 0 && lines.at(at - 1).isLetterOrNumber())
-                || (after < lines.size() && lines.at(after).isLetterOrNumber()))) {
+            || !((at > 0 && text.at(at - 1).isLetterOrNumber())
+                || (after < text.size() && text.at(after).isLetterOrNumber()))) {
             return at;
         }
         from = after + 1;
@@ -79,149 +79,140 @@ qsizetype findInLines(QString &lines, qsizetype from, const QString &what,
     return -1;
 }
 
+// Whether a case-blind search for `what` needs more than ASCII folding.
+bool needsUnicodeFolding(const QString &what)
+{
+    return std::any_of(what.begin(), what.end(),
+        [](QChar c) { return c.unicode() >= 0x80 && c.toLower() != c.toUpper(); });
+}
+
 } // namespace
 
-RichEdit::RichEdit(QWidget *parent)
-    : QPlainTextEdit(parent)
+RichEdit::~RichEdit() = default;
+
+std::string RichEdit::encode(const QString &text) const
 {
-    setObjectName(QStringLiteral("RichEdit1"));
-    m_follow = new FollowView(this);
-    setFont(documentFont());
-    setLineWrapMode(QPlainTextEdit::NoWrap);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    // Long receptions are cleared automatically again and again: an undo history would
-    // keep every removed character alive.
-    setUndoRedoEnabled(false);
+    const QString lines = withLineFeeds(text);
+    const bool ascii
+        = std::all_of(lines.begin(), lines.end(), [](QChar c) { return c.unicode() < 0x80; });
+    if (ascii) {
+        const QByteArray latin = lines.toLatin1();
+        return std::string(latin.constData(), static_cast<std::size_t>(latin.size()));
+    }
+    std::string bytes = ToCp936(lines);
+    if (FromCp936(bytes) == lines) {
+        return bytes;
+    }
+    // Some character has no code page 936 form: each such character becomes "?".
+    bytes.clear();
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const qsizetype width = lines.at(i).isHighSurrogate() && i + 1 < lines.size() ? 2 : 1;
+        const QString one = lines.mid(i, width);
+        const std::string encoded = ToCp936(one);
+        bytes += width == 1 && FromCp936(encoded) == one ? encoded : std::string("?");
+        i += width - 1;
+    }
+    return bytes;
+}
 
-    QPalette pal = palette();
-    pal.setColor(QPalette::Base, Qt::white);
-    pal.setColor(QPalette::Text, toQColor(Colors::Red));
-    // The find dialogs keep the focus while the hit they selected must stay visible.
-    pal.setColor(
-        QPalette::Inactive, QPalette::Highlight, pal.color(QPalette::Active, QPalette::Highlight));
-    pal.setColor(QPalette::Inactive, QPalette::HighlightedText,
-        pal.color(QPalette::Active, QPalette::HighlightedText));
-    setPalette(pal);
+QString RichEdit::decode(std::size_t from, std::size_t count) const
+{
+    const std::string bytes = m_store.Slice(from, count);
+    if (isAscii(bytes)) {
+        return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    }
+    return FromCp936(bytes);
+}
 
-    m_insertFormat.setForeground(toQColor(m_insertColor));
-    mergeCurrentCharFormat(m_insertFormat);
+std::size_t RichEdit::byteOf(int position) const
+{
+    return m_store.ByteOfChar(static_cast<std::size_t>(std::max(position, 0)));
+}
 
-    // The caret's blinking is driven by a timer of the control's inner text object,
-    // which has no public interface; it is the one child object of that class.
-    for (QObject *child : children()) {
-        if (child->inherits("QWidgetTextControl")) {
-            m_textControl = child;
-            m_textControl->installEventFilter(this);
-            break;
+int RichEdit::charOf(std::size_t byte) const
+{
+    return static_cast<int>(m_store.CharsBefore(byte));
+}
+
+void RichEdit::shift(Caret &caret, std::size_t from, std::size_t removed, std::size_t inserted)
+{
+    const auto move = [&](std::size_t &pos) {
+        if (pos >= from + removed) {
+            pos = pos - removed + inserted;
+        } else if (pos > from) {
+            pos = from;
+        }
+    };
+    move(caret.anchor);
+    move(caret.position);
+}
+
+bool RichEdit::replaceSelection(std::string_view bytes, Rgb color)
+{
+    Caret &c = caret();
+    const std::size_t from = c.start();
+    const std::size_t removed = c.end() - from;
+    const std::size_t removedChars
+        = removed == 0 ? 0 : m_store.CharsBefore(c.end()) - m_store.CharsBefore(from);
+    std::size_t addedChars = bytes.size();
+    if (!isAscii(bytes)) {
+        for (std::size_t i = 0; i < bytes.size(); ++i) {
+            const auto byte = static_cast<unsigned char>(bytes[i]);
+            if (byte >= 0x81 && byte <= 0xFE && i + 1 < bytes.size()) {
+                ++i;
+                --addedChars;
+            }
         }
     }
-    // The view paints its own background, so that a repaint held back leaves what
-    // was shown in place rather than an empty area.
-    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
-    m_paintLater = new QTimer(this);
-    m_paintLater->setSingleShot(true);
-    m_paintLater->setTimerType(Qt::PreciseTimer);
-    connect(m_paintLater, &QTimer::timeout, this, [this] {
-        viewport()->update(m_heldBack);
-        m_heldBack = QRegion();
-    });
-    connect(this, &QPlainTextEdit::cursorPositionChanged, this, &RichEdit::updateCaretMode);
-    connect(document(), &QTextDocument::contentsChanged, this, &RichEdit::updateCaretMode);
-    // Any change the operations did not count themselves (typing, a paste, the end of
-    // a batch) makes the count be asked of the document again.
-    connect(document(), &QTextDocument::contentsChanged, this, [this] { m_knownCount = -1; });
-}
-
-void RichEdit::updateCaretMode()
-{
-    const bool steady = m_textControl && textCursor().block().length() > kLongLine;
-    if (steady == m_steadyCaret) {
-        return;
-    }
-    // The control's caret keeps its place and width (scrolling is measured by it)
-    // but no longer blinks, whichever phase it stopped in; paintEvent draws the steady
-    // caret over it, the same line in the same colour.
-    m_steadyCaret = steady;
-    viewport()->update(cursorRect().adjusted(-1, 0, 1, 0));
-}
-
-bool RichEdit::isBlinkTimer(int timerId) const
-{
-    const int blinkInterval = QGuiApplication::styleHints()->cursorFlashTime() / 2;
-    const QAbstractEventDispatcher *dispatcher = QAbstractEventDispatcher::instance(thread());
-    if (!dispatcher) {
+    const std::size_t chars = m_store.Chars() - removedChars;
+    if (addedChars > static_cast<std::size_t>(std::max(m_capacity, 0))
+        || chars > static_cast<std::size_t>(m_capacity) - addedChars) {
         return false;
     }
-    const QList<QAbstractEventDispatcher::TimerInfo> timers
-        = dispatcher->registeredTimers(m_textControl);
-    return std::any_of(timers.begin(), timers.end(), [&](const auto &timer) {
-        return timer.timerId == timerId && timer.interval == blinkInterval;
-    });
-}
-
-bool RichEdit::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == m_textControl && m_steadyCaret && event->type() == QEvent::Timer
-        && isBlinkTimer(static_cast<QTimerEvent *>(event)->timerId())) {
-        return true;
+    const bool append = removed == 0 && from == m_store.Size();
+    if (append ? !m_store.Append(bytes, color) : !m_store.Replace(from, removed, bytes, color)) {
+        return false;
     }
-    return QPlainTextEdit::eventFilter(watched, event);
-}
-
-void RichEdit::showEvent(QShowEvent *event)
-{
-    QPlainTextEdit::showEvent(event);
-    // The control scrolls to its caret when first shown, but before it knows how wide
-    // the lines are, so a caret far to the right would stay out of view.
-    if (!m_shownOnce) {
-        m_shownOnce = true;
-        ensureCursorVisible();
-    }
-}
-
-void RichEdit::paintEvent(QPaintEvent *event)
-{
-    if (m_sincePaint.isValid()) {
-        const qint64 left = m_paintHoldNs - m_sincePaint.nsecsElapsed();
-        if (left > 0) {
-            m_heldBack += event->region();
-            if (!m_paintLater->isActive()) {
-                m_paintLater->start(static_cast<int>((left + 999999) / 1000000));
+    if (append) {
+        // Only the last line grew: its width grows by what was added.
+        for (const char ch : bytes) {
+            if (ch == '\n') {
+                m_widest = std::max(m_widest, m_lastLineWidth);
+                m_lastLineWidth = 0;
+                m_stops.erase(m_store.Lines() - 1);
+            } else {
+                m_lastLineWidth += m_advances[static_cast<unsigned char>(ch)];
             }
-            return;
+        }
+        m_widest = std::max(m_widest, m_lastLineWidth);
+    } else {
+        m_stops.clear();
+        const std::size_t last = m_store.Lines() - 1;
+        const std::size_t lastEdited = m_store.LineOf(from + bytes.size());
+        for (std::size_t line = m_store.LineOf(from); line <= lastEdited; ++line) {
+            const double width = columnX(line, m_store.LineLength(line));
+            m_widest = std::max(m_widest, width);
+            if (line == last) {
+                m_lastLineWidth = width;
+            }
+        }
+        if (lastEdited < last && removed > 0) {
+            m_lastLineWidth = columnX(last, m_store.LineLength(last));
         }
     }
-    QElapsedTimer cost;
-    cost.start();
-    {
-        QPainter background(viewport());
-        for (const QRect &rect : event->region()) {
-            background.fillRect(rect, palette().brush(QPalette::Base));
-        }
+    c.anchor = c.position = from + bytes.size();
+    if (m_batchDepth > 0) {
+        shift(m_shown, from, removed, bytes.size());
     }
-    QPlainTextEdit::paintEvent(event);
-    if (m_steadyCaret && hasFocus()) {
-        const QRect caret = cursorRect();
-        if (event->rect().intersects(caret.adjusted(-1, 0, 1, 0))) {
-            QPainter painter(viewport());
-            painter.fillRect(
-                QRect(caret.x(), caret.y(), 1, caret.height()), palette().color(QPalette::Text));
-        }
-    }
-    m_lastPaintNs = cost.nsecsElapsed();
-    constexpr qint64 kNsPerMs = 1000000;
-    m_paintHoldNs = m_lastPaintNs < kCostlyPaintMs * kNsPerMs
-        ? 0
-        : std::min(m_lastPaintNs * kPaintCostFactor, kMaxPaintHoldMs * kNsPerMs);
-    m_sincePaint.start();
+    m_dirty = true;
+    return true;
 }
 
 void RichEdit::BeginBatch()
 {
     if (m_batchDepth++ == 0) {
-        m_caret = textCursor();
-        m_caret.beginEditBlock();
+        m_caret = m_shown;
+        m_followCaret = false;
     }
 }
 
@@ -231,323 +222,281 @@ void RichEdit::EndBatch()
     if (m_batchDepth <= 0 || --m_batchDepth > 0) {
         return;
     }
-    m_caret.endEditBlock();
-    handOverCaret();
-}
-
-// The control places a caret it is given by shaping the caret's whole line again,
-// which for the end of a very long line (a long send's echo) costs as much as laying
-// the line out. The control's own caret follows text inserted at its place, so after
-// insertions at the end it already stands where the batch's caret does; then only
-// the scrolling is left, and the layout already knows where the line ends.
-void RichEdit::handOverCaret()
-{
-    // Text appended at the end leaves a view the user scrolled away where it is; a
-    // caret or selection put anywhere else (a search, a click) is scrolled to.
-    if (m_caret.atEnd() && !m_caret.hasSelection()) {
-        m_follow->keepView([this] { handOverCaretAndScroll(); });
-    } else {
-        handOverCaretAndScroll();
+    const Caret before = m_shown;
+    const bool moved = !(m_caret == m_shown);
+    m_shown = m_caret;
+    if (m_dirty || moved) {
+        changed(m_dirty);
     }
-}
-
-void RichEdit::handOverCaretAndScroll()
-{
-    const QTextCursor own = textCursor();
-    const bool followed = !m_caret.hasSelection() && !own.hasSelection()
-        && own.position() == m_caret.position() && m_caret.atEnd();
-    if (followed && document()->lastBlock().length() > kLongLine) {
-        scrollToEnd();
-    } else {
-        setCaretAndShowIt();
+    if (moved) {
+        caretMoved(before);
     }
-}
-
-// Scrolls as the control does to show its caret at the end of the text, without
-// asking the control where that caret is: horizontally, a caret outside the view is
-// centred in it; vertically, a last line below the view is brought to its bottom.
-void RichEdit::scrollToEnd()
-{
-    QTextBlock block = document()->lastBlock();
-    const QTextLayout *layout = block.layout();
-    if (!layout || layout->lineCount() == 0) {
-        setCaretAndShowIt();
-        return;
-    }
-    const QTextLine line = layout->lineAt(layout->lineCount() - 1);
-    QScrollBar *hbar = horizontalScrollBar();
-    const int width = viewport()->width();
-    const QRect caret(qRound(line.x() + line.naturalTextWidth()) - hbar->value(), 0, 1, 1);
-    if (caret.left() < 0 || caret.right() > width - 1) {
-        hbar->setValue(caret.center().x() + hbar->value() - width / 2);
-    }
-
-    const QRectF shown = blockBoundingGeometry(block).translated(contentOffset());
-    const QRectF lineRect = line.naturalTextRect().translated(shown.topLeft());
-    const qreal height = viewport()->rect().height();
-    if (lineRect.bottom() >= QRectF(viewport()->rect()).bottom()) {
-        qreal covered = line.naturalTextRect().bottom();
-        QTextBlock below = block;
-        while (covered < height && block.previous().isValid()) {
-            below = block;
-            block = block.previous();
-            covered += blockBoundingRect(block).height();
-        }
-        if (covered - block.layout()->lineAt(0).naturalTextRect().top() > height) {
-            block = below;
-        }
-        verticalScrollBar()->setValue(block.firstLineNumber());
-    } else if (lineRect.top() < 0) {
-        verticalScrollBar()->setValue(block.firstLineNumber());
-    }
-}
-
-// The control does not scroll to a caret it is given; the view follows it as it
-// follows typing.
-void RichEdit::setCaretAndShowIt()
-{
-    setTextCursor(m_caret);
-    ensureCursorVisible();
-}
-
-QTextCursor RichEdit::currentCaret() const
-{
-    return m_batchDepth > 0 ? m_caret : textCursor();
 }
 
 void RichEdit::MoveCaretToEnd()
 {
     BeginBatch();
-    m_caret.movePosition(QTextCursor::End);
+    m_caret.anchor = m_caret.position = m_store.Size();
     EndBatch();
 }
 
 void RichEdit::SetInsertColor(Rgb color)
 {
-    // Receiving sets the colour before every item; an unchanged format keeps its
-    // cached hash, which every insertion looks up.
-    if (color != m_insertColor) {
-        m_insertColor = color;
-        m_insertFormat = formatOf(color);
-    }
+    m_insertColor = color;
     BeginBatch();
-    if (m_caret.hasSelection()) {
-        QTextCharFormat colour;
-        colour.setForeground(toQColor(color));
-        m_caret.mergeCharFormat(colour);
+    if (m_caret.anchor != m_caret.position
+        && m_store.Recolor(m_caret.start(), m_caret.end() - m_caret.start(), color)) {
+        m_dirty = true;
     }
     EndBatch();
 }
 
 bool RichEdit::InsertAtCaret(std::string_view text)
 {
-    return insertTextAtCaret(decodeCp936(text));
-}
-
-// Reception alternates a few colours, a run each; a format made once per colour keeps
-// its brush and its cached hash, which every insertion looks up.
-QTextCharFormat RichEdit::formatOf(Rgb color)
-{
-    for (const auto &[known, format] : m_formats) {
-        if (known == color) {
-            return format;
-        }
+    if (isAscii(text) && text.find('\r') == std::string_view::npos) {
+        BeginBatch();
+        const bool ok = replaceSelection(text, m_insertColor);
+        EndBatch();
+        return ok;
     }
-    QTextCharFormat format;
-    format.setForeground(toQColor(color));
-    if (m_formats.size() < kKeptFormats) {
-        m_formats.emplace_back(color, format);
-    }
-    return format;
-}
-
-bool RichEdit::fits(qsizetype added) const
-{
-    return added <= static_cast<qsizetype>(m_capacity) - countForInsert();
-}
-
-// The document counts its characters by walking its tree of pieces, a good part of
-// an insertion's cost when a reception inserts a run at a time: inside a batch the
-// operations keep the count themselves (the document says nothing of changes until
-// the batch ends).
-int RichEdit::countForInsert() const
-{
-    if (m_knownCount < 0) {
-        m_knownCount = characterCount();
-    }
-    return m_knownCount;
-}
-
-void RichEdit::insertCounted(const QString &text)
-{
-    const int replaced = m_caret.selectionEnd() - m_caret.selectionStart();
-    const int before = countForInsert();
-    m_caret.insertText(text, m_insertFormat);
-    m_knownCount = before + static_cast<int>(text.size()) - replaced;
+    return insertTextAtCaret(FromCp936(text));
 }
 
 bool RichEdit::insertTextAtCaret(const QString &text)
 {
     BeginBatch();
-    const qsizetype replaced = m_caret.selectionEnd() - m_caret.selectionStart();
-    const bool ok = fits(text.size() - replaced);
-    if (ok) {
-        insertCounted(text);
-    }
+    const bool ok = replaceSelection(encode(text), m_insertColor);
     EndBatch();
     return ok;
 }
 
-bool RichEdit::AppendLine(std::string_view bytes)
+bool RichEdit::AppendLine(std::string_view text)
 {
-    const QString text = decodeCp936(bytes);
+    std::string bytes = isAscii(text) && text.find('\r') == std::string_view::npos
+        ? std::string(text)
+        : encode(FromCp936(text));
     BeginBatch();
-    m_caret.movePosition(QTextCursor::End);
-    // An empty last block means an empty document or text that ends with a line break.
-    const bool atLineStart = document()->lastBlock().length() == 1;
-    const bool ok = fits(text.size() + 1);
-    if (ok) {
-        insertCounted(atLineStart ? text + QLatin1Char('\n') : QLatin1Char('\n') + text);
+    m_caret.anchor = m_caret.position = m_store.Size();
+    const bool atLineStart = m_store.LineLength(m_store.Lines() - 1) == 0;
+    if (atLineStart) {
+        bytes.push_back('\n');
+    } else {
+        bytes.insert(bytes.begin(), '\n');
     }
+    const bool ok = replaceSelection(bytes, m_insertColor);
     EndBatch();
     return ok;
 }
 
 int RichEdit::LineCount() const
 {
-    const QTextDocument *doc = document();
-    return doc->blockCount() - (doc->lastBlock().length() == 1 ? 1 : 0);
+    const std::size_t lines = m_store.Lines();
+    return static_cast<int>(m_store.LineLength(lines - 1) == 0 ? lines - 1 : lines);
 }
 
 void RichEdit::ClearDocument()
 {
-    const bool large = characterCount() >= kLargeDocument;
+    const bool large = m_store.Size() >= static_cast<std::size_t>(kLargeDocument);
     BeginBatch();
-    m_caret.select(QTextCursor::Document);
-    m_caret.removeSelectedText();
-    m_knownCount = 0;
+    m_store.Clear();
+    m_stops.clear();
+    m_lastLineWidth = 0;
+    m_widest = 0;
+    m_caret = Caret {};
+    m_shown = Caret {};
+    m_dirty = true;
     EndBatch();
 #ifdef __GLIBC__
-    // A large document leaves its memory free but kept by the allocator, hundreds of
-    // megabytes after a long send's echo line: give it back to the system.
+    // A large document leaves its memory free but kept by the allocator: give it back.
     if (large) {
         malloc_trim(0);
     }
 #endif
 }
 
+void RichEdit::setPlainText(const QString &text)
+{
+    BeginBatch();
+    m_caret = Caret { 0, m_store.Size() };
+    replaceSelection(encode(text), m_insertColor);
+    m_caret = Caret {};
+    EndBatch();
+}
+
 int RichEdit::characterCount() const
 {
-    return document()->characterCount() - 1;
+    return static_cast<int>(m_store.Chars());
+}
+
+int RichEdit::lastLineLength() const
+{
+    const std::size_t last = m_store.Lines() - 1;
+    const std::size_t start = m_store.LineStart(last);
+    return static_cast<int>(m_store.Chars() - m_store.CharsBefore(start));
+}
+
+QString RichEdit::toPlainText() const
+{
+    return decode(0, m_store.Size());
 }
 
 QStringList RichEdit::lines() const
 {
-    QStringList result;
-    result.reserve(document()->blockCount());
-    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
-        result.append(block.text());
-    }
+    QStringList result = toPlainText().split(QLatin1Char('\n'));
     if (!result.isEmpty() && result.last().isEmpty()) {
         result.removeLast();
     }
     return result;
 }
 
+std::vector<std::pair<int, Rgb>> RichEdit::colorRuns(int from, int to) const
+{
+    std::vector<std::pair<int, Rgb>> runs;
+    for (const TextStore::Run &run : m_store.RunsIn(byteOf(from), byteOf(to))) {
+        runs.emplace_back(charOf(run.start), run.color);
+    }
+    return runs;
+}
+
+TextCaret RichEdit::textCursor() const
+{
+    return TextCaret(
+        charOf(m_shown.anchor), charOf(m_shown.position), m_shown.position == m_store.Size());
+}
+
 int RichEdit::selStart() const
 {
-    return currentCaret().selectionStart();
+    return charOf(caret().start());
 }
 
 void RichEdit::setSelStart(int position)
 {
     BeginBatch();
-    m_caret.setPosition(std::clamp(position, 0, characterCount()));
+    m_caret.anchor = m_caret.position = byteOf(position);
     EndBatch();
 }
 
 int RichEdit::selLength() const
 {
-    const QTextCursor caret = currentCaret();
-    return caret.selectionEnd() - caret.selectionStart();
+    const Caret &c = caret();
+    return charOf(c.end()) - charOf(c.start());
 }
 
 void RichEdit::setSelLength(int length)
 {
     BeginBatch();
-    const int start = m_caret.selectionStart();
-    m_caret.setPosition(start);
-    m_caret.setPosition(
-        std::clamp(start + length, start, characterCount()), QTextCursor::KeepAnchor);
+    const std::size_t start = m_caret.start();
+    m_caret.anchor = start;
+    m_caret.position = length <= 0 ? start : byteOf(charOf(start) + length);
     EndBatch();
 }
 
 QString RichEdit::selectedText() const
 {
-    QString text = currentCaret().selectedText();
-    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
-    return text;
+    const Caret &c = caret();
+    return decode(c.start(), c.end() - c.start());
 }
 
 int RichEdit::findText(const QString &what, int from, bool matchCase, bool wholeWord) const
 {
-    if (what.isEmpty() || what.contains(QChar::ParagraphSeparator)) {
+    if (what.isEmpty() || what.contains(QChar::ParagraphSeparator)
+        || what.contains(QLatin1Char('\n'))) {
         return -1;
     }
-    // The document's own search copies every line into a string of its own before it
-    // looks in it, a second for a million lines. This looks through whole lines a
-    // chunk at a time, by the same rules (findInLines): a chunk starts small (a hit is
-    // mostly near) and grows; past kRawFindFrom characters the rest is searched in one
-    // copy of the whole text, which the document makes far faster than pieces.
-    QTextDocument *doc = document();
-    const int end = characterCount();
-    QTextBlock block = doc->findBlock(std::clamp(from, 0, end));
-    qsizetype offset = std::clamp(from, 0, end) - block.position();
-    const Qt::CaseSensitivity sensitivity = matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive;
-    QTextCursor chunk(doc);
-    int searched = 0;
-    for (int chunkChars = kFirstFindChunk; block.isValid();
-         chunkChars = std::min(chunkChars * 2, kLastFindChunk)) {
-        const int chunkStart = block.position();
-        if (searched >= kRawFindFrom) {
-            QString all = doc->toRawText();
-            const qsizetype at
-                = findInLines(all, chunkStart + offset, what, sensitivity, wholeWord);
-            return static_cast<int>(at);
-        }
-        const QTextBlock last = doc->findBlock(std::min(chunkStart + chunkChars, end));
-        chunk.setPosition(chunkStart);
-        chunk.setPosition(last.position() + last.length() - 1, QTextCursor::KeepAnchor);
-        QString text = chunk.selectedText();
-        const qsizetype at = findInLines(text, offset, what, sensitivity, wholeWord);
-        if (at >= 0) {
-            return chunkStart + static_cast<int>(at);
-        }
-        searched += static_cast<int>(text.size());
-        block = last.next();
-        offset = 0;
+    from = std::clamp(from, 0, characterCount());
+    if (!matchCase && needsUnicodeFolding(what)) {
+        // Letters beyond ASCII with a case of their own (Greek, Cyrillic, full-width
+        // Latin) are compared as the text shows them.
+        const QString text = toPlainText();
+        return static_cast<int>(findInText(text, from, what, Qt::CaseInsensitive, wholeWord));
     }
-    return -1;
+    const std::string bytes = encode(what);
+    if (FromCp936(bytes) != what) {
+        return -1; // a character the document cannot hold
+    }
+    const TextStore::FindOptions options { matchCase, wholeWord, &isWordChar };
+    const std::optional<std::size_t> hit = m_store.Find(bytes, byteOf(from), options);
+    return hit ? charOf(*hit) : -1;
 }
 
 int RichEdit::findTextBefore(const QString &what, int before, bool matchCase, bool wholeWord) const
 {
-    if (what.isEmpty() || before <= 0) {
+    if (what.isEmpty() || before <= 0 || what.contains(QLatin1Char('\n'))) {
         return -1;
     }
-    QTextDocument::FindFlags flags = QTextDocument::FindBackward;
-    if (matchCase) {
-        flags |= QTextDocument::FindCaseSensitively;
+    before = std::min(before, characterCount());
+    if (!matchCase && needsUnicodeFolding(what)) {
+        const QString text = toPlainText();
+        qsizetype last = -1;
+        for (qsizetype at = findInText(text, 0, what, Qt::CaseInsensitive, wholeWord);
+             at >= 0 && at < before;
+             at = findInText(text, at + 1, what, Qt::CaseInsensitive, wholeWord)) {
+            last = at;
+        }
+        return static_cast<int>(last);
     }
-    if (wholeWord) {
-        flags |= QTextDocument::FindWholeWords;
+    const std::string bytes = encode(what);
+    if (FromCp936(bytes) != what) {
+        return -1;
     }
-    // A backward search from a position finds hits that start before it; starting
-    // from the last character a hit could still cover lets hits overlap the selection.
-    const int from = std::clamp(before - 1 + static_cast<int>(what.size()), 0, characterCount());
-    QTextCursor hit = document()->find(what, from, flags);
-    while (!hit.isNull() && hit.selectionStart() >= before) {
-        hit = document()->find(what, hit.selectionStart(), flags);
+    const TextStore::FindOptions options { matchCase, wholeWord, &isWordChar };
+    const std::optional<std::size_t> hit = m_store.FindBefore(bytes, byteOf(before), options);
+    return hit ? charOf(*hit) : -1;
+}
+
+void RichEdit::selectAll()
+{
+    const Caret before = m_shown;
+    m_shown = Caret { 0, m_store.Size() };
+    caretMoved(before);
+    viewport()->update();
+}
+
+void RichEdit::copy()
+{
+    if (hasSelection()) {
+        QApplication::clipboard()->setText(
+            decode(m_shown.start(), m_shown.end() - m_shown.start()));
     }
-    return hit.isNull() ? -1 : hit.selectionStart();
+}
+
+void RichEdit::cut()
+{
+    if (!hasSelection() || m_readOnly) {
+        return;
+    }
+    copy();
+    typeText(QString());
+}
+
+void RichEdit::paste()
+{
+    if (m_readOnly) {
+        return;
+    }
+    const QString text = QApplication::clipboard()->text();
+    if (!text.isEmpty()) {
+        typeText(text);
+    }
+}
+
+// The user's typing, a paste or a cut: the text replaces the selection in the colour
+// of the text before it, and the view follows the caret.
+void RichEdit::typeText(const QString &text)
+{
+    const Rgb color = m_shown.start() > 0 ? colorBefore(m_shown.start()) : m_insertColor;
+    BeginBatch();
+    m_followCaret = true;
+    replaceSelection(encode(text), color);
+    EndBatch();
+}
+
+Rgb RichEdit::colorBefore(std::size_t position) const
+{
+    std::size_t from = position - 1;
+    while (from > 0 && !m_store.IsCharBoundary(from)) {
+        --from;
+    }
+    const std::vector<TextStore::Run> runs = m_store.RunsIn(from, position);
+    return runs.empty() ? m_insertColor : runs.back().color;
 }

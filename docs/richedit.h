@@ -1,62 +1,91 @@
 #pragma once
 
 #include "documentops.h"
+#include "textstore.h"
 
+#include <QAbstractScrollArea>
 #include <QElapsedTimer>
-#include <QPlainTextEdit>
+#include <QFont>
+#include <QRawFont>
 #include <QRegion>
 #include <QStringList>
-#include <QTextCharFormat>
-#include <QTextCursor>
 #include <QTimer>
 
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
 class FollowView;
+
+// Where a text control's caret stands and where its selection begins (the anchor),
+// in characters (UTF-16 units) from the start of the text.
+class TextCaret
+{
+public:
+    TextCaret(int anchor, int position, bool atEnd)
+        : m_anchor(anchor)
+        , m_position(position)
+        , m_atEnd(atEnd)
+    { }
+
+    int anchor() const { return m_anchor; }
+    int position() const { return m_position; }
+    int selectionStart() const { return std::min(m_anchor, m_position); }
+    int selectionEnd() const { return std::max(m_anchor, m_position); }
+    bool hasSelection() const { return m_anchor != m_position; }
+    bool atEnd() const { return m_atEnd; }
+
+private:
+    int m_anchor;
+    int m_position;
+    bool m_atEnd;
+};
 
 // The rich-text control of a document window. Every run of text carries its own
 // colour; text is red "MS Sans Serif" 13 px (the platform's sans face where that
 // face is missing) on white, lines are never wrapped, so the document's lines are
 // exactly its paragraphs, and the selection stays highlighted without the focus.
 //
-// It implements the six document operations on code page 936 text ("\n" is a line
-// break) and the selection and search helpers that the file and find commands use.
-// Positions count characters (UTF-16 units) from 0; a line break counts as one.
+// The text lives in a TextStore (code page 936 bytes, about a byte a character plus
+// a few bytes a line and a colour run), and the view lays out and paints only what
+// it shows: the lines in the viewport and, of each, only the columns in it. No line
+// is ever shaped whole: every byte has an advance of its own (a double-byte
+// character: two halves), and a long line keeps the x position of every
+// kLongStride-th column, found when first needed, so that a column far to the right
+// is reached from the nearest of them. A document that keeps a whole session thus
+// costs about its size, and a character at its end costs what it does at its start.
+// The vertical scroll bar counts lines, the horizontal one pixels.
 //
-// The caret of the operations is the control's own caret. Between BeginBatch and
-// the matching EndBatch the operations work on a private cursor, and the control
-// takes it over (and scrolls to it) once, at the outermost EndBatch; a burst of
-// insertions thus costs one layout and one repaint.
+// It implements the six document operations and the selection, search, typing and
+// clipboard that the file, find and edit commands use. Positions count characters
+// (UTF-16 units) from 0; a line break counts as one. Text given as a QString is kept
+// in code page 936: a character that page lacks becomes "?", and a carriage return
+// (alone or before a line feed) becomes a line break, as rich-text controls do.
+//
+// Between BeginBatch and the matching EndBatch the operations work on a caret of
+// their own, and the control takes it over (and scrolls to it) once, at the
+// outermost EndBatch; a burst of insertions thus costs one repaint.
 //
 // The caret blinks as the platform's does, except while it stands in a line longer
-// than kLongLine: every blink repaints the caret's line, and the control shapes a
-// whole line again to paint any part of it, so a long line would keep the processor
-// busy while nothing happens. There the control's caret stops blinking and a steady
-// caret is painted over it.
+// than kLongLine, where it stays steady.
 //
-// The control lays out only the lines it shows (each line keeps the colours of its
-// runs), so a document that keeps a whole session costs about as much per line at
-// its end as at its start; its vertical scroll bar counts lines, not pixels.
-//
-// Repainting shapes every line it shows in full, which for long lines in a flood
-// (a timed send every millisecond, a fast reception) costs more than the changes
-// themselves. A repaint that took longer than kCostlyPaintMs holds the next ones
-// back for kPaintCostFactor times its cost, at most kMaxPaintHoldMs: what they
-// would have painted is painted in one go when the time is up, and the view keeps
-// showing what it showed meanwhile. Painting thus takes at most about a quarter of
-// the thread, and cheap repaints are never held.
+// A repaint that took longer than kCostlyPaintMs holds the next ones back for
+// kPaintCostFactor times its cost, at most kMaxPaintHoldMs: what they would have
+// painted is painted in one go when the time is up.
 //
 // User-interface thread only.
-class RichEdit : public QPlainTextEdit, public DocumentOps
+class RichEdit : public QAbstractScrollArea, public DocumentOps
 {
     Q_OBJECT
 
 public:
     // Characters a document holds before it refuses more text.
     static constexpr int kDefaultCapacity = 64 * 1024 * 1024;
-    // A line longer than this (in characters) is long: the caret stands still in
-    // it, and a last line that long is scrolled to without giving the control its caret.
+    // A line longer than this (in characters) is long: the caret stands still in it.
     static constexpr int kLongLine = 4096;
     // Clearing a document of at least this many characters returns the freed
     // memory to the system.
@@ -64,13 +93,11 @@ public:
     static constexpr int kCostlyPaintMs = 4;
     static constexpr int kPaintCostFactor = 3;
     static constexpr int kMaxPaintHoldMs = 100;
-    // Characters a forward search copies out of the document at first and at most.
-    static constexpr int kFirstFindChunk = 4096;
-    static constexpr int kLastFindChunk = 1 << 20;
-    // Characters a forward search goes through in chunks before it copies the rest.
-    static constexpr int kRawFindFrom = 2 << 20;
+    // Columns between two kept x positions of a long line.
+    static constexpr std::size_t kLongStride = 4096;
 
     explicit RichEdit(QWidget *parent = nullptr);
+    ~RichEdit() override;
 
     void MoveCaretToEnd() override;
     void SetInsertColor(Rgb color) override;
@@ -88,25 +115,33 @@ public:
 
     // The lines that LineCount counts, in order, each without its line break.
     QStringList lines() const;
+    // The whole text, lines joined by "\n".
+    QString toPlainText() const;
+    // Replaces the whole text by `text` in the insertion colour; the caret goes to
+    // the start.
+    void setPlainText(const QString &text);
+    // The text's colour runs over [from, to) in characters: where each starts, and
+    // its colour.
+    std::vector<std::pair<int, Rgb>> colorRuns(int from, int to) const;
+
     int selStart() const;
     // Puts an empty selection (the caret) at `position`, clamped to the text.
     void setSelStart(int position);
     int selLength() const;
-    // How long the last repaint of the text took, in nanoseconds: painting shapes
-    // every line it shows in full, so long lines make it dear.
-    qint64 lastPaintNs() const { return m_lastPaintNs; }
-
-    // The view's follow state: a view scrolled away from the end stays put while
-    // text is appended (followview.h).
-    FollowView *follow() const { return m_follow; }
-
-    // Whether the caret is painted steadily instead of blinking (its line is long).
-    bool hasSteadyCaret() const { return m_steadyCaret; }
-
     // Extends the selection from its start over `length` characters (clamped).
     void setSelLength(int length);
     // The selected text; a line break inside it is "\n".
     QString selectedText() const;
+    bool hasSelection() const { return m_shown.anchor != m_shown.position; }
+    // The control's caret and selection (inside a batch, as they were before it).
+    TextCaret textCursor() const;
+    // Where the caret is drawn, in the viewport's coordinates.
+    QRect cursorRect() const;
+    // Where a caret at character `position` would be drawn.
+    QRect cursorRect(int position) const;
+    // The character position nearest to `point` of the viewport.
+    int cursorPositionAt(const QPoint &point) const;
+
     // The position of the first occurrence of `what` at or after `from`, or -1.
     // An empty `what` is never found. Occurrences do not span line breaks.
     int findText(const QString &what, int from, bool matchCase, bool wholeWord) const;
@@ -115,51 +150,138 @@ public:
 
     // Characters in the document, line breaks included (not the final one).
     int characterCount() const;
+    // Characters in the last line.
+    int lastLineLength() const;
     int capacity() const { return m_capacity; }
     void setCapacity(int characters) { m_capacity = characters; }
 
+    bool isReadOnly() const { return m_readOnly; }
+    void setReadOnly(bool readOnly) { m_readOnly = readOnly; }
+
+    // How long the last repaint of the text took, in nanoseconds.
+    qint64 lastPaintNs() const { return m_lastPaintNs; }
+    // The view's follow state: a view scrolled away from the end stays put while
+    // text is appended (followview.h).
+    FollowView *follow() const { return m_follow; }
+    // Whether the caret is painted steadily instead of blinking (its line is long).
+    bool hasSteadyCaret() const { return m_steadyCaret; }
+    // Bytes the text and its indexes take.
+    std::size_t storedBytes() const { return m_store.AllocatedBytes(); }
+
+public slots:
+    void selectAll();
+    void copy();
+    void cut();
+    void paste();
+
+signals:
+    void selectionChanged();
+    void cursorPositionChanged();
+    void textChanged();
+
 protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void inputMethodEvent(QInputMethodEvent *event) override;
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+    void timerEvent(QTimerEvent *event) override;
+    bool focusNextPrevChild(bool next) override;
 
 private:
-    bool fits(qsizetype added) const;
-    int countForInsert() const;
-    // Inserts at the batch's caret and keeps the count.
-    void insertCounted(const QString &text);
-    QTextCharFormat formatOf(Rgb color);
-    // Switches between the blinking and the steady caret as the caret's line is long
-    // or not.
-    void updateCaretMode();
-    bool isBlinkTimer(int timerId) const;
-    // The cursor the operations work on: the private one inside a batch, else a
-    // copy of the control's caret.
-    QTextCursor currentCaret() const;
-    void handOverCaret();
-    void handOverCaretAndScroll();
-    void scrollToEnd();
-    void setCaretAndShowIt();
+    // A caret in bytes of the store.
+    struct Caret
+    {
+        std::size_t anchor = 0;
+        std::size_t position = 0;
+        std::size_t start() const { return std::min(anchor, position); }
+        std::size_t end() const { return std::max(anchor, position); }
+        friend bool operator==(const Caret &, const Caret &) = default;
+    };
 
-    // The control's text handling object, whose timer makes the caret blink.
-    QObject *m_textControl = nullptr;
-    bool m_steadyCaret = false;
+    // Replaces the selection of the operations' caret by `bytes` (code page 936,
+    // whole characters, line breaks as "\n") in `color`; false when it does not fit.
+    bool replaceSelection(std::string_view bytes, Rgb color);
+    // Keeps a caret in place across a replacement of [from, from + removed) by
+    // `inserted` bytes.
+    static void shift(Caret &caret, std::size_t from, std::size_t removed, std::size_t inserted);
+    Caret &caret() { return m_batchDepth > 0 ? m_caret : m_shown; }
+    const Caret &caret() const { return m_batchDepth > 0 ? m_caret : m_shown; }
+    std::size_t byteOf(int position) const;
+    int charOf(std::size_t byte) const;
+    // Ends an outside-a-batch change: the text, the scroll bars and the view.
+    void changed(bool followCaret);
+    void updateRanges();
+    int visibleLines() const;
+    // Makes the caret visible as a text control does after a key or an insertion.
+    void ensureCaretVisible();
+    // Sets the control's caret from a user's action; `keepAnchor` extends the selection.
+    void moveCaretTo(std::size_t position, bool keepAnchor);
+    void caretMoved(const Caret &before);
+    void updateCaretMode();
+    void restartBlink();
+    void typeText(const QString &text);
+    void deleteAround(bool forward, bool wholeWord);
+    std::size_t wordBoundary(std::size_t from, bool forward) const;
+    std::size_t positionAt(const QPoint &point) const;
+    QRect caretRect(std::size_t position) const;
+    Rgb colorBefore(std::size_t position) const;
+    std::string encode(const QString &text) const;
+    QString decode(std::size_t from, std::size_t count) const;
+
+    // The view's geometry.
+    void setUpFont();
+    double columnX(std::size_t line, std::size_t column) const;
+    std::pair<std::size_t, double> columnAt(std::size_t line, double x) const;
+    const std::vector<double> &stopsOf(std::size_t line, double x, std::size_t column) const;
+    double lineWidth(const std::string &bytes) const;
+    void paintLine(QPainter &painter, std::size_t line, int top, int x0);
+
+    TextStore m_store;
+    Caret m_shown;
+    Caret m_caret;
+    int m_batchDepth = 0;
+    bool m_dirty = false;
+    bool m_followCaret = false;
+    Rgb m_insertColor = Colors::Red;
+    int m_capacity = kDefaultCapacity;
+    bool m_readOnly = false;
+    FollowView *m_follow = nullptr;
+
+    // The x position where vertical caret moves aim.
+    double m_goalX = -1;
+    bool m_selecting = false;
     bool m_shownOnce = false;
+    bool m_caretOn = true;
+    bool m_steadyCaret = false;
+    int m_blinkTimer = 0;
+    QString m_preedit;
+
+    QFont m_font;
+    // Printable ASCII is drawn as glyphs placed at their columns, with no shaping;
+    // anything else goes through the painter's text drawing.
+    QRawFont m_rawFont;
+    std::array<quint32, 128> m_glyphs {};
+    std::array<double, 256> m_advances {};
+    double m_narrowest = 1;
+    double m_lastLineWidth = 0;
+    double m_widest = 0;
+    mutable std::unordered_map<std::size_t, std::vector<double>> m_stops;
+    int m_lineHeight = 16;
+    int m_ascent = 12;
+
     qint64 m_lastPaintNs = 0;
-    // Repaints are held back until m_sincePaint reaches m_paintHoldNs; m_heldBack is
-    // what they would have painted, painted by m_paintLater.
     QElapsedTimer m_sincePaint;
     qint64 m_paintHoldNs = 0;
     QRegion m_heldBack;
     QTimer *m_paintLater = nullptr;
-    QTextCursor m_caret;
-    QTextCharFormat m_insertFormat;
-    static constexpr std::size_t kKeptFormats = 16;
-    std::vector<std::pair<Rgb, QTextCharFormat>> m_formats;
-    // The document's characterCount while the operations know it, else -1.
-    mutable int m_knownCount = -1;
-    Rgb m_insertColor = Colors::Red;
-    int m_batchDepth = 0;
-    int m_capacity = kDefaultCapacity;
-    FollowView *m_follow = nullptr;
 };

@@ -6,7 +6,6 @@
 #include "serialport.h"
 
 #include <QTextBlock>
-#include <QTextDocument>
 
 SendController::SendController(SerialPort &port, QObject *parent)
     : QObject(parent)
@@ -152,7 +151,7 @@ void SendController::closeBatch()
 void SendController::showProgress()
 {
     if (!m_edit || !m_batchOpen || m_sinceShown.elapsed() < kShowSpacingMs
-        || m_edit->document()->lastBlock().length() > kShowLineLimit) {
+        || m_edit->lastLineLength() >= kShowLineLimit) {
         return;
     }
     closeBatch();

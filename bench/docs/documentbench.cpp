@@ -109,7 +109,7 @@ protected:
     {
         if (m_ms < 0 && event->type() == QEvent::Paint) {
             auto *edit = qobject_cast<RichEdit *>(watched->parent());
-            if (edit && edit->viewport() == watched && !edit->document()->isEmpty()) {
+            if (edit && edit->viewport() == watched && edit->characterCount() > 0) {
                 m_ms = m_clock.nsecsElapsed() / 1e6;
             }
         }

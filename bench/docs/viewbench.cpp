@@ -1,11 +1,10 @@
-// Three document controls side by side under the receive path's own insertion
+// Document controls side by side under the receive path's own insertion
 // pattern (the receive thread's changes carried out by ApplyPending in batches
 // paced by BatchPacer, hex notation, automatic clearing off):
-//   richedit  the document window's RichEdit;
+//   richedit  the document window's RichEdit (a TextStore under a view that
+//             paints only what it shows);
 //   textedit  a stock QTextEdit, wrapping off, a format per colour run;
 //   plain     a stock QPlainTextEdit, wrapping off, a format per colour run;
-//   store     a TextStore shown by StoreView (fixed pitch, paints what it shows);
-//   store-sans  the same in the documents' own proportional face.
 // Each run measures one control in a process of its own, so that peak RSS is its own:
 //   view_bench keep CONTROL [BYTES]   a flood through a pseudo-terminal (4,000,000
 //                                     bytes unless told): MB/s, CPU per 100 KB, peak
@@ -17,12 +16,12 @@
 //   view_bench line CONTROL           one line of 16,900,000 characters appended in
 //                                     batches of 1,000,000: peak RSS, the last batch,
 //                                     a full repaint, a horizontal step;
-//   view_bench open store|store-sans [MB]  a plain text file of 50 MB (or MB) in
+//   view_bench open richedit [MB]     a plain text file of 50 MB (or MB) in
 //                                     lines of 60 characters: the time until it is
 //                                     loaded, then scrolled to its end and searched
 //                                     through, and the peak RSS;
-//   view_bench shot [SECONDS [sans]]  the store's view with a few lines and a long
-//                                     line scrolled right, shown for a screenshot.
+//   view_bench shot [SECONDS]         RichEdit with a few lines and a long line
+//                                     scrolled right, shown for a screenshot.
 // Prints figures; asserts nothing.
 
 #include "batchpacer.h"
@@ -34,7 +33,6 @@
 #include "richedit.h"
 #include "serialport.h"
 #include "settingsvalues.h"
-#include "storeview.h"
 #include "textcontrols.h"
 
 #include <QApplication>
@@ -52,6 +50,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 namespace {
@@ -81,9 +80,16 @@ template <typename Edit>
 std::vector<std::string> LastBlocks(const Edit *edit, int count)
 {
     std::vector<std::string> lines;
-    for (QTextBlock block = edit->document()->lastBlock();
-         block.isValid() && static_cast<int>(lines.size()) < count; block = block.previous()) {
-        lines.insert(lines.begin(), block.text().toStdString());
+    if constexpr (std::is_same_v<Edit, RichEdit>) {
+        const QStringList all = edit->lines();
+        for (qsizetype i = std::max<qsizetype>(0, all.size() - count); i < all.size(); ++i) {
+            lines.push_back(all[i].toStdString());
+        }
+    } else {
+        for (QTextBlock block = edit->document()->lastBlock();
+             block.isValid() && static_cast<int>(lines.size()) < count; block = block.previous()) {
+            lines.insert(lines.begin(), block.text().toStdString());
+        }
     }
     return lines;
 }
@@ -108,22 +114,7 @@ Control MakeControl(const std::string &name)
     if (name == "plain") {
         return QtControl(new TextControlDocument<QPlainTextEdit>);
     }
-    if (name == "store" || name == "store-sans") {
-        auto *view = new StoreView(name == "store");
-        return { view, view, [view] { return view->characterCount(); },
-            [view] { return view->capacity(); }, [view] { return view->lastPaintNs(); },
-            [view](int count) {
-                const TextStore &s = view->store();
-                std::vector<std::string> lines;
-                for (std::size_t line = s.Lines() - std::min<std::size_t>(s.Lines(), count);
-                     line < s.Lines(); ++line) {
-                    lines.push_back(s.Slice(s.LineStart(line), s.LineLength(line)));
-                }
-                return lines;
-            } };
-    }
-    std::fprintf(stderr, "unknown control %s (richedit, textedit, plain, store, store-sans)\n",
-        name.c_str());
+    std::fprintf(stderr, "unknown control %s (richedit, textedit, plain)\n", name.c_str());
     std::exit(2);
 }
 
@@ -247,8 +238,8 @@ void Keep(const std::string &name, long total)
     std::printf("   document %zu characters, %d lines: %s; flood writer %s\n", c.characters(),
         c.ops->LineCount(), DocumentIsRight(c, total) ? "right" : "WRONG",
         DescribeFlood(flood).c_str());
-    if (auto *view = dynamic_cast<StoreView *>(c.widget)) {
-        std::printf("   the store holds %.1f MB\n", view->store().AllocatedBytes() / 1e6);
+    if (auto *edit = dynamic_cast<RichEdit *>(c.widget)) {
+        std::printf("   the store holds %.1f MB\n", static_cast<double>(edit->storedBytes()) / 1e6);
     }
 }
 
@@ -457,13 +448,13 @@ void OneLine(const std::string &name)
 
 // A plain text file of `mb` MB (lines of 60 characters, CR LF after each) taken in
 // as a file is loaded, a megabyte a batch, then scrolled to its end, painted and
-// searched through for a word it lacks. Store controls only.
+// searched through for a word it lacks. RichEdit only.
 void OpenFile(const std::string &name, int mb)
 {
     Control c = MakeControl(name);
-    auto *view = dynamic_cast<StoreView *>(c.widget);
+    auto *view = dynamic_cast<RichEdit *>(c.widget);
     if (!view) {
-        std::fprintf(stderr, "open measures the store controls only\n");
+        std::fprintf(stderr, "open measures richedit only\n");
         std::exit(2);
     }
     Show(c);
@@ -497,18 +488,18 @@ void OpenFile(const std::string &name, int mb)
     c.widget->verticalScrollBar()->setValue(c.widget->verticalScrollBar()->maximum());
     c.widget->viewport()->repaint();
     // As the find dialog searches by default: either case, parts of words too.
-    const bool found = view->store().Find("absent", 0, {}).has_value();
+    const bool found = view->findText(QStringLiteral("absent"), 0, false, false) >= 0;
     std::printf("open %s: %d MB of plain text (%d lines): loaded after %.0f ms, scrolled to the "
                 "end and searched through (%s) after %.0f ms; RSS before %ld MB, peak %ld MB\n",
         name.c_str(), mb, c.ops->LineCount(), loadedMs, found ? "found" : "not found",
         timer.nsecsElapsed() / 1e6, rssBefore / 1024, PeakRssKb() / 1024);
 }
 
-void Shot(int seconds, bool fixedPitch)
+void Shot(int seconds)
 {
-    StoreView lines(fixedPitch);
-    StoreView longLine(fixedPitch);
-    for (StoreView *view : { &lines, &longLine }) {
+    RichEdit lines;
+    RichEdit longLine;
+    for (RichEdit *view : { &lines, &longLine }) {
         view->resize(620, 300);
     }
     lines.setWindowTitle(QStringLiteral("lines"));
@@ -545,7 +536,8 @@ void Shot(int seconds, bool fixedPitch)
     lines.show();
     QApplication::processEvents();
     // Where the second run starts (column 5009), a little right of the left edge.
-    longLine.horizontalScrollBar()->setValue(static_cast<int>(longLine.columnX(0, 5009)) - 20);
+    QScrollBar *hbar = longLine.horizontalScrollBar();
+    hbar->setValue(longLine.cursorRect(5009).x() + hbar->value() - 20);
     longLine.verticalScrollBar()->setValue(0);
     Wait(seconds * 1000);
 }
@@ -559,7 +551,7 @@ int main(int argc, char **argv)
     }
     QApplication app(argc, argv);
     const std::string mode = argc > 1 ? argv[1] : "";
-    const std::string control = argc > 2 ? argv[2] : "store";
+    const std::string control = argc > 2 ? argv[2] : "richedit";
     if (mode == "keep") {
         Keep(control, argc > 3 ? std::atol(argv[3]) : 4000000);
     } else if (mode == "growth") {
@@ -569,10 +561,9 @@ int main(int argc, char **argv)
     } else if (mode == "open") {
         OpenFile(control, argc > 3 ? std::atoi(argv[3]) : 50);
     } else if (mode == "shot") {
-        Shot(argc > 2 ? std::atoi(argv[2]) : 30, !(argc > 3 && std::string(argv[3]) == "sans"));
+        Shot(argc > 2 ? std::atoi(argv[2]) : 30);
     } else {
-        std::fprintf(
-            stderr, "view_bench keep|growth|line CONTROL | open store[-sans] [MB] | shot\n");
+        std::fprintf(stderr, "view_bench keep|growth|line CONTROL | open richedit [MB] | shot\n");
         return 2;
     }
     std::fflush(stdout);

@@ -23,16 +23,20 @@ std::string FloodPattern(long count)
     return bytes;
 }
 
-FloodReport Flood(int fd, const std::string &bytes, int stallMs)
+namespace {
+
+// Writes `total` bytes, those from position `done` on being at(done), as Flood does.
+template <typename At>
+FloodReport FloodBytes(int fd, std::size_t total, At at, int stallMs)
 {
     FloodReport report;
     const double cpuStart = CpuMs(RUSAGE_THREAD);
     const auto start = std::chrono::steady_clock::now();
     std::size_t done = 0;
-    while (done < bytes.size()) {
+    while (done < total) {
         const std::size_t size
-            = std::min<std::size_t>(static_cast<std::size_t>(kFloodWriteSize), bytes.size() - done);
-        const ssize_t n = ::write(fd, bytes.data() + done, size);
+            = std::min<std::size_t>(static_cast<std::size_t>(kFloodWriteSize), total - done);
+        const ssize_t n = ::write(fd, at(done), size);
         if (n > 0) {
             done += static_cast<std::size_t>(n);
             ++report.writes;
@@ -47,8 +51,25 @@ FloodReport Flood(int fd, const std::string &bytes, int stallMs)
         = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     report.cpuMs = CpuMs(RUSAGE_THREAD) - cpuStart;
     report.bytes = static_cast<long>(done);
-    report.ok = done == bytes.size();
+    report.ok = done == total;
     return report;
+}
+
+} // namespace
+
+FloodReport Flood(int fd, const std::string &bytes, int stallMs)
+{
+    return FloodBytes(
+        fd, bytes.size(), [&bytes](std::size_t done) { return bytes.data() + done; }, stallMs);
+}
+
+FloodReport FloodPatternInto(int fd, long count, int stallMs)
+{
+    // The pattern repeats every 100 bytes: one write's worth of it, from any phase.
+    static const std::string block = FloodPattern(kFloodWriteSize + 100);
+    return FloodBytes(
+        fd, static_cast<std::size_t>(std::max(count, 0L)),
+        [](std::size_t done) { return block.data() + done % 100; }, stallMs);
 }
 
 FloodReport FloodIntoPlainReader(long count)

@@ -28,6 +28,10 @@ std::string FloodPattern(long count);
 // Writes all of `bytes` to the non-blocking descriptor `fd` on the calling thread;
 // gives up when no room comes for `stallMs`.
 FloodReport Flood(int fd, const std::string &bytes, int stallMs = 5000);
+// Flood with `count` bytes of FloodPattern, made as they are written: a reader in
+// the same process is then measured without a copy of everything it receives, as
+// a reader fed by another process is.
+FloodReport FloodPatternInto(int fd, long count, int stallMs = 5000);
 
 // The writer's own rate: `count` bytes flooded into a fresh raw pseudo-terminal
 // whose other side a plain reader drains with large reads.

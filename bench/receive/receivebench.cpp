@@ -105,13 +105,12 @@ void Throughput(long total = 1000000, bool keep = false)
 {
     Bench b;
     b.settings.FAutoClear = !keep;
-    const std::string bytes = FloodPattern(total);
     b.controller.start(b.child);
     const double cpuStart = CpuMs(RUSAGE_SELF);
     const double uiCpuStart = CpuMs(RUSAGE_THREAD);
     FloodReport flood;
     const auto start = Clock::now();
-    std::thread feeder([&] { flood = Flood(b.pty.farSide(), bytes); });
+    std::thread feeder([&] { flood = FloodPatternInto(b.pty.farSide(), total); });
     b.pumpUntil([&] { return b.shown() >= total; });
     const auto end = Clock::now();
     feeder.join();

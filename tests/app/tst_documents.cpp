@@ -338,7 +338,7 @@ void DocumentsTest::editCommands()
     } else if (focus == Focus::Edit2) {
         MainForm->Edit2->deselect();
     } else if (focus == Focus::Document) {
-        child->RichEdit1->moveCursor(QTextCursor::End);
+        child->RichEdit1->MoveCaretToEnd();
     }
 
     QCOMPARE(MainForm->CutItem->isEnabled(), cutCopy);

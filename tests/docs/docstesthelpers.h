@@ -1,5 +1,7 @@
 #pragma once
 
+#include "richedit.h"
+
 #include <QColor>
 #include <QString>
 #include <QTextBlock>
@@ -37,6 +39,33 @@ inline std::vector<ColorRun> ColorRuns(const QTextDocument *doc)
                 format.hasProperty(QTextFormat::ForegroundBrush)
                     ? format.foreground().color().name()
                     : QString());
+        }
+    }
+    return runs;
+}
+
+// The same for the document control: a line break takes the colour of the text
+// before it, as the document shows it.
+inline std::vector<ColorRun> ColorRuns(const RichEdit &edit)
+{
+    std::vector<ColorRun> runs;
+    const QString text = edit.toPlainText();
+    const auto colored = edit.colorRuns(0, static_cast<int>(text.size()));
+    for (std::size_t i = 0; i < colored.size(); ++i) {
+        const int from = colored[i].first;
+        const int to
+            = i + 1 < colored.size() ? colored[i + 1].first : static_cast<int>(text.size());
+        const Rgb c = colored[i].second;
+        const QString color = QColor(c.r, c.g, c.b).name();
+        for (int k = from; k < to; ++k) {
+            const QString piece = text.mid(k, 1);
+            const QString own
+                = piece == QStringLiteral("\n") && !runs.empty() ? runs.back().color : color;
+            if (!runs.empty() && runs.back().color == own) {
+                runs.back().text += piece;
+            } else {
+                runs.push_back({ piece, own });
+            }
         }
     }
     return runs;

@@ -308,7 +308,7 @@ void DocumentFileTest::loadPlainText()
     QVERIFY2(Succeeds(LoadDocumentFile(&edit, path("in.txt")), &error), qPrintable(error));
     QCOMPARE(edit.toPlainText(), text);
     QCOMPARE(edit.LineCount(), lines);
-    for (const ColorRun &run : ColorRuns(edit.document())) {
+    for (const ColorRun &run : ColorRuns(edit)) {
         QCOMPARE(run.color, kRed);
     }
 }
@@ -337,7 +337,7 @@ void DocumentFileTest::loadRtf()
     RichEdit edit;
     QString error;
     QVERIFY2(Succeeds(LoadDocumentFile(&edit, path("in.rtf")), &error), qPrintable(error));
-    QCOMPARE(DescribeRuns(ColorRuns(edit.document())), runs);
+    QCOMPARE(DescribeRuns(ColorRuns(edit)), runs);
 }
 
 void DocumentFileTest::loadReplacesTextAndPutsCaretAtStart()
@@ -462,8 +462,7 @@ void DocumentFileTest::loadInStepsGivesTheSameDocument()
         return;
     }
     QVERIFY2(loaded, qPrintable(error));
-    QCOMPARE(
-        DescribeRuns(ColorRuns(stepped.document())), DescribeRuns(ColorRuns(whole.document())));
+    QCOMPARE(DescribeRuns(ColorRuns(stepped)), DescribeRuns(ColorRuns(whole)));
     QCOMPARE(stepped.selStart(), 0);
     // Steps of a fixed size however the text is cut into runs: a few, not one a run.
     QVERIFY(done.size() >= 2);

@@ -53,6 +53,12 @@ private slots:
     void caretStandsStillInLongLines();
     void controlLooksAsItShould();
     void documentWindow();
+    void editingKeys_data();
+    void editingKeys();
+    void typingTakesTheColourBeforeIt();
+    void mouseSelects();
+    void textIsKeptInCodePage936_data();
+    void textIsKeptInCodePage936();
 };
 
 void RichEditTest::lineCount_data()
@@ -137,7 +143,7 @@ void RichEditTest::colorsOfRuns()
     QVERIFY(edit.AppendLine("sum"));
     const std::vector<ColorRun> expected { { "red ", kRed }, { "Receiving: ", kGreen },
         { "01 02\n", kBlack }, { "sum", kBlue } };
-    QCOMPARE(DescribeRuns(ColorRuns(edit.document())), DescribeRuns(expected));
+    QCOMPARE(DescribeRuns(ColorRuns(edit)), DescribeRuns(expected));
 }
 
 void RichEditTest::setInsertColorRecoloursSelection()
@@ -152,7 +158,7 @@ void RichEditTest::setInsertColorRecoloursSelection()
     QVERIFY(edit.InsertAtCaret("e"));
     const std::vector<ColorRun> expected { { "a", kRed }, { "bc", kBlue }, { "d", kRed },
         { "e", kBlue } };
-    QCOMPARE(DescribeRuns(ColorRuns(edit.document())), DescribeRuns(expected));
+    QCOMPARE(DescribeRuns(ColorRuns(edit)), DescribeRuns(expected));
 }
 
 void RichEditTest::clearDocumentKeepsInsertColor()
@@ -167,7 +173,7 @@ void RichEditTest::clearDocumentKeepsInsertColor()
     QCOMPARE(edit.selStart(), 0);
     QVERIFY(edit.InsertAtCaret("x"));
     const std::vector<ColorRun> expected { { "x", kGreen } };
-    QCOMPARE(DescribeRuns(ColorRuns(edit.document())), DescribeRuns(expected));
+    QCOMPARE(DescribeRuns(ColorRuns(edit)), DescribeRuns(expected));
 }
 
 void RichEditTest::capacityRefusesText_data()
@@ -213,7 +219,7 @@ void RichEditTest::capacityRefusesText()
 void RichEditTest::batchIsOneChange()
 {
     RichEdit edit;
-    QSignalSpy changes(edit.document(), &QTextDocument::contentsChanged);
+    QSignalSpy changes(&edit, &RichEdit::textChanged);
     edit.BeginBatch();
     edit.BeginBatch();
     for (int i = 0; i < 100; ++i) {
@@ -396,8 +402,6 @@ void RichEditTest::controlLooksAsItShould()
     QCOMPARE(edit.objectName(), QStringLiteral("RichEdit1"));
     QCOMPARE(edit.font().pixelSize(), 13);
     QCOMPARE(edit.font().families().value(0), QStringLiteral("MS Sans Serif"));
-    QCOMPARE(edit.document()->defaultFont().pixelSize(), 13);
-    QCOMPARE(edit.lineWrapMode(), QPlainTextEdit::NoWrap);
     const QPalette pal = edit.palette();
     QCOMPARE(pal.color(QPalette::Active, QPalette::Base), QColor(Qt::white));
     QCOMPARE(pal.color(QPalette::Active, QPalette::Text), QColor(255, 0, 0));
@@ -493,6 +497,141 @@ void RichEditTest::caretStandsStillInLongLines()
         QVERIFY(shown.rect().contains(caret.center()));
         QCOMPARE(QColor(shown.pixel(caret.x(), caret.center().y())), QColor(255, 0, 0));
     }
+}
+
+// One key of a row: the key, its modifiers and the text it types.
+struct KeyPress
+{
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers = Qt::NoModifier;
+    QString text;
+};
+Q_DECLARE_METATYPE(std::vector<KeyPress>)
+
+void RichEditTest::editingKeys_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("selStart");
+    QTest::addColumn<int>("selLength");
+    QTest::addColumn<std::vector<KeyPress>>("keys");
+    QTest::addColumn<QString>("after");
+    QTest::addColumn<int>("afterStart");
+    QTest::addColumn<int>("afterLength");
+    const auto key = [](Qt::Key k, Qt::KeyboardModifiers m = Qt::NoModifier) {
+        return KeyPress { k, m, QString() };
+    };
+    const QString twoLines = QStringLiteral("abc\ndef");
+    QTest::newRow("typing-replaces-selection")
+        << QStringLiteral("abc") << 1 << 1 << std::vector { KeyPress { Qt::Key_X, {}, "X" } }
+        << QStringLiteral("aXc") << 2 << 0;
+    QTest::newRow("backspace-takes-a-double-byte-character")
+        << QStringLiteral("a接b") << 2 << 0 << std::vector { key(Qt::Key_Backspace) }
+        << QStringLiteral("ab") << 1 << 0;
+    QTest::newRow("delete-joins-lines") << twoLines << 3 << 0 << std::vector { key(Qt::Key_Delete) }
+                                        << QStringLiteral("abcdef") << 3 << 0;
+    QTest::newRow("enter-breaks-the-line")
+        << QStringLiteral("ab") << 1 << 0 << std::vector { key(Qt::Key_Return) }
+        << QStringLiteral("a\nb") << 2 << 0;
+    QTest::newRow("shift-right-selects-a-double-byte-character")
+        << QStringLiteral("接收") << 0 << 0 << std::vector { key(Qt::Key_Right, Qt::ShiftModifier) }
+        << QStringLiteral("接收") << 0 << 1;
+    QTest::newRow("left-collapses-a-selection-to-its-start")
+        << QStringLiteral("abcd") << 1 << 2 << std::vector { key(Qt::Key_Left) }
+        << QStringLiteral("abcd") << 1 << 0;
+    QTest::newRow("end-then-shift-home-selects-the-line")
+        << twoLines << 5 << 0
+        << std::vector { key(Qt::Key_End), key(Qt::Key_Home, Qt::ShiftModifier) } << twoLines << 4
+        << 3;
+    QTest::newRow("down-keeps-the-column-across-a-short-line")
+        << QStringLiteral("abcd\nx\nabcd") << 3 << 0
+        << std::vector { key(Qt::Key_Down), key(Qt::Key_Down) } << QStringLiteral("abcd\nx\nabcd")
+        << 10 << 0;
+    QTest::newRow("up-from-the-first-line-stays")
+        << twoLines << 2 << 0 << std::vector { key(Qt::Key_Up) } << twoLines << 2 << 0;
+    QTest::newRow("ctrl-right-goes-to-the-next-word")
+        << QStringLiteral("ab cd") << 0 << 0
+        << std::vector { key(Qt::Key_Right, Qt::ControlModifier) } << QStringLiteral("ab cd") << 3
+        << 0;
+    QTest::newRow("ctrl-end-then-backspace")
+        << twoLines << 0 << 0
+        << std::vector { key(Qt::Key_End, Qt::ControlModifier), key(Qt::Key_Backspace) }
+        << QStringLiteral("abc\nde") << 6 << 0;
+}
+
+void RichEditTest::editingKeys()
+{
+    QFETCH(QString, text);
+    QFETCH(int, selStart);
+    QFETCH(int, selLength);
+    QFETCH(std::vector<KeyPress>, keys);
+    QFETCH(QString, after);
+    QFETCH(int, afterStart);
+    QFETCH(int, afterLength);
+    RichEdit edit;
+    QVERIFY(edit.insertTextAtCaret(text));
+    edit.setSelStart(selStart);
+    edit.setSelLength(selLength);
+    for (const KeyPress &press : keys) {
+        QKeyEvent event(QEvent::KeyPress, press.key, press.modifiers, press.text);
+        QCoreApplication::sendEvent(&edit, &event);
+    }
+    QCOMPARE(edit.toPlainText(), after);
+    QCOMPARE(edit.selStart(), afterStart);
+    QCOMPARE(edit.selLength(), afterLength);
+}
+
+void RichEditTest::typingTakesTheColourBeforeIt()
+{
+    RichEdit edit;
+    QVERIFY(edit.InsertAtCaret("a"));
+    edit.SetInsertColor(Colors::Green);
+    QVERIFY(edit.InsertAtCaret("b"));
+    edit.SetInsertColor(Colors::Blue);
+    QTest::keyClicks(&edit, QStringLiteral("xy"));
+    edit.setSelStart(1);
+    QTest::keyClicks(&edit, QStringLiteral("z"));
+    const std::vector<ColorRun> expected { { "az", kRed }, { "bxy", kGreen } };
+    QCOMPARE(DescribeRuns(ColorRuns(edit)), DescribeRuns(expected));
+}
+
+void RichEditTest::mouseSelects()
+{
+    RichEdit edit;
+    edit.resize(300, 200);
+    edit.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&edit));
+    QVERIFY(edit.InsertAtCaret("one two\nthree"));
+    const auto point
+        = [&edit](int position) { return edit.cursorRect(position).center() + QPoint(1, 0); };
+    QTest::mouseClick(edit.viewport(), Qt::LeftButton, {}, point(2));
+    QCOMPARE(edit.selStart(), 2);
+    QCOMPARE(edit.selLength(), 0);
+    QTest::mouseClick(edit.viewport(), Qt::LeftButton, Qt::ShiftModifier, point(10));
+    QCOMPARE(edit.selectedText(), QStringLiteral("e two\nth"));
+    QTest::mouseDClick(edit.viewport(), Qt::LeftButton, {}, point(5));
+    QCOMPARE(edit.selectedText(), QStringLiteral("two"));
+}
+
+void RichEditTest::textIsKeptInCodePage936_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("carriage-return-and-line-feed") << QStringLiteral("a\r\nb") << "a\nb";
+    QTest::newRow("lone-carriage-return") << QStringLiteral("a\rb\r") << "a\nb\n";
+    QTest::newRow("paragraph-separator") << QStringLiteral("a\u2029b") << "a\nb";
+    QTest::newRow("double-byte") << QStringLiteral("收到€") << QStringLiteral("收到€");
+    QTest::newRow("beyond-the-code-page") << QStringLiteral("a😀b한") << "a?b?";
+}
+
+void RichEditTest::textIsKeptInCodePage936()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, shown);
+    RichEdit edit;
+    QVERIFY(edit.insertTextAtCaret(text));
+    QCOMPARE(edit.toPlainText(), shown);
+    QCOMPARE(edit.characterCount(), shown.size());
+    QCOMPARE(edit.findText(shown.mid(2, 1), 0, true, false), 2);
 }
 
 QTEST_MAIN(RichEditTest)

@@ -264,7 +264,7 @@ void MainSendReceiveTest::closingTheProgramDuringAReception()
             }
         }
     });
-    QTRY_VERIFY(activeEdit()->document()->characterCount() > 1000);
+    QTRY_VERIFY(activeEdit()->characterCount() > 1000);
     MainForm->close();
     DestroyMainObjects();
     QVERIFY(!MainForm);
