@@ -373,8 +373,9 @@ void RichEdit::paintEvent(QPaintEvent *event)
     if (hasFocus() && (m_caretOn || m_steadyCaret)) {
         const QRect caret = cursorRect();
         if (event->rect().intersects(caret)) {
-            // The caret inverts what it covers, as the platform's text controls draw it.
-            if (painter.paintEngine()->hasFeature(QPaintEngine::RasterOpModes)) {
+            // The blinking caret inverts what it covers, as the platform's text controls
+            // draw it; the steady one in a long line is a line in the text's colour.
+            if (!m_steadyCaret && painter.paintEngine()->hasFeature(QPaintEngine::RasterOpModes)) {
                 painter.setCompositionMode(QPainter::RasterOp_NotDestination);
             }
             painter.fillRect(caret, palette().color(QPalette::Text));

@@ -2,12 +2,14 @@
 // and counts.
 #include "richedit.h"
 
+#include <QFontMetricsF>
 #include <QImage>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -40,6 +42,8 @@ private slots:
     void findsAsTheDocumentDoes();
     void capacityHoldsThroughABatch_data();
     void capacityHoldsThroughABatch();
+    void clicksLandWhereTheCaretIsDrawn_data();
+    void clicksLandWhereTheCaretIsDrawn();
 };
 
 void RichEditLargeTest::runsArePaintedInTheirColours_data()
@@ -232,6 +236,54 @@ void RichEditLargeTest::capacityHoldsThroughABatch()
     edit.EndBatch();
     QCOMPARE(edit.toPlainText(), after);
     QVERIFY(!edit.InsertAtCaret(std::string(static_cast<std::size_t>(7 - after.size()), 'x')));
+}
+
+void RichEditLargeTest::clicksLandWhereTheCaretIsDrawn_data()
+{
+    QTest::addColumn<QString>("piece"); // repeated into one long line
+    QTest::addColumn<int>("editAt"); // where "xy" goes in afterwards, -1 for nowhere
+    QTest::newRow("ascii") << QStringLiteral("0x41 ") << -1;
+    QTest::newRow("double-byte") << QStringLiteral("接收a") << -1;
+    QTest::newRow("ascii-edited-early") << QStringLiteral("0x41 ") << 100;
+    QTest::newRow("double-byte-edited-early") << QStringLiteral("接收a") << 99;
+}
+
+// The x position of a column and the column under an x position come from the same
+// advances, kept every few thousand columns of a long line; an edit must not leave
+// stale ones behind.
+void RichEditLargeTest::clicksLandWhereTheCaretIsDrawn()
+{
+    QFETCH(QString, piece);
+    QFETCH(int, editAt);
+    RichEdit edit;
+    edit.resize(400, 200);
+    edit.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&edit));
+    QVERIFY(edit.insertTextAtCaret(piece.repeated(4000) + QStringLiteral("\nend")));
+    for (const int position : { 3, 5000, 11999 }) {
+        edit.cursorRect(position); // keeps the advances up to there
+    }
+    if (editAt >= 0) {
+        edit.setSelStart(editAt);
+        QVERIFY(edit.insertTextAtCaret(QStringLiteral("xy")));
+    }
+    for (const int position : { 13, 4097, 9000, 11999 }) {
+        edit.setSelStart(position);
+        QCoreApplication::processEvents();
+        const QRect caret = edit.cursorRect(position);
+        QVERIFY2(edit.viewport()->rect().contains(caret.center()),
+            qPrintable(QString::number(position)));
+        QCOMPARE(edit.cursorPositionAt(caret.center() + QPoint(1, 0)), position);
+        // Ten characters before it are as wide as their advances say.
+        const QString text = edit.toPlainText();
+        const QFontMetricsF metrics(edit.font());
+        double width = 0;
+        for (int k = position - 10; k < position; ++k) {
+            width += metrics.horizontalAdvance(text.at(k));
+        }
+        const int shown = caret.x() - edit.cursorRect(position - 10).x();
+        QVERIFY2(std::abs(shown - width) <= 1.5, qPrintable(QString::number(position)));
+    }
 }
 
 QTEST_MAIN(RichEditLargeTest)
