@@ -181,7 +181,7 @@ bool RichEdit::replaceSelection(std::string_view bytes, Rgb color)
                 m_lastLineWidth = 0;
                 m_stops.erase(m_store.Lines() - 1);
             } else {
-                m_lastLineWidth += m_advances[static_cast<unsigned char>(ch)];
+                m_lastLineWidth += advanceAt(ch, m_lastLineWidth);
             }
         }
         m_widest = std::max(m_widest, m_lastLineWidth);

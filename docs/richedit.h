@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstddef>
 #include <string>
 #include <unordered_map>
@@ -95,6 +96,8 @@ public:
     static constexpr int kMaxPaintHoldMs = 100;
     // Columns between two kept x positions of a long line.
     static constexpr std::size_t kLongStride = 4096;
+    // A tab reaches the next multiple of this many pixels, as in rich-text controls.
+    static constexpr double kTabStop = 80;
 
     explicit RichEdit(QWidget *parent = nullptr);
     ~RichEdit() override;
@@ -243,7 +246,14 @@ private:
     double columnX(std::size_t line, std::size_t column) const;
     std::pair<std::size_t, double> columnAt(std::size_t line, double x) const;
     const std::vector<double> &stopsOf(std::size_t line, double x, std::size_t column) const;
-    double lineWidth(const std::string &bytes) const;
+    // The width of `byte` where it starts at `x` from the start of its line.
+    double advanceAt(char byte, double x) const
+    {
+        return byte == '\t' ? (std::floor(x / kTabStop) + 1) * kTabStop - x
+                            : m_advances[static_cast<unsigned char>(byte)];
+    }
+    // The x position after `bytes` that start at `x`.
+    double advanceOver(std::string_view bytes, double x) const;
     void paintLine(QPainter &painter, std::size_t line, int top, int x0);
 
     TextStore m_store;

@@ -225,18 +225,17 @@ const std::vector<double> &RichEdit::stopsOf(std::size_t line, double x, std::si
         && stops.size() * kLongStride <= length) {
         const std::string piece
             = m_store.Slice(start + (stops.size() - 1) * kLongStride, kLongStride);
-        stops.push_back(stops.back() + lineWidth(piece));
+        stops.push_back(advanceOver(piece, stops.back()));
     }
     return stops;
 }
 
-double RichEdit::lineWidth(const std::string &bytes) const
+double RichEdit::advanceOver(std::string_view bytes, double x) const
 {
-    double width = 0;
     for (const char c : bytes) {
-        width += m_advances[static_cast<unsigned char>(c)];
+        x += advanceAt(c, x);
     }
-    return width;
+    return x;
 }
 
 double RichEdit::columnX(std::size_t line, std::size_t column) const
@@ -252,7 +251,7 @@ double RichEdit::columnX(std::size_t line, std::size_t column) const
         from = stop * kLongStride;
         at = stops[stop];
     }
-    return at + lineWidth(m_store.Slice(m_store.LineStart(line) + from, column - from));
+    return advanceOver(m_store.Slice(m_store.LineStart(line) + from, column - from), at);
 }
 
 // The first column of `line` that ends right of `x`, and where it starts.
@@ -272,7 +271,7 @@ std::pair<std::size_t, double> RichEdit::columnAt(std::size_t line, double x) co
     }
     const std::string rest = m_store.Slice(start + column, std::min(length - column, kLongStride));
     for (const char c : rest) {
-        const double next = at + m_advances[static_cast<unsigned char>(c)];
+        const double next = at + advanceAt(c, at);
         if (next > x) {
             break;
         }
@@ -301,10 +300,7 @@ std::size_t RichEdit::positionAt(const QPoint &point) const
         // Nearer to the character's right edge than to its left: after it.
         const std::string here = m_store.Slice(start + column, 2);
         const std::size_t width = isLead(here[0]) && here.size() == 2 ? 2 : 1;
-        double advance = 0;
-        for (std::size_t k = 0; k < width; ++k) {
-            advance += m_advances[static_cast<unsigned char>(here[k])];
-        }
+        const double advance = advanceOver(std::string_view(here).substr(0, width), at) - at;
         if (x - at > advance / 2) {
             column += width;
         }
@@ -420,7 +416,7 @@ void RichEdit::paintLine(QPainter &painter, std::size_t line, int top, int x0)
     const std::string text = m_store.Slice(from, count);
     std::vector<double> xs(count + 1, left + firstX);
     for (std::size_t k = 0; k < count; ++k) {
-        xs[k + 1] = xs[k] + m_advances[static_cast<unsigned char>(text[k])];
+        xs[k + 1] = xs[k] + advanceAt(text[k], xs[k] - left);
     }
     const double baseline = top + m_ascent;
     const QColor selectedColor = palette().color(QPalette::Active, QPalette::HighlightedText);

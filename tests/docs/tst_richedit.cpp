@@ -400,6 +400,11 @@ void RichEditTest::controlLooksAsItShould()
 {
     RichEdit edit;
     QCOMPARE(edit.objectName(), QStringLiteral("RichEdit1"));
+    // Tabs reach the next stop of 80 pixels from the start of the line.
+    QVERIFY(edit.InsertAtCaret("a\tb\t\tc"));
+    QCOMPARE(edit.cursorRect(2).x() - edit.cursorRect(0).x(), 80);
+    QCOMPARE(edit.cursorRect(5).x() - edit.cursorRect(0).x(), 240);
+    edit.ClearDocument();
     QCOMPARE(edit.font().pixelSize(), 13);
     QCOMPARE(edit.font().families().value(0), QStringLiteral("MS Sans Serif"));
     const QPalette pal = edit.palette();
