@@ -366,7 +366,21 @@ void RichEdit::paintEvent(QPaintEvent *event)
         }
         paintLine(painter, line, top, x0);
     }
-    if (hasFocus() && (m_caretOn || m_steadyCaret)) {
+    if (!m_preedit.isEmpty()) {
+        // What the input method is composing stands over the text at the caret,
+        // underlined, until it is committed.
+        const QRect caret = cursorRect();
+        QFont underlined = m_font;
+        underlined.setUnderline(true);
+        const QFontMetrics metrics(underlined);
+        painter.fillRect(
+            QRect(caret.x(), caret.y(), metrics.horizontalAdvance(m_preedit) + 1, m_lineHeight),
+            palette().brush(QPalette::Base));
+        painter.setFont(underlined);
+        painter.setPen(
+            toQColor(m_shown.start() > 0 ? colorBefore(m_shown.start()) : m_insertColor));
+        painter.drawText(QPointF(caret.x(), caret.y() + m_ascent), m_preedit);
+    } else if (hasFocus() && (m_caretOn || m_steadyCaret)) {
         const QRect caret = cursorRect();
         if (event->rect().intersects(caret)) {
             // The blinking caret inverts what it covers, as the platform's text controls
@@ -752,7 +766,10 @@ void RichEdit::inputMethodEvent(QInputMethodEvent *event)
     if (!event->commitString().isEmpty() && !m_readOnly) {
         typeText(event->commitString());
     }
-    m_preedit = event->preeditString();
+    if (m_preedit != event->preeditString()) {
+        m_preedit = event->preeditString();
+        viewport()->update();
+    }
     event->accept();
 }
 

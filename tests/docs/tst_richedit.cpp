@@ -5,6 +5,7 @@
 
 #include <QGuiApplication>
 #include <QImage>
+#include <QInputMethodEvent>
 #include <QMdiArea>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -57,6 +58,7 @@ private slots:
     void editingKeys();
     void typingTakesTheColourBeforeIt();
     void mouseSelects();
+    void inputMethodComposesAtTheCaret();
     void textIsKeptInCodePage936_data();
     void textIsKeptInCodePage936();
 };
@@ -615,6 +617,38 @@ void RichEditTest::mouseSelects()
     QCOMPARE(edit.selectedText(), QStringLiteral("e two\nth"));
     QTest::mouseDClick(edit.viewport(), Qt::LeftButton, {}, point(5));
     QCOMPARE(edit.selectedText(), QStringLiteral("two"));
+}
+
+void RichEditTest::inputMethodComposesAtTheCaret()
+{
+    RichEdit edit;
+    edit.resize(300, 100);
+    edit.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&edit));
+    QVERIFY(edit.InsertAtCaret("ab"));
+    edit.setSelStart(1);
+    const auto inkRightOfCaret = [&edit] {
+        QTest::qWait(RichEdit::kMaxPaintHoldMs + 20);
+        const QImage shown = edit.viewport()->grab().toImage();
+        const QRect caret = edit.cursorRect();
+        int ink = 0;
+        for (int x = caret.right() + 12; x < caret.right() + 40; ++x) {
+            for (int y = caret.top(); y <= caret.bottom(); ++y) {
+                ink += QColor(shown.pixel(x, y)) != QColor(Qt::white) ? 1 : 0;
+            }
+        }
+        return ink;
+    };
+    QCOMPARE(inkRightOfCaret(), 0); // only "b" is there
+    QInputMethodEvent composing(QStringLiteral("zhong"), {});
+    QCoreApplication::sendEvent(&edit, &composing);
+    QVERIFY(inkRightOfCaret() > 0);
+    QCOMPARE(edit.toPlainText(), QStringLiteral("ab"));
+    QInputMethodEvent committed;
+    committed.setCommitString(QStringLiteral("中"));
+    QCoreApplication::sendEvent(&edit, &committed);
+    QCOMPARE(edit.toPlainText(), QStringLiteral("a中b"));
+    QCOMPARE(edit.selStart(), 2);
 }
 
 void RichEditTest::textIsKeptInCodePage936_data()
