@@ -3,6 +3,7 @@
 #include "richedit.h"
 
 #include "codepage.h"
+#include "cp936chars.h"
 #include "followview.h"
 
 #include <QApplication>
@@ -21,6 +22,15 @@ bool isAscii(std::string_view bytes)
 {
     return std::all_of(
         bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// Received text is ASCII without carriage returns and goes into the store as it is;
+// anything else is decoded and encoded again (encode) so that it holds whole code
+// page 936 characters and "\n" line breaks only.
+bool storesAsItIs(std::string_view bytes)
+{
+    return std::all_of(bytes.begin(), bytes.end(),
+        [](char c) { return static_cast<unsigned char>(c) < 0x80 && c != '\r'; });
 }
 
 bool isWordChar(std::uint16_t code)
@@ -154,16 +164,9 @@ bool RichEdit::replaceSelection(std::string_view bytes, Rgb color)
     const std::size_t removed = c.end() - from;
     const std::size_t removedChars
         = removed == 0 ? 0 : m_store.CharsBefore(c.end()) - m_store.CharsBefore(from);
-    std::size_t addedChars = bytes.size();
-    if (!isAscii(bytes)) {
-        for (std::size_t i = 0; i < bytes.size(); ++i) {
-            const auto byte = static_cast<unsigned char>(bytes[i]);
-            if (byte >= 0x81 && byte <= 0xFE && i + 1 < bytes.size()) {
-                ++i;
-                --addedChars;
-            }
-        }
-    }
+    bool endsInside = false;
+    const std::size_t addedChars
+        = bytes.size() - Cp936::CountDoubles(bytes.data(), bytes.size(), endsInside);
     const std::size_t chars = m_store.Chars() - removedChars;
     if (addedChars > static_cast<std::size_t>(std::max(m_capacity, 0))
         || chars > static_cast<std::size_t>(m_capacity) - addedChars) {
@@ -253,7 +256,7 @@ void RichEdit::SetInsertColor(Rgb color)
 
 bool RichEdit::InsertAtCaret(std::string_view text)
 {
-    if (isAscii(text) && text.find('\r') == std::string_view::npos) {
+    if (storesAsItIs(text)) {
         BeginBatch();
         const bool ok = replaceSelection(text, m_insertColor);
         EndBatch();
@@ -272,9 +275,7 @@ bool RichEdit::insertTextAtCaret(const QString &text)
 
 bool RichEdit::AppendLine(std::string_view text)
 {
-    std::string bytes = isAscii(text) && text.find('\r') == std::string_view::npos
-        ? std::string(text)
-        : encode(FromCp936(text));
+    std::string bytes = storesAsItIs(text) ? std::string(text) : encode(FromCp936(text));
     BeginBatch();
     m_caret.anchor = m_caret.position = m_store.Size();
     const bool atLineStart = m_store.LineLength(m_store.Lines() - 1) == 0;

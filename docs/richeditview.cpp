@@ -1,6 +1,7 @@
 // The rich-text control's view: layout of the lines it shows, painting, the caret,
 // keys, the mouse and the input method.
 #include "codepage.h"
+#include "cp936chars.h"
 #include "followview.h"
 #include "richedit.h"
 
@@ -45,12 +46,6 @@ QFont documentFont()
     // place never needs the line before it shaped.
     font.setKerning(false);
     return font;
-}
-
-bool isLead(char byte)
-{
-    const auto value = static_cast<unsigned char>(byte);
-    return value >= 0x81 && value <= 0xFE;
 }
 
 bool isWordByte(char byte)
@@ -299,7 +294,7 @@ std::size_t RichEdit::positionAt(const QPoint &point) const
     if (column < length) {
         // Nearer to the character's right edge than to its left: after it.
         const std::string here = m_store.Slice(start + column, 2);
-        const std::size_t width = isLead(here[0]) && here.size() == 2 ? 2 : 1;
+        const std::size_t width = Cp936::IsLead(here[0]) && here.size() == 2 ? 2 : 1;
         const double advance = advanceOver(std::string_view(here).substr(0, width), at) - at;
         if (x - at > advance / 2) {
             column += width;
@@ -473,7 +468,7 @@ void RichEdit::paintLine(QPainter &painter, std::size_t line, int top, int x0)
                     continue;
                 }
                 flush();
-                const std::size_t width = isLead(text[k]) && k + 1 < count ? 2 : 1;
+                const std::size_t width = Cp936::IsLead(text[k]) && k + 1 < count ? 2 : 1;
                 if (byte >= 0x20) {
                     painter.drawText(QPointF(xs[k], baseline),
                         FromCp936(std::string_view(text).substr(k, width)));
