@@ -1,7 +1,7 @@
 #include "about.h"
 
 #include "icons.h"
-#include "uitext.h"
+#include "text/uitext.h"
 
 #include <QFrame>
 #include <QLabel>

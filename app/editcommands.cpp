@@ -1,6 +1,6 @@
 #include "editcommands.h"
 
-#include "richedit.h"
+#include "textview/richedit.h"
 
 #include <QAction>
 #include <QApplication>

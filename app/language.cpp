@@ -1,6 +1,6 @@
 #include "language.h"
 
-#include "appconfig.h"
+#include "settings/appconfig.h"
 
 #include <QCoreApplication>
 #include <QLibraryInfo>

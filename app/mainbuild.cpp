@@ -1,11 +1,11 @@
 // The controls, commands and menus of the main window.
 #include "Main.h"
-#include "cp936guard.h"
 #include "editcommands.h"
 #include "icons.h"
 #include "intervaltimer.h"
 #include "language.h"
 #include "maintexts.h"
+#include "text/cp936guard.h"
 
 #include <QAction>
 #include <QComboBox>

@@ -1,13 +1,13 @@
 // Recording to a file, the times of the document headers and the traffic field of
 // the main window.
 #include "Main.h"
-#include "appconfig.h"
-#include "errorreport.h"
-#include "localpath.h"
+#include "base/timestamp.h"
+#include "capture/traffic.h"
 #include "maintexts.h"
-#include "serialport.h"
-#include "timestamp.h"
-#include "traffic.h"
+#include "serial/serialport.h"
+#include "settings/appconfig.h"
+#include "text/errorreport.h"
+#include "text/localpath.h"
 #include "traffictext.h"
 
 #include <QAction>

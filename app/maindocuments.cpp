@@ -1,13 +1,13 @@
 // Document windows, the file and window commands, and the enabled states that
 // follow the number of open document windows.
-#include "ChildWin.h"
 #include "Main.h"
-#include "documentfile.h"
-#include "errorreport.h"
+#include "document/ChildWin.h"
+#include "document/documentfile.h"
 #include "intervaltimer.h"
 #include "maintexts.h"
 #include "porthold.h"
-#include "richedit.h"
+#include "text/errorreport.h"
+#include "textview/richedit.h"
 #include "tiling.h"
 
 #include <QCoreApplication>

@@ -1,12 +1,12 @@
 // The order of sent and received text in a document window: received text never
 // lands inside the echo line of a send that is still running, and with 收发分行 each
 // change of direction starts a line under its own header.
-#include "ChildWin.h"
 #include "Main.h"
-#include "appconfig.h"
+#include "document/ChildWin.h"
 #include "maintexts.h"
-#include "receiveui.h"
-#include "richedit.h"
+#include "receive/receiveui.h"
+#include "settings/appconfig.h"
+#include "textview/richedit.h"
 
 #include <QAction>
 #include <QMenu>

@@ -2,23 +2,23 @@
 // the transfer while it runs, the header line in the document and the received
 // files given their names.
 
-#include "ChildWin.h"
 #include "Main.h"
-#include "codepage.h"
-#include "errorreport.h"
-#include "filedialogs.h"
-#include "localpath.h"
+#include "document/ChildWin.h"
 #include "maintexts.h"
-#include "notation.h"
-#include "option.h"
 #include "porthold.h"
-#include "richedit.h"
-#include "senddata.h"
-#include "sendui.h"
-#include "serialport.h"
-#include "transferlink.h"
-#include "transferprogress.h"
-#include "transfertexts.h"
+#include "send/senddata.h"
+#include "send/sendui.h"
+#include "serial/serialport.h"
+#include "settings/option.h"
+#include "text/codepage.h"
+#include "text/errorreport.h"
+#include "text/localpath.h"
+#include "text/notation.h"
+#include "textview/richedit.h"
+#include "transfer/filedialogs.h"
+#include "transfer/transferlink.h"
+#include "transfer/transferprogress.h"
+#include "transfer/transfertexts.h"
 
 #include <QComboBox>
 #include <QDir>

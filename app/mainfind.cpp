@@ -1,8 +1,8 @@
 // Find and replace on the active document window, through the two modeless dialogs.
-#include "ChildWin.h"
 #include "Main.h"
-#include "findreplace.h"
-#include "richedit.h"
+#include "document/ChildWin.h"
+#include "document/findreplace.h"
+#include "textview/richedit.h"
 
 #include <QScreen>
 

@@ -1,9 +1,9 @@
 // The main window by keyboard: the 串口 menu with the commands of the button bar,
 // Enter in Edit2 for 发送, and Tab between Edit2, ComboDataType and the document.
-#include "ChildWin.h"
 #include "Main.h"
+#include "document/ChildWin.h"
 #include "maintexts.h"
-#include "richedit.h"
+#include "textview/richedit.h"
 
 #include <QAction>
 #include <QComboBox>

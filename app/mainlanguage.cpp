@@ -1,8 +1,8 @@
 // The language menu of the main window.
 #include "Main.h"
-#include "appconfig.h"
 #include "language.h"
 #include "maintexts.h"
+#include "settings/appconfig.h"
 
 #include <QActionGroup>
 #include <QMenu>

@@ -1,11 +1,11 @@
 // The control-line strip of the main window and its options in the settings dialog.
 #include "Main.h"
-#include "appconfig.h"
-#include "lineoptions.h"
-#include "linestrip.h"
-#include "option.h"
-#include "portcontrollines.h"
-#include "serialport.h"
+#include "controllines/lineoptions.h"
+#include "controllines/linestrip.h"
+#include "serial/portcontrollines.h"
+#include "serial/serialport.h"
+#include "settings/appconfig.h"
+#include "settings/option.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 // the port (porthold.h) so that sending and receiving keep off it.
 
 #include "Main.h"
-#include "linetesttexts.h"
-#include "linetestwindow.h"
+#include "linetest/linetesttexts.h"
+#include "linetest/linetestwindow.h"
 #include "porthold.h"
 
 #include <QMenu>

@@ -1,7 +1,7 @@
 // The main window's place and size, kept in byteway.conf from one run to the next,
 // and the send field Edit2, which grows and shrinks with the window.
 #include "Main.h"
-#include "appconfig.h"
+#include "settings/appconfig.h"
 
 #include <QLineEdit>
 #include <QResizeEvent>

@@ -1,14 +1,14 @@
 // The send bar in the main window: where it docks, its item in the 窗口 menu and
 // the way its bytes reach the send thread.
-#include "ChildWin.h"
 #include "Main.h"
-#include "appconfig.h"
+#include "document/ChildWin.h"
 #include "maintexts.h"
-#include "option.h"
-#include "sendbar.h"
-#include "sendbartexts.h"
-#include "sendui.h"
-#include "serialport.h"
+#include "send/sendui.h"
+#include "sendbar/sendbar.h"
+#include "sendbar/sendbartexts.h"
+#include "serial/serialport.h"
+#include "settings/appconfig.h"
+#include "settings/option.h"
 
 #include <QAction>
 #include <QMenu>

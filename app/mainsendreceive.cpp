@@ -1,13 +1,13 @@
 // Sending and receiving handlers of the main window.
-#include "ChildWin.h"
 #include "Main.h"
+#include "document/ChildWin.h"
 #include "intervaltimer.h"
 #include "maintexts.h"
-#include "option.h"
-#include "receiveui.h"
-#include "richedit.h"
-#include "sendui.h"
-#include "serialport.h"
+#include "receive/receiveui.h"
+#include "send/sendui.h"
+#include "serial/serialport.h"
+#include "settings/option.h"
+#include "textview/richedit.h"
 
 #include <QComboBox>
 #include <QPointer>

@@ -4,7 +4,7 @@
 
 #include "Main.h"
 #include "maintexts.h"
-#include "openfailure.h"
+#include "serial/openfailure.h"
 
 #include <QDateTime>
 #include <QFontMetrics>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "notationtexts.h"
-#include "optiontexts.h"
-#include "uitext.h"
+#include "settings/optiontexts.h"
+#include "text/notationtexts.h"
+#include "text/uitext.h"
 
 #include <QString>
 

@@ -2,7 +2,7 @@
 
 #include "Main.h"
 #include "intervaltimer.h"
-#include "receiveui.h"
+#include "receive/receiveui.h"
 
 #include <QToolButton>
 #include <QVariant>

@@ -1,9 +1,8 @@
 #include "Main.h"
-
 #include "commandline.h"
 #include "icons.h"
 #include "language.h"
-#include "serialport.h"
+#include "serial/serialport.h"
 #include "startup.h"
 
 #include <QApplication>

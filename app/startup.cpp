@@ -2,7 +2,7 @@
 
 #include "Main.h"
 #include "about.h"
-#include "option.h"
+#include "settings/option.h"
 
 #ifndef _WIN32
 #include <QApplication>

@@ -1,7 +1,7 @@
 #include "traffictext.h"
 
+#include "capture/traffic.h"
 #include "maintexts.h"
-#include "traffic.h"
 
 QString RateText(double bytesPerSecond)
 {

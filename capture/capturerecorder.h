@@ -1,8 +1,8 @@
 #pragma once
 
+#include "base/status.h"
 #include "capturesink.h"
 #include "capturetext.h"
-#include "status.h"
 
 #include <atomic>
 #include <chrono>

@@ -1,7 +1,7 @@
 #include "capturetext.h"
 
-#include "hexdigits.h"
-#include "timestamp.h"
+#include "base/timestamp.h"
+#include "text/hexdigits.h"
 
 #include <cstdio>
 #include <ctime>

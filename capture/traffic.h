@@ -1,7 +1,7 @@
 #pragma once
 
 #include "capturerecorder.h"
-#include "lineerrors.h"
+#include "serial/lineerrors.h"
 
 #include <atomic>
 #include <cstdint>

@@ -1,8 +1,8 @@
 #include "lineoptions.h"
 
-#include "appconfig.h"
 #include "linetexts.h"
-#include "optiontexts.h"
+#include "settings/appconfig.h"
+#include "settings/optiontexts.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "controllines.h"
+#include "serial/controllines.h"
 
 #include <QDialog>
 #include <QWidget>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "uitext.h"
+#include "text/uitext.h"
 
 #include <QString>
 

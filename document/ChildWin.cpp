@@ -1,6 +1,6 @@
 #include "ChildWin.h"
 
-#include "richedit.h"
+#include "textview/richedit.h"
 
 TMDIChild::TMDIChild(QWidget *parent)
     : QMdiSubWindow(parent)

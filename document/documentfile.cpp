@@ -1,12 +1,12 @@
 #include "documentfile.h"
 
-#include "codepage.h"
-#include "cp936cut.h"
-#include "localpath.h"
-#include "richedit.h"
 #include "rtfreader.h"
-#include "uitext.h"
-#include "wholefile.h"
+#include "settings/wholefile.h"
+#include "text/codepage.h"
+#include "text/cp936cut.h"
+#include "text/localpath.h"
+#include "text/uitext.h"
+#include "textview/richedit.h"
 
 #include <QDir>
 #include <QElapsedTimer>

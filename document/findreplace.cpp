@@ -1,8 +1,8 @@
 #include "findreplace.h"
 
-#include "codepage.h"
-#include "richedit.h"
-#include "uitext.h"
+#include "text/codepage.h"
+#include "text/uitext.h"
+#include "textview/richedit.h"
 
 #include <QCheckBox>
 #include <QGridLayout>

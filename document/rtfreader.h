@@ -1,7 +1,7 @@
 #pragma once
 
+#include "base/status.h"
 #include "documentops.h"
-#include "status.h"
 
 #include <optional>
 #include <string>

@@ -1,5 +1,5 @@
 #include "devicechannel.h"
-#include "standardbaud_posix.h"
+#include "serial/standardbaud_posix.h"
 
 #include <algorithm>
 #include <cerrno>

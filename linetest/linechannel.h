@@ -1,8 +1,8 @@
 #pragma once
 
-#include "linecodes.h"
-#include "lineerrors.h"
-#include "status.h"
+#include "base/linecodes.h"
+#include "base/status.h"
+#include "serial/lineerrors.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -5,7 +5,7 @@
 #include "linetest.h"
 #include "linetestoptions.h"
 #include "linetestreport.h"
-#include "serialport.h"
+#include "serial/serialport.h"
 
 #include <chrono>
 #include <csignal>

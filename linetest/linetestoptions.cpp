@@ -1,6 +1,6 @@
 #include "linetestoptions.h"
 
-#include "linecodes.h"
+#include "base/linecodes.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,6 +1,6 @@
 #include "linetestreport.h"
 
-#include "linecodes.h"
+#include "base/linecodes.h"
 
 #include <cmath>
 #include <cstdio>

@@ -3,9 +3,9 @@
 #include "linetest.h"
 #include "linetestreport.h"
 #include "linetesttexts.h"
-#include "localpath.h"
 #include "portchannel.h"
-#include "serialport.h"
+#include "serial/serialport.h"
+#include "text/localpath.h"
 
 #include <QApplication>
 #include <QChart>

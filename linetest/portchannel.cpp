@@ -1,6 +1,6 @@
 #include "portchannel.h"
 
-#include "serialport.h"
+#include "serial/serialport.h"
 
 PortChannel::PortChannel(SerialPort &port)
     : m_port(port)

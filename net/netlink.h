@@ -1,8 +1,8 @@
 #pragma once
 
+#include "base/status.h"
 #include "netsocket.h"
 #include "rfc2217session.h"
-#include "status.h"
 
 #include <atomic>
 #include <chrono>

@@ -1,6 +1,6 @@
 #include "rfc2217session.h"
 
-#include "linecodes.h"
+#include "base/linecodes.h"
 
 #include <algorithm>
 #include <array>

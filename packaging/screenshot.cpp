@@ -5,11 +5,11 @@
 // With COMMITTED.png it also says whether the committed picture still shows the
 // window as it is now, and fails when it does not.
 
-#include "Main.h"
-#include "icons.h"
-#include "sendui.h"
-#include "serialport.h"
-#include "startup.h"
+#include "app/Main.h"
+#include "app/icons.h"
+#include "app/startup.h"
+#include "send/sendui.h"
+#include "serial/serialport.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>

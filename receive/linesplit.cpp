@@ -1,6 +1,6 @@
 #include "linesplit.h"
 
-#include "timestamp.h"
+#include "base/timestamp.h"
 
 #include <array>
 

@@ -1,7 +1,7 @@
 #include "receiveapply.h"
 
-#include "documentops.h"
-#include "timestamp.h"
+#include "base/timestamp.h"
+#include "document/documentops.h"
 
 #include <optional>
 #include <string>

@@ -1,11 +1,11 @@
 #include "receiveengine.h"
 
-#include "hexdigits.h"
+#include "base/timestamp.h"
+#include "capture/traffic.h"
 #include "linesplit.h"
 #include "receiveapply.h"
-#include "settingsvalues.h"
-#include "timestamp.h"
-#include "traffic.h"
+#include "settings/settingsvalues.h"
+#include "text/hexdigits.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "notation.h"
 #include "receiveapply.h"
 #include "receivequeue.h"
+#include "text/notation.h"
 
 #include <array>
 #include <atomic>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "documentops.h"
+#include "document/documentops.h"
 
 #include <cstdint>
 #include <string>

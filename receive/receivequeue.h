@@ -1,6 +1,6 @@
 #pragma once
 
-#include "boundedqueue.h"
+#include "base/boundedqueue.h"
 #include "receiveops.h"
 
 // The receive thread's document changes on their way to the thread that owns the

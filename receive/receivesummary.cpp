@@ -1,6 +1,6 @@
 #include "receivesummary.h"
 
-#include "documentops.h"
+#include "document/documentops.h"
 
 #include <string>
 #include <string_view>

@@ -1,10 +1,10 @@
 #include "receiveui.h"
 
-#include "ChildWin.h"
-#include "notationcombo.h"
+#include "document/ChildWin.h"
 #include "receivesummary.h"
-#include "richedit.h"
-#include "serialport.h"
+#include "serial/serialport.h"
+#include "text/notationcombo.h"
+#include "textview/richedit.h"
 
 #include <QElapsedTimer>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "batchpacer.h"
-#include "notation.h"
+#include "document/batchpacer.h"
 #include "receiveengine.h"
+#include "text/notation.h"
 
 #include <QObject>
 #include <QPointer>

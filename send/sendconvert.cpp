@@ -1,7 +1,7 @@
 #include "sendconvert.h"
 
-#include "hexdigits.h"
-#include "texttoint.h"
+#include "text/hexdigits.h"
+#include "text/texttoint.h"
 
 #include <algorithm>
 

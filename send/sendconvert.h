@@ -1,6 +1,6 @@
 #pragma once
 
-#include "notation.h"
+#include "text/notation.h"
 
 #include <cstdint>
 #include <string>

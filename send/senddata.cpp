@@ -1,8 +1,8 @@
 #include "senddata.h"
 
-#include "serialport.h"
-#include "settingsvalues.h"
-#include "timestamp.h"
+#include "base/timestamp.h"
+#include "serial/serialport.h"
+#include "settings/settingsvalues.h"
 
 #include <string_view>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "documentops.h"
-#include "notation.h"
+#include "document/documentops.h"
 #include "sendengine.h"
+#include "text/notation.h"
 
 #include <functional>
 

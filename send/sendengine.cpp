@@ -1,9 +1,9 @@
 #include "sendengine.h"
 
-#include "documentops.h"
+#include "capture/traffic.h"
+#include "document/documentops.h"
 #include "sendconvert.h"
-#include "settingsvalues.h"
-#include "traffic.h"
+#include "settings/settingsvalues.h"
 
 #include <algorithm>
 

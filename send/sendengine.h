@@ -1,8 +1,8 @@
 #pragma once
 
-#include "boundedqueue.h"
+#include "base/boundedqueue.h"
 #include "delay.h"
-#include "notation.h"
+#include "text/notation.h"
 
 #include <atomic>
 #include <condition_variable>

@@ -1,9 +1,9 @@
 #include "sendui.h"
 
-#include "ChildWin.h"
-#include "richedit.h"
+#include "document/ChildWin.h"
 #include "senddata.h"
-#include "serialport.h"
+#include "serial/serialport.h"
+#include "textview/richedit.h"
 
 #include <QTextBlock>
 

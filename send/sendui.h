@@ -1,9 +1,9 @@
 #pragma once
 
-#include "batchpacer.h"
-#include "notation.h"
-#include "notationcombo.h"
+#include "document/batchpacer.h"
 #include "sendengine.h"
+#include "text/notation.h"
+#include "text/notationcombo.h"
 
 #include <QElapsedTimer>
 #include <QObject>

@@ -1,8 +1,8 @@
 #include "linecontrols.h"
 
-#include "codepage.h"
-#include "cp936guard.h"
 #include "sendbartexts.h"
+#include "text/codepage.h"
+#include "text/cp936guard.h"
 
 #include <QComboBox>
 #include <QCoreApplication>

@@ -1,8 +1,8 @@
 #include "quickcommanddialog.h"
 
-#include "cp936guard.h"
 #include "linecontrols.h"
 #include "sendbartexts.h"
+#include "text/cp936guard.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>

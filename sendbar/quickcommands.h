@@ -1,8 +1,8 @@
 #pragma once
 
+#include "base/status.h"
 #include "checksum.h"
 #include "sendline.h"
-#include "status.h"
 
 #include <cstddef>
 #include <string>

@@ -1,10 +1,10 @@
 #include "sendbar.h"
 
-#include "appconfig.h"
-#include "cp936guard.h"
 #include "linecontrols.h"
 #include "quickcommanddialog.h"
 #include "sendbartexts.h"
+#include "settings/appconfig.h"
+#include "text/cp936guard.h"
 
 #include <QAction>
 #include <QComboBox>

@@ -1,13 +1,13 @@
 // The quick-send commands of the send bar: the list, its editing and the command
 // file.
-#include "appconfig.h"
-#include "errorreport.h"
 #include "linecontrols.h"
-#include "localpath.h"
 #include "quickcommanddialog.h"
 #include "sendbar.h"
 #include "sendbartexts.h"
-#include "wholefile.h"
+#include "settings/appconfig.h"
+#include "settings/wholefile.h"
+#include "text/errorreport.h"
+#include "text/localpath.h"
 
 #include <QComboBox>
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "sendline.h"
 
-#include "hexdigits.h"
+#include "text/hexdigits.h"
 
 #include <algorithm>
 #include <array>

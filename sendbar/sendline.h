@@ -1,7 +1,7 @@
 #pragma once
 
+#include "base/status.h"
 #include "checksum.h"
-#include "status.h"
 
 #include <cstddef>
 #include <functional>

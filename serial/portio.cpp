@@ -1,7 +1,7 @@
 #include "portio.h"
 
 #include "controllines_backend.h"
-#include "netlink.h"
+#include "net/netlink.h"
 #include "portaddress.h"
 #include "portbinding.h"
 

@@ -3,10 +3,10 @@
 // Port N is the device linked at <folder>/comN when that entry exists
 // (the folder ConfigFolder() names), else /dev/ttyS<N-1>.
 
+#include "base/linecodes.h"
 #include "configfolder.h"
 #include "devicename.h"
 #include "handleguard.h"
-#include "linecodes.h"
 #include "serialport_backend.h"
 #include "standardbaud_posix.h"
 

@@ -1,8 +1,8 @@
 #include "appconfig.h"
 
-#include "localpath.h"
 #include "optiontexts.h"
 #include "settingsfile.h"
+#include "text/localpath.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "controllines.h"
-#include "status.h"
+#include "base/status.h"
+#include "serial/controllines.h"
 
 #include <QSettings>
 #include <QString>

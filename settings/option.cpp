@@ -1,15 +1,15 @@
 #include "option.h"
 
 #include "appconfig.h"
-#include "codepage.h"
-#include "devicename.h"
-#include "errorreport.h"
-#include "localpath.h"
 #include "optiontexts.h"
-#include "portbinding.h"
-#include "serialport.h"
+#include "serial/devicename.h"
+#include "serial/portbinding.h"
+#include "serial/serialport.h"
 #include "settingsfile.h"
-#include "texttoint.h"
+#include "text/codepage.h"
+#include "text/errorreport.h"
+#include "text/localpath.h"
+#include "text/texttoint.h"
 
 #include <QCheckBox>
 #include <QComboBox>

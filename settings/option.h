@@ -1,6 +1,6 @@
 #pragma once
 
-#include "serialport.h"
+#include "serial/serialport.h"
 #include "settingsvalues.h"
 
 #include <QDialog>

@@ -1,7 +1,7 @@
 // The controls of the settings dialog, placed where the window layout had them.
-#include "cp936guard.h"
 #include "option.h"
 #include "optiontexts.h"
+#include "text/cp936guard.h"
 
 #include <QAbstractItemView>
 #include <QCheckBox>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "cp936cut.h"
 #include "settingsvalues.h"
+#include "text/cp936cut.h"
 #include "wholefile.h"
 
 #include <cstddef>

@@ -1,4 +1,4 @@
-#include "configfolder.h"
+#include "serial/configfolder.h"
 #include "settingsfile.h"
 
 #include <system_error>

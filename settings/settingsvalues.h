@@ -1,6 +1,6 @@
 #pragma once
 
-#include "linecodes.h"
+#include "base/linecodes.h"
 
 #include <atomic>
 #include <cstdint>

@@ -1,7 +1,7 @@
 #include "followview.h"
 
 #include "richedit.h"
-#include "uitext.h"
+#include "text/uitext.h"
 
 #include <QAbstractScrollArea>
 #include <QEvent>

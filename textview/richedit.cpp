@@ -2,9 +2,9 @@
 // the conversions between its code page 936 store and the text as shown.
 #include "richedit.h"
 
-#include "codepage.h"
-#include "cp936chars.h"
 #include "followview.h"
+#include "text/codepage.h"
+#include "textview/store/cp936chars.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "documentops.h"
-#include "textstore.h"
+#include "document/documentops.h"
+#include "textview/store/textstore.h"
 
 #include <QAbstractScrollArea>
 #include <QElapsedTimer>

@@ -1,9 +1,9 @@
 // The rich-text control's view: layout of the lines it shows, painting, the caret,
 // keys, the mouse and the input method.
-#include "codepage.h"
-#include "cp936chars.h"
 #include "followview.h"
 #include "richedit.h"
+#include "text/codepage.h"
+#include "textview/store/cp936chars.h"
 
 #include <QContextMenuEvent>
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 #include "rawsend.h"
 
-#include "delay.h"
+#include "send/delay.h"
 #include "transferlink.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "base/status.h"
 #include "modem.h"
-#include "status.h"
 
 #include <cstdint>
 #include <filesystem>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "delay.h"
+#include "base/status.h"
 #include "modem.h"
-#include "status.h"
+#include "send/delay.h"
 
 #include <atomic>
 #include <functional>

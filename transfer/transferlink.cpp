@@ -1,7 +1,7 @@
 #include "transferlink.h"
 
-#include "serialport.h"
-#include "traffic.h"
+#include "capture/traffic.h"
+#include "serial/serialport.h"
 
 #include <chrono>
 

@@ -7,16 +7,16 @@
 //
 //   duplex_bench [echo|sink|both] [seconds]
 
-#include "ChildWin.h"
-#include "Main.h"
+#include "app/Main.h"
+#include "app/startup.h"
 #include "benchmeter.h"
-#include "option.h"
+#include "capture/traffic.h"
+#include "document/ChildWin.h"
 #include "ptydevice.h"
-#include "richedit.h"
-#include "serialport.h"
-#include "settingsfile.h"
-#include "startup.h"
-#include "traffic.h"
+#include "serial/serialport.h"
+#include "settings/option.h"
+#include "settings/settingsfile.h"
+#include "textview/richedit.h"
 
 #include <QApplication>
 #include <QDir>

@@ -8,14 +8,14 @@
 //
 //   capture_bench [rounds]     (default 3)
 
-#include "ChildWin.h"
 #include "benchmeter.h"
-#include "capturerecorder.h"
+#include "capture/capturerecorder.h"
+#include "capture/traffic.h"
+#include "document/ChildWin.h"
 #include "ptyport.h"
-#include "receiveui.h"
-#include "serialport.h"
-#include "settingsvalues.h"
-#include "traffic.h"
+#include "receive/receiveui.h"
+#include "serial/serialport.h"
+#include "settings/settingsvalues.h"
 
 #include <QApplication>
 #include <QEventLoop>

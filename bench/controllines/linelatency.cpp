@@ -5,9 +5,9 @@
 //   build/bin/linelatency_bench
 // Prints the smallest, median and largest delay in milliseconds.
 
-#include "linestrip.h"
-#include "portcontrollines.h"
-#include "serialport.h"
+#include "controllines/linestrip.h"
+#include "serial/portcontrollines.h"
+#include "serial/serialport.h"
 
 #include <QApplication>
 #include <QCheckBox>

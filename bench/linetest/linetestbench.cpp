@@ -5,10 +5,10 @@
 //   build/bin/linetest_bench [megabytes] [pattern]     (default 64, prbs31)
 
 #include "benchmeter.h"
-#include "checker.h"
-#include "devicechannel.h"
-#include "linetest.h"
-#include "pattern.h"
+#include "linetest/checker.h"
+#include "linetest/devicechannel.h"
+#include "linetest/linetest.h"
+#include "linetest/pattern.h"
 
 #include <chrono>
 #include <cstdio>

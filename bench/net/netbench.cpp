@@ -7,7 +7,7 @@
 #include "deviceprocess.h"
 #include "netservers.h"
 #include "ptydevice.h"
-#include "serialport.h"
+#include "serial/serialport.h"
 
 #include <algorithm>
 #include <chrono>

@@ -8,14 +8,14 @@
 //     per character, from which the bound at the default capacity follows.
 // Usage: receive_ordercheck_bench [on|off|all]
 
-#include "ChildWin.h"
 #include "benchmeter.h"
 #include "benchwait.h"
+#include "document/ChildWin.h"
 #include "ptyport.h"
-#include "receiveui.h"
-#include "richedit.h"
-#include "serialport.h"
-#include "settingsvalues.h"
+#include "receive/receiveui.h"
+#include "serial/serialport.h"
+#include "settings/settingsvalues.h"
+#include "textview/richedit.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

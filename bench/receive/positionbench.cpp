@@ -8,10 +8,10 @@
 //
 //   receive_position_bench [megabytes per start, default 8]
 
-#include "memorydocument.h"
+#include "document/memorydocument.h"
 #include "ptyport.h"
-#include "receiveengine.h"
-#include "settingsvalues.h"
+#include "receive/receiveengine.h"
+#include "settings/settingsvalues.h"
 
 #include <chrono>
 #include <condition_variable>

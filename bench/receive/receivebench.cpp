@@ -12,14 +12,14 @@
 //  4. CPU used per second by a reception while no data arrives.
 // "keep [BYTES]" runs figure 1 without automatic clearing, 4,000,000 bytes unless told.
 
-#include "ChildWin.h"
 #include "benchmeter.h"
+#include "document/ChildWin.h"
 #include "flood.h"
 #include "ptyport.h"
-#include "receiveui.h"
-#include "richedit.h"
-#include "serialport.h"
-#include "settingsvalues.h"
+#include "receive/receiveui.h"
+#include "serial/serialport.h"
+#include "settings/settingsvalues.h"
+#include "textview/richedit.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -19,17 +19,17 @@
 //     took, how long the window's next turn (its repaint) took, and whether a byte
 //     went out after the stop. `send_bench partway [N]` runs only these two.
 
-#include "ChildWin.h"
 #include "benchmeter.h"
-#include "memorydocument.h"
+#include "capture/traffic.h"
+#include "document/ChildWin.h"
+#include "document/memorydocument.h"
 #include "ptyport.h"
-#include "richedit.h"
-#include "senddata.h"
-#include "sendengine.h"
-#include "sendui.h"
-#include "serialport.h"
-#include "settingsvalues.h"
-#include "traffic.h"
+#include "send/senddata.h"
+#include "send/sendengine.h"
+#include "send/sendui.h"
+#include "serial/serialport.h"
+#include "settings/settingsvalues.h"
+#include "textview/richedit.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -4,7 +4,7 @@
 // of one core and how often ReadByte returned.
 
 #include "benchmeter.h"
-#include "serialport.h"
+#include "serial/serialport.h"
 
 #include <atomic>
 #include <chrono>

@@ -5,7 +5,7 @@
 // plus one read() per byte.
 
 #include "benchmeter.h"
-#include "serialport.h"
+#include "serial/serialport.h"
 
 #include <algorithm>
 #include <chrono>

@@ -16,17 +16,17 @@
 //     end, in the middle), each step painted; then its idle cost.
 // Run: build/bin/document_bench [1|2|3|4]   (QT_QPA_PLATFORM=offscreen)
 
-#include "ChildWin.h"
-#include "Main.h"
+#include "app/Main.h"
+#include "app/startup.h"
 #include "benchmeter.h"
 #include "benchwait.h"
-#include "option.h"
+#include "document/ChildWin.h"
 #include "ptyport.h"
-#include "receiveui.h"
-#include "richedit.h"
-#include "serialport.h"
-#include "settingsvalues.h"
-#include "startup.h"
+#include "receive/receiveui.h"
+#include "serial/serialport.h"
+#include "settings/option.h"
+#include "settings/settingsvalues.h"
+#include "textview/richedit.h"
 
 #include <QAbstractButton>
 #include <QApplication>

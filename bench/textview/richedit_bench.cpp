@@ -2,7 +2,7 @@
 // short insertions in alternating colours, one batch per burst, on a shown control
 // whose events are processed after every batch (so layout and painting count).
 // Prints figures; asserts nothing. Run: build/bin/richedit_bench [items [batch size]]
-#include "richedit.h"
+#include "textview/richedit.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

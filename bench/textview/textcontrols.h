@@ -1,7 +1,7 @@
 #pragma once
 
-#include "codepage.h"
-#include "documentops.h"
+#include "document/documentops.h"
+#include "text/codepage.h"
 
 #include <QElapsedTimer>
 #include <QFontDatabase>

@@ -24,16 +24,16 @@
 //                                     scrolled right, shown for a screenshot.
 // Prints figures; asserts nothing.
 
-#include "batchpacer.h"
 #include "benchmeter.h"
 #include "benchwait.h"
+#include "document/batchpacer.h"
 #include "flood.h"
 #include "ptyport.h"
-#include "receiveengine.h"
-#include "richedit.h"
-#include "serialport.h"
-#include "settingsvalues.h"
+#include "receive/receiveengine.h"
+#include "serial/serialport.h"
+#include "settings/settingsvalues.h"
 #include "textcontrols.h"
+#include "textview/richedit.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -5,11 +5,11 @@
 // the whole file (receiving) or has its last block acknowledged (sending).
 
 #include "benchmeter.h"
-#include "modem.h"
 #include "ptydevice.h"
 #include "ptyrelay.h"
-#include "serialport.h"
-#include "transferlink.h"
+#include "serial/serialport.h"
+#include "transfer/modem.h"
+#include "transfer/transferlink.h"
 
 #include <chrono>
 #include <cstdio>

@@ -4,13 +4,13 @@
 // points into a temporary directory), COM1 linked to a real pseudo-terminal, the
 // program's windows created as at start-up, and a watcher that answers modal boxes.
 
-#include "Main.h"
+#include "app/Main.h"
+#include "app/startup.h"
 #include "modalwatcher.h"
-#include "option.h"
 #include "ptydevice.h"
-#include "serialport.h"
-#include "settingsfile.h"
-#include "startup.h"
+#include "serial/serialport.h"
+#include "settings/option.h"
+#include "settings/settingsfile.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,11 +1,11 @@
-#include "ChildWin.h"
-#include "appconfig.h"
+#include "app/maintexts.h"
+#include "app/traffictext.h"
 #include "appfixture.h"
-#include "maintexts.h"
-#include "richedit.h"
-#include "timestamp.h"
-#include "traffic.h"
-#include "traffictext.h"
+#include "base/timestamp.h"
+#include "capture/traffic.h"
+#include "document/ChildWin.h"
+#include "settings/appconfig.h"
+#include "textview/richedit.h"
 
 #include <QFileDialog>
 #include <QLabel>

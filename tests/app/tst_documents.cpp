@@ -1,8 +1,8 @@
-#include "ChildWin.h"
+#include "app/intervaltimer.h"
 #include "appfixture.h"
-#include "findreplace.h"
-#include "intervaltimer.h"
-#include "richedit.h"
+#include "document/ChildWin.h"
+#include "document/findreplace.h"
+#include "textview/richedit.h"
 
 #include <QClipboard>
 #include <QComboBox>

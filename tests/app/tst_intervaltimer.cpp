@@ -1,4 +1,4 @@
-#include "intervaltimer.h"
+#include "app/intervaltimer.h"
 
 #include <QSignalSpy>
 #include <QTest>

@@ -1,7 +1,7 @@
-#include "ChildWin.h"
 #include "appfixture.h"
-#include "receiveui.h"
-#include "richedit.h"
+#include "document/ChildWin.h"
+#include "receive/receiveui.h"
+#include "textview/richedit.h"
 
 #include <QAction>
 #include <QComboBox>

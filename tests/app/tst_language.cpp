@@ -1,10 +1,10 @@
-#include "ChildWin.h"
-#include "about.h"
-#include "appconfig.h"
+#include "app/about.h"
+#include "app/language.h"
 #include "appfixture.h"
-#include "findreplace.h"
-#include "language.h"
-#include "richedit.h"
+#include "document/ChildWin.h"
+#include "document/findreplace.h"
+#include "settings/appconfig.h"
+#include "textview/richedit.h"
 
 #include <QCheckBox>
 #include <QComboBox>

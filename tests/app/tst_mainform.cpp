@@ -1,8 +1,8 @@
-#include "ChildWin.h"
+#include "app/intervaltimer.h"
 #include "appfixture.h"
-#include "codepage.h"
-#include "intervaltimer.h"
-#include "richedit.h"
+#include "document/ChildWin.h"
+#include "text/codepage.h"
+#include "textview/richedit.h"
 
 #include <QFile>
 #include <QLineEdit>

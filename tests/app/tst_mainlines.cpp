@@ -3,8 +3,8 @@
 // measured on the far side, inputs the device drives, and a device that vanishes in
 // the middle of a pulse.
 #include "appfixture.h"
+#include "controllines/linestrip.h"
 #include "deviceprocess.h"
-#include "linestrip.h"
 
 #include <QAction>
 #include <QCheckBox>

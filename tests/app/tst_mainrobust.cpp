@@ -1,9 +1,9 @@
-#include "ChildWin.h"
+#include "app/maintexts.h"
 #include "appfixture.h"
-#include "codepage.h"
-#include "maintexts.h"
-#include "receiveui.h"
-#include "richedit.h"
+#include "document/ChildWin.h"
+#include "receive/receiveui.h"
+#include "text/codepage.h"
+#include "textview/richedit.h"
 
 #include <QLineEdit>
 #include <QMdiArea>

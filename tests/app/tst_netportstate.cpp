@@ -2,8 +2,8 @@
 // settings (or why they do not apply), the state, and the reasons of failures in plain
 // words, with servers on the loopback address.
 
+#include "app/maintexts.h"
 #include "appfixture.h"
-#include "maintexts.h"
 #include "netservers.h"
 
 #include <QLabel>

@@ -2,13 +2,13 @@
 // back during a reception or while idle: the demo device on a real pseudo-terminal,
 // stopped and started again on the same link.
 
-#include "ChildWin.h"
+#include "app/maintexts.h"
 #include "appfixture.h"
 #include "deviceprocess.h"
-#include "maintexts.h"
+#include "document/ChildWin.h"
 #include "ptydevice.h"
-#include "receiveui.h"
-#include "richedit.h"
+#include "receive/receiveui.h"
+#include "textview/richedit.h"
 
 #include <QFile>
 #include <QLabel>

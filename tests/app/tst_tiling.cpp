@@ -1,4 +1,4 @@
-#include "tiling.h"
+#include "app/tiling.h"
 
 #include <QMdiArea>
 #include <QMdiSubWindow>

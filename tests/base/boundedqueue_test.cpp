@@ -1,4 +1,4 @@
-#include "boundedqueue.h"
+#include "base/boundedqueue.h"
 #include "rowname.h"
 
 #include <gtest/gtest.h>

@@ -1,13 +1,13 @@
 // Recording to a file with the real pieces: the receive thread reading a
 // pseudo-terminal, the send loop writing to it, the writer thread and the file.
 
-#include "capturerecorder.h"
-#include "memorydocument.h"
+#include "base/timestamp.h"
+#include "capture/capturerecorder.h"
+#include "capture/traffic.h"
+#include "document/memorydocument.h"
 #include "receivetesthelpers.h"
 #include "rowname.h"
-#include "senddata.h"
-#include "timestamp.h"
-#include "traffic.h"
+#include "send/senddata.h"
 
 #include <gtest/gtest.h>
 

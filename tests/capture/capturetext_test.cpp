@@ -1,11 +1,11 @@
 // The text form of a capture read back line by line, the times of the document
 // headers, the traffic meter and the choice of form by file name.
 
-#include "capturerecorder.h"
-#include "capturetext.h"
+#include "base/timestamp.h"
+#include "capture/capturerecorder.h"
+#include "capture/capturetext.h"
+#include "capture/traffic.h"
 #include "rowname.h"
-#include "timestamp.h"
-#include "traffic.h"
 
 #include <gtest/gtest.h>
 

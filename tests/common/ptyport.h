@@ -1,7 +1,7 @@
 #pragma once
 
 #include "ptydevice.h"
-#include "serialport.h"
+#include "serial/serialport.h"
 
 #include <cstddef>
 #include <string>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "memorydocument.h"
+#include "document/memorydocument.h"
 #include "ptyport.h"
-#include "receiveengine.h"
-#include "settingsvalues.h"
+#include "receive/receiveengine.h"
+#include "settings/settingsvalues.h"
 
 #include <chrono>
 #include <condition_variable>

@@ -1,8 +1,8 @@
 // The control-line strip on a fake port: what it shows, what it greys and why, and
 // the timing of pulses and breaks as the port sees the calls.
 
-#include "appconfig.h"
-#include "linestrip.h"
+#include "controllines/linestrip.h"
+#include "settings/appconfig.h"
 
 #include <QAccessible>
 #include <QAction>

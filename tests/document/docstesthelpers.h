@@ -1,6 +1,6 @@
 #pragma once
 
-#include "richedit.h"
+#include "textview/richedit.h"
 
 #include <QColor>
 #include <QString>

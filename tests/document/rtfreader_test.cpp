@@ -1,4 +1,4 @@
-#include "rtfreader.h"
+#include "document/rtfreader.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "batchpacer.h"
+#include "document/batchpacer.h"
 
 #include <QElapsedTimer>
 #include <QTest>

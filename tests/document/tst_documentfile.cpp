@@ -1,8 +1,8 @@
-#include "codepage.h"
 #include "docstesthelpers.h"
-#include "documentfile.h"
-#include "localpath.h"
-#include "richedit.h"
+#include "document/documentfile.h"
+#include "text/codepage.h"
+#include "text/localpath.h"
+#include "textview/richedit.h"
 
 #include <QDir>
 #include <QFile>

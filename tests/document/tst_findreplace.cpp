@@ -1,8 +1,8 @@
-#include "codepage.h"
 #include "docstesthelpers.h"
-#include "findreplace.h"
+#include "document/findreplace.h"
 #include "modalwatcher.h"
-#include "richedit.h"
+#include "text/codepage.h"
+#include "textview/richedit.h"
 
 #include <QCheckBox>
 #include <QLineEdit>

@@ -1,9 +1,9 @@
 // The engine over a real pseudo-terminal, with the demo device putting known faults
 // into what it sends back (or sends): every fault is counted and placed.
 
-#include "devicechannel.h"
 #include "deviceprocess.h"
-#include "linetest.h"
+#include "linetest/devicechannel.h"
+#include "linetest/linetest.h"
 #include "ptydevice.h"
 #include "rowname.h"
 

@@ -1,7 +1,7 @@
 // byteway-linetest's command line: what it reads and what it refuses, and the pass
 // rule its exit status rests on.
 
-#include "linetestoptions.h"
+#include "linetest/linetestoptions.h"
 #include "rowname.h"
 
 #include <gtest/gtest.h>

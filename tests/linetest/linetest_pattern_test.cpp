@@ -1,8 +1,8 @@
 // The patterns, the error bound and the check on streams built in memory.
 
-#include "berbound.h"
-#include "checker.h"
-#include "pattern.h"
+#include "linetest/berbound.h"
+#include "linetest/checker.h"
+#include "linetest/pattern.h"
 #include "rowname.h"
 
 #include <gtest/gtest.h>

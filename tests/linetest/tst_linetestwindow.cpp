@@ -3,7 +3,7 @@
 // chart and the table.
 
 #include "appfixture.h"
-#include "linetestwindow.h"
+#include "linetest/linetestwindow.h"
 
 #include <QAction>
 #include <QChartView>

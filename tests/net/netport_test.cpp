@@ -3,11 +3,11 @@
 // pyserial's own RFC 2217 server example on its loop:// port.
 
 #include "netservers.h"
-#include "portcontrollines.h"
-#include "portio.h"
 #include "ptydevice.h"
 #include "rowname.h"
-#include "serialport.h"
+#include "serial/portcontrollines.h"
+#include "serial/portio.h"
+#include "serial/serialport.h"
 
 #include <gtest/gtest.h>
 

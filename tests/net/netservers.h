@@ -4,7 +4,7 @@
 // thread of the test, and real ones (ser2net, pyserial's RFC 2217 server example)
 // as child processes.
 
-#include "telnetcodec.h"
+#include "net/telnetcodec.h"
 
 #include <atomic>
 #include <chrono>

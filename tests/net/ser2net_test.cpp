@@ -4,11 +4,11 @@
 
 #include "deviceprocess.h"
 #include "netservers.h"
-#include "portcontrollines.h"
-#include "portwatch.h"
 #include "ptydevice.h"
 #include "rowname.h"
-#include "serialport.h"
+#include "serial/portcontrollines.h"
+#include "serial/portwatch.h"
+#include "serial/serialport.h"
 
 #include <gtest/gtest.h>
 

@@ -2,9 +2,9 @@
 // whole, split in two at every byte boundary, and one byte at a time, and each way
 // must give the same result, since a server's message may be cut anywhere by TCP.
 
-#include "rfc2217session.h"
+#include "net/rfc2217session.h"
+#include "net/telnetcodec.h"
 #include "rowname.h"
-#include "telnetcodec.h"
 
 #include <gtest/gtest.h>
 

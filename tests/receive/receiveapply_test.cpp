@@ -1,5 +1,5 @@
-#include "memorydocument.h"
-#include "receiveapply.h"
+#include "document/memorydocument.h"
+#include "receive/receiveapply.h"
 
 #include <gtest/gtest.h>
 

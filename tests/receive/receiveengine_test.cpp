@@ -1,4 +1,4 @@
-#include "receivesummary.h"
+#include "receive/receivesummary.h"
 #include "receivetesthelpers.h"
 
 #include <gtest/gtest.h>

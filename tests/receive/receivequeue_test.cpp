@@ -1,4 +1,4 @@
-#include "receivequeue.h"
+#include "receive/receivequeue.h"
 
 #include <gtest/gtest.h>
 

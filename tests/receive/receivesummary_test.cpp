@@ -1,5 +1,5 @@
-#include "memorydocument.h"
-#include "receivesummary.h"
+#include "document/memorydocument.h"
+#include "receive/receivesummary.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
-#include "ChildWin.h"
+#include "document/ChildWin.h"
 #include "ptyport.h"
-#include "receiveui.h"
-#include "richedit.h"
-#include "settingsvalues.h"
+#include "receive/receiveui.h"
+#include "settings/settingsvalues.h"
+#include "textview/richedit.h"
 
 #include <QMdiArea>
 #include <QSignalSpy>

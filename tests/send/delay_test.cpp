@@ -1,4 +1,4 @@
-#include "delay.h"
+#include "send/delay.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "sendconvert.h"
+#include "send/sendconvert.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "memorydocument.h"
+#include "document/memorydocument.h"
 #include "ptyport.h"
-#include "senddata.h"
-#include "settingsvalues.h"
+#include "send/senddata.h"
+#include "settings/settingsvalues.h"
 
 #include <gtest/gtest.h>
 

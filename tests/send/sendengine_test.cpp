@@ -2,10 +2,10 @@
 // echo, and the port closed and reopened under it while another thread reads.
 // Runs under ThreadSanitizer too.
 
-#include "delay.h"
-#include "memorydocument.h"
+#include "document/memorydocument.h"
 #include "ptyport.h"
-#include "sendengine.h"
+#include "send/delay.h"
+#include "send/sendengine.h"
 
 #include <gtest/gtest.h>
 

@@ -1,13 +1,13 @@
-#include "ChildWin.h"
-#include "Main.h"
-#include "option.h"
+#include "app/Main.h"
+#include "app/startup.h"
+#include "capture/traffic.h"
+#include "document/ChildWin.h"
 #include "ptyport.h"
-#include "richedit.h"
-#include "sendbar.h"
-#include "sendui.h"
-#include "serialport.h"
-#include "startup.h"
-#include "traffic.h"
+#include "send/sendui.h"
+#include "sendbar/sendbar.h"
+#include "serial/serialport.h"
+#include "settings/option.h"
+#include "textview/richedit.h"
 
 #include <QAction>
 #include <QComboBox>

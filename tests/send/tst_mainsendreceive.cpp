@@ -1,13 +1,13 @@
-#include "ChildWin.h"
-#include "Main.h"
-#include "intervaltimer.h"
-#include "option.h"
+#include "app/Main.h"
+#include "app/intervaltimer.h"
+#include "app/startup.h"
+#include "document/ChildWin.h"
 #include "ptyport.h"
-#include "receiveui.h"
-#include "richedit.h"
-#include "sendui.h"
-#include "serialport.h"
-#include "startup.h"
+#include "receive/receiveui.h"
+#include "send/sendui.h"
+#include "serial/serialport.h"
+#include "settings/option.h"
+#include "textview/richedit.h"
 
 #include <QComboBox>
 #include <QLineEdit>

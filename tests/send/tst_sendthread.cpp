@@ -3,18 +3,18 @@
 // once, ticks are skipped, and the echo tells only what went out. The program's
 // Port is on a pseudo-terminal, played by the test or by byteway-device.
 
-#include "ChildWin.h"
-#include "Main.h"
+#include "app/Main.h"
+#include "app/intervaltimer.h"
+#include "app/maintexts.h"
+#include "app/startup.h"
+#include "capture/traffic.h"
 #include "deviceprocess.h"
-#include "intervaltimer.h"
-#include "maintexts.h"
-#include "option.h"
+#include "document/ChildWin.h"
 #include "ptyport.h"
-#include "richedit.h"
-#include "sendui.h"
-#include "serialport.h"
-#include "startup.h"
-#include "traffic.h"
+#include "send/sendui.h"
+#include "serial/serialport.h"
+#include "settings/option.h"
+#include "textview/richedit.h"
 
 #include <QComboBox>
 #include <QDir>

@@ -2,10 +2,10 @@
 // lines with every bad form, the history walk and limit, and the command file with
 // broken lines.
 
-#include "quickcommands.h"
 #include "rowname.h"
-#include "sendhistory.h"
-#include "sendline.h"
+#include "sendbar/quickcommands.h"
+#include "sendbar/sendhistory.h"
+#include "sendbar/sendline.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // The command dialog: OK only for a command that can be sent and saved, the bytes
 // shown as they will go out, and the command read back as entered.
 
-#include "quickcommanddialog.h"
-#include "sendbartexts.h"
+#include "sendbar/quickcommanddialog.h"
+#include "sendbar/sendbartexts.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>

@@ -3,18 +3,18 @@
 // echo in each notation, the keyboard (Enter, Up/Down, Ctrl+1), lines that are not
 // sent, the history across a restart and the import of a file with broken lines.
 
-#include "ChildWin.h"
-#include "Main.h"
-#include "appconfig.h"
+#include "app/Main.h"
+#include "app/startup.h"
 #include "deviceprocess.h"
-#include "option.h"
+#include "document/ChildWin.h"
 #include "ptydevice.h"
-#include "richedit.h"
-#include "sendbar.h"
-#include "sendbartexts.h"
-#include "sendui.h"
-#include "serialport.h"
-#include "startup.h"
+#include "send/sendui.h"
+#include "sendbar/sendbar.h"
+#include "sendbar/sendbartexts.h"
+#include "serial/serialport.h"
+#include "settings/appconfig.h"
+#include "settings/option.h"
+#include "textview/richedit.h"
 
 #include <QAction>
 #include <QComboBox>

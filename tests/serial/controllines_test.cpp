@@ -3,9 +3,9 @@
 // Refused* cases run without it, on a pseudo-terminal as the system has it.
 
 #include "modemsim.h"
-#include "portcontrollines.h"
 #include "ptyport.h"
 #include "rowname.h"
+#include "serial/portcontrollines.h"
 
 #include <gtest/gtest.h>
 

@@ -3,9 +3,9 @@
 // libbyteway-modemsim preloaded into the device and into Wine, so CTS follows RTS
 // and DSR follows DTR; without that set-up these tests skip.
 
-#include "portcontrollines.h"
 #include "rowname.h"
-#include "serialport.h"
+#include "serial/portcontrollines.h"
+#include "serial/serialport.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 
 #include "deviceprocess.h"
 #include "ptydevice.h"
-#include "serialport.h"
+#include "serial/serialport.h"
 
 #include <gtest/gtest.h>
 

@@ -2,10 +2,10 @@
 // things that are no serial device, the program's own terminal, and the line
 // settings a device had, which every close puts back. On real pseudo-terminals.
 
-#include "devicename.h"
 #include "ptydevice.h"
 #include "rowname.h"
-#include "serialport.h"
+#include "serial/devicename.h"
+#include "serial/serialport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // Why an open fails, told so that the user can put it right, and binding a device to
 // a port number through the comN link. On real pseudo-terminals.
 
-#include "portbinding.h"
 #include "ptydevice.h"
-#include "serialport.h"
+#include "serial/portbinding.h"
+#include "serial/serialport.h"
 
 #include <gtest/gtest.h>
 

@@ -3,9 +3,9 @@
 // PortWatch as the application sees it.
 
 #include "deviceprocess.h"
-#include "portwatch.h"
 #include "ptydevice.h"
-#include "serialport.h"
+#include "serial/portwatch.h"
+#include "serial/serialport.h"
 
 #include <gtest/gtest.h>
 

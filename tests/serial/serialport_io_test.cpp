@@ -3,7 +3,7 @@
 
 #include "ptydevice.h"
 #include "rowname.h"
-#include "serialport.h"
+#include "serial/serialport.h"
 
 #include <gtest/gtest.h>
 

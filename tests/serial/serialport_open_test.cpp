@@ -1,9 +1,9 @@
 // Opening, closing and configuring SerialPort on real pseudo-terminals.
 
-#include "linuxbaud.h"
 #include "ptydevice.h"
 #include "rowname.h"
-#include "serialport.h"
+#include "serial/linuxbaud.h"
+#include "serial/serialport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // Close and Open on one thread while another reads and writes without a lock, as the
 // user-interface and receive threads do. Runs under ThreadSanitizer too.
 
-#include "portwatch.h"
 #include "ptydevice.h"
-#include "serialport.h"
+#include "serial/portwatch.h"
+#include "serial/serialport.h"
 
 #include <gtest/gtest.h>
 

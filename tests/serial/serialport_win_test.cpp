@@ -10,7 +10,7 @@
 //                         names appears
 
 #include "rowname.h"
-#include "serialport.h"
+#include "serial/serialport.h"
 
 #include <gtest/gtest.h>
 

@@ -2,10 +2,10 @@
 // settings file in the system directory and the microsecond delay on the
 // performance counter.
 
-#include "delay.h"
 #include "rowname.h"
-#include "settingsfile.h"
-#include "settingsvalues.h"
+#include "send/delay.h"
+#include "settings/settingsfile.h"
+#include "settings/settingsvalues.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // The one folder of Byteway's files, looked up from the environment as the user's
 // session leaves it: the settings file and the port links must always agree on it.
 
-#include "configfolder.h"
-#include "portbinding.h"
-#include "settingsfile.h"
+#include "serial/configfolder.h"
+#include "serial/portbinding.h"
+#include "settings/settingsfile.h"
 
 #include <gtest/gtest.h>
 

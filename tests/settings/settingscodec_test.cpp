@@ -1,4 +1,4 @@
-#include "settingsfile.h"
+#include "settings/settingsfile.h"
 
 #include <gtest/gtest.h>
 

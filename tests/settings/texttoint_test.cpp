@@ -1,4 +1,4 @@
-#include "texttoint.h"
+#include "text/texttoint.h"
 
 #include <gtest/gtest.h>
 

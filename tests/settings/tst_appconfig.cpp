@@ -1,7 +1,7 @@
 // byteway.conf replaced by something that is not a regular file: the program starts
 // with the defaults, keeps what is set for the run and leaves the thing alone.
 
-#include "appconfig.h"
+#include "settings/appconfig.h"
 
 #include <QDir>
 #include <QFileInfo>

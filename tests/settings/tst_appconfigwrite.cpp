@@ -1,5 +1,5 @@
-#include "appconfig.h"
 #include "modalwatcher.h"
+#include "settings/appconfig.h"
 
 #include <QApplication>
 #include <QDir>

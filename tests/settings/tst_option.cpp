@@ -1,10 +1,10 @@
 #include "modalwatcher.h"
-#include "option.h"
-#include "optiontexts.h"
-#include "portbinding.h"
 #include "ptydevice.h"
-#include "serialport.h"
-#include "settingsfile.h"
+#include "serial/portbinding.h"
+#include "serial/serialport.h"
+#include "settings/option.h"
+#include "settings/optiontexts.h"
+#include "settings/settingsfile.h"
 
 #include <QApplication>
 #include <QCheckBox>

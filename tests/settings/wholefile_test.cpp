@@ -1,5 +1,5 @@
 // The whole-file routines on either platform (this test also runs under Wine).
-#include "wholefile.h"
+#include "settings/wholefile.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "textstore.h"
+#include "textview/store/textstore.h"
 
 #include <gtest/gtest.h>
 

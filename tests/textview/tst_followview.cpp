@@ -1,5 +1,5 @@
-#include "followview.h"
-#include "richedit.h"
+#include "textview/followview.h"
+#include "textview/richedit.h"
 
 #include <QScrollBar>
 #include <QTest>

@@ -1,7 +1,7 @@
-#include "ChildWin.h"
-#include "codepage.h"
 #include "docstesthelpers.h"
-#include "richedit.h"
+#include "document/ChildWin.h"
+#include "text/codepage.h"
+#include "textview/richedit.h"
 
 #include <QGuiApplication>
 #include <QImage>

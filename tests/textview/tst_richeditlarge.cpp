@@ -1,6 +1,6 @@
 // The document control where only the lines in view are laid out: what it paints
 // and counts.
-#include "richedit.h"
+#include "textview/richedit.h"
 
 #include <QFontMetricsF>
 #include <QImage>

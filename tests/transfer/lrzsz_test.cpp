@@ -1,10 +1,10 @@
-#include "modem.h"
 #include "ptydevice.h"
 #include "ptyrelay.h"
 #include "rowname.h"
-#include "serialport.h"
-#include "transferjob.h"
-#include "transferlink.h"
+#include "serial/serialport.h"
+#include "transfer/modem.h"
+#include "transfer/transferjob.h"
+#include "transfer/transferlink.h"
 
 #include <gtest/gtest.h>
 

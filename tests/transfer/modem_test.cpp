@@ -1,6 +1,6 @@
-#include "modem.h"
 #include "rowname.h"
-#include "transferlink.h"
+#include "transfer/modem.h"
+#include "transfer/transferlink.h"
 
 #include <gtest/gtest.h>
 

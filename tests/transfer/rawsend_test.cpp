@@ -1,9 +1,9 @@
-#include "delay.h"
 #include "ptyport.h"
 #include "ptyrelay.h"
-#include "rawsend.h"
 #include "rowname.h"
-#include "transferlink.h"
+#include "send/delay.h"
+#include "transfer/rawsend.h"
+#include "transfer/transferlink.h"
 
 #include <gtest/gtest.h>
 

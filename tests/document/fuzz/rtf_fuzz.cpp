@@ -1,6 +1,6 @@
 // libFuzzer entry point for the RTF reader: any input must end without a crash,
 // sanitizer report or timeout, and the reading must keep the reader's promises.
-#include "rtfreader.h"
+#include "document/rtfreader.h"
 
 #include <cstddef>
 #include <cstdint>

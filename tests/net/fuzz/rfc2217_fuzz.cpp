@@ -1,7 +1,7 @@
 // libFuzzer entry point for the RFC 2217 client session and the Telnet decoder under
 // it: whatever a server sends must end without a crash or a sanitizer report, keep
 // the session's bounds, and give the same result whole as cut into pieces.
-#include "rfc2217session.h"
+#include "net/rfc2217session.h"
 
 #include <cstddef>
 #include <cstdint>
