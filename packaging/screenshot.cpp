@@ -3,7 +3,9 @@
 // folder of its own, with COM1 linked to a pseudo-terminal that sends back every byte.
 // Usage: byteway-screenshot OUTPUT.png [COMMITTED.png]
 // With COMMITTED.png it also says whether the committed picture still shows the
-// window as it is now, and fails when it does not.
+// window as it is now, and fails when it does not. The picture is drawn with the
+// fonts the install script installs and nothing else, so other fonts on the machine
+// (a second CJK font, say) cannot change it.
 
 #include "app/Main.h"
 #include "app/icons.h"
@@ -15,8 +17,10 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QToolButton>
 
@@ -78,6 +82,42 @@ double DifferingShare(const QImage &a, const QImage &b)
 
 constexpr double kStaleShare = 0.01;
 
+// The fonts of tools/install-deps.sh (fonts-noto-cjk, fonts-dejavu-core), alone, with
+// their cache in the temporary home; the system's rules still choose among them.
+bool UseInstalledFontsOnly(const QTemporaryDir &home)
+{
+    const QString conf = home.filePath(QStringLiteral("fonts.conf"));
+    QFile file(conf);
+    if (!file.open(QIODevice::WriteOnly)) {
+        return false;
+    }
+    const QString text
+        = QStringLiteral("<?xml version=\"1.0\"?>\n<fontconfig>\n"
+                         "<include ignore_missing=\"yes\">/etc/fonts/conf.d</include>\n"
+                         "<dir>/usr/share/fonts/opentype/noto</dir>\n"
+                         "<dir>/usr/share/fonts/truetype/dejavu</dir>\n"
+                         "<cachedir>%1</cachedir>\n</fontconfig>\n")
+              .arg(home.filePath(QStringLiteral("fontcache")));
+    if (file.write(text.toUtf8()) < 0) {
+        return false;
+    }
+    file.close();
+    qputenv("FONTCONFIG_FILE", QFile::encodeName(conf));
+    return true;
+}
+
+// What changes from one rendering to the next, the traffic rate and the
+// pseudo-terminal's number, is shown as one fixed value.
+void FreezeLiveFigures()
+{
+    static const QRegularExpression rate(QStringLiteral("[0-9.]+ (k?)B/s"));
+    static const QRegularExpression pty(QStringLiteral("/dev/pts/[0-9]+"));
+    MainForm->TrafficField->setText(
+        MainForm->TrafficField->text().replace(rate, QStringLiteral("5 \\1B/s")));
+    MainForm->PortState->setText(
+        MainForm->PortState->text().replace(pty, QStringLiteral("/dev/pts/1")));
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -99,6 +139,10 @@ int main(int argc, char *argv[])
     cfmakeraw(&raw);
     tcsetattr(slave, TCSANOW, &raw);
     fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+    if (!UseInstalledFontsOnly(home)) {
+        std::fprintf(stderr, "screenshot: cannot write the font configuration\n");
+        return 1;
+    }
     qputenv("HOME", QFile::encodeName(home.path()));
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path()));
     QDir(home.path()).mkpath(QStringLiteral("byteway"));
@@ -157,6 +201,7 @@ int main(int argc, char *argv[])
     MainForm->BtnRecieve->click();
     waitFor([] { return false; }, 200);
 
+    FreezeLiveFigures();
     const bool saved = MainForm->grab().save(QString::fromLocal8Bit(argv[1]), "PNG");
     DestroyMainObjects();
     // Before the static objects go: the port's destructor would close it after the
