@@ -19,7 +19,7 @@ inline constexpr Rgb Blue { 0, 0, 255 }; // "Sending: " headers, the reception s
 inline constexpr Rgb Black { 0, 0, 0 }; // data items and echoes
 } // namespace Colors
 
-// The six operations through which receiving, sending and the clear button change
+// The eight operations through which receiving, sending and the clear button change
 // a document. Text is code page 936 bytes; a line break inside it is "\n".
 // Implemented by the document window's rich-text control (user-interface thread
 // only) and by MemoryDocument for tests.
@@ -46,8 +46,8 @@ public:
     // Removes all text.
     virtual void ClearDocument() = 0;
 
-    // Bracket a run of operations that may be shown as one change (one undo step,
-    // one repaint). Nesting is allowed.
+    // Bracket a run of operations that may be shown as one change (one repaint and
+    // one move of the view). Nesting is allowed.
     virtual void BeginBatch() { }
     virtual void EndBatch() { }
 };

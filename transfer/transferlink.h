@@ -31,7 +31,7 @@ private:
     const std::atomic<bool> *m_cancel = nullptr;
 };
 
-// The link over a SerialPort: reads with ReadByte, writes with WriteByte, and hands
+// The link over a SerialPort: reads with ReadByte, writes with WriteBytes, and hands
 // every byte that passed to the capture tap, so capture sees a transfer both ways.
 // The caller must own the port's reading side while the link is in use (no
 // reception running).
