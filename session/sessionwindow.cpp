@@ -401,7 +401,7 @@ void SessionWindow::exportAs(bool csv)
 Status SessionWindow::openCapture(const QString &path)
 {
     m_pause->setChecked(true); // the port's bytes do not mix into the file's
-    const Status loaded = LoadCaptureFile(LocalPath(path), m_store);
+    Status loaded = LoadCaptureFile(LocalPath(path), m_store);
     m_shownGeneration = m_store.generation();
     search();
     m_view->storeChanged();
