@@ -16,6 +16,7 @@ class AppConfig;
 class EditCommands;
 class IntervalTimer;
 class LineTestWindow;
+class SessionWindow;
 class LineOptionsRow;
 class LineStrip;
 class PortControlLines;
@@ -253,6 +254,9 @@ public:
     void SetUpLineTest();
     QAction *LineTestItem = nullptr;
     QPointer<LineTestWindow> LineTestForm;
+    // 窗口 → 会话视图 and its window (mainsession.cpp).
+    void SetUpSession();
+    SessionWindow *SessionForm = nullptr;
     // The control-line strip in the button bar and its options in the settings
     // dialog's port tab (mainlines.cpp).
     void SetUpLines();

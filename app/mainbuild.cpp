@@ -296,5 +296,6 @@ void TMainForm::createMenus()
     Help1 = addMenu(bar, "Help1", MainTexts::Help1, MainTexts::Help1Hint);
     HelpAboutItem = addItem(Help1, "HelpAboutItem", MainTexts::HelpAboutItem, HelpAbout1);
     SetUpLineTest();
+    SetUpSession();
     SetUpLanguageMenu();
 }

@@ -9,6 +9,16 @@
 #include <optional>
 #include <utility>
 
+// Told of every byte that passes the port, on the thread that moved it.
+class TrafficListener
+{
+public:
+    virtual void traffic(CaptureDirection direction, uint8_t byte) = 0;
+
+protected:
+    ~TrafficListener() = default;
+};
+
 // The one place every byte that passes the port goes through: the receive thread
 // hands it each byte it has read, the send loop each byte the port has taken. It
 // counts them and, while a recording runs, hands them to `recorder` in the order
@@ -20,11 +30,13 @@ public:
     {
         m_received.fetch_add(1, std::memory_order_relaxed);
         recorder.add(CaptureDirection::Received, byte);
+        tell(CaptureDirection::Received, byte);
     }
     void sent(uint8_t byte)
     {
         m_sent.fetch_add(1, std::memory_order_relaxed);
         recorder.add(CaptureDirection::Sent, byte);
+        tell(CaptureDirection::Sent, byte);
     }
     // Running totals since the program started.
     uint64_t receivedTotal() const { return m_received.load(std::memory_order_relaxed); }
@@ -32,7 +44,23 @@ public:
 
     CaptureRecorder recorder;
 
+    // Sets the one listener (nullptr: none). A listener must outlive every byte
+    // that may still be passing when it is replaced, so set one that lives as long
+    // as the program. Costs one load per byte while none is set.
+    void setListener(TrafficListener *listener)
+    {
+        m_listener.store(listener, std::memory_order_release);
+    }
+
 private:
+    void tell(CaptureDirection direction, uint8_t byte)
+    {
+        if (TrafficListener *listener = m_listener.load(std::memory_order_acquire)) {
+            listener->traffic(direction, byte);
+        }
+    }
+
+    std::atomic<TrafficListener *> m_listener { nullptr };
     std::atomic<uint64_t> m_received { 0 };
     std::atomic<uint64_t> m_sent { 0 };
 };

@@ -16,6 +16,8 @@
 namespace {
 
 const QString kHeaderTimes = QStringLiteral("document/headerTimes");
+const QString kSessionBound = QStringLiteral("session/boundMiB");
+const QString kSessionHighlights = QStringLiteral("session/highlights");
 const QString kCaptureFolder = QStringLiteral("capture/lastFolder");
 const QString kLanguage = QStringLiteral("language");
 const QString kFlow = QStringLiteral("lines/flowControl");
@@ -282,6 +284,28 @@ bool AppConfig::splitLines() const
 Status AppConfig::setSplitLines(bool on)
 {
     return write(kSplitLines, on);
+}
+
+int AppConfig::sessionBoundMiB() const
+{
+    bool ok = false;
+    const int mib = m_settings.value(kSessionBound, 256).toInt(&ok);
+    return ok && mib >= 1 && mib <= 4096 ? mib : 256;
+}
+
+Status AppConfig::setSessionBoundMiB(int mib)
+{
+    return write(kSessionBound, mib);
+}
+
+QStringList AppConfig::sessionHighlights() const
+{
+    return m_settings.value(kSessionHighlights).toStringList();
+}
+
+Status AppConfig::setSessionHighlights(const QStringList &rules)
+{
+    return write(kSessionHighlights, rules);
 }
 
 QByteArray AppConfig::windowGeometry() const

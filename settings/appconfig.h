@@ -65,6 +65,13 @@ public:
     bool splitLines() const;
     [[nodiscard]] Status setSplitLines(bool on);
 
+    // The session view: the bound of its store in MiB (256) and its highlight
+    // rules, one a line: "text|regex|hex", a tab, "#rrggbb", a tab, the pattern.
+    int sessionBoundMiB() const;
+    [[nodiscard]] Status setSessionBoundMiB(int mib);
+    QStringList sessionHighlights() const;
+    [[nodiscard]] Status setSessionHighlights(const QStringList &rules);
+
     // The main window's place and size (QWidget::saveGeometry); empty: centred at
     // the default size.
     QByteArray windowGeometry() const;

@@ -1102,6 +1102,273 @@ sudo usermod -aG %1 $USER</translation>
     </message>
 </context>
 <context>
+    <name>SessionTexts</name>
+    <message>
+        <source>会话视图</source>
+        <translation>Session view</translation>
+    </message>
+    <message>
+        <source>按时间和方向查看收发的每个字节: 文本、十六进制或帧</source>
+        <translation>Every byte sent and received with its time and direction: as text, hex dump or frames</translation>
+    </message>
+    <message>
+        <source>显示方式</source>
+        <translation>Rendering</translation>
+    </message>
+    <message>
+        <source>文本</source>
+        <translation>Text</translation>
+    </message>
+    <message>
+        <source>十六进制</source>
+        <translation>Hex</translation>
+    </message>
+    <message>
+        <source>帧</source>
+        <translation>Frames</translation>
+    </message>
+    <message>
+        <source>编码</source>
+        <translation>Encoding</translation>
+    </message>
+    <message>
+        <source>换行</source>
+        <translation>Line break</translation>
+    </message>
+    <message>
+        <source>任意</source>
+        <translation>Any</translation>
+    </message>
+    <message>
+        <source>去除 ANSI 序列</source>
+        <translation>Strip ANSI sequences</translation>
+    </message>
+    <message>
+        <source>分帧</source>
+        <translation>Split frames</translation>
+    </message>
+    <message>
+        <source>间隔(毫秒)</source>
+        <translation>Gap (ms)</translation>
+    </message>
+    <message>
+        <source>间隔(字符时间)</source>
+        <translation>Gap (character times)</translation>
+    </message>
+    <message>
+        <source>分隔符(十六进制)</source>
+        <translation>Delimiter (hex)</translation>
+    </message>
+    <message>
+        <source>定长(字节)</source>
+        <translation>Fixed length (bytes)</translation>
+    </message>
+    <message>
+        <source>分帧的值</source>
+        <translation>Split value</translation>
+    </message>
+    <message>
+        <source>波特率</source>
+        <translation>Baud rate</translation>
+    </message>
+    <message>
+        <source>校验 CRC/NMEA</source>
+        <translation>Check CRC/NMEA</translation>
+    </message>
+    <message>
+        <source>暂停</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>打开记录…</source>
+        <translation>Open capture…</translation>
+    </message>
+    <message>
+        <source>清空</source>
+        <translation>Clear</translation>
+    </message>
+    <message>
+        <source>查找</source>
+        <translation>Find</translation>
+    </message>
+    <message>
+        <source>区分大小写</source>
+        <translation>Case sensitive</translation>
+    </message>
+    <message>
+        <source>上一个</source>
+        <translation>Previous</translation>
+    </message>
+    <message>
+        <source>下一个</source>
+        <translation>Next</translation>
+    </message>
+    <message>
+        <source>只显示匹配</source>
+        <translation>Only matches</translation>
+    </message>
+    <message>
+        <source>%1 处</source>
+        <translation>%1 hits</translation>
+    </message>
+    <message>
+        <source>超过 %1 处</source>
+        <translation>more than %1 hits</translation>
+    </message>
+    <message>
+        <source>复制</source>
+        <translation>Copy</translation>
+    </message>
+    <message>
+        <source>复制为文本</source>
+        <translation>Copy as text</translation>
+    </message>
+    <message>
+        <source>复制为十六进制</source>
+        <translation>Copy as hex</translation>
+    </message>
+    <message>
+        <source>复制为 C 数组</source>
+        <translation>Copy as C array</translation>
+    </message>
+    <message>
+        <source>导出</source>
+        <translation>Export</translation>
+    </message>
+    <message>
+        <source>选中部分或全部存为记录文件…</source>
+        <translation>Save selection or all as capture file…</translation>
+    </message>
+    <message>
+        <source>选中部分或全部存为 CSV…</source>
+        <translation>Save selection or all as CSV…</translation>
+    </message>
+    <message>
+        <source>内存上限(MiB)</source>
+        <translation>Memory bound (MiB)</translation>
+    </message>
+    <message>
+        <source>高亮规则…</source>
+        <translation>Highlight rules…</translation>
+    </message>
+    <message>
+        <source>每行一条: text、regex 或 hex, 颜色 #rrggbb, 模式, 以制表符分隔</source>
+        <translation>One a line: text, regex or hex, colour #rrggbb, pattern, separated by tabs</translation>
+    </message>
+    <message>
+        <source>第 %1 行: %2</source>
+        <translation>Line %1: %2</translation>
+    </message>
+    <message>
+        <source>高亮规则太慢, 已停用: %1</source>
+        <translation>Highlight rule too slow, turned off: %1</translation>
+    </message>
+    <message>
+        <source>已丢弃最早的 %1 字节</source>
+        <translation>Oldest %1 bytes dropped</translation>
+    </message>
+    <message>
+        <source>%1 字节未能记下</source>
+        <translation>%1 bytes could not be kept</translation>
+    </message>
+    <message>
+        <source>%1 字节</source>
+        <translation>%1 bytes</translation>
+    </message>
+    <message>
+        <source>会话内容</source>
+        <translation>Session contents</translation>
+    </message>
+    <message>
+        <source>无法分帧: %1</source>
+        <translation>Cannot split frames: %1</translation>
+    </message>
+    <message>
+        <source>不是十六进制字节: %1</source>
+        <translation>Not hexadecimal bytes: %1</translation>
+    </message>
+    <message>
+        <source>无法打开记录文件</source>
+        <translation>Cannot open the capture file</translation>
+    </message>
+    <message>
+        <source>无法保存文件 %1</source>
+        <translation>Cannot save the file %1</translation>
+    </message>
+    <message>
+        <source>记录文件 (*.log *.txt);;原始记录 (*)</source>
+        <translation>Capture files (*.log *.txt);;Raw captures (*)</translation>
+    </message>
+    <message>
+        <source>CSV (*.csv)</source>
+        <translation>CSV (*.csv)</translation>
+    </message>
+    <message>
+        <source>异常</source>
+        <translation>exception</translation>
+    </message>
+    <message>
+        <source>CRC 正确</source>
+        <translation>CRC good</translation>
+    </message>
+    <message>
+        <source>CRC 错误</source>
+        <translation>CRC bad</translation>
+    </message>
+    <message>
+        <source>校验和正确</source>
+        <translation>checksum good</translation>
+    </message>
+    <message>
+        <source>校验和错误</source>
+        <translation>checksum bad</translation>
+    </message>
+    <message>
+        <source>读线圈</source>
+        <translation>Read Coils</translation>
+    </message>
+    <message>
+        <source>读离散输入</source>
+        <translation>Read Discrete Inputs</translation>
+    </message>
+    <message>
+        <source>读保持寄存器</source>
+        <translation>Read Holding Registers</translation>
+    </message>
+    <message>
+        <source>读输入寄存器</source>
+        <translation>Read Input Registers</translation>
+    </message>
+    <message>
+        <source>写单个线圈</source>
+        <translation>Write Single Coil</translation>
+    </message>
+    <message>
+        <source>写单个寄存器</source>
+        <translation>Write Single Register</translation>
+    </message>
+    <message>
+        <source>写多个线圈</source>
+        <translation>Write Multiple Coils</translation>
+    </message>
+    <message>
+        <source>写多个寄存器</source>
+        <translation>Write Multiple Registers</translation>
+    </message>
+    <message>
+        <source>功能 %1</source>
+        <translation>Function %1</translation>
+    </message>
+    <message>
+        <source>收</source>
+        <translation>RX</translation>
+    </message>
+    <message>
+        <source>发</source>
+        <translation>TX</translation>
+    </message>
+</context>
+<context>
     <name>Texts</name>
     <message>
         <source>参数设定</source>
