@@ -1,6 +1,7 @@
 // The order of sent and received text in a document window: received text never
-// lands inside the echo line of a send that is still running, and with 收发分行 each
-// change of direction starts a line under its own header.
+// lands inside the echo line of a send that is still running, and what arrives
+// after it starts a line under its own header (the receive controller sees the
+// document's end moved; 收发分行 asks for the same explicitly).
 #include "Main.h"
 #include "document/ChildWin.h"
 #include "maintexts.h"

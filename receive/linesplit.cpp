@@ -1,7 +1,5 @@
 #include "linesplit.h"
 
-#include "base/timestamp.h"
-
 #include <array>
 
 namespace {
@@ -27,7 +25,7 @@ void StartLineAfterOtherDirection(std::vector<ReceiveOp> &ops, bool &pending)
         case ReceiveOp::Kind::Item: {
             using Kind = ReceiveOp::Kind;
             const std::array header { Change(Kind::MoveCaretToEnd),
-                Change(Kind::SetColor, Colors::Green), Change(Kind::Header, {}, HeaderTimeNow()),
+                Change(Kind::SetColor, Colors::Green), Change(Kind::Header, {}, it->value),
                 Change(Kind::SetColor, Colors::Black) };
             ops.insert(it, header.begin(), header.end());
             pending = false;

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstddef>
 #include <cstring>
 
 namespace {
@@ -101,6 +102,7 @@ void ReceiveEngine::Start(int64_t countFrom)
     m_countFrom = countFrom;
     m_shown = {};
     m_shown.RecvByteCount = countFrom;
+    m_startLineNext = false;
     m_exitCode = -1;
     m_endReason = EndReason::Running;
     StopReceive = false;
@@ -156,6 +158,8 @@ void ReceiveEngine::ReceiveThreadProc()
 {
     ParaFill = 0;
     m_paraFilledEver = 0;
+    m_readTime = 0;
+    m_nextLine.clear();
     m_counted = {};
     m_counted.RecvByteCount = m_countFrom;
     int exitCode = 1;
@@ -163,7 +167,10 @@ void ReceiveEngine::ReceiveThreadProc()
         if (StopReceive) {
             break;
         }
-        if (sendButtonDown && (!m_readsLine || m_readsLine())) {
+        // Only these two need to know whether the read asks the line.
+        const bool timed = HeaderTimes.load(std::memory_order_relaxed);
+        const bool asksLine = (timed || sendButtonDown) && (!m_readsLine || m_readsLine());
+        if (sendButtonDown && asksLine) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         uint8_t byte = 0;
@@ -174,6 +181,13 @@ void ReceiveEngine::ReceiveThreadProc()
             }
             continue;
         }
+        // A byte handed out of the read-ahead came with the read that asked the line:
+        // every byte of one read carries that read's time.
+        if (!timed) {
+            m_readTime = 0;
+        } else if (asksLine || m_readTime == 0) {
+            m_readTime = HeaderTimeNow();
+        }
         Traffic.received(byte);
         const Outcome outcome = HandleByte(byte);
         if (outcome == Outcome::Failed) {
@@ -183,6 +197,12 @@ void ReceiveEngine::ReceiveThreadProc()
         if (outcome == Outcome::Stopped) {
             break;
         }
+    }
+    // A line complete at the end has its header, stamped when the line completed.
+    if (!m_nextLine.empty()) {
+        m_ops.swap(m_nextLine);
+        m_nextLine.clear();
+        static_cast<void>(Flush()); // a failed queue has nowhere to take it
     }
     m_exitCode = exitCode;
     if (exitCode == 1) {
@@ -202,12 +222,22 @@ ReceiveEngine::Outcome ReceiveEngine::HandleByte(uint8_t byte)
         m_settings.FParaStart.load(), m_settings.FParaEnd.load(), m_settings.FLineCharNum.load(),
         m_settings.FParaCharNum.load() };
     m_ops.clear();
+    // The header of the line this byte starts, held back for its time.
+    if (!m_nextLine.empty()) {
+        for (ReceiveOp &op : m_nextLine) {
+            if (op.kind == ReceiveOp::Kind::Header && m_readTime != 0) {
+                op.value = m_readTime;
+            }
+        }
+        m_ops.swap(m_nextLine);
+        m_nextLine.clear();
+    }
     if (s.autoClear) {
         Add(ReceiveOp::Kind::ClearIfLineCount, s.clearLineNum);
     }
     if (m_counted.RecvByteCount == m_countFrom) {
         Add(ReceiveOp::Kind::MoveCaretToEnd);
-        AddHeader();
+        AddHeader(m_readTime);
     }
     AddItem(byte, s.notation);
 
@@ -238,9 +268,18 @@ ReceiveEngine::Outcome ReceiveEngine::HandleByte(uint8_t byte)
         return Outcome::Failed;
     }
     if (CompletesGroup(m_counted.RecvByteCount, s.lineCharNum)) {
+        const auto lineEnd = static_cast<std::ptrdiff_t>(m_ops.size());
         Add(ReceiveOp::Kind::MoveCaretToEnd);
         AddCount(ReceiveOp::CountLine);
-        AddHeader();
+        // Stamped now; with header times on it waits for the next line's first byte,
+        // whose read time replaces this one, and goes out before that byte's changes,
+        // so that the document and its clearing come out as without the wait.
+        const int32_t completed = HeaderTimeNow();
+        AddHeader(completed);
+        if (completed != 0) {
+            m_nextLine.assign(m_ops.begin() + lineEnd, m_ops.end());
+            m_ops.erase(m_ops.begin() + lineEnd, m_ops.end());
+        }
     }
     return Flush() ? Outcome::Next : Outcome::Failed;
 }
@@ -289,10 +328,10 @@ ReceiveEngine::Outcome ReceiveEngine::CheckOrder(const ByteSettings &s)
     return Outcome::Next;
 }
 
-void ReceiveEngine::AddHeader()
+void ReceiveEngine::AddHeader(int32_t headerTime)
 {
     AddColor(Colors::Green);
-    Add(ReceiveOp::Kind::Header, HeaderTimeNow());
+    Add(ReceiveOp::Kind::Header, headerTime);
     AddColor(Colors::Black);
 }
 
@@ -317,6 +356,7 @@ void ReceiveEngine::AddItem(uint8_t byte, Notation itemNotation)
     ReceiveOp op;
     op.kind = ReceiveOp::Kind::Item;
     op.length = static_cast<uint8_t>(FormatReceivedByte(byte, itemNotation, op.text).size());
+    op.value = m_readTime;
     m_ops.push_back(op);
     m_counted.count(ReceiveOp::CountByte);
 }

@@ -22,6 +22,11 @@ struct SettingsValues;
 // document. The thread that owns the document carries them out with ApplyPending,
 // which `notify` (called on the receive thread) asks it to do.
 //
+// With header times on, a header carries the time the receive thread read its
+// line's first byte (all bytes of one read share that read's time); the header of
+// a line that completes is therefore handed over with the next line's first byte,
+// or when the reception ends.
+//
 // Start, ApplyPending, Stop and the destructor belong to one thread, the
 // document's owner. The counters and ReceiveHasError may be read on that thread
 // once Stop has returned. The settings, `notation` and `sendButtonDown` are read
@@ -68,8 +73,8 @@ public:
     // Returns how many changes the batch held.
     std::size_t ApplyPending(DocumentOps *doc, const RoomFunction &room = nullptr);
     std::size_t queueCapacity() const { return m_queueCapacity; }
-    // Owner thread: the document got text of the other direction behind the open
-    // line; the next item carried out starts a line of its own (linesplit.h).
+    // Owner thread: the document got other text behind the reception's open line;
+    // the next item carried out starts a line of its own (linesplit.h).
     void StartLineNext() { m_startLineNext = true; }
     // Sets StopReceive and waits until the thread has ended, carrying out its
     // changes on `doc` meanwhile; returns when all of them are done. Returns at
@@ -121,7 +126,7 @@ private:
     void ParagraphEnd();
     Outcome CheckOrder(const ByteSettings &s);
     bool PositionIsRight(int64_t pos) const;
-    void AddHeader();
+    void AddHeader(int32_t headerTime);
     void Add(ReceiveOp::Kind kind, int32_t value = 0);
     void AddColor(Rgb color);
     void AddItem(uint8_t byte, Notation notation);
@@ -143,6 +148,11 @@ private:
     std::atomic<int> m_exitCode { -1 };
     std::atomic<EndReason> m_endReason { EndReason::Running };
     std::vector<ReceiveOp> m_ops; // receive thread: the changes of the byte in hand
+    // Receive thread: HeaderTimeNow() of the read that brought the byte in hand (0
+    // with header times off), and the start of the next line, held back until its
+    // first byte so that its header carries that byte's time (header times on only).
+    int32_t m_readTime = 0;
+    std::vector<ReceiveOp> m_nextLine;
     std::vector<ReceiveOp> m_applying; // owner thread: the changes being carried out
     ReceptionCounts m_counted; // receive thread
     ReceptionCounts m_shown; // owner thread: counts of the changes carried out

@@ -13,7 +13,8 @@ struct ReceiveOp
     enum class Kind : uint8_t {
         MoveCaretToEnd,
         SetColor, // color
-        Item, // MoveCaretToEnd, InsertAtCaret text[0..length), count the byte
+        Item, // MoveCaretToEnd, InsertAtCaret text[0..length), count the byte;
+        // value: the HeaderTimeNow() of the read that brought the byte (0: none)
         Header, // "Receiving: " inserted when LineCount is 0, else appended as a line;
         // value: a HeaderTimeNow() to put before it (0: none)
         ParagraphEnd, // AppendLine "End of one Paragraph"

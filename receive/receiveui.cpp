@@ -34,6 +34,7 @@ void ReceiveController::start(TMDIChild *doc)
     m_edit = doc ? doc->RichEdit1 : nullptr;
     m_endAnnounced = false;
     ++m_reception;
+    markEnd();
     m_engine.Start();
     // Closing the window ends the reception now rather than at its next byte,
     // which might never come. Queued (the window is being destroyed), and meant for
@@ -71,6 +72,9 @@ void ReceiveController::stop()
 {
     disconnect(m_closedWatch);
     m_pacer.cancel();
+    if (m_edit && m_engine.isStarted() && endOfDocument() != m_end) {
+        m_engine.StartLineNext();
+    }
     m_engine.Stop(m_edit.data(), [this] { return room(); });
     m_edit = nullptr;
 }
@@ -133,7 +137,7 @@ void ReceiveController::applyNow()
     cost.start();
     std::size_t taken = 0;
     if (m_engine.isStarted()) {
-        taken = m_engine.ApplyPending(m_edit.data(), [this] { return room(); });
+        taken = applyToDocument();
         if (m_engine.endedByItself()) {
             announceEnd(m_engine.endReason());
         }
@@ -142,4 +146,29 @@ void ReceiveController::applyNow()
     // costs about what the last one did.
     const qint64 costNs = cost.nsecsElapsed() + (m_edit ? m_edit->lastPaintNs() : 0);
     m_pacer.batchDone(costNs, taken >= m_engine.queueCapacity() / 2);
+}
+
+ReceiveController::EndMark ReceiveController::endOfDocument() const
+{
+    if (!m_edit) {
+        return {};
+    }
+    return { m_edit->characterCount(), m_edit->LineCount(), m_edit->lastLineLength() };
+}
+
+void ReceiveController::markEnd()
+{
+    m_end = endOfDocument();
+}
+
+std::size_t ReceiveController::applyToDocument()
+{
+    // The mark is taken again after every batch, an empty one too: the engine keeps
+    // the news until an item is carried out.
+    if (m_edit && endOfDocument() != m_end) {
+        m_engine.StartLineNext();
+    }
+    const std::size_t taken = m_engine.ApplyPending(m_edit.data(), [this] { return room(); });
+    markEnd();
+    return taken;
 }

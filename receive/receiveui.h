@@ -20,6 +20,12 @@ struct SettingsValues;
 // one queued call each time its queue goes from empty to non-empty; the turns are
 // paced by BatchPacer, with a spacing that grows with what the last batch cost.
 //
+// Received items go only on lines the reception started: before each batch the
+// controller compares the end of the document with where its last batch left it,
+// and when anything else was written there meanwhile (a send's header and echo, a
+// summary, typed text, a clearing) the next item starts a line under its own
+// header (ReceiveEngine::StartLineNext).
+//
 // A reception that ends by itself (its document window closed or full, a line or
 // paragraph length of 0) is announced once with receptionEnded; the controller
 // keeps it started until stop(), so that its owner releases the button, stops it
@@ -79,6 +85,11 @@ private:
     // A turn asked for by the receive thread.
     void applyPending();
     void applyNow();
+    // Carries out the engine's waiting changes on the reception's document, after
+    // looking whether anything else was written to it since the last batch.
+    std::size_t applyToDocument();
+    // Where the document ends now; compared before the next batch.
+    void markEnd();
     // How much more receive text the document takes.
     std::size_t room() const;
 
@@ -91,4 +102,14 @@ private:
     // Counts the receptions started, so that news of an earlier one is not taken
     // for the running one.
     quint64 m_reception = 0;
+    // The end of the reception's document as the last batch left it.
+    struct EndMark
+    {
+        int characters = 0;
+        int lines = 0;
+        int lastLine = 0;
+        friend bool operator==(const EndMark &, const EndMark &) = default;
+    };
+    EndMark endOfDocument() const;
+    EndMark m_end;
 };

@@ -1,5 +1,6 @@
 #include "sendengine.h"
 
+#include "base/timestamp.h"
 #include "capture/traffic.h"
 #include "document/documentops.h"
 #include "sendconvert.h"
@@ -67,9 +68,18 @@ void SendEngine::Drop()
     m_thread.join();
 }
 
+void SendEngine::Start(SendJob job, HeaderFunction header)
+{
+    Start(std::move(job));
+    m_header = std::move(header);
+}
+
 void SendEngine::Start(SendJob job)
 {
     Drop();
+    m_header = nullptr;
+    m_startTime = HeaderTimeNow();
+    m_firstWriteTime = 0;
     m_job = std::move(job);
     m_delay = m_job.twoCharDelay;
     m_bytesSent = 0;
@@ -184,7 +194,9 @@ SendOutcome SendEngine::Write(uint8_t byte, int64_t &began, const std::stop_toke
         }
         began = HighResolutionCount();
         if (m_write(byte, m_wait.mark()) == 1) {
-            m_bytesSent.fetch_add(1, std::memory_order_relaxed);
+            if (m_bytesSent.fetch_add(1, std::memory_order_relaxed) == 0) {
+                m_firstWriteTime.store(HeaderTimeNow(), std::memory_order_relaxed);
+            }
             Traffic.sent(byte);
             return SendOutcome::Running;
         }
@@ -252,6 +264,11 @@ bool SendEngine::FlushEcho()
 void SendEngine::Apply(DocumentOps *doc)
 {
     if (doc) {
+        if (m_header && !m_applying.empty()) {
+            // The queue's lock orders the time's store before this piece's take.
+            m_header(*doc, m_firstWriteTime.load(std::memory_order_relaxed));
+            m_header = nullptr;
+        }
         InsertEchoPieces(*doc, m_applying);
         return;
     }
@@ -274,7 +291,16 @@ bool SendEngine::ApplyPending(DocumentOps *doc)
         return false;
     }
     m_thread.join();
+    Ended(doc);
     return true;
+}
+
+void SendEngine::Ended(DocumentOps *doc)
+{
+    if (doc && m_header) {
+        m_header(*doc, m_startTime);
+    }
+    m_header = nullptr;
 }
 
 SendResult SendEngine::Wait(DocumentOps *doc)
@@ -284,6 +310,7 @@ SendResult SendEngine::Wait(DocumentOps *doc)
             Apply(doc);
         }
         m_thread.join();
+        Ended(doc);
     }
     return result();
 }

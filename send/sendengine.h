@@ -93,6 +93,9 @@ class SendEngine
 public:
     using WriteFunction = std::function<int(uint8_t byte, const std::atomic<bool> &giveUp)>;
     using NotationFunction = std::function<Notation()>;
+    // Writes the send's "Sending: " header into `doc`, with `headerTime` (a value of
+    // HeaderTimeNow(), 0 for none) before it. The owner's thread.
+    using HeaderFunction = std::function<void(DocumentOps &doc, int32_t headerTime)>;
 
     static constexpr std::size_t kDefaultQueueCapacity = 1 << 16; // echo pieces
 
@@ -106,6 +109,12 @@ public:
     // Starts the send thread on `job`. A send still running is ended first, its
     // echo dropped; callers normally Stop or Wait for it before.
     void Start(SendJob job);
+    // Starts the send as Start(job) does; `header`, when given, is written by the
+    // owner right before the first echo it carries out, with the time the send's
+    // first byte was written, so that a line's time is that of its first byte. A
+    // send that wrote nothing gets its header when its end is collected, with the
+    // time it started.
+    void Start(SendJob job, HeaderFunction header);
     // A send was started and its end has not been collected yet.
     bool isStarted() const { return m_thread.joinable(); }
 
@@ -147,6 +156,8 @@ private:
     bool FlushEcho();
     // Owner: carries out the taken pieces, or ends the send when `doc` is null.
     void Apply(DocumentOps *doc);
+    // Owner: the send has ended; a header still due is written now.
+    void Ended(DocumentOps *doc);
     void Drop();
 
     const WriteFunction m_write;
@@ -176,6 +187,11 @@ private:
     std::atomic<bool> m_held { false };
 
     std::atomic<int64_t> m_bytesSent { 0 };
+    // HeaderTimeNow() when the first byte went out: stored by the send thread
+    // before that byte's echo is queued, read by the owner after taking it.
+    std::atomic<int32_t> m_firstWriteTime { 0 };
+    HeaderFunction m_header; // owner thread: the header still to write
+    int32_t m_startTime = 0; // owner thread
     std::vector<EchoPiece> m_applying; // owner thread
     std::jthread m_thread;
 };

@@ -35,9 +35,9 @@ bool SendController::start(TMDIChild *child, const SettingsValues &settings)
         endShowing();
     }
     m_edit = child->RichEdit1;
-    WriteSendHeader(*m_edit, settings);
+    SendEngine::HeaderFunction header = BeginSendHeader(*m_edit, settings);
     openBatch();
-    m_engine.Start(SendJob::FromSettings(settings));
+    m_engine.Start(SendJob::FromSettings(settings), std::move(header));
     return true;
 }
 
@@ -52,9 +52,9 @@ bool SendController::startBytes(TMDIChild *child, const SettingsValues &settings
         endShowing();
     }
     m_edit = child->RichEdit1;
-    WriteSendHeader(*m_edit, settings);
+    SendEngine::HeaderFunction header = BeginSendHeader(*m_edit, settings);
     openBatch();
-    m_engine.Start(std::move(job));
+    m_engine.Start(std::move(job), std::move(header));
     return true;
 }
 

@@ -48,7 +48,8 @@ public:
     // Ends a running send without waiting for its echo to be carried out.
     ~SendController() override;
 
-    // Starts a send into `child`: the header at once, the units on the send
+    // Starts a send into `child`: the header (at once, or with header times on
+    // with the first byte's echo, see BeginSendHeader), the units on the send
     // thread. Nothing happens (false) when `child` is null or a send still runs.
     bool start(TMDIChild *child, const SettingsValues &settings);
     // Starts a send of `bytes` as they are (the send bar) into `child`, the way

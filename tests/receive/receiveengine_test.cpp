@@ -1,3 +1,4 @@
+#include "base/timestamp.h"
 #include "receive/receivesummary.h"
 #include "receivetesthelpers.h"
 
@@ -5,11 +6,13 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <climits>
 #include <cstdio>
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -101,6 +104,54 @@ TEST_F(ReceiveEngineTest, OneBytePerLine)
     r.engine.Stop(&r.doc);
     EXPECT_EQ(r.doc.text(), expected);
     EXPECT_EQ(r.engine.RecvLineCount, 3);
+}
+
+// The value of HeaderTimeNow() that each "[HH:MM:SS.mmm] " of `text` stands for.
+std::vector<int32_t> HeaderTimesIn(const std::string &text)
+{
+    std::vector<int32_t> times;
+    for (std::size_t at = text.find('['); at != std::string::npos; at = text.find('[', at + 1)) {
+        int hours = 0;
+        int minutes = 0;
+        int seconds = 0;
+        int ms = 0;
+        if (std::sscanf(text.c_str() + at, "[%d:%d:%d.%d]", &hours, &minutes, &seconds, &ms) == 4) {
+            times.push_back(1 + ((hours * 60 + minutes) * 60 + seconds) * 1000 + ms);
+        }
+    }
+    return times;
+}
+
+// With header times on, a line's header carries the time its first byte was read,
+// not the time the line before it completed, and the lines of one read share that
+// read's time.
+TEST_F(ReceiveEngineTest, ALineIsStampedWithTheReadOfItsFirstByte)
+{
+    r.settings.FLineCharNum = 4;
+    HeaderTimes = true;
+    const int32_t started = HeaderTimeNow();
+    r.engine.Start();
+    ASSERT_TRUE(r.pty.send(ByteRun(0, 3)));
+    ASSERT_TRUE(r.pumpUntil([&] { return r.doc.text().find("0x03") != std::string::npos; }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const int32_t beforeBurst = HeaderTimeNow();
+    ASSERT_TRUE(r.pty.send(ByteRun(4, 11)));
+    ASSERT_TRUE(r.pumpUntil([&] { return r.doc.text().find("0x0B") != std::string::npos; }));
+    const int32_t afterBurst = HeaderTimeNow();
+    r.engine.Stop(&r.doc);
+    HeaderTimes = false;
+    if (afterBurst < started) {
+        GTEST_SKIP() << "the clock passed midnight";
+    }
+    // Three lines and the header the third one's end left.
+    const std::vector<int32_t> times = HeaderTimesIn(r.doc.textIn(Colors::Green));
+    ASSERT_EQ(times.size(), 4U) << r.doc.text();
+    EXPECT_GE(times[0], started);
+    EXPECT_LT(times[0], beforeBurst);
+    EXPECT_GE(times[1], beforeBurst);
+    EXPECT_LE(times[1], afterBurst);
+    EXPECT_EQ(times[2], times[1]);
+    EXPECT_EQ(r.doc.textIn(Colors::Black), HexItems(0, 11));
 }
 
 struct LengthCase

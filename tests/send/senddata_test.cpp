@@ -1,3 +1,4 @@
+#include "base/timestamp.h"
 #include "document/memorydocument.h"
 #include "ptyport.h"
 #include "send/senddata.h"
@@ -5,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 namespace {
@@ -237,3 +239,32 @@ TEST_F(SendDataTest, NotationIsReadForEveryUnit)
 }
 
 } // namespace
+
+// With header times on, the header carries the time the first byte was written,
+// not the time the send started: here the first token waits its delay.
+TEST_F(SendDataTest, HeaderTimeIsThatOfTheFirstByteWritten)
+{
+    settings.FSendChar = "41";
+    settings.FTwoCharDelay = 300000;
+    HeaderTimes = true;
+    const int32_t started = HeaderTimeNow();
+    send(&doc);
+    const int32_t ended = HeaderTimeNow();
+    HeaderTimes = false;
+    EXPECT_EQ(farSide(1), "A");
+    if (ended < started) {
+        GTEST_SKIP() << "the clock passed midnight";
+    }
+    int hours = 0;
+    int minutes = 0;
+    int seconds = 0;
+    int ms = 0;
+    const std::string header = doc.textIn(Colors::Blue);
+    ASSERT_EQ(std::sscanf(header.c_str(), "[%d:%d:%d.%d] ", &hours, &minutes, &seconds, &ms), 4)
+        << header;
+    const int32_t time = 1 + ((hours * 60 + minutes) * 60 + seconds) * 1000 + ms;
+    EXPECT_GE(time, started + 250);
+    EXPECT_LE(time, ended);
+    EXPECT_EQ(header.substr(header.size() - kHeader.size()), kHeader);
+    EXPECT_EQ(doc.textIn(Colors::Black), "0x41 ");
+}
