@@ -235,8 +235,9 @@ public:
     QAction *SplitLinesItem = nullptr; // checkable: each direction on lines of its own
 
     // The keyboard (mainkeyboard.cpp): the 串口 menu between 编辑 and 窗口, whose items
-    // mirror the buttons (enabled, down) and click them; Enter in Edit2 clicks
-    // BtnSend; Tab goes round Edit2, ComboDataType and the active document.
+    // mirror the buttons and the control lines (enabled, down) and click them; Enter
+    // in Edit2 clicks BtnSend; Tab goes round Edit2, ComboDataType, the active
+    // document and the send bar when shown.
     void SetUpKeyboard();
     QMenu *PortMenu = nullptr;
     QAction *SendItem = nullptr;
@@ -244,6 +245,14 @@ public:
     QAction *ClearItem = nullptr;
     QAction *PortItem = nullptr;
     QAction *OptionItem = nullptr;
+    QAction *DtrItem = nullptr; // checkable: mirrors Lines->LineDTR (F7)
+    QAction *RtsItem = nullptr; // checkable: mirrors Lines->LineRTS (F8)
+    QAction *DtrPulseItem = nullptr; // F5
+    QAction *RtsPulseItem = nullptr; // Shift+F5
+    QAction *BreakItem = nullptr; // F6
+    QAction *SendLineItem = nullptr; // 窗口: the send bar's line, from anywhere (Ctrl+E)
+    // What Tab goes round, in order.
+    QList<QWidget *> tabRing() const;
 
     // The window's place and size kept in byteway.conf; Edit2 takes the toolbar's
     // width beyond the default window's (mainplacement.cpp).

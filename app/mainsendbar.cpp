@@ -24,12 +24,22 @@ void TMainForm::SetUpSendBar()
     SendBarItem = SendBarDock->toggleViewAction();
     SendBarItem->setObjectName(QStringLiteral("SendBarItem"));
     SendBarItem->setStatusTip(SendBarTexts::MenuHint);
+    // The dock names its item after its title; the menu's caption has an access key.
+    SendBarItem->setText(MainTexts::SendBarItem);
+    connect(SendBarDock, &QWidget::windowTitleChanged, SendBarItem,
+        [this] { SendBarItem->setText(MainTexts::SendBarItem); });
     QAction *first = Window1->actions().value(0);
     Window1->insertAction(first, SendBarItem);
     Window1->insertSeparator(first);
     // Only the user's choice is kept: the bar hides with the window on the way out.
-    connect(SendBarItem, &QAction::triggered, this,
-        [this](bool shown) { m_config->report(this, m_config->setSendBarVisible(shown)); });
+    connect(SendBarItem, &QAction::triggered, this, [this](bool shown) {
+        m_config->report(this, m_config->setSendBarVisible(shown));
+        // Shown to be typed in: what is typed next goes into its line, not into
+        // the document.
+        if (shown) {
+            SendBarDock->focusLine();
+        }
+    });
     connect(SendBarDock, &QDockWidget::visibilityChanged, this, [this](bool shown) {
         if (!shown && SendBarDock->isHidden()) {
             m_config->report(this, m_config->setSendBarVisible(false));

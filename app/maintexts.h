@@ -100,6 +100,11 @@ inline constexpr UiText ReceiveItem { kContext, QT_TRANSLATE_NOOP("MainTexts", "
 inline constexpr UiText ClearItem { kContext, QT_TRANSLATE_NOOP("MainTexts", "清空(&E)") };
 inline constexpr UiText PortItem { kContext, QT_TRANSLATE_NOOP("MainTexts", "开关串口(&C)") };
 inline constexpr UiText OptionItem { kContext, QT_TRANSLATE_NOOP("MainTexts", "设置(&O)...") };
+inline constexpr UiText DtrItem { kContext, QT_TRANSLATE_NOOP("MainTexts", "DTR(&D)") };
+inline constexpr UiText RtsItem { kContext, QT_TRANSLATE_NOOP("MainTexts", "RTS(&T)") };
+inline constexpr UiText BreakItem { kContext, QT_TRANSLATE_NOOP("MainTexts", "发送中断(&B)") };
+inline constexpr UiText SendBarItem { kContext, QT_TRANSLATE_NOOP("MainTexts", "发送栏(&B)") };
+inline constexpr UiText SendLineItem { kContext, QT_TRANSLATE_NOOP("MainTexts", "转到发送栏(&G)") };
 inline constexpr UiText MessageFieldName { kContext, QT_TRANSLATE_NOOP("MainTexts", "消息") };
 inline constexpr UiText MessageHistory { kContext, QT_TRANSLATE_NOOP("MainTexts", "最近的消息：") };
 inline constexpr UiText SystemSays { kContext, QT_TRANSLATE_NOOP("MainTexts", "系统的说明：%1") };

@@ -1,6 +1,7 @@
 #include "linestrip.h"
 
 #include "linetexts.h"
+#include "text/systemreason.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -23,7 +24,7 @@ const char *const kLampStyle
 
 QString reasonText(const Status &status)
 {
-    return QString::fromLocal8Bit(status.reason().c_str());
+    return ReasonInWords(status);
 }
 
 // A closed or lost port is no reason to tell about: every control is then simply
@@ -32,6 +33,13 @@ bool portAway(const Status &status)
 {
     return status.kind() == ErrorKind::Invalid || status.kind() == ErrorKind::Lost;
 }
+
+// An asserted output is filled green with white text, an idle one keeps the
+// palette's button: plain at a glance in a light and a dark palette alike (white
+// on this green is above 4.5:1).
+const char *const kOutputStyle
+    = "QToolButton:checked { background: #1e7b34; color: white; border: 1px solid #0f4d20;"
+      " border-radius: 2px; }";
 
 } // namespace
 
@@ -57,6 +65,7 @@ LineStrip::LineStrip(ControlLines &lines, QWidget *parent)
         button->setAccessibleName(caption);
         button->setCheckable(true);
         button->setAutoRaise(false);
+        button->setStyleSheet(QLatin1String(kOutputStyle));
         button->setPopupMode(QToolButton::MenuButtonPopup);
         auto *menu = new QMenu(button);
         pulse = menu->addAction(QString());

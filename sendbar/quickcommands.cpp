@@ -12,6 +12,21 @@ Status Invalid(std::string reason)
     return { ErrorKind::Invalid, std::move(reason) };
 }
 
+// A field named in a reason, cut to a few characters (never inside one): a
+// reason is read in a message, and a broken file's field may be megabytes long.
+std::string Quoted(std::string_view field)
+{
+    constexpr std::size_t kShown = 32;
+    if (field.size() <= kShown) {
+        return '"' + std::string(field) + '"';
+    }
+    std::size_t end = kShown;
+    while (end > 0 && (static_cast<unsigned char>(field[end]) & 0xC0) == 0x80) {
+        --end;
+    }
+    return '"' + std::string(field.substr(0, end)) + "…\"";
+}
+
 bool HasLineBreak(std::string_view text)
 {
     return text.find_first_of("\r\n") != std::string_view::npos;
@@ -74,15 +89,15 @@ Result<QuickCommand> ParseCommand(std::string_view line)
     command.name = fields[0];
     const std::optional<LineMode> mode = LineModeFromKey(fields[1]);
     if (!mode) {
-        return Invalid("unknown mode \"" + std::string(fields[1]) + '"');
+        return Invalid("unknown mode " + Quoted(fields[1]));
     }
     const std::optional<LineEnding> ending = LineEndingFromKey(fields[2]);
     if (!ending) {
-        return Invalid("unknown ending \"" + std::string(fields[2]) + '"');
+        return Invalid("unknown ending " + Quoted(fields[2]));
     }
     const std::optional<Checksum> checksum = ChecksumFromKey(fields[3]);
     if (!checksum) {
-        return Invalid("unknown checksum \"" + std::string(fields[3]) + '"');
+        return Invalid("unknown checksum " + Quoted(fields[3]));
     }
     command.mode = *mode;
     command.ending = *ending;
@@ -130,7 +145,10 @@ CommandFile ParseCommandFile(std::string_view text)
         if (command) {
             file.commands.push_back(std::move(*command));
         } else {
-            file.problems.push_back({ number, command.status() });
+            ++file.badLines;
+            if (file.problems.size() < CommandFile::kProblemsKept) {
+                file.problems.push_back({ number, command.status() });
+            }
         }
     }
     return file;

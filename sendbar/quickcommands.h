@@ -46,9 +46,15 @@ struct CommandFileProblem
 
 struct CommandFile
 {
+    // A report of the first few bad lines says enough; a file of millions of them
+    // must not cost more than one read.
+    static constexpr std::size_t kProblemsKept = 20;
+
     std::vector<QuickCommand> commands; // every good line, in order
-    std::vector<CommandFileProblem> problems; // every bad one
+    std::vector<CommandFileProblem> problems; // the first kProblemsKept bad ones
+    std::size_t badLines = 0; // all of them
 };
 
-// Reads a file's text: good lines are kept whatever the bad ones around them.
+// Reads a file's text in one pass: good lines are kept whatever the bad ones
+// around them.
 [[nodiscard]] CommandFile ParseCommandFile(std::string_view text);

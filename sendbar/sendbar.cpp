@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -19,7 +20,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSaveFile>
-#include <QToolBar>
 #include <QVBoxLayout>
 
 namespace {
@@ -89,10 +89,12 @@ QWidget *SendBar::createLineArea()
     m_line->setAccessibleName(SendBarTexts::LineName);
     m_line->setToolTip(SendBarTexts::LineHint);
     m_line->installEventFilter(this);
+    m_line->setMaxLength(kLineLimit);
     GuardCp936(m_line, SendBarTexts::LineOutsideCp936);
     auto *send = new QPushButton(SendBarTexts::Send, area);
     send->setObjectName(QStringLiteral("SendLineButton"));
     send->setAutoDefault(false);
+    m_sendButton = send;
     lineRow->addWidget(m_line, 1);
     lineRow->addWidget(send);
     column->addLayout(lineRow);
@@ -124,7 +126,13 @@ QWidget *SendBar::createLineArea()
 
     connect(m_line, &QLineEdit::returnPressed, this, &SendBar::sendLine);
     connect(send, &QPushButton::clicked, this, &SendBar::sendLine);
-    connect(m_line, &QLineEdit::textEdited, this, [this] { m_history.Reset(); });
+    connect(m_line, &QLineEdit::textEdited, this, [this] {
+        m_history.Reset();
+        // The edit drops what goes beyond its length without a word.
+        if (m_line->text().size() >= kLineLimit) {
+            emit message(SendBarTexts::LineCut.arg(kLineLimit));
+        }
+    });
     connect(m_line, &QLineEdit::textChanged, this, &SendBar::updatePreview);
     for (QComboBox *combo : { m_mode, m_ending, m_checksum }) {
         connect(combo, &QComboBox::currentIndexChanged, this, [this] {
@@ -146,39 +154,46 @@ QWidget *SendBar::createCommandArea()
     m_list->setAccessibleName(SendBarTexts::Commands);
     m_list->setToolTip(SendBarTexts::CommandsHint);
     m_list->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_list->installEventFilter(this);
     // Four rows: the bar must leave the documents most of the window.
     m_list->setMaximumHeight(m_list->fontMetrics().height() * 4 + 2 * m_list->frameWidth() + 4);
     column->addWidget(m_list, 1);
-    // A tool bar: what does not fit goes behind its extension button, so the bar
-    // never widens the window.
-    auto *buttons = new QToolBar(area);
-    buttons->setObjectName(QStringLiteral("QuickSendTools"));
-    buttons->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    const auto tool = [buttons](const char *name, const QString &text) {
-        QAction *action = buttons->addAction(text);
-        action->setObjectName(QLatin1String(name));
-        return action;
+    // Buttons, not a tool bar: Tab reaches each of them and none hides behind an
+    // extension button. Two rows keep the column narrow.
+    auto *buttons = new QGridLayout;
+    buttons->setContentsMargins(0, 2, 0, 0);
+    buttons->setHorizontalSpacing(2);
+    buttons->setVerticalSpacing(2);
+    constexpr int kButtonsPerRow = 4;
+    const auto tool = [this, area, buttons](const char *name, const QString &text) {
+        auto *button = new QPushButton(text, area);
+        button->setObjectName(QLatin1String(name));
+        button->setAutoDefault(false);
+        const int at = static_cast<int>(m_commandButtons.size());
+        buttons->addWidget(button, at / kButtonsPerRow, at % kButtonsPerRow);
+        m_commandButtons.push_back(button);
+        return button;
     };
-    QAction *add = tool("QuickSendAdd", SendBarTexts::Add);
+    QPushButton *add = tool("QuickSendAdd", SendBarTexts::Add);
     add->setToolTip(SendBarTexts::AddHint);
-    QAction *edit = tool("QuickSendEdit", SendBarTexts::Edit);
-    QAction *remove = tool("QuickSendRemove", SendBarTexts::Remove);
-    QAction *up = tool("QuickSendUp", SendBarTexts::Up);
-    QAction *down = tool("QuickSendDown", SendBarTexts::Down);
-    QAction *import = tool("QuickSendImport", SendBarTexts::Import);
-    QAction *exporting = tool("QuickSendExport", SendBarTexts::Export);
-    column->addWidget(buttons);
+    QPushButton *edit = tool("QuickSendEdit", SendBarTexts::Edit);
+    QPushButton *remove = tool("QuickSendRemove", SendBarTexts::Remove);
+    QPushButton *up = tool("QuickSendUp", SendBarTexts::Up);
+    QPushButton *down = tool("QuickSendDown", SendBarTexts::Down);
+    QPushButton *import = tool("QuickSendImport", SendBarTexts::Import);
+    QPushButton *exporting = tool("QuickSendExport", SendBarTexts::Export);
+    column->addLayout(buttons);
 
     connect(m_list, &QListWidget::itemClicked, this,
         [this](QListWidgetItem *item) { sendCommand(m_list->row(item)); });
     connect(m_list, &QListWidget::customContextMenuRequested, this, &SendBar::showCommandMenu);
-    connect(add, &QAction::triggered, this, &SendBar::addCommand);
-    connect(edit, &QAction::triggered, this, &SendBar::editCommand);
-    connect(remove, &QAction::triggered, this, &SendBar::removeCommand);
-    connect(up, &QAction::triggered, this, [this] { moveCommand(-1); });
-    connect(down, &QAction::triggered, this, [this] { moveCommand(1); });
-    connect(import, &QAction::triggered, this, &SendBar::importFromFile);
-    connect(exporting, &QAction::triggered, this, &SendBar::exportToFile);
+    connect(add, &QPushButton::clicked, this, &SendBar::addCommand);
+    connect(edit, &QPushButton::clicked, this, &SendBar::editCommand);
+    connect(remove, &QPushButton::clicked, this, &SendBar::removeCommand);
+    connect(up, &QPushButton::clicked, this, [this] { moveCommand(-1); });
+    connect(down, &QPushButton::clicked, this, [this] { moveCommand(1); });
+    connect(import, &QPushButton::clicked, this, &SendBar::importFromFile);
+    connect(exporting, &QPushButton::clicked, this, &SendBar::exportToFile);
     return area;
 }
 
@@ -198,12 +213,24 @@ void SendBar::updatePreview()
 {
     const LineCheck check
         = CheckLine(m_line->text(), ModeOf(*m_mode), ChecksumOf(*m_checksum), EndingOf(*m_ending));
+    if (!m_line->text().isEmpty()) {
+        m_line->setPlaceholderText(QString());
+    }
     if (check.bytes) {
         MarkFault(m_line, 0, 0, SendBarTexts::LineHint);
         m_preview->setStyleSheet(QString());
-        m_preview->setText(check.bytes->empty()
-                ? SendBarTexts::PreviewNothing.text()
-                : SendBarTexts::Preview.arg(QString::fromStdString(HexPreview(*check.bytes))));
+        const std::string_view bytes = *check.bytes;
+        if (bytes.empty()) {
+            m_preview->setText(SendBarTexts::PreviewNothing);
+        } else if (bytes.size() <= kPreviewBytes) {
+            m_preview->setText(
+                SendBarTexts::Preview.arg(QString::fromStdString(HexPreview(bytes))));
+        } else {
+            // A label laid out over megabytes would stall every key typed.
+            m_preview->setText(
+                SendBarTexts::PreviewLong.arg(bytes.size())
+                    .arg(QString::fromStdString(HexPreview(bytes.substr(0, kPreviewBytes)))));
+        }
         return;
     }
     MarkFault(m_line, check.start, check.length, check.reason);
@@ -223,6 +250,12 @@ bool SendBar::sendLine()
         = CheckLine(text, ModeOf(*m_mode), ChecksumOf(*m_checksum), EndingOf(*m_ending));
     if (!check.bytes) {
         emit message(SendBarTexts::NotSent.arg(check.reason));
+        return false;
+    }
+    if (check.bytes->empty()) {
+        // An empty line without an ending: the field itself says why nothing went.
+        m_line->setPlaceholderText(SendBarTexts::NothingToSend);
+        emit message(SendBarTexts::NothingToSend);
         return false;
     }
     if (!sendBytes(*check.bytes)) {
@@ -253,8 +286,53 @@ bool SendBar::sendCommand(int row)
     return sendBytes(*check.bytes);
 }
 
+QList<QWidget *> SendBar::focusChain() const
+{
+    QList<QWidget *> chain { m_line, m_sendButton, m_mode, m_ending, m_checksum, m_list };
+    for (QPushButton *button : m_commandButtons) {
+        chain.append(button);
+    }
+    return chain;
+}
+
+void SendBar::focusLine()
+{
+    if (!isVisible()) {
+        show();
+    }
+    m_line->setFocus(Qt::ShortcutFocusReason);
+    m_line->selectAll();
+}
+
 bool SendBar::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == m_list && event->type() == QEvent::KeyPress) {
+        // The list's own keys for the buttons beside it.
+        const auto *key = static_cast<QKeyEvent *>(event);
+        const bool plain
+            = key->modifiers() == Qt::NoModifier || key->modifiers() == Qt::KeypadModifier;
+        if (plain && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
+            sendCommand(m_list->currentRow());
+            return true;
+        }
+        if (plain && key->key() == Qt::Key_Insert) {
+            addCommand();
+            return true;
+        }
+        if (plain && key->key() == Qt::Key_F2) {
+            editCommand();
+            return true;
+        }
+        if (plain && key->key() == Qt::Key_Delete) {
+            removeCommand();
+            return true;
+        }
+        if (key->modifiers() == Qt::AltModifier
+            && (key->key() == Qt::Key_Up || key->key() == Qt::Key_Down)) {
+            moveCommand(key->key() == Qt::Key_Up ? -1 : 1);
+            return true;
+        }
+    }
     if (watched == m_line && event->type() == QEvent::KeyPress) {
         const auto *key = static_cast<QKeyEvent *>(event);
         if (key->modifiers() == Qt::NoModifier

@@ -4,6 +4,7 @@
 #include "sendhistory.h"
 
 #include <QDockWidget>
+#include <QList>
 
 #include <functional>
 #include <string>
@@ -50,7 +51,17 @@ public:
     // file's name and the system's reason.
     [[nodiscard]] Status exportCommands(const QString &path) const;
 
+    // The bar's widgets in the order Tab visits them, the line first.
+    QList<QWidget *> focusChain() const;
+    // Shows the bar when hidden and puts the caret into its line.
+    void focusLine();
+
     static constexpr int kShortcutCount = 9;
+    // The longest line the field takes, in characters; a paste beyond it is cut
+    // and the bar says so.
+    static constexpr int kLineLimit = 1 << 18;
+    // The preview shows this many bytes and then their count.
+    static constexpr std::size_t kPreviewBytes = 64;
 
 signals:
     // Something the status bar should tell (a line that cannot go).
@@ -88,5 +99,7 @@ private:
     QComboBox *m_checksum = nullptr;
     QLabel *m_preview = nullptr;
     QListWidget *m_list = nullptr;
+    QPushButton *m_sendButton = nullptr;
+    std::vector<QPushButton *> m_commandButtons; // 添加 … 导出…, in Tab order
     bool m_recalling = false;
 };

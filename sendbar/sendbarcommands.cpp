@@ -136,12 +136,16 @@ Result<QString> SendBar::importCommands(const QString &path)
     commands.insert(commands.end(), read.commands.begin(), read.commands.end());
     setCommands(std::move(commands), static_cast<int>(m_commands.size()));
     QString report = SendBarTexts::ImportDone.arg(read.commands.size());
-    if (!read.problems.empty()) {
-        report += QLatin1Char('\n') + SendBarTexts::ImportBadLines.arg(read.problems.size());
+    if (read.badLines > 0) {
+        report += QLatin1Char('\n') + SendBarTexts::ImportBadLines.arg(read.badLines);
         for (const CommandFileProblem &problem : read.problems) {
             report += QLatin1Char('\n')
                 + SendBarTexts::ImportBadLine.arg(problem.line)
                       .arg(QString::fromStdString(problem.status.reason()));
+        }
+        if (read.badLines > read.problems.size()) {
+            report += QLatin1Char('\n')
+                + SendBarTexts::ImportMoreBadLines.arg(read.badLines - read.problems.size());
         }
     }
     return report;
@@ -175,7 +179,7 @@ void SendBar::importFromFile()
 void SendBar::exportToFile()
 {
     const QString path = QFileDialog::getSaveFileName(
-        this, SendBarTexts::Export, QString(), SendBarTexts::FileFilter);
+        this, SendBarTexts::ExportTitle, QString(), SendBarTexts::FileFilter);
     if (path.isEmpty()) {
         return;
     }

@@ -37,6 +37,12 @@ inline constexpr UiText Send { kContext, QT_TRANSLATE_NOOP("SendBarTexts", "发�
 inline constexpr UiText Preview { kContext, QT_TRANSLATE_NOOP("SendBarTexts", "字节：%1") };
 inline constexpr UiText PreviewNothing { kContext,
     QT_TRANSLATE_NOOP("SendBarTexts", "字节：（无）") };
+inline constexpr UiText PreviewLong { kContext,
+    QT_TRANSLATE_NOOP("SendBarTexts", "字节（共 %1 个）：%2 …") };
+inline constexpr UiText NothingToSend { kContext,
+    QT_TRANSLATE_NOOP("SendBarTexts", "没有要发送的字节：行是空的，行尾为“无”") };
+inline constexpr UiText LineCut { kContext,
+    QT_TRANSLATE_NOOP("SendBarTexts", "一行最多 %L1 个字符，超出的部分没有放进发送栏") };
 inline constexpr UiText NotSent { kContext, QT_TRANSLATE_NOOP("SendBarTexts", "不能发送：%1") };
 
 inline constexpr UiText LoneBackslash { kContext,
@@ -57,24 +63,27 @@ inline constexpr UiText EmptyGroup { kContext,
 inline constexpr UiText Commands { kContext, QT_TRANSLATE_NOOP("SendBarTexts", "常用命令") };
 inline constexpr UiText CommandsHint { kContext,
     QT_TRANSLATE_NOOP("SendBarTexts", "单击发送；Ctrl+1 … Ctrl+9 发送前九条；右键编辑") };
-inline constexpr UiText Add { kContext, QT_TRANSLATE_NOOP("SendBarTexts", "添加") };
+inline constexpr UiText Add { kContext, QT_TRANSLATE_NOOP("SendBarTexts", "添加(&A)") };
 inline constexpr UiText AddHint { kContext,
     QT_TRANSLATE_NOOP("SendBarTexts", "把发送栏当前的内容存为命令") };
-inline constexpr UiText Edit { kContext, QT_TRANSLATE_NOOP("SendBarTexts", "编辑") };
-inline constexpr UiText Remove { kContext, QT_TRANSLATE_NOOP("SendBarTexts", "删除") };
-inline constexpr UiText Up { kContext, QT_TRANSLATE_NOOP("SendBarTexts", "上移") };
-inline constexpr UiText Down { kContext, QT_TRANSLATE_NOOP("SendBarTexts", "下移") };
-inline constexpr UiText Import { kContext, QT_TRANSLATE_NOOP("SendBarTexts", "导入…") };
-inline constexpr UiText Export { kContext, QT_TRANSLATE_NOOP("SendBarTexts", "导出…") };
+inline constexpr UiText Edit { kContext, QT_TRANSLATE_NOOP("SendBarTexts", "编辑(&D)") };
+inline constexpr UiText Remove { kContext, QT_TRANSLATE_NOOP("SendBarTexts", "删除(&M)") };
+inline constexpr UiText Up { kContext, QT_TRANSLATE_NOOP("SendBarTexts", "上移(&U)") };
+inline constexpr UiText Down { kContext, QT_TRANSLATE_NOOP("SendBarTexts", "下移(&N)") };
+inline constexpr UiText Import { kContext, QT_TRANSLATE_NOOP("SendBarTexts", "导入(&I)…") };
+inline constexpr UiText Export { kContext, QT_TRANSLATE_NOOP("SendBarTexts", "导出(&X)…") };
 inline constexpr UiText FileFilter { kContext,
     QT_TRANSLATE_NOOP("SendBarTexts", "命令文件 (*.txt);;所有文件 (*)") };
 inline constexpr UiText ImportTitle { kContext, QT_TRANSLATE_NOOP("SendBarTexts", "导入命令") };
+inline constexpr UiText ExportTitle { kContext, QT_TRANSLATE_NOOP("SendBarTexts", "导出命令") };
 inline constexpr UiText ImportDone { kContext,
     QT_TRANSLATE_NOOP("SendBarTexts", "导入了 %1 条命令。") };
 inline constexpr UiText ImportBadLines { kContext,
-    QT_TRANSLATE_NOOP("SendBarTexts", "以下 %1 行有错，没有导入：") };
+    QT_TRANSLATE_NOOP("SendBarTexts", "有 %1 行有错，没有导入：") };
 inline constexpr UiText ImportBadLine { kContext,
     QT_TRANSLATE_NOOP("SendBarTexts", "第 %1 行：%2") };
+inline constexpr UiText ImportMoreBadLines { kContext,
+    QT_TRANSLATE_NOOP("SendBarTexts", "……另外还有 %1 行有错") };
 inline constexpr UiText CommandNotSent { kContext,
     QT_TRANSLATE_NOOP("SendBarTexts", "命令“%1”不能发送：%2") };
 

@@ -100,8 +100,14 @@ Result<std::string> ParseText(
             const int high = i + 2 < text.size() ? HexDigitValue(text[i + 2]) : -1;
             const int low = i + 3 < text.size() ? HexDigitValue(text[i + 3]) : -1;
             if (high < 0 || low < 0) {
-                const std::size_t length = std::min<std::size_t>(4, text.size() - i);
-                return Fail({ Kind::ShortHexEscape, i, length }, problem);
+                // The escape and the two characters after it, whole: a message
+                // must never show half of a wide one.
+                std::size_t end = i + 2;
+                for (int taken = 0; taken < 2 && end < text.size(); ++taken) {
+                    end += std::min(
+                        Utf8Length(static_cast<unsigned char>(text[end])), text.size() - end);
+                }
+                return Fail({ Kind::ShortHexEscape, i, end - i }, problem);
             }
             out.push_back(static_cast<char>(high * 16 + low));
             i += 4;
@@ -209,7 +215,10 @@ Result<std::string> ParseLine(
 
 std::string FrameLine(std::string data, Checksum checksum, LineEnding ending)
 {
-    data += ChecksumBytes(checksum, data);
+    // The checksum of nothing is no frame: an empty line carries its ending alone.
+    if (!data.empty()) {
+        data += ChecksumBytes(checksum, data);
+    }
     switch (ending) {
     case LineEnding::None:
         break;

@@ -49,7 +49,8 @@ using CharacterEncoder = std::function<std::optional<std::string>(std::string_vi
 [[nodiscard]] Result<std::string> ParseLine(std::string_view utf8, LineMode mode,
     const CharacterEncoder &encode, LineProblem *problem = nullptr);
 
-// `data`, then its checksum, then the ending.
+// `data`, then its checksum, then the ending. Empty data has no checksum, so an
+// empty line without an ending frames to nothing.
 [[nodiscard]] std::string FrameLine(std::string data, Checksum checksum, LineEnding ending);
 
 // The bytes as "01 03 0A", upper case, one space between.

@@ -1,6 +1,6 @@
 #include "errorreport.h"
 
-#include "localpath.h"
+#include "systemreason.h"
 
 #include <QGuiApplication>
 #include <QMessageBox>
@@ -16,6 +16,6 @@ void ShowErrorReport(QWidget *parent, const QString &message)
 void ShowErrorReport(QWidget *parent, const Status &failure)
 {
     if (!failure.ok() && failure.kind() != ErrorKind::Cancelled) {
-        ShowErrorReport(parent, FromLocal(failure.reason()));
+        ShowErrorReport(parent, ReasonInWords(failure));
     }
 }

@@ -905,6 +905,26 @@ sudo usermod -aG %1 $USER</translation>
         <source>原始 TCP，线路设置不适用</source>
         <translation>raw TCP, line settings do not apply</translation>
     </message>
+    <message>
+        <source>DTR(&amp;D)</source>
+        <translation>&amp;DTR</translation>
+    </message>
+    <message>
+        <source>RTS(&amp;T)</source>
+        <translation>R&amp;TS</translation>
+    </message>
+    <message>
+        <source>发送中断(&amp;B)</source>
+        <translation>Send &amp;break</translation>
+    </message>
+    <message>
+        <source>发送栏(&amp;B)</source>
+        <translation>Send &amp;bar</translation>
+    </message>
+    <message>
+        <source>转到发送栏(&amp;G)</source>
+        <translation>&amp;Go to the send bar</translation>
+    </message>
 </context>
 <context>
     <name>SendBarTexts</name>
@@ -1013,36 +1033,8 @@ sudo usermod -aG %1 $USER</translation>
         <translation>Click to send; Ctrl+1 … Ctrl+9 send the first nine; right-click to edit</translation>
     </message>
     <message>
-        <source>添加</source>
-        <translation>Add</translation>
-    </message>
-    <message>
         <source>把发送栏当前的内容存为命令</source>
         <translation>Saves the send bar&apos;s line as a command</translation>
-    </message>
-    <message>
-        <source>编辑</source>
-        <translation>Edit</translation>
-    </message>
-    <message>
-        <source>删除</source>
-        <translation>Remove</translation>
-    </message>
-    <message>
-        <source>上移</source>
-        <translation>Up</translation>
-    </message>
-    <message>
-        <source>下移</source>
-        <translation>Down</translation>
-    </message>
-    <message>
-        <source>导入…</source>
-        <translation>Import…</translation>
-    </message>
-    <message>
-        <source>导出…</source>
-        <translation>Export…</translation>
     </message>
     <message>
         <source>命令文件 (*.txt);;所有文件 (*)</source>
@@ -1055,10 +1047,6 @@ sudo usermod -aG %1 $USER</translation>
     <message>
         <source>导入了 %1 条命令。</source>
         <translation>Imported %1 commands.</translation>
-    </message>
-    <message>
-        <source>以下 %1 行有错，没有导入：</source>
-        <translation>%1 lines were wrong and were not imported:</translation>
     </message>
     <message>
         <source>第 %1 行：%2</source>
@@ -1099,6 +1087,101 @@ sudo usermod -aG %1 $USER</translation>
     <message>
         <source>取消</source>
         <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>字节（共 %1 个）：%2 …</source>
+        <translation>Bytes (%1 in all): %2 …</translation>
+    </message>
+    <message>
+        <source>没有要发送的字节：行是空的，行尾为“无”</source>
+        <translation>Nothing to send: the line is empty and its ending is None</translation>
+    </message>
+    <message>
+        <source>一行最多 %L1 个字符，超出的部分没有放进发送栏</source>
+        <translation>A line holds at most %L1 characters; the rest was not put into the send bar</translation>
+    </message>
+    <message>
+        <source>添加(&amp;A)</source>
+        <translation>&amp;Add</translation>
+    </message>
+    <message>
+        <source>编辑(&amp;D)</source>
+        <translation>E&amp;dit</translation>
+    </message>
+    <message>
+        <source>删除(&amp;M)</source>
+        <translation>Re&amp;move</translation>
+    </message>
+    <message>
+        <source>上移(&amp;U)</source>
+        <translation>&amp;Up</translation>
+    </message>
+    <message>
+        <source>下移(&amp;N)</source>
+        <translation>Dow&amp;n</translation>
+    </message>
+    <message>
+        <source>导入(&amp;I)…</source>
+        <translation>&amp;Import…</translation>
+    </message>
+    <message>
+        <source>导出(&amp;X)…</source>
+        <translation>E&amp;xport…</translation>
+    </message>
+    <message>
+        <source>导出命令</source>
+        <translation>Export commands</translation>
+    </message>
+    <message>
+        <source>有 %1 行有错，没有导入：</source>
+        <translation>%1 lines are wrong and were not imported:</translation>
+    </message>
+    <message>
+        <source>……另外还有 %1 行有错</source>
+        <translation>… and %1 more wrong lines</translation>
+    </message>
+</context>
+<context>
+    <name>SystemReasonTexts</name>
+    <message>
+        <source>没有权限</source>
+        <translation>No permission</translation>
+    </message>
+    <message>
+        <source>设备正被其他程序占用</source>
+        <translation>The device is in use by another program</translation>
+    </message>
+    <message>
+        <source>设备或文件不存在</source>
+        <translation>The device or file does not exist</translation>
+    </message>
+    <message>
+        <source>这个设备不是串口，不支持这项操作</source>
+        <translation>The device is not a serial port and cannot do this</translation>
+    </message>
+    <message>
+        <source>读写出错</source>
+        <translation>Reading or writing failed</translation>
+    </message>
+    <message>
+        <source>对方拒绝了连接</source>
+        <translation>The far side refused the connection</translation>
+    </message>
+    <message>
+        <source>等待回应超时</source>
+        <translation>No answer in time</translation>
+    </message>
+    <message>
+        <source>网络不通，到不了对方</source>
+        <translation>The network cannot reach the far side</translation>
+    </message>
+    <message>
+        <source>找不到这个主机名</source>
+        <translation>The host name is not known</translation>
+    </message>
+    <message>
+        <source>%1（%2）</source>
+        <translation>%1 (%2)</translation>
     </message>
 </context>
 <context>

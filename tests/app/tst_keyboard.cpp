@@ -1,6 +1,7 @@
 #include "appfixture.h"
 #include "document/ChildWin.h"
 #include "receive/receiveui.h"
+#include "sendbar/sendbar.h"
 #include "textview/richedit.h"
 
 #include <QAction>
@@ -8,6 +9,7 @@
 #include <QHash>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
 #include <QToolButton>
 
 // The main window without the mouse, and what it keeps of its place in byteway.conf.
@@ -23,6 +25,9 @@ private slots:
     void itemRunsItsButton();
     void noTwoCommandsShareAShortcut();
     void tabGoesRoundTheFieldsAndTheDocument();
+    void tabGoesOnThroughTheSendBar();
+    void sendBarTakesTheFocus_data();
+    void sendBarTakesTheFocus();
     void placeAndSizeAreKept();
 
 private:
@@ -138,6 +143,69 @@ void KeyboardTest::tabGoesRoundTheFieldsAndTheDocument()
     QCOMPARE(QApplication::focusWidget(), document);
     // The document still has no tab character in it.
     QVERIFY(!MainForm->ActiveChild()->RichEdit1->toPlainText().contains(u'\t'));
+}
+
+// With the send bar shown, Tab goes from the document into its line and on through
+// every control of the bar, the command buttons included, and back to Edit2;
+// Shift+Tab retraces the way.
+void KeyboardTest::tabGoesOnThroughTheSendBar()
+{
+    MainForm->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(MainForm));
+    MainForm->SendBarItem->trigger();
+    QVERIFY(MainForm->SendBarDock->isVisible());
+    QStringList visited;
+    MainForm->Edit2->setFocus();
+    for (int step = 0; step < 30 && (step == 0 || QApplication::focusWidget() != MainForm->Edit2);
+         ++step) {
+        visited.append(QApplication::focusWidget()->objectName());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    QCOMPARE(QApplication::focusWidget(), MainForm->Edit2);
+    const QStringList wanted { "Edit2", "ComboDataType", "RichEdit1", "SendLine", "SendLineButton",
+        "SendLineMode", "SendLineEnding", "SendLineChecksum", "QuickSendList", "QuickSendAdd",
+        "QuickSendEdit", "QuickSendRemove", "QuickSendUp", "QuickSendDown", "QuickSendImport",
+        "QuickSendExport" };
+    QCOMPARE(visited, wanted);
+    for (qsizetype i = wanted.size() - 1; i >= 0; --i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+        QCOMPARE(QApplication::focusWidget()->objectName(), wanted[i]);
+    }
+}
+
+void KeyboardTest::sendBarTakesTheFocus_data()
+{
+    QTest::addColumn<bool>("byItem"); // else by Ctrl+E
+    QTest::newRow("menu-item") << true;
+    QTest::newRow("ctrl-e") << false;
+}
+
+// From the document, showing the bar (or Ctrl+E) puts the caret into its line:
+// what is typed next goes there, not into the document.
+void KeyboardTest::sendBarTakesTheFocus()
+{
+    QFETCH(bool, byItem);
+    MainForm->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(MainForm));
+    QVERIFY(!MainForm->SendBarDock->isVisible());
+    QWidget *document = MainForm->ActiveChild()->RichEdit1;
+    document->setFocus();
+    if (byItem) {
+        MainForm->SendBarItem->trigger();
+    } else {
+        QTest::keyClick(document, Qt::Key_E, Qt::ControlModifier);
+    }
+    QVERIFY(MainForm->SendBarDock->isVisible());
+    auto *line = MainForm->SendBarDock->findChild<QLineEdit *>("SendLine");
+    QCOMPARE(QApplication::focusWidget(), line);
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("AT"));
+    QCOMPARE(line->text(), QStringLiteral("AT"));
+    QVERIFY(!MainForm->ActiveChild()->RichEdit1->toPlainText().contains(QStringLiteral("AT")));
+    // Ctrl+E from the document again, with the bar already shown.
+    document->setFocus();
+    QTest::keyClick(document, Qt::Key_E, Qt::ControlModifier);
+    QCOMPARE(QApplication::focusWidget(), line);
+    QVERIFY(MainForm->SendBarItem->text().contains(u'&'));
 }
 
 void KeyboardTest::placeAndSizeAreKept()

@@ -47,7 +47,9 @@ private slots:
     void pulseMeasuredOnTheFarSide_data();
     void pulseMeasuredOnTheFarSide();
     void inputsFollowTheDevice();
+    void breakSeenByTheDevice_data();
     void breakSeenByTheDevice();
+    void menuItemsFollowTheLines();
     void deviceVanishesMidPulse();
 
 private:
@@ -71,13 +73,17 @@ private:
 void MainLinesTest::pulseMeasuredOnTheFarSide_data()
 {
     QTest::addColumn<QString>("line");
-    QTest::newRow("DTR") << QStringLiteral("DTR");
-    QTest::newRow("RTS") << QStringLiteral("RTS");
+    QTest::addColumn<QKeySequence>("keys"); // empty: the strip's own menu
+    QTest::newRow("DTR") << QStringLiteral("DTR") << QKeySequence();
+    QTest::newRow("RTS") << QStringLiteral("RTS") << QKeySequence();
+    QTest::newRow("DTR-F5") << QStringLiteral("DTR") << QKeySequence(Qt::Key_F5);
+    QTest::newRow("RTS-Shift+F5") << QStringLiteral("RTS") << QKeySequence(Qt::SHIFT | Qt::Key_F5);
 }
 
 void MainLinesTest::pulseMeasuredOnTheFarSide()
 {
     QFETCH(QString, line);
+    QFETCH(QKeySequence, keys);
     AppFixture fixture;
     QVERIFY(fixture.prepare("00", AppFixture::PortKind::Missing));
     QVERIFY(QFile::remove(fixture.path(QStringLiteral("byteway/com1"))));
@@ -88,7 +94,13 @@ void MainLinesTest::pulseMeasuredOnTheFarSide()
     QToolButton *button = line == QLatin1String("DTR") ? strip->LineDTR : strip->LineRTS;
     QTRY_VERIFY(button->isEnabled());
     QVERIFY(button->isChecked());
-    (line == QLatin1String("DTR") ? strip->LineDTRPulse : strip->LineRTSPulse)->trigger();
+    if (keys.isEmpty()) {
+        (line == QLatin1String("DTR") ? strip->LineDTRPulse : strip->LineRTSPulse)->trigger();
+    } else {
+        MainForm->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(MainForm));
+        QTest::keySequence(MainForm, keys);
+    }
     // Short looks at the device's output, so the window's timers run in between.
     const std::string restored = (line + QStringLiteral(" on")).toStdString();
     QTRY_VERIFY_WITH_TIMEOUT(device->waitFor(restored, 2), 5000);
@@ -127,8 +139,16 @@ void MainLinesTest::inputsFollowTheDevice()
     QVERIFY(strip->LineDCD->isChecked());
 }
 
+void MainLinesTest::breakSeenByTheDevice_data()
+{
+    QTest::addColumn<bool>("byKey");
+    QTest::newRow("button") << false;
+    QTest::newRow("F6") << true;
+}
+
 void MainLinesTest::breakSeenByTheDevice()
 {
+    QFETCH(bool, byKey);
     AppFixture fixture;
     QVERIFY(fixture.prepare("00", AppFixture::PortKind::Missing));
     QVERIFY(QFile::remove(fixture.path(QStringLiteral("byteway/com1"))));
@@ -136,10 +156,56 @@ void MainLinesTest::breakSeenByTheDevice()
     QVERIFY(fixture.start());
     LineStrip *strip = MainForm->Lines;
     QTRY_VERIFY(strip->LineBreak->isEnabled());
-    strip->LineBreak->click();
+    QTRY_VERIFY(MainForm->BreakItem->isEnabled());
+    if (byKey) {
+        MainForm->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(MainForm));
+        QTest::keyClick(MainForm, Qt::Key_F6);
+    } else {
+        strip->LineBreak->click();
+    }
     QTRY_VERIFY_WITH_TIMEOUT(device->waitFor("break of", 2), 5000);
     const double length = breakLength(*device);
     QVERIFY2(length >= 245 && length < 1500, qPrintable(QString::number(length)));
+}
+
+// The 串口 menu's DTR and RTS items show the lines as the device has them, F7 and
+// F8 turn them, and with the port closed every line item is off and greyed.
+void MainLinesTest::menuItemsFollowTheLines()
+{
+    AppFixture fixture;
+    QVERIFY(fixture.prepare("00", AppFixture::PortKind::Missing));
+    QVERIFY(QFile::remove(fixture.path(QStringLiteral("byteway/com1"))));
+    auto device = startDevice(fixture);
+    QVERIFY(fixture.start());
+    LineStrip *strip = MainForm->Lines;
+    QAction *dtr = MainForm->DtrItem;
+    QAction *rts = MainForm->RtsItem;
+    QTRY_VERIFY(dtr->isEnabled() && rts->isEnabled());
+    QVERIFY(dtr->isCheckable() && rts->isCheckable());
+    QVERIFY(dtr->isChecked() && rts->isChecked());
+    MainForm->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(MainForm));
+
+    QTest::keyClick(MainForm, Qt::Key_F7);
+    QTRY_VERIFY_WITH_TIMEOUT(device->waitFor("DTR off", 2), 5000);
+    QTRY_VERIFY(!dtr->isChecked());
+    QVERIFY(!strip->LineDTR->isChecked());
+    QVERIFY(rts->isChecked());
+    QTest::keyClick(MainForm, Qt::Key_F8);
+    QTRY_VERIFY_WITH_TIMEOUT(device->waitFor("RTS off", 2), 5000);
+    QTRY_VERIFY(!rts->isChecked());
+    QTest::keyClick(MainForm, Qt::Key_F7);
+    QTRY_VERIFY_WITH_TIMEOUT(device->waitFor("DTR on", 2), 5000);
+    QTRY_VERIFY(dtr->isChecked());
+
+    MainForm->PortItem->trigger();
+    QTRY_VERIFY(!Port.isOpen());
+    for (QAction *item :
+        { dtr, rts, MainForm->DtrPulseItem, MainForm->RtsPulseItem, MainForm->BreakItem }) {
+        QTRY_VERIFY2(!item->isEnabled(), qPrintable(item->objectName()));
+    }
+    QVERIFY(!dtr->isChecked() && !rts->isChecked());
 }
 
 void MainLinesTest::deviceVanishesMidPulse()

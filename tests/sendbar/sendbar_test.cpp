@@ -124,6 +124,10 @@ INSTANTIATE_TEST_SUITE_P(Text, ParseTest,
         Bad("hex_escape_one_digit_at_end", LineMode::Text, "ab\\x4", Kind::ShortHexEscape, 2, 3),
         Bad("hex_escape_one_digit", LineMode::Text, "\\x4g", Kind::ShortHexEscape, 0, 4),
         Bad("hex_escape_not_digits", LineMode::Text, "\\xZZ", Kind::ShortHexEscape, 0, 4),
+        Bad("hex_escape_before_wide_characters", LineMode::Text, "\\x\xE4\xB8\xAD\xE6\x96\x87!",
+            Kind::ShortHexEscape, 0, 8),
+        Bad("hex_escape_digit_then_wide_character", LineMode::Text, "\\x4\xE4\xB8\xAD",
+            Kind::ShortHexEscape, 0, 6),
         Bad("outside_code_page", LineMode::Text, "1\xE2\x82\xAC", Kind::NotInCodePage, 1, 3)),
     RowName());
 
@@ -168,6 +172,8 @@ INSTANTIATE_TEST_SUITE_P(Frames, FrameTest,
         FrameRow { "cr", "AT", Checksum::None, LineEnding::Cr, "AT\r" },
         FrameRow { "lf", "AT", Checksum::None, LineEnding::Lf, "AT\n" },
         FrameRow { "empty_line_still_ends", "", Checksum::None, LineEnding::CrLf, "\r\n" },
+        FrameRow { "empty_line_has_no_checksum", "", Checksum::Crc16Modbus, LineEnding::Lf, "\n" },
+        FrameRow { "empty_line_no_ending_is_nothing", "", Checksum::Sum8, LineEnding::None, "" },
         FrameRow { "xor_before_ending", "AB", Checksum::Xor8, LineEnding::Lf, "AB\x03\n" },
         FrameRow { "modbus", std::string("\x01\x03\0\0\0\x0A", 6), Checksum::Crc16Modbus,
             LineEnding::None, std::string("\x01\x03\0\0\0\x0A\xC5\xCD", 8) }),
@@ -320,6 +326,25 @@ TEST(CommandFile, BrokenLinesReportedGoodOnesKept)
         EXPECT_FALSE(problem.status.reason().empty());
     }
     EXPECT_EQ(lines, (std::vector<std::size_t> { 4, 5, 6, 7, 8, 9, 10 }));
+    EXPECT_EQ(file.badLines, lines.size());
+}
+
+// A file of many bad lines: the first ones are reported, all are counted, and a
+// huge field is not copied into the reason whole.
+TEST(CommandFile, ManyBadLinesReportedByCount)
+{
+    std::string text = "ok\ttext\tcrlf\tnone\tAT\n";
+    const std::size_t bad = CommandFile::kProblemsKept + 5;
+    for (std::size_t i = 0; i < bad; ++i) {
+        text += "x\t" + std::string(i == 0 ? 100000 : 3, 'm') + "\tcrlf\tnone\tAT\n";
+    }
+    const CommandFile file = ParseCommandFile(text);
+    ASSERT_EQ(file.commands.size(), 1U);
+    EXPECT_EQ(file.badLines, bad);
+    ASSERT_EQ(file.problems.size(), CommandFile::kProblemsKept);
+    EXPECT_EQ(file.problems.front().line, 2U);
+    EXPECT_EQ(file.problems.back().line, CommandFile::kProblemsKept + 1);
+    EXPECT_LT(file.problems.front().status.reason().size(), 100U);
 }
 
 TEST(CommandFile, WrittenFileReadsBack)

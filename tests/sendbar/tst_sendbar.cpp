@@ -17,10 +17,12 @@
 #include "textview/richedit.h"
 
 #include <QAction>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QShortcut>
@@ -72,6 +74,9 @@ private slots:
     void unreadableCommandFilesAreRefused_data();
     void unreadableCommandFilesAreRefused();
     void shortcutsCollideWithNothing();
+    void emptyLineWithAChecksumSendsNothing();
+    void longPasteIsKeptUpToTheLimit_data();
+    void longPasteIsKeptUpToTheLimit();
 
 private:
     void startMainWindow();
@@ -385,6 +390,48 @@ void SendBarTest::shortcutsCollideWithNothing()
         QVERIFY2(!ours.contains(shortcut->key()), qPrintable(shortcut->objectName()));
     }
     QCOMPARE(MainForm->SendBarDock->actions().size(), SendBar::kShortcutCount);
+}
+
+// Enter on an empty line with a checksum and no ending sends nothing (not the
+// checksum of nothing), and the field says why; with an ending, the ending alone.
+void SendBarTest::emptyLineWithAChecksumSendsNothing()
+{
+    combo("SendLineChecksum")->setCurrentIndex(4); // CRC-16/MODBUS
+    combo("SendLineEnding")->setCurrentIndex(0);
+    QTest::keyClick(line(), Qt::Key_Return);
+    QCOMPARE(line()->placeholderText(), SendBarTexts::NothingToSend.text());
+    QCOMPARE(MainForm->stateMessage(), SendBarTexts::NothingToSend.text());
+    QTest::qWait(200);
+    QCOMPARE(ReadLog(m_log), QByteArray());
+    QCOMPARE(lines(), QStringList());
+    combo("SendLineEnding")->setCurrentIndex(2); // LF
+    QTest::keyClick(line(), Qt::Key_Return);
+    QCOMPARE(waitForBytes(1), QByteArray("\n"));
+}
+
+void SendBarTest::longPasteIsKeptUpToTheLimit_data()
+{
+    QTest::addColumn<int>("length");
+    QTest::newRow("beyond-the-old-limit") << 40000;
+    QTest::newRow("beyond-the-limit") << SendBar::kLineLimit + 10;
+}
+
+// A paste longer than the line edit's own 32,767 characters comes in whole, and
+// the preview counts all of it; one beyond the bar's limit is cut, and the bar
+// says so.
+void SendBarTest::longPasteIsKeptUpToTheLimit()
+{
+    QFETCH(int, length);
+    combo("SendLineEnding")->setCurrentIndex(0);
+    QGuiApplication::clipboard()->setText(QString(length, u'A'));
+    line()->setFocus();
+    QTest::keySequence(line(), QKeySequence::Paste);
+    const int kept = std::min(length, SendBar::kLineLimit);
+    QCOMPARE(line()->text().size(), kept);
+    auto *preview = MainForm->SendBarDock->findChild<QLabel *>("SendLinePreview");
+    QVERIFY2(preview->text().contains(QString::number(kept)), qPrintable(preview->text()));
+    const bool cut = length > SendBar::kLineLimit;
+    QCOMPARE(MainForm->stateMessage() == SendBarTexts::LineCut.arg(SendBar::kLineLimit), cut);
 }
 
 QTEST_MAIN(SendBarTest)
