@@ -8,6 +8,7 @@
 #include "app/maintexts.h"
 #include "app/startup.h"
 #include "capture/traffic.h"
+#include "devicelog.h"
 #include "deviceprocess.h"
 #include "document/ChildWin.h"
 #include "ptyport.h"
@@ -61,23 +62,6 @@ QString RangeEcho(int first, int last)
         echo += QString::asprintf("0x%02X ", static_cast<unsigned>(i));
     }
     return echo;
-}
-
-// The bytes byteway-device recorded, one "<time> <hex>" line each.
-QByteArray LoggedBytes(const QString &path)
-{
-    QFile file(path);
-    QByteArray bytes;
-    if (!file.open(QIODevice::ReadOnly)) {
-        return bytes;
-    }
-    for (const QByteArray &line : file.readAll().split('\n')) {
-        const QList<QByteArray> fields = line.split(' ');
-        if (fields.size() == 2 && !fields[1].isEmpty()) {
-            bytes.append(static_cast<char>(fields[1].toInt(nullptr, 16)));
-        }
-    }
-    return bytes;
 }
 
 // Runs the event loop for `ms` with a 10 ms timer, returning the longest time the
@@ -248,10 +232,10 @@ void SendThreadTest::killedDeviceEchoesWhatItReceived()
     setRange(0, 127, 50000, false);
     MainForm->BtnSend->click();
     // Killed right after a byte was recorded, well inside the 50 ms before the next.
-    QTRY_VERIFY_WITH_TIMEOUT(LoggedBytes(log).size() >= 5, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(DeviceLogBytes(log).size() >= 5, 10000);
     m_device->stop(SIGKILL);
     QTRY_VERIFY_WITH_TIMEOUT(!MainForm->BtnSend->isChecked(), 5000);
-    const QByteArray received = LoggedBytes(log);
+    const QByteArray received = DeviceLogBytes(log);
     QFile::remove(log);
     QVERIFY(received.size() >= 5 && received.size() < 128);
     for (int i = 0; i < received.size(); ++i) {

@@ -5,6 +5,7 @@
 
 #include "app/Main.h"
 #include "app/startup.h"
+#include "devicelog.h"
 #include "deviceprocess.h"
 #include "document/ChildWin.h"
 #include "ptydevice.h"
@@ -36,23 +37,6 @@
 namespace {
 
 const QString kSending = QStringLiteral("Sending: ");
-
-// The bytes byteway-device recorded, one "<time> <hex>" line each.
-QByteArray ReadLog(const QString &path)
-{
-    QByteArray bytes;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return bytes;
-    }
-    for (const QByteArray &line : file.readAll().split('\n')) {
-        const QList<QByteArray> fields = line.split(' ');
-        if (fields.size() == 2 && !fields[1].isEmpty()) {
-            bytes.append(static_cast<char>(fields[1].toInt(nullptr, 16)));
-        }
-    }
-    return bytes;
-}
 
 } // namespace
 
@@ -130,12 +114,13 @@ void SendBarTest::cleanup()
 QByteArray SendBarTest::waitForBytes(int count)
 {
     // A timeout shows as bytes missing in the caller's comparison.
-    const bool arrived = QTest::qWaitFor([&] { return ReadLog(m_log).size() >= count; }, 10000);
+    const bool arrived
+        = QTest::qWaitFor([&] { return DeviceLogBytes(m_log).size() >= count; }, 10000);
     const bool ended = QTest::qWaitFor([] { return !MainForm->Sender->isSending(); }, 5000);
     if (!arrived || !ended) {
         qWarning("arrived %d, send ended %d", arrived, ended);
     }
-    return ReadLog(m_log);
+    return DeviceLogBytes(m_log);
 }
 
 void SendBarTest::farSideBytes_data()
@@ -257,7 +242,7 @@ void SendBarTest::badLineIsMarkedAndNotSent()
     QCOMPARE(MainForm->stateMessage(), SendBarTexts::NotSent.arg(reason));
     QVERIFY(!MainForm->Sender->isSending());
     QTest::qWait(200);
-    QCOMPARE(ReadLog(m_log), QByteArray());
+    QCOMPARE(DeviceLogBytes(m_log), QByteArray());
     QCOMPARE(lines(), QStringList());
     QCOMPARE(line()->text(), text);
     QCOMPARE(AppConfig().sendHistory(), QStringList());
@@ -336,7 +321,7 @@ void SendBarTest::importKeepsGoodLinesAndCtrl1SendsTheFirst()
     QVERIFY(!MainForm->SendBarDock->isVisible());
     QTest::keyClick(MainForm, Qt::Key_1, Qt::ControlModifier);
     QTest::qWait(200);
-    QCOMPARE(ReadLog(m_log).size(), 12);
+    QCOMPARE(DeviceLogBytes(m_log).size(), 12);
     QCOMPARE(AppConfig().sendBarVisible(), false);
 }
 // A FIFO must not hold the window waiting for a writer; every refusal names the
@@ -402,7 +387,7 @@ void SendBarTest::emptyLineWithAChecksumSendsNothing()
     QCOMPARE(line()->placeholderText(), SendBarTexts::NothingToSend.text());
     QCOMPARE(MainForm->stateMessage(), SendBarTexts::NothingToSend.text());
     QTest::qWait(200);
-    QCOMPARE(ReadLog(m_log), QByteArray());
+    QCOMPARE(DeviceLogBytes(m_log), QByteArray());
     QCOMPARE(lines(), QStringList());
     combo("SendLineEnding")->setCurrentIndex(2); // LF
     QTest::keyClick(line(), Qt::Key_Return);
