@@ -3,6 +3,7 @@
 #include "transferlink.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -138,11 +139,16 @@ public:
     Status userCancel() { return abort({ ErrorKind::Cancelled, "cancelled" }); }
     static Status farCancel() { return { ErrorKind::Cancelled, "the far side cancelled" }; }
     // Reads until the line has been quiet for a while, so that a block is asked
-    // for again only once the rest of a broken one has passed.
+    // for again only once the rest of a broken one has passed. A line that never
+    // falls quiet ends the purge after the time an answer may take, and the user's
+    // cancel ends it at once.
     void purge()
     {
+        const auto end
+            = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_timeouts.answerMs);
         uint8_t byte = 0;
-        while (read(byte, m_timeouts.quietMs)) { }
+        while (!userCancelled() && read(byte, m_timeouts.quietMs)
+            && std::chrono::steady_clock::now() < end) { }
     }
 
     TransferLink &m_link;

@@ -8,9 +8,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <csignal>
 #include <filesystem>
 #include <thread>
+
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -289,5 +292,61 @@ INSTANTIATE_TEST_SUITE_P(Cancel, CancelMidway,
         CancelRow { "far_side_cancels_our_send", Side::WeSend, true },
         CancelRow { "far_side_cancels_our_receive", Side::WeReceive, true }),
     RowName());
+
+// A device that keeps sending after a broken block: the receiver's purge must still
+// hear the cancel, and so must the end of the job (quitting the program).
+TEST(StreamingFarSide, CancelEndsThePurge)
+{
+    for (const bool destroy : { false, true }) {
+        LrzszTest bench;
+        ASSERT_TRUE(bench.opened);
+        std::atomic<bool> streaming { true };
+        std::thread noise([&] {
+            // A block start, then bytes that never make a block and never stop.
+            const uint8_t start = modem::SOH;
+            (void)::write(bench.relay.endB(), &start, 1);
+            const std::string chatter(64, 'x');
+            while (streaming.load()) {
+                (void)::write(bench.relay.endB(), chatter.data(), chatter.size());
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+        });
+        const fs::path folder = bench.root + "/ours";
+        std::vector<ReceivedFile> received;
+        auto job = std::make_unique<TransferJob>(std::make_unique<PortLink>(bench.port),
+            [&](TransferLink &link, InterruptibleWait &, TransferProgress &progress) {
+                return ModemReceive(
+                    link, ModemKind::Ymodem, folder, {}, Quick(), progress, received);
+            });
+        for (int i = 0; i < 500 && job->progress.retries.load() == 0; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        ASSERT_GT(job->progress.retries.load(), 0) << "the broken block was not seen";
+        // The stream goes on while the transfer is ended, so only the cancel can end it.
+        std::atomic<bool> over { false };
+        std::thread ender([&] {
+            if (destroy) {
+                job.reset();
+            } else {
+                job->cancel();
+                (void)job->wait();
+            }
+            over = true;
+        });
+        bool ended = false;
+        for (int i = 0; i < 300 && !ended; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            ended = over.load();
+        }
+        streaming = false;
+        noise.join();
+        ender.join();
+        EXPECT_TRUE(ended) << (destroy ? "quitting" : "cancelling")
+                           << " waited for the line to fall quiet";
+        if (!destroy) {
+            EXPECT_EQ(job->status().kind(), ErrorKind::Cancelled) << job->status().reason();
+        }
+        EXPECT_TRUE(fs::is_empty(folder));
+    }
+}
 
 } // namespace
