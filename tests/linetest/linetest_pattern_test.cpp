@@ -8,8 +8,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 namespace {
 
@@ -251,5 +257,56 @@ TEST(CheckAcquire, FileStreamFromTheMiddle)
     EXPECT_EQ(checker.counts().checked, stream.size());
     EXPECT_EQ(checker.counts().errors(), 0u);
 }
+
+// Pattern files that must be refused without being read: each gives its reason.
+struct FileRow
+{
+    std::string name;
+    std::string path; // "@" stands for a fresh folder of the test's own
+    std::string reason;
+};
+
+class PatternFiles : public ::testing::TestWithParam<FileRow>
+{
+};
+
+TEST_P(PatternFiles, RefusedWithAReason)
+{
+    const FileRow &row = GetParam();
+    const std::filesystem::path folder
+        = std::filesystem::temp_directory_path() / ("byteway-pattern-" + row.name);
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder / "empty").close();
+    std::ofstream(folder / "huge").close();
+    std::filesystem::resize_file(folder / "huge", kMaxPatternFileBytes + 1);
+#ifndef _WIN32
+    ASSERT_EQ(::mkfifo((folder / "fifo").c_str(), 0600), 0);
+#endif
+    std::string path = row.path;
+    if (path.front() == '@') {
+        path = (folder / path.substr(1)).string();
+    }
+    const Result<PatternGenerator> pattern = PatternFromName("file:" + path);
+    ASSERT_FALSE(pattern);
+    EXPECT_NE(pattern.status().reason().find(row.reason), std::string::npos)
+        << pattern.status().reason();
+    std::filesystem::remove_all(folder);
+}
+
+std::vector<FileRow> FileRows()
+{
+    std::vector<FileRow> rows { { "folder", "@", "not a regular file" },
+        { "missing", "@nothing", "cannot read the pattern file" },
+        { "empty", "@empty", "is empty" },
+        { "larger_than_the_cap", "@huge", "larger than 1 MiB" } };
+#ifndef _WIN32
+    rows.push_back({ "fifo", "@fifo", "not a regular file" });
+    rows.push_back({ "device", "/dev/zero", "not a regular file" });
+#endif
+    return rows;
+}
+
+INSTANTIATE_TEST_SUITE_P(Refused, PatternFiles, ::testing::ValuesIn(FileRows()), RowName());
 
 } // namespace

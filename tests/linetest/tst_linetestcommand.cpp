@@ -11,6 +11,8 @@
 #include <QProcess>
 #include <QTest>
 
+#include <sys/stat.h>
+
 namespace {
 
 // The parts of JSON Schema the README's schema uses: type (one or a list), enum,
@@ -119,6 +121,12 @@ void TestLineTestCommand::run_data()
     QTest::newRow("too short for max ber")
         << QStringList { "--echo" } << QStringList { "--bytes", "20000", "--max-ber", "1e-9" } << 1
         << 0 << 0 << QList<int>() << QString();
+    QTest::newRow("pattern is a folder")
+        << QStringList() << QStringList { "--bytes", "100", "--pattern", "file:@" } << 2 << 0 << 0
+        << QList<int>() << QStringLiteral("not a regular file");
+    QTest::newRow("pattern is a fifo")
+        << QStringList() << QStringList { "--bytes", "100", "--pattern", "file:@fifo" } << 2 << 0
+        << 0 << QList<int>() << QStringLiteral("not a regular file");
     QTest::newRow("missing device") << QStringList() << QStringList { "--bytes", "100" } << 2 << 0
                                     << 0 << QList<int>() << QStringLiteral("No such file");
 }
@@ -144,6 +152,12 @@ void TestLineTestCommand::run()
         }
         far = std::make_unique<DeviceProcess>(args);
         QVERIFY(far->waitFor("linked", 5000));
+    }
+    // "@" in an option is the test's own folder, which holds a FIFO.
+    const QString fifo = QString::fromStdString(home.root()) + QStringLiteral("/fifo");
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    for (QString &option : options) {
+        option.replace(QLatin1Char('@'), QString::fromStdString(home.root()) + QLatin1Char('/'));
     }
     QProcess command;
     command.start(QStringLiteral(BYTEWAY_LINETEST),
