@@ -121,6 +121,18 @@ void TestLineTestCommand::run_data()
     QTest::newRow("too short for max ber")
         << QStringList { "--echo" } << QStringList { "--bytes", "20000", "--max-ber", "1e-9" } << 1
         << 0 << 0 << QList<int>() << QString();
+    // A failure with status 1: the test ran and ended because nothing came back.
+    QTest::newRow("nothing comes back")
+        << QStringList { "--stall" } << QStringList { "--bytes", "20000", "--timeout", "1" } << 1
+        << 0 << 0 << QList<int>() << QStringLiteral("no data came back");
+    QTest::newRow("far end loses more than is under way")
+        << QStringList { "--echo", "--drop", "2000:100000" }
+        << QStringList { "--bytes", "20000", "--timeout", "1" } << 1 << 0 << 0 << QList<int>()
+        << QStringLiteral("lost the rest");
+    QTest::newRow("stale input is not checked")
+        << QStringList { "--echo", "--pattern", "256", "--count", "300" }
+        << QStringList { "--bytes", "1000", "--pattern", "counting" } << 0 << 0 << 0 << QList<int>()
+        << QString();
     QTest::newRow("pattern is a folder")
         << QStringList() << QStringList { "--bytes", "100", "--pattern", "file:@" } << 2 << 0 << 0
         << QList<int>() << QStringLiteral("not a regular file");
@@ -152,6 +164,9 @@ void TestLineTestCommand::run()
         }
         far = std::make_unique<DeviceProcess>(args);
         QVERIFY(far->waitFor("linked", 5000));
+        if (device.contains(QLatin1String("--count"))) {
+            QTest::qWait(500); // what it sends first waits in the port's input
+        }
     }
     // "@" in an option is the test's own folder, which holds a FIFO.
     const QString fifo = QString::fromStdString(home.root()) + QStringLiteral("/fifo");
@@ -176,12 +191,13 @@ void TestLineTestCommand::run()
 
     QCOMPARE(result.value(QLatin1String("passed")).toBool(), status == 0);
     if (!failure.isEmpty()) {
-        QVERIFY2(
-            result.value(QLatin1String("failure")).toString().contains(failure), qPrintable(err));
+        const QLatin1String field(status == 2 ? "failure" : "stopped");
+        QVERIFY2(result.value(field).toString().contains(failure), qPrintable(err));
         QVERIFY2(err.contains(failure), qPrintable(err));
         return;
     }
     QVERIFY(result.value(QLatin1String("failure")).isNull());
+    QVERIFY(result.value(QLatin1String("stopped")).isNull());
     QVERIFY(out.contains(status == 0 ? QLatin1String("PASSED") : QLatin1String("FAILED")));
     QCOMPARE(result.value(QLatin1String("corrupted")).toInt(), corrupted);
     QCOMPARE(result.value(QLatin1String("lost")).toInt(), lost);
