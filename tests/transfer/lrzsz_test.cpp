@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <thread>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -347,6 +348,88 @@ TEST(StreamingFarSide, CancelEndsThePurge)
         }
         EXPECT_TRUE(fs::is_empty(folder));
     }
+}
+
+// A batch from sb with two files of one name: each arrives whole under a temporary
+// of its own, and a link planted where a temporary could go is never followed.
+TEST(YmodemBatch, EqualNamesBothArriveWhole)
+{
+    const std::vector<std::string> files { "one/conf.txt", "two/conf.txt" };
+    LrzszTest bench;
+    ASSERT_TRUE(bench.opened);
+    const fs::path folder = bench.root + "/ours";
+    WriteFileBytes(bench.root + "/outside.txt", "keep");
+    fs::create_symlink(bench.root + "/outside.txt", folder / ".byteway-1.part");
+    std::vector<std::string> args { "sb", "-b", "-q" };
+    std::vector<std::string> sent;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        fs::create_directories(fs::path(bench.peerFile(files[i])).parent_path());
+        sent.push_back(PatternBytes(3000 + i * 1000, unsigned(i) + 3));
+        WriteFileBytes(bench.peerFile(files[i]), sent.back());
+        args.push_back(files[i]);
+    }
+    auto peer = bench.startPeer(args);
+    PortLink link(bench.port);
+    TransferProgress progress;
+    std::vector<ReceivedFile> received;
+    const Status status
+        = ModemReceive(link, ModemKind::Ymodem, folder, {}, Quick(), progress, received);
+    ASSERT_TRUE(status.ok()) << status.reason() << "\n" << bench.peerLog();
+    ASSERT_EQ(peer->wait(10000), 0) << bench.peerLog();
+    ASSERT_EQ(received.size(), files.size());
+    for (std::size_t i = 0; i < received.size(); ++i) {
+        EXPECT_EQ(received[i].name, fs::path(files[i]).filename().string());
+        EXPECT_FALSE(received[i].isShort());
+        ReceivedFile file = received[i];
+        file.name = FreeName(folder, file.name);
+        ASSERT_TRUE(CommitReceived(file, folder, false).ok()) << file.name;
+        EXPECT_TRUE(ReadFileBytes((folder / file.name).string()) == sent[i]) << file.name;
+    }
+    EXPECT_EQ(ReadFileBytes(bench.root + "/outside.txt"), "keep")
+        << "the planted link was followed";
+    EXPECT_TRUE(fs::is_symlink(folder / ".byteway-1.part"));
+}
+
+// Block 0 carries the modification time and the mode both ways: rb and sb keep and
+// send them as lrzsz does.
+TEST(YmodemHeader, TimeAndModeBothWays)
+{
+    constexpr int64_t kWhen = 1000000000; // 2001-09-09
+    const auto at
+        = std::chrono::file_clock::from_sys(std::chrono::sys_seconds(std::chrono::seconds(kWhen)));
+    const mode_t mask = ::umask(022);
+    for (const Side side : { Side::WeSend, Side::WeReceive }) {
+        LrzszTest bench;
+        ASSERT_TRUE(bench.opened);
+        const std::string from
+            = side == Side::WeSend ? bench.ours("t.bin") : bench.peerFile("t.bin");
+        WriteFileBytes(from, PatternBytes(2000));
+        fs::last_write_time(from, at);
+        // Set-user-ID is never given to a received file.
+        fs::permissions(from, fs::perms::owner_all | fs::perms::group_read | fs::perms::set_uid);
+        auto peer = bench.startPeer(side == Side::WeSend
+                ? std::vector<std::string> { "rb", "-b", "-q" }
+                : std::vector<std::string> { "sb", "-b", "-q", "t.bin" });
+        PortLink link(bench.port);
+        TransferProgress progress;
+        std::vector<ReceivedFile> received;
+        const Status status = side == Side::WeSend
+            ? ModemSend(link, ModemKind::Ymodem, { fs::path(from) }, Quick(), progress)
+            : ModemReceive(
+                link, ModemKind::Ymodem, bench.root + "/ours", {}, Quick(), progress, received);
+        ASSERT_TRUE(status.ok()) << status.reason() << "\n" << bench.peerLog();
+        ASSERT_EQ(peer->wait(10000), 0) << bench.peerLog();
+        fs::path to = bench.peerFile("t.bin");
+        if (side == Side::WeReceive) {
+            ASSERT_EQ(received.size(), 1u);
+            to = received[0].temporary;
+        }
+        EXPECT_EQ(fs::last_write_time(to), at) << (side == Side::WeSend ? "rb" : "we");
+        if (side == Side::WeReceive) {
+            EXPECT_EQ(fs::status(to).permissions(), fs::perms::owner_all | fs::perms::group_read);
+        }
+    }
+    ::umask(mask);
 }
 
 } // namespace

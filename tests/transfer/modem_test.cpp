@@ -230,6 +230,55 @@ INSTANTIATE_TEST_SUITE_P(Script, SendRows,
         SendRow { "no_request_times_out", ModemKind::Ymodem, {}, ErrorKind::Timeout, { kCancel } }),
     RowName());
 
+// One YMODEM file as a script sends it; what arrived, committed under its name.
+struct YmodemFileRow
+{
+    const char *name;
+    std::string fileName; // as the header gives it
+    int64_t declared;
+    Bytes data; // the bytes that go in the blocks
+    Bytes kept; // what the file holds
+    bool isShort;
+};
+
+class YmodemFiles : public ::testing::TestWithParam<YmodemFileRow>
+{
+};
+
+TEST_P(YmodemFiles, KeepsWhatCame)
+{
+    const YmodemFileRow &row = GetParam();
+    const fs::path folder = fs::temp_directory_path() / ("byteway-ymodem-" + std::string(row.name));
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    const Bytes header = HeaderPayload(row.fileName, row.declared);
+    ScriptLink link(
+        { Block(0, header.data(), header.size(), header.size() > 128 ? 1024 : 128, true, 0),
+            DataBlock(1, row.data, true, 1024), { EOT }, { EOT }, kEnd },
+        1);
+    TransferProgress progress;
+    std::vector<ReceivedFile> received;
+    const Status status
+        = ModemReceive(link, ModemKind::Ymodem, folder, {}, Instant(), progress, received);
+    ASSERT_TRUE(status.ok()) << status.reason();
+    ASSERT_EQ(received.size(), 1u);
+    EXPECT_EQ(received[0].name, row.fileName);
+    EXPECT_EQ(received[0].size, int64_t(row.kept.size()));
+    EXPECT_EQ(received[0].declared, row.declared);
+    EXPECT_EQ(received[0].isShort(), row.isShort);
+    ASSERT_TRUE(CommitReceived(received[0], folder, false).ok());
+    std::ifstream in(folder / row.fileName, std::ios::binary);
+    EXPECT_TRUE(Bytes(std::istreambuf_iterator<char>(in), {}) == row.kept);
+    fs::remove_all(folder);
+}
+
+INSTANTIATE_TEST_SUITE_P(Script, YmodemFiles,
+    ::testing::Values(YmodemFileRow { "shorter_than_declared_loses_the_padding", "a.bin", 5000,
+                          Pattern(1000, 6), Pattern(1000, 6), true },
+        YmodemFileRow { "name_of_250_bytes", std::string(246, 'n') + ".bin", 300, Pattern(300, 7),
+            Pattern(300, 7), false }),
+    RowName());
+
 TEST(ModemFormat, CrcHeaderAndNames)
 {
     const std::string check = "123456789";
@@ -240,6 +289,15 @@ TEST(ModemFormat, CrcHeaderAndNames)
     EXPECT_EQ(header.size, 1048577);
     const Bytes noSize = { 'a', 0, ' ' };
     EXPECT_EQ(ParseHeader(noSize.data(), noSize.size()).size, -1);
+    // The time and mode in octal, as lrzsz writes and reads them.
+    const Bytes full = HeaderPayload("fw.bin", 10, 07346545000, 0100640);
+    EXPECT_EQ(std::string(full.begin(), full.end()),
+        std::string("fw.bin\0"
+                    "10 7346545000 100640",
+            27));
+    const Header timed = ParseHeader(full.data(), full.size());
+    EXPECT_EQ(timed.modified, 07346545000);
+    EXPECT_EQ(timed.mode, 0100640u);
     const std::pair<const char *, const char *> names[] = { { "../../etc/passwd", "passwd" },
         { "C:\\boot\\fw.bin", "fw.bin" }, { "..", "" }, { "a\x01:b", "a__b" } };
     for (const auto &[given, safe] : names)
