@@ -21,7 +21,8 @@ LineTest::LineTest(LineChannel &channel, PatternGenerator pattern, const LineTes
     : m_channel(channel)
     , m_sendPattern(pattern)
     , m_config(config)
-    , m_checker(std::move(pattern), config.mode == LineMode::Receive)
+    , m_dataMask(static_cast<uint8_t>((1u << std::clamp<int>(config.framing.dataBits, 5, 8)) - 1))
+    , m_checker(std::move(pattern), config.mode == LineMode::Receive, config.framing.dataBits)
     , m_sendBuffer(kChunk)
     , m_readBuffer(kChunk)
     , m_latencies(kLatencySamples)
@@ -143,6 +144,11 @@ void LineTest::writeLoop()
                 size = std::min<std::size_t>(size, m_config.inFlight - away);
             }
             m_sendPattern.Fill(m_sendBuffer.data(), size);
+            if (m_dataMask != 0xFF) {
+                for (std::size_t i = 0; i < size; ++i) {
+                    m_sendBuffer[i] &= m_dataMask;
+                }
+            }
             pending = size;
             pendingAt = 0;
         }
@@ -260,6 +266,13 @@ void LineTest::readLoop()
         received += *count;
         m_received.store(received, std::memory_order_relaxed);
         const uint64_t now = nowNs();
+        if (m_dataMask != 0xFF) {
+            // What the driver puts above the data bits (a parity bit, say) is no part
+            // of the character.
+            for (std::size_t i = 0; i < *count; ++i) {
+                m_readBuffer[i] &= m_dataMask;
+            }
+        }
         m_checker.Feed(m_readBuffer.data(), *count, now);
         if (loopback) {
             takeLatencies(now);
@@ -292,6 +305,7 @@ LineTestSnapshot LineTest::snapshot() const
     snap.counts.bitErrors = m_bitErrors.load(std::memory_order_acquire);
     snap.counts.skipped = m_skipped.load(std::memory_order_acquire);
     snap.sent = m_sent.load(std::memory_order_acquire);
+    snap.dataBits = std::clamp<int>(m_config.framing.dataBits, 5, 8);
     snap.berUpperBound
         = BerUpperBound(snap.counts.bitErrors, snap.bitsChecked(), m_config.confidence);
     snap.capacity = m_config.framing.capacity();

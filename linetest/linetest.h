@@ -65,7 +65,12 @@ struct LineTestSnapshot
     bool hasLineErrors = false;
     LineErrorCounts lineErrors;
 
-    [[nodiscard]] uint64_t bitsChecked() const { return counts.checked * 8; }
+    int dataBits = 8; // of each character: the bits checked in each byte
+
+    [[nodiscard]] uint64_t bitsChecked() const
+    {
+        return counts.checked * static_cast<uint64_t>(dataBits);
+    }
 };
 
 // One line test: a writer thread sends the pattern, a reader thread checks what comes
@@ -110,6 +115,7 @@ private:
     LineChannel &m_channel;
     PatternGenerator m_sendPattern;
     LineTestConfig m_config;
+    uint8_t m_dataMask; // with fewer than 8 data bits the line carries only these
     PatternChecker m_checker;
     Clock::time_point m_start;
     std::vector<uint8_t> m_sendBuffer;
