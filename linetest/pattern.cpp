@@ -212,7 +212,7 @@ Result<PatternGenerator> PatternFromName(const std::string &name)
         if (bytes->size() > kMaxPatternFileBytes) {
             return Status(ErrorKind::Invalid,
                 "the pattern file " + path + " is larger than "
-                    + std::to_string(kMaxPatternFileBytes / (1024 * 1024)) + " MiB");
+                    + std::to_string(kMaxPatternFileBytes >> 20) + " MiB");
         }
         if (bytes->empty()) {
             return Status(ErrorKind::Invalid, "the pattern file " + path + " is empty");

@@ -588,7 +588,7 @@ Status ReceiveYmodemFile(Receiver &receiver, bool &crc, const Header &header,
     progress.total.store(header.size);
     int64_t done = 0;
     std::vector<uint8_t> held;
-    const Status cannotWrite(ErrorKind::Io, "cannot write " + file.path().string());
+    const std::string cannotWrite = "cannot write " + file.path().string();
     Status status = receiver.receiveBlocks(
         1, crc, false, true, [&](const std::vector<uint8_t> &data, bool &) {
             std::size_t take = data.size();
@@ -596,7 +596,7 @@ Status ReceiveYmodemFile(Receiver &receiver, bool &crc, const Header &header,
                 take = std::size_t(std::clamp<int64_t>(header.size - done, 0, int64_t(take)));
             }
             if (!file.write(held.data(), held.size())) {
-                return cannotWrite;
+                return Status(ErrorKind::Io, cannotWrite);
             }
             held.assign(data.begin(), data.begin() + std::ptrdiff_t(take));
             done += int64_t(take);
@@ -614,7 +614,7 @@ Status ReceiveYmodemFile(Receiver &receiver, bool &crc, const Header &header,
         }
     }
     if (!file.write(held.data(), held.size()) || !file.keep()) {
-        return receiver.abort(cannotWrite);
+        return receiver.abort({ ErrorKind::Io, cannotWrite });
     }
     SetModified(file.path(), header.modified);
     received.push_back({ file.path(), name, done, header.size });
