@@ -4,6 +4,7 @@
 
 #include "appfixture.h"
 #include "linetest/linetestwindow.h"
+#include "modalwatcher.h"
 
 #include <QAction>
 #include <QChartView>
@@ -20,6 +21,7 @@
 #include <thread>
 
 #include <poll.h>
+#include <sys/stat.h>
 #include <termios.h>
 
 namespace {
@@ -74,6 +76,8 @@ class TestLineTestWindow : public QObject
 private slots:
     void run_data();
     void run();
+    void refusedPattern_data();
+    void refusedPattern();
 };
 
 void TestLineTestWindow::run_data()
@@ -81,8 +85,10 @@ void TestLineTestWindow::run_data()
     QTest::addColumn<int>("pattern"); // index in the pattern box
     QTest::addColumn<long long>("flipAt");
     QTest::addColumn<QString>("verdict");
-    QTest::newRow("clean counting") << 0 << -1LL << QStringLiteral("通过");
-    QTest::newRow("one fault prbs15") << 2 << 700LL << QStringLiteral("未通过");
+    QTest::addColumn<int>("stale"); // bytes waiting in the port before the start
+    QTest::newRow("clean counting") << 0 << -1LL << QStringLiteral("通过") << 0;
+    QTest::newRow("one fault prbs15") << 2 << 700LL << QStringLiteral("未通过") << 0;
+    QTest::newRow("stale input counting") << 0 << -1LL << QStringLiteral("通过") << 300;
 }
 
 void TestLineTestWindow::run()
@@ -90,6 +96,7 @@ void TestLineTestWindow::run()
     QFETCH(int, pattern);
     QFETCH(long long, flipAt);
     QFETCH(QString, verdict);
+    QFETCH(int, stale);
 
     AppFixture app;
     QVERIFY(app.prepare("", AppFixture::PortKind::PseudoTerminal));
@@ -105,6 +112,8 @@ void TestLineTestWindow::run()
     settings.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
     QCOMPARE(tcsetattr(line, TCSANOW, &settings), 0);
     ::close(line);
+    const QByteArray old(stale, '\x55');
+    QCOMPARE(::write(app.master(), old.constData(), size_t(old.size())), ssize_t(old.size()));
     const Echo echo(app.master(), flipAt);
 
     QVERIFY(MainForm->LineTestItem);
@@ -148,6 +157,41 @@ void TestLineTestWindow::run()
     QVERIFY(static_cast<QLineSeries *>(series.at(0))->count() >= 2);
     QVERIFY(window->latencyLabel->text().contains(QLatin1String("p99")));
     QVERIFY(window->saveJsonButton->isEnabled());
+}
+
+void TestLineTestWindow::refusedPattern_data()
+{
+    QTest::addColumn<QString>("file"); // "@": a FIFO of the test's own
+    QTest::newRow("fifo") << QStringLiteral("@");
+    QTest::newRow("device") << QStringLiteral("/dev/zero");
+}
+
+// A pattern file that is no regular file is refused with the reason, and the window
+// goes on answering.
+void TestLineTestWindow::refusedPattern()
+{
+    QFETCH(QString, file);
+    AppFixture app;
+    QVERIFY(app.prepare("", AppFixture::PortKind::PseudoTerminal));
+    QVERIFY(app.start());
+    if (file == QLatin1String("@")) {
+        file = app.path(QStringLiteral("pattern.fifo"));
+        QCOMPARE(::mkfifo(QFile::encodeName(file).constData(), 0600), 0);
+    }
+    MainForm->LineTestItem->trigger();
+    LineTestWindow *window = MainForm->LineTestForm;
+    QVERIFY(window);
+    window->patternBox->setCurrentIndex(window->patternBox->findData(QStringLiteral("file")));
+    const ModalWatcher watcher([file](QWidget *modal) {
+        if (auto *dialog = qobject_cast<QFileDialog *>(modal)) {
+            dialog->selectFile(file);
+            static_cast<QDialog *>(dialog)->accept();
+        }
+    });
+    QTest::mouseClick(window->startButton, Qt::LeftButton);
+    QVERIFY(!window->isRunning());
+    QVERIFY2(window->stateLabel->text().contains(QLatin1String("not a regular file")),
+        qPrintable(window->stateLabel->text()));
 }
 
 QTEST_MAIN(TestLineTestWindow)
