@@ -229,6 +229,7 @@ TEST(SilentFarSide, TimesOutAndFreesThePort)
         EXPECT_EQ(status.kind(), ErrorKind::Timeout) << status.reason();
         EXPECT_FALSE(fs::exists(bench.ours("b.bin")));
         EXPECT_FALSE(fs::exists(bench.ours(".b.bin.part")));
+        EXPECT_FALSE(fs::exists(bench.ours(".byteway-1.part"))) << "a temporary was left";
         const uint64_t before = bench.relay.passed(AtoB);
         EXPECT_EQ(bench.port.WriteByte('x'), 1);
         for (int i = 0; i < 100 && bench.relay.passed(AtoB) == before; ++i)
