@@ -258,55 +258,32 @@ TEST(CheckAcquire, FileStreamFromTheMiddle)
     EXPECT_EQ(checker.counts().errors(), 0u);
 }
 
-// Pattern files that must be refused without being read: each gives its reason.
-struct FileRow
+// Pattern files that are refused without being read, each with its reason.
+TEST(PatternFiles, RefusedWithAReason)
 {
-    std::string name;
-    std::string path; // "@" stands for a fresh folder of the test's own
-    std::string reason;
-};
-
-class PatternFiles : public ::testing::TestWithParam<FileRow>
-{
-};
-
-TEST_P(PatternFiles, RefusedWithAReason)
-{
-    const FileRow &row = GetParam();
-    const std::filesystem::path folder
-        = std::filesystem::temp_directory_path() / ("byteway-pattern-" + row.name);
+    const auto folder = std::filesystem::temp_directory_path() / "byteway-pattern-files";
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
     std::ofstream(folder / "empty").close();
     std::ofstream(folder / "huge").close();
     std::filesystem::resize_file(folder / "huge", kMaxPatternFileBytes + 1);
+    std::vector<std::pair<std::string, std::string>> rows { { folder.string(),
+                                                                "not a regular file" },
+        { (folder / "none").string(), "cannot read" }, { (folder / "empty").string(), "is empty" },
+        { (folder / "huge").string(), "larger than 1 MiB" } };
 #ifndef _WIN32
     ASSERT_EQ(::mkfifo((folder / "fifo").c_str(), 0600), 0);
+    rows.insert(rows.end(),
+        { { (folder / "fifo").string(), "not a regular file" },
+            { "/dev/zero", "not a regular file" } });
 #endif
-    std::string path = row.path;
-    if (path.front() == '@') {
-        path = (folder / path.substr(1)).string();
+    for (const auto &[path, reason] : rows) {
+        const Result<PatternGenerator> pattern = PatternFromName("file:" + path);
+        ASSERT_FALSE(pattern) << path;
+        EXPECT_NE(pattern.status().reason().find(reason), std::string::npos)
+            << pattern.status().reason();
     }
-    const Result<PatternGenerator> pattern = PatternFromName("file:" + path);
-    ASSERT_FALSE(pattern);
-    EXPECT_NE(pattern.status().reason().find(row.reason), std::string::npos)
-        << pattern.status().reason();
     std::filesystem::remove_all(folder);
 }
-
-std::vector<FileRow> FileRows()
-{
-    std::vector<FileRow> rows { { "folder", "@", "not a regular file" },
-        { "missing", "@nothing", "cannot read the pattern file" },
-        { "empty", "@empty", "is empty" },
-        { "larger_than_the_cap", "@huge", "larger than 1 MiB" } };
-#ifndef _WIN32
-    rows.push_back({ "fifo", "@fifo", "not a regular file" });
-    rows.push_back({ "device", "/dev/zero", "not a regular file" });
-#endif
-    return rows;
-}
-
-INSTANTIATE_TEST_SUITE_P(Refused, PatternFiles, ::testing::ValuesIn(FileRows()), RowName());
 
 } // namespace

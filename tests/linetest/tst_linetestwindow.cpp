@@ -4,7 +4,6 @@
 
 #include "appfixture.h"
 #include "linetest/linetestwindow.h"
-#include "modalwatcher.h"
 
 #include <QAction>
 #include <QChartView>
@@ -21,7 +20,6 @@
 #include <thread>
 
 #include <poll.h>
-#include <sys/stat.h>
 #include <termios.h>
 
 namespace {
@@ -76,8 +74,6 @@ class TestLineTestWindow : public QObject
 private slots:
     void run_data();
     void run();
-    void refusedPattern_data();
-    void refusedPattern();
 };
 
 void TestLineTestWindow::run_data()
@@ -157,41 +153,6 @@ void TestLineTestWindow::run()
     QVERIFY(static_cast<QLineSeries *>(series.at(0))->count() >= 2);
     QVERIFY(window->latencyLabel->text().contains(QLatin1String("p99")));
     QVERIFY(window->saveJsonButton->isEnabled());
-}
-
-void TestLineTestWindow::refusedPattern_data()
-{
-    QTest::addColumn<QString>("file"); // "@": a FIFO of the test's own
-    QTest::newRow("fifo") << QStringLiteral("@");
-    QTest::newRow("device") << QStringLiteral("/dev/zero");
-}
-
-// A pattern file that is no regular file is refused with the reason, and the window
-// goes on answering.
-void TestLineTestWindow::refusedPattern()
-{
-    QFETCH(QString, file);
-    AppFixture app;
-    QVERIFY(app.prepare("", AppFixture::PortKind::PseudoTerminal));
-    QVERIFY(app.start());
-    if (file == QLatin1String("@")) {
-        file = app.path(QStringLiteral("pattern.fifo"));
-        QCOMPARE(::mkfifo(QFile::encodeName(file).constData(), 0600), 0);
-    }
-    MainForm->LineTestItem->trigger();
-    LineTestWindow *window = MainForm->LineTestForm;
-    QVERIFY(window);
-    window->patternBox->setCurrentIndex(window->patternBox->findData(QStringLiteral("file")));
-    const ModalWatcher watcher([file](QWidget *modal) {
-        if (auto *dialog = qobject_cast<QFileDialog *>(modal)) {
-            dialog->selectFile(file);
-            static_cast<QDialog *>(dialog)->accept();
-        }
-    });
-    QTest::mouseClick(window->startButton, Qt::LeftButton);
-    QVERIFY(!window->isRunning());
-    QVERIFY2(window->stateLabel->text().contains(QLatin1String("not a regular file")),
-        qPrintable(window->stateLabel->text()));
 }
 
 QTEST_MAIN(TestLineTestWindow)

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -230,15 +231,15 @@ INSTANTIATE_TEST_SUITE_P(Script, SendRows,
         SendRow { "no_request_times_out", ModemKind::Ymodem, {}, ErrorKind::Timeout, { kCancel } }),
     RowName());
 
-// One YMODEM file as a script sends it; what arrived, committed under its name.
+// One YMODEM file as a script sends it: what is kept, with the header's time and
+// permission bits (never set-user-ID).
 struct YmodemFileRow
 {
     const char *name;
     std::string fileName; // as the header gives it
     int64_t declared;
-    Bytes data; // the bytes that go in the blocks
-    Bytes kept; // what the file holds
-    bool isShort;
+    std::size_t sent; // bytes in the one block
+    std::size_t kept;
 };
 
 class YmodemFiles : public ::testing::TestWithParam<YmodemFileRow>
@@ -251,10 +252,9 @@ TEST_P(YmodemFiles, KeepsWhatCame)
     const fs::path folder = fs::temp_directory_path() / ("byteway-ymodem-" + std::string(row.name));
     fs::remove_all(folder);
     fs::create_directories(folder);
-    const Bytes header = HeaderPayload(row.fileName, row.declared);
-    ScriptLink link(
-        { Block(0, header.data(), header.size(), header.size() > 128 ? 1024 : 128, true, 0),
-            DataBlock(1, row.data, true, 1024), { EOT }, { EOT }, kEnd },
+    const Bytes header = HeaderPayload(row.fileName, row.declared, 1000000000, 0104600);
+    ScriptLink link({ Block(0, header.data(), header.size(), 1024, true, 0),
+                        DataBlock(1, Pattern(row.sent, 6), true, 1024), { EOT }, { EOT }, kEnd },
         1);
     TransferProgress progress;
     std::vector<ReceivedFile> received;
@@ -262,21 +262,22 @@ TEST_P(YmodemFiles, KeepsWhatCame)
         = ModemReceive(link, ModemKind::Ymodem, folder, {}, Instant(), progress, received);
     ASSERT_TRUE(status.ok()) << status.reason();
     ASSERT_EQ(received.size(), 1u);
-    EXPECT_EQ(received[0].name, row.fileName);
-    EXPECT_EQ(received[0].size, int64_t(row.kept.size()));
-    EXPECT_EQ(received[0].declared, row.declared);
-    EXPECT_EQ(received[0].isShort(), row.isShort);
+    EXPECT_EQ(received[0].isShort(), row.kept < std::size_t(row.declared));
+    EXPECT_EQ(fs::last_write_time(received[0].temporary),
+        std::chrono::file_clock::from_sys(
+            std::chrono::sys_seconds(std::chrono::seconds(1000000000))));
+#ifndef _WIN32
+    EXPECT_EQ(fs::status(received[0].temporary).permissions(), fs::perms(0600));
+#endif
     ASSERT_TRUE(CommitReceived(received[0], folder, false).ok());
     std::ifstream in(folder / row.fileName, std::ios::binary);
-    EXPECT_TRUE(Bytes(std::istreambuf_iterator<char>(in), {}) == row.kept);
+    EXPECT_TRUE(Bytes(std::istreambuf_iterator<char>(in), {}) == Pattern(row.kept, 6));
     fs::remove_all(folder);
 }
 
 INSTANTIATE_TEST_SUITE_P(Script, YmodemFiles,
-    ::testing::Values(YmodemFileRow { "shorter_than_declared_loses_the_padding", "a.bin", 5000,
-                          Pattern(1000, 6), Pattern(1000, 6), true },
-        YmodemFileRow { "name_of_250_bytes", std::string(246, 'n') + ".bin", 300, Pattern(300, 7),
-            Pattern(300, 7), false }),
+    ::testing::Values(YmodemFileRow { "short_loses_the_padding", "a.bin", 5000, 1000, 1000 },
+        YmodemFileRow { "name_of_250_bytes", std::string(246, 'n') + ".bin", 300, 300, 300 }),
     RowName());
 
 TEST(ModemFormat, CrcHeaderAndNames)
