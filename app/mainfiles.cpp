@@ -9,9 +9,9 @@
 #include "send/senddata.h"
 #include "send/sendui.h"
 #include "serial/serialport.h"
+#include "settings/appconfig.h"
 #include "settings/option.h"
 #include "text/codepage.h"
-#include "text/errorreport.h"
 #include "text/localpath.h"
 #include "text/notation.h"
 #include "textview/richedit.h"
@@ -22,6 +22,7 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -74,30 +75,42 @@ void WriteFileHeader(TMainForm &form, const QString &path, bool echo)
     doc.AppendLine(items);
 }
 
+// "name (bytes, seconds, rate)": what a finished transfer leaves in the message
+// history.
+QString FiguresOf(const QString &names, int64_t bytes, double seconds)
+{
+    const double rate = seconds > 0 ? double(bytes) / seconds : 0;
+    return TransferTexts::Figures.text()
+        .arg(names)
+        .arg(bytes)
+        .arg(seconds, 0, 'f', 1)
+        .arg(qRound64(rate));
+}
+
 // Runs `work` on the transfer thread with the port owned by it, behind the
-// progress dialog; `after` runs on this thread at the end, the port still held.
+// progress dialog; `after` runs on this thread at the end, the port still held,
+// with how it went and how long it took.
 void StartTransfer(TMainForm &form, TransferJob::Work work, bool sending,
-    std::function<void(const Status &)> after)
+    std::function<void(const Status &, double seconds, int64_t bytes)> after)
 {
     auto hold = std::make_shared<TransferHold>(form);
     auto job = std::make_unique<TransferJob>(std::make_unique<PortLink>(Port), std::move(work));
     auto *dialog = new TransferProgressDialog(std::move(job), sending, &form);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
+    auto clock = std::make_shared<QElapsedTimer>();
+    clock->start();
     QObject::connect(dialog, &TransferProgressDialog::ended, &form,
-        [&form, dialog, hold, after = std::move(after)](const Status &status) mutable {
-            const QString name = QString::fromStdString(dialog->job().progress.name());
-            form.showStateMessage(status.ok() ? TransferTexts::Done.text().arg(name)
-                                              : TransferTexts::Failed.text().arg(ReasonOf(status)));
-            after(status);
+        [dialog, hold, clock, after = std::move(after)](const Status &status) mutable {
+            after(status, double(clock->elapsed()) / 1000.0, dialog->job().progress.done.load());
             hold.reset();
         });
     dialog->open();
 }
 
 // Gives each received file its name in `folder`, asking before one replaces a
-// file that is there.
-QStringList CommitAll(
-    QWidget *parent, const std::vector<ReceivedFile> &files, const QString &folder)
+// file that is there. The names given; what went wrong goes to `failures`.
+QStringList CommitAll(QWidget *parent, const std::vector<ReceivedFile> &files,
+    const QString &folder, QStringList &failures, int64_t &bytes)
 {
     QStringList names;
     const std::filesystem::path target = LocalPath(folder);
@@ -116,10 +129,17 @@ QStringList CommitAll(
         if (const Status committed = CommitReceived(file, target, replace); !committed) {
             std::error_code ignored;
             std::filesystem::remove(file.temporary, ignored);
-            ShowErrorReport(parent, ReasonOf(committed));
+            failures << ReasonOf(committed);
             continue;
         }
-        names << QString::fromStdString(file.name);
+        const QString given = QString::fromStdString(file.name);
+        if (file.isShort()) {
+            // Kept, as what came may be of use, but not reported as complete.
+            failures
+                << TransferTexts::ShortFile.text().arg(given).arg(file.declared).arg(file.size);
+        }
+        names << given;
+        bytes += file.size;
     }
     return names;
 }
@@ -142,6 +162,10 @@ void TMainForm::FileSendItemClick()
         return;
     }
     FileSendDialog dialog(FrmOption ? FrmOption->FTwoCharDelay.load() : 0, this);
+    {
+        const AppConfig config;
+        dialog.offer(config.sendFilePath(), config.sendFileProtocol());
+    }
     if (dialog.exec() != QDialog::Accepted) {
         return;
     }
@@ -160,7 +184,15 @@ void TMainForm::FileSendItemClick()
             return RawSend(link, path, pacing, wait, progress);
         };
     }
-    StartTransfer(*this, std::move(work), true, [](const Status &) {});
+    AppConfig config;
+    config.report(this, config.setSendFile(choice.path, dialog.protocolName()));
+    StartTransfer(*this, std::move(work), true,
+        [this, name = QFileInfo(choice.path).fileName()](
+            const Status &status, double seconds, int64_t bytes) {
+            showStateMessage(status.ok()
+                    ? TransferTexts::Done.text().arg(FiguresOf(name, bytes, seconds))
+                    : TransferTexts::Failed.text().arg(ReasonOf(status)));
+        });
 }
 
 void TMainForm::FileReceiveItemClick()
@@ -185,11 +217,25 @@ void TMainForm::FileReceiveItemClick()
               return ModemReceive(link, kind, folder, name, ModemTimeouts(), progress, *received);
           };
     StartTransfer(*this, std::move(work), false,
-        [this, received, folderText = choice.folder](const Status &) {
-            // Files that came complete are kept even when a later one of the batch failed.
-            const QStringList names = CommitAll(this, *received, folderText);
-            if (!names.isEmpty()) {
-                showStateMessage(TransferTexts::Done.text().arg(names.join(QStringLiteral(", "))));
+        [this, received, folderText = choice.folder](
+            const Status &status, double seconds, int64_t) {
+            // Files that came complete are kept even when a later one of the batch
+            // failed; the batch is complete only when nothing failed.
+            QStringList failures;
+            if (!status.ok()) {
+                failures << ReasonOf(status);
             }
+            int64_t bytes = 0;
+            const QStringList names = CommitAll(this, *received, folderText, failures, bytes);
+            const QString figures = FiguresOf(names.join(QStringLiteral(", ")), bytes, seconds);
+            if (failures.isEmpty()) {
+                showStateMessage(TransferTexts::Done.text().arg(figures));
+                return;
+            }
+            QString message = TransferTexts::Failed.text().arg(failures.join(QStringLiteral("; ")));
+            if (!names.isEmpty()) {
+                message += QStringLiteral("; ") + TransferTexts::ReceivedPart.text().arg(figures);
+            }
+            showStateMessage(message);
         });
 }

@@ -50,9 +50,11 @@ const char *ByteFaultName(ByteFault fault)
     return "corrupted";
 }
 
-PatternChecker::PatternChecker(PatternGenerator generator, bool acquire)
+PatternChecker::PatternChecker(PatternGenerator generator, bool acquire, int dataBits)
     : m_generator(std::move(generator))
     , m_synced(!acquire)
+    , m_mask(static_cast<uint8_t>((1u << std::clamp(dataBits, 5, 8)) - 1))
+    , m_dataBits(std::clamp(dataBits, 5, 8))
     , m_expect(kExpectChunk + kMaxLost + 2 * kWindow + kLookahead)
 {
     m_places.reserve(kMaxPlaces);
@@ -69,6 +71,11 @@ void PatternChecker::ensureExpected(std::size_t count)
     std::memmove(m_expect.data(), m_expect.data() + m_expectBegin, kept);
     m_expectBegin = 0;
     m_generator.Fill(m_expect.data() + kept, m_expect.size() - kept);
+    if (m_mask != 0xFF) {
+        for (std::size_t i = kept; i < m_expect.size(); ++i) {
+            m_expect[i] &= m_mask;
+        }
+    }
     m_expectEnd = m_expect.size();
 }
 
@@ -85,15 +92,15 @@ void PatternChecker::record(
     case ByteFault::Corrupted:
         ++m_counts.corrupted;
         m_counts.bitErrors += static_cast<uint64_t>(
-            std::popcount(static_cast<unsigned>((expectedByte ^ receivedByte) & 0xFF)));
+            std::popcount(static_cast<unsigned>((expectedByte ^ receivedByte) & m_mask)));
         break;
     case ByteFault::Lost:
         ++m_counts.lost;
-        m_counts.bitErrors += 8;
+        m_counts.bitErrors += static_cast<uint64_t>(m_dataBits);
         break;
     case ByteFault::Inserted:
         ++m_counts.inserted;
-        m_counts.bitErrors += 8;
+        m_counts.bitErrors += static_cast<uint64_t>(m_dataBits);
         break;
     }
     const std::size_t count = m_places.size();

@@ -34,8 +34,8 @@ struct CheckCounts
     uint64_t corrupted = 0;
     uint64_t lost = 0;
     uint64_t inserted = 0;
-    // Wrong bits: those that differ in corrupted bytes, and 8 for each lost or
-    // inserted byte.
+    // Wrong bits: those that differ in corrupted bytes, and one for each data bit of
+    // a lost or inserted byte.
     uint64_t bitErrors = 0;
     // Bytes before the check found its place in the pattern (receive-only).
     uint64_t skipped = 0;
@@ -65,7 +65,9 @@ public:
     // `acquire`: the stream starts anywhere in the pattern (receive-only), so the check
     // first finds its place; offsets then count from the first byte received.
     // Otherwise the stream starts with the pattern's first byte.
-    PatternChecker(PatternGenerator generator, bool acquire);
+    // `dataBits` (5 to 8): the line carries only the low bits of each byte, so the
+    // pattern is compared on those, and a lost or inserted byte is that many bit errors.
+    PatternChecker(PatternGenerator generator, bool acquire, int dataBits = 8);
     PatternChecker(const PatternChecker &) = delete;
     PatternChecker &operator=(const PatternChecker &) = delete;
 
@@ -102,6 +104,8 @@ private:
 
     PatternGenerator m_generator;
     bool m_synced;
+    uint8_t m_mask; // the data bits of a byte
+    int m_dataBits;
     CheckCounts m_counts;
     std::vector<uint8_t> m_expect; // generated pattern, from m_expectBegin on
     std::size_t m_expectBegin = 0;

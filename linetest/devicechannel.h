@@ -23,6 +23,7 @@ public:
 
     Result<std::size_t> Write(const uint8_t *data, std::size_t size, int waitMs) override;
     Result<std::size_t> Read(uint8_t *data, std::size_t size, int waitMs) override;
+    void DiscardInput() override;
     bool LineErrors(LineErrorCounts &counts) const override;
 
 private:

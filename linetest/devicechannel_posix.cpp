@@ -139,6 +139,14 @@ Result<std::size_t> DeviceChannel::Write(const uint8_t *data, std::size_t size, 
     }
 }
 
+void DeviceChannel::DiscardInput()
+{
+    // What the driver holds goes at once; what a pseudo-terminal's far side wrote
+    // is read away.
+    (void)::tcflush(m_readFd, TCIFLUSH);
+    LineChannel::DiscardInput();
+}
+
 Result<std::size_t> DeviceChannel::Read(uint8_t *data, std::size_t size, int waitMs)
 {
     for (;;) {

@@ -4,6 +4,7 @@
 #include "base/status.h"
 #include "serial/lineerrors.h"
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 
@@ -23,6 +24,19 @@ public:
     // Reads what is waiting, up to `size` bytes, waiting at most `waitMs` for the
     // first; 0 when nothing came.
     [[nodiscard]] virtual Result<std::size_t> Read(uint8_t *data, std::size_t size, int waitMs) = 0;
+    // Throws away what arrived before the test: bytes waiting now, and those that
+    // follow within a short quiet time, at most for a fifth of a second. Reading thread.
+    virtual void DiscardInput()
+    {
+        uint8_t scrap[256];
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
+        for (;;) {
+            const Result<std::size_t> count = Read(scrap, sizeof scrap, 0);
+            if (!count || *count == 0 || std::chrono::steady_clock::now() >= end) {
+                return;
+            }
+        }
+    }
     // The driver's line error counters (false where there are none, as on a
     // pseudo-terminal).
     [[nodiscard]] virtual bool LineErrors(LineErrorCounts &counts) const = 0;

@@ -21,7 +21,8 @@ LineTest::LineTest(LineChannel &channel, PatternGenerator pattern, const LineTes
     : m_channel(channel)
     , m_sendPattern(pattern)
     , m_config(config)
-    , m_checker(std::move(pattern), config.mode == LineMode::Receive)
+    , m_dataMask(static_cast<uint8_t>((1u << std::clamp<int>(config.framing.dataBits, 5, 8)) - 1))
+    , m_checker(std::move(pattern), config.mode == LineMode::Receive, config.framing.dataBits)
     , m_sendBuffer(kChunk)
     , m_readBuffer(kChunk)
     , m_latencies(kLatencySamples)
@@ -29,6 +30,11 @@ LineTest::LineTest(LineChannel &channel, PatternGenerator pattern, const LineTes
     if (m_config.inFlight == 0) {
         m_config.inFlight = std::clamp<std::size_t>(
             static_cast<std::size_t>(m_config.framing.capacity() / 10), 256, 65536);
+    }
+    if (m_config.timeoutMs <= 0) {
+        const double flightMs
+            = 1000.0 * static_cast<double>(m_config.inFlight) / m_config.framing.capacity();
+        m_config.timeoutMs = static_cast<int>(std::clamp(flightMs + 100, 1000.0, 3.6e6));
     }
 }
 
@@ -100,6 +106,12 @@ void LineTest::writeLoop()
     std::size_t pending = 0; // generated but not yet taken by the line
     std::size_t pendingAt = 0;
     const bool loopback = m_config.mode == LineMode::Loopback;
+    // In a loopback, bytes that were waiting before the first one went out would be
+    // taken for the pattern: the reader throws them away first.
+    while (loopback && !m_inputClear.load(std::memory_order_acquire)
+        && !m_stop.load(std::memory_order_relaxed)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     while (!m_stop.load(std::memory_order_relaxed)) {
         if ((m_config.bytes > 0 && sent >= m_config.bytes) || timeUp()) {
             break;
@@ -132,6 +144,11 @@ void LineTest::writeLoop()
                 size = std::min<std::size_t>(size, m_config.inFlight - away);
             }
             m_sendPattern.Fill(m_sendBuffer.data(), size);
+            if (m_dataMask != 0xFF) {
+                for (std::size_t i = 0; i < size; ++i) {
+                    m_sendBuffer[i] &= m_dataMask;
+                }
+            }
             pending = size;
             pendingAt = 0;
         }
@@ -196,8 +213,14 @@ void LineTest::takeLatencies(uint64_t now)
 void LineTest::readLoop()
 {
     const bool loopback = m_config.mode == LineMode::Loopback;
+    if (loopback) {
+        m_channel.DiscardInput();
+        m_inputClear.store(true, std::memory_order_release);
+    }
     uint64_t received = 0;
     uint64_t quietSinceNs = 0;
+    uint64_t lastDataNs = nowNs();
+    const auto timeoutNs = static_cast<uint64_t>(m_config.timeoutMs) * 1000000;
     for (;;) {
         const bool writerDone = m_writerDone.load(std::memory_order_acquire);
         if (!loopback
@@ -225,12 +248,31 @@ void LineTest::readLoop()
             break;
         }
         if (*count == 0) {
+            // Bytes are due and nothing came for the time-out: the line is dead or
+            // lost more than was under way, and waiting longer shows nothing new.
+            const bool due = !loopback || m_sent.load(std::memory_order_acquire) > received;
+            if (due && !m_stop.load() && nowNs() - lastDataNs > timeoutNs) {
+                const std::lock_guard<std::mutex> hold(m_lock);
+                m_stopped = received == 0 ? "no data came back" : "lost the rest";
+                break;
+            }
+            if (!due) {
+                lastDataNs = nowNs();
+            }
             continue;
         }
+        lastDataNs = nowNs();
         quietSinceNs = 0;
         received += *count;
         m_received.store(received, std::memory_order_relaxed);
         const uint64_t now = nowNs();
+        if (m_dataMask != 0xFF) {
+            // What the driver puts above the data bits (a parity bit, say) is no part
+            // of the character.
+            for (std::size_t i = 0; i < *count; ++i) {
+                m_readBuffer[i] &= m_dataMask;
+            }
+        }
         m_checker.Feed(m_readBuffer.data(), *count, now);
         if (loopback) {
             takeLatencies(now);
@@ -263,6 +305,7 @@ LineTestSnapshot LineTest::snapshot() const
     snap.counts.bitErrors = m_bitErrors.load(std::memory_order_acquire);
     snap.counts.skipped = m_skipped.load(std::memory_order_acquire);
     snap.sent = m_sent.load(std::memory_order_acquire);
+    snap.dataBits = std::clamp<int>(m_config.framing.dataBits, 5, 8);
     snap.berUpperBound
         = BerUpperBound(snap.counts.bitErrors, snap.bitsChecked(), m_config.confidence);
     snap.capacity = m_config.framing.capacity();
@@ -270,6 +313,7 @@ LineTestSnapshot LineTest::snapshot() const
     {
         const std::lock_guard<std::mutex> hold(m_lock);
         snap.failure = m_failure;
+        snap.stopped = m_stopped;
         snap.latencySamples = m_latencyCount;
         snap.latencyMinMs = static_cast<double>(m_latencyMin) * 1e-6;
         const auto kept

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -34,6 +35,10 @@ struct LineTestConfig
     std::size_t inFlight = 0;
     // Loopback: after the last byte went out, how long to wait for the rest.
     int drainMs = 2000;
+    // The test ends when nothing arrives for this long while bytes are due (loopback:
+    // sent and not back; receive: always). 0: the larger of 1 s and the line's time for
+    // the bytes in flight plus 100 ms.
+    int timeoutMs = 0;
 };
 
 // The figures of a test at one moment.
@@ -41,7 +46,10 @@ struct LineTestSnapshot
 {
     bool running = false;
     bool finished = false;
-    Status failure; // why the test ended early
+    Status failure; // why the test could not go on (the line failed)
+    // Why the test ended before its end, with nothing arriving for the time-out: "no
+    // data came back" or "lost the rest"; empty otherwise.
+    std::string stopped;
     double seconds = 0; // since the start
     uint64_t sent = 0;
     uint64_t received = 0;
@@ -57,7 +65,12 @@ struct LineTestSnapshot
     bool hasLineErrors = false;
     LineErrorCounts lineErrors;
 
-    [[nodiscard]] uint64_t bitsChecked() const { return counts.checked * 8; }
+    int dataBits = 8; // of each character: the bits checked in each byte
+
+    [[nodiscard]] uint64_t bitsChecked() const
+    {
+        return counts.checked * static_cast<uint64_t>(dataBits);
+    }
 };
 
 // One line test: a writer thread sends the pattern, a reader thread checks what comes
@@ -102,6 +115,7 @@ private:
     LineChannel &m_channel;
     PatternGenerator m_sendPattern;
     LineTestConfig m_config;
+    uint8_t m_dataMask; // with fewer than 8 data bits the line carries only these
     PatternChecker m_checker;
     Clock::time_point m_start;
     std::vector<uint8_t> m_sendBuffer;
@@ -109,6 +123,7 @@ private:
 
     std::atomic<bool> m_stop { false };
     std::atomic<bool> m_writerDone { false };
+    std::atomic<bool> m_inputClear { false }; // loopback: old input is gone, sending may start
     std::atomic<bool> m_finished { false };
     std::atomic<bool> m_started { false };
     std::atomic<bool> m_failed { false };
@@ -139,6 +154,7 @@ private:
     uint64_t m_latencyCount = 0;
     uint64_t m_latencyMin = 0;
     Status m_failure;
+    std::string m_stopped;
 
     bool m_hasBaseline = false;
     LineErrorCounts m_baseline;

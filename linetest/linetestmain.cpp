@@ -141,6 +141,9 @@ int main(int argc, char **argv)
     report.passed = LineTestPassed(report.figures, options.config.mode, options.thresholds);
     std::cout << LineTestSummary(report) << std::flush;
     const bool written = options.json.empty() || WriteJson(options.json, report);
+    if (!report.figures.stopped.empty()) {
+        std::fprintf(stderr, "byteway-linetest: %s\n", report.figures.stopped.c_str());
+    }
     if (!report.figures.failure.ok()) {
         std::fprintf(
             stderr, "byteway-linetest: cannot run: %s\n", report.figures.failure.reason().c_str());

@@ -35,9 +35,9 @@ Status Bad(const std::string &name, const std::string &value, const std::string 
 Status ParseLineTestOptions(const std::vector<std::string> &args, LineTestOptions &options)
 {
     options = LineTestOptions();
-    static const char *const valued[]
-        = { "--device", "--port", "--baud", "--data", "--parity", "--stop", "--pattern", "--mode",
-              "--seconds", "--bytes", "--rate", "--max-ber", "--max-errors", "--json" };
+    static const char *const valued[] = { "--device", "--port", "--baud", "--data", "--parity",
+        "--stop", "--pattern", "--mode", "--seconds", "--bytes", "--rate", "--timeout", "--max-ber",
+        "--max-errors", "--json" };
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string name = args[i];
         std::string value;
@@ -123,6 +123,11 @@ Status ParseLineTestOptions(const std::vector<std::string> &args, LineTestOption
             if (!ReadReal(value, 0, 1e9, options.config.rate)) {
                 return Bad(name, value, "bytes a second (0: as fast as the line goes)");
             }
+        } else if (name == "--timeout") {
+            if (!ReadReal(value, 0.001, 86400, real)) {
+                return Bad(name, value, "a number of seconds");
+            }
+            options.config.timeoutMs = std::max(1, static_cast<int>(real * 1000));
         } else if (name == "--max-ber") {
             if (!ReadReal(value, 0, 1, real)) {
                 return Bad(name, value, "a bit error rate from 0 to 1");
@@ -158,7 +163,8 @@ const char *LineTestUsage()
            "         [--parity none|odd|even|mark|space] [--stop 1|1.5|2]\n"
            "         [--pattern counting|prbs7|prbs15|prbs23|prbs31|file:PATH]\n"
            "         [--mode loopback|receive|transmit] [--seconds S | --bytes N]\n"
-           "         [--rate BYTES_PER_S] [--max-ber X] [--max-errors N] [--json FILE]\n"
+           "         [--rate BYTES_PER_S] [--timeout S] [--max-ber X] [--max-errors N]\n"
+           "         [--json FILE]\n"
            "Tests a serial line with a pattern and says whether it passed.\n"
            "  --device PATH      the serial device to use\n"
            "  --port N           the device that Byteway's port N stands for\n"
@@ -173,6 +179,9 @@ const char *LineTestUsage()
            "  --seconds S        how long to run (default 10 when no --bytes)\n"
            "  --bytes N          how many bytes to send (or receive)\n"
            "  --rate N           bytes a second (default 0: as fast as the line goes)\n"
+           "  --timeout S        fail when nothing arrives for S seconds while bytes are\n"
+           "                     due (default: 1, or longer when the bytes under way\n"
+           "                     need longer at the baud rate)\n"
            "  --max-ber X        pass only when the 95 % upper bound of the bit error\n"
            "                     rate is at most X\n"
            "  --max-errors N     pass only with at most N errors\n"

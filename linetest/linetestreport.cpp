@@ -129,6 +129,8 @@ void WriteLineTestJson(const LineTestReport &report, std::ostream &out)
         out << "  \"line_errors\": null,\n";
     }
     out << "  \"passed\": " << (report.passed ? "true" : "false") << ",\n";
+    out << "  \"stopped\": " << (f.stopped.empty() ? std::string("null") : JsonString(f.stopped))
+        << ",\n";
     out << "  \"failure\": "
         << (f.failure.ok() ? std::string("null") : JsonString(f.failure.reason())) << ",\n";
     out << "  \"errors\": [";
@@ -192,6 +194,9 @@ std::string LineTestSummary(const LineTestReport &report)
         out << "Driver: overrun " << f.lineErrors.overrun << ", framing " << f.lineErrors.frame
             << ", parity " << f.lineErrors.parity << ", break " << f.lineErrors.breaks
             << ", buffer overrun " << f.lineErrors.bufferOverrun << '\n';
+    }
+    if (!f.stopped.empty()) {
+        out << "Stopped: " << f.stopped << '\n';
     }
     if (!f.failure.ok()) {
         out << "Failed: " << f.failure.reason() << '\n';

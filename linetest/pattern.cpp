@@ -1,9 +1,9 @@
 #include "pattern.h"
 
+#include "settings/wholefile.h"
+
 #include <algorithm>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 
 namespace {
 
@@ -201,16 +201,23 @@ Result<PatternGenerator> PatternFromName(const std::string &name)
     }
     if (name.rfind("file:", 0) == 0) {
         const std::string path = name.substr(5);
-        std::ifstream in(path, std::ios::binary);
-        if (!in) {
-            return Status(ErrorKind::NotFound, "cannot read the pattern file " + path);
+        // Read by the program's rules for whole files: a FIFO, device or folder is
+        // never opened, and a file past the cap is refused rather than read.
+        Result<std::string> bytes
+            = ReadRegularFile(path, kMaxPatternFileBytes + 1, FileAccess::Read);
+        if (!bytes) {
+            return Status(bytes.status().kind(),
+                "cannot read the pattern file " + path + ": " + bytes.status().reason());
         }
-        std::vector<uint8_t> bytes(
-            (std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        if (bytes.empty()) {
+        if (bytes->size() > kMaxPatternFileBytes) {
+            return Status(ErrorKind::Invalid,
+                "the pattern file " + path + " is larger than "
+                    + std::to_string(kMaxPatternFileBytes >> 20) + " MiB");
+        }
+        if (bytes->empty()) {
             return Status(ErrorKind::Invalid, "the pattern file " + path + " is empty");
         }
-        return PatternGenerator(std::move(bytes));
+        return PatternGenerator(std::vector<uint8_t>(bytes->begin(), bytes->end()));
     }
     return Status(ErrorKind::Invalid,
         "unknown pattern \"" + name + "\" (counting, prbs7, prbs15, prbs23, prbs31 or file:PATH)");

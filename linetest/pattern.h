@@ -62,6 +62,10 @@ private:
     std::vector<uint8_t> m_file;
 };
 
+// The largest pattern file: the check searches it whole to find its place.
+constexpr std::size_t kMaxPatternFileBytes = std::size_t { 1 } << 20;
+
 // The pattern a command line or the window names: "counting", "prbs7", "prbs15",
-// "prbs23", "prbs31", or "file:PATH" (the file is read whole).
+// "prbs23", "prbs31", or "file:PATH" (a regular file of 1 to kMaxPatternFileBytes
+// bytes, read whole; anything else is refused with the reason).
 [[nodiscard]] Result<PatternGenerator> PatternFromName(const std::string &name);

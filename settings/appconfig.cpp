@@ -19,6 +19,8 @@ const QString kHeaderTimes = QStringLiteral("document/headerTimes");
 const QString kSessionBound = QStringLiteral("session/boundMiB");
 const QString kSessionHighlights = QStringLiteral("session/highlights");
 const QString kCaptureFolder = QStringLiteral("capture/lastFolder");
+const QString kSendFilePath = QStringLiteral("transfer/lastFile");
+const QString kSendFileProtocol = QStringLiteral("transfer/lastProtocol");
 const QString kLanguage = QStringLiteral("language");
 const QString kFlow = QStringLiteral("lines/flowControl");
 const QString kDtrAtOpen = QStringLiteral("lines/dtrAtOpen");
@@ -133,6 +135,22 @@ QString AppConfig::captureFolder() const
 Status AppConfig::setCaptureFolder(const QString &folder)
 {
     return write(kCaptureFolder, folder);
+}
+
+QString AppConfig::sendFilePath() const
+{
+    return m_settings.value(kSendFilePath).toString();
+}
+
+QString AppConfig::sendFileProtocol() const
+{
+    return m_settings.value(kSendFileProtocol).toString();
+}
+
+Status AppConfig::setSendFile(const QString &path, const QString &protocol)
+{
+    m_settings.setValue(kSendFilePath, path);
+    return write(kSendFileProtocol, protocol);
 }
 
 QString AppConfig::language() const

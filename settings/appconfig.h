@@ -72,6 +72,12 @@ public:
     QStringList sessionHighlights() const;
     [[nodiscard]] Status setSessionHighlights(const QStringList &rules);
 
+    // 文件 → 发送文件: the file sent last and its protocol's name ("XMODEM-1K";
+    // empty: raw), offered the next time (both empty at first).
+    QString sendFilePath() const;
+    QString sendFileProtocol() const;
+    [[nodiscard]] Status setSendFile(const QString &path, const QString &protocol);
+
     // The main window's place and size (QWidget::saveGeometry); empty: centred at
     // the default size.
     QByteArray windowGeometry() const;

@@ -144,6 +144,19 @@ FileSendChoice FileSendDialog::choice() const
     return choice;
 }
 
+void FileSendDialog::offer(const QString &path, const QString &protocol)
+{
+    m_path->setText(QDir::toNativeSeparators(path));
+    const int index = m_protocol->findText(protocol, Qt::MatchFixedString | Qt::MatchCaseSensitive);
+    m_protocol->setCurrentIndex(protocol.isEmpty() || index < 1 ? 0 : index);
+}
+
+QString FileSendDialog::protocolName() const
+{
+    const int index = m_protocol->currentIndex();
+    return index > 0 ? QString::fromLatin1(kProtocols[index - 1].name) : QString();
+}
+
 void FileSendDialog::accept()
 {
     if (!QFileInfo(m_path->text()).isFile()) {

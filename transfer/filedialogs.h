@@ -32,6 +32,11 @@ public:
     explicit FileSendDialog(int gapUs, QWidget *parent = nullptr);
     FileSendChoice choice() const;
     void accept() override;
+    // The file and the protocol to offer (the ones chosen last time): the protocol by
+    // its name ("XMODEM-1K", ...), an empty or unknown one meaning raw.
+    void offer(const QString &path, const QString &protocol);
+    // The chosen protocol's name, empty for raw.
+    QString protocolName() const;
 
 private:
     void updateRawFields();

@@ -1,8 +1,11 @@
 #include "modem.h"
 
+#include "newfile.h"
 #include "transferlink.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -48,13 +51,20 @@ std::vector<uint8_t> Block(uint8_t number, const uint8_t *data, std::size_t size
     return block;
 }
 
-std::vector<uint8_t> HeaderPayload(const std::string &name, int64_t size)
+std::vector<uint8_t> HeaderPayload(
+    const std::string &name, int64_t size, int64_t modified, uint32_t mode)
 {
     std::vector<uint8_t> payload(name.begin(), name.end());
     payload.push_back(0);
     if (!name.empty()) {
-        const std::string length = std::to_string(size);
-        payload.insert(payload.end(), length.begin(), length.end());
+        std::string fields = std::to_string(size);
+        if (modified > 0 || mode != 0) {
+            char text[48];
+            std::snprintf(text, sizeof text, " %llo %o",
+                static_cast<unsigned long long>(std::max<int64_t>(modified, 0)), mode);
+            fields += text;
+        }
+        payload.insert(payload.end(), fields.begin(), fields.end());
     }
     return payload;
 }
@@ -74,6 +84,21 @@ Header ParseHeader(const uint8_t *payload, std::size_t size)
         digits = true;
     }
     header.size = digits ? value : -1;
+    // Then, each after a space: the time and the mode in octal.
+    const auto octal = [&](uint64_t limit) {
+        while (i < size && payload[i] == ' ') {
+            ++i;
+        }
+        uint64_t number = 0;
+        for (; i < size && payload[i] >= '0' && payload[i] <= '7' && number < limit; ++i) {
+            number = number * 8 + uint64_t(payload[i] - '0');
+        }
+        return std::min(number, limit);
+    };
+    if (digits) {
+        header.modified = static_cast<int64_t>(octal(uint64_t(1) << 40));
+        header.mode = static_cast<uint32_t>(octal(0xFFFFFFFFu));
+    }
     return header;
 }
 
@@ -138,11 +163,16 @@ public:
     Status userCancel() { return abort({ ErrorKind::Cancelled, "cancelled" }); }
     static Status farCancel() { return { ErrorKind::Cancelled, "the far side cancelled" }; }
     // Reads until the line has been quiet for a while, so that a block is asked
-    // for again only once the rest of a broken one has passed.
+    // for again only once the rest of a broken one has passed. A line that never
+    // falls quiet ends the purge after the time an answer may take, and the user's
+    // cancel ends it at once.
     void purge()
     {
+        const auto end
+            = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_timeouts.answerMs);
         uint8_t byte = 0;
-        while (read(byte, m_timeouts.quietMs)) { }
+        while (!userCancelled() && read(byte, m_timeouts.quietMs)
+            && std::chrono::steady_clock::now() < end) { }
     }
 
     TransferLink &m_link;
@@ -282,18 +312,18 @@ private:
     }
 };
 
-// A received file under its temporary name; removed unless kept.
+// A received file under a temporary name of its own in the folder; removed unless
+// kept.
 class PartFile
 {
 public:
-    explicit PartFile(std::filesystem::path path)
-        : m_path(std::move(path))
-        , m_out(m_path, std::ios::binary | std::ios::trunc)
-    { }
+    PartFile() = default;
     ~PartFile()
     {
-        if (!m_kept) {
-            m_out.close();
+        if (m_file != nullptr) {
+            std::fclose(m_file);
+        }
+        if (!m_kept && !m_path.empty()) {
             std::error_code ignored;
             std::filesystem::remove(m_path, ignored);
         }
@@ -301,23 +331,41 @@ public:
     PartFile(const PartFile &) = delete;
     PartFile &operator=(const PartFile &) = delete;
 
-    bool isOpen() const { return m_out.is_open(); }
+    // ".byteway-N.part" with the first N at which nothing is: short whatever the
+    // file's own name, and never a file or link that was there before.
+    Status create(const std::filesystem::path &folder, unsigned permissions)
+    {
+        for (int n = 1; n <= 1000; ++n) {
+            const std::filesystem::path path = folder / (".byteway-" + std::to_string(n) + ".part");
+            int error = 0;
+            m_file = CreateNewFile(path, permissions, error);
+            if (m_file != nullptr) {
+                m_path = path;
+                return {};
+            }
+            if (error != EEXIST) {
+                return Status::FromErrno(error, "cannot create " + path.string());
+            }
+        }
+        return { ErrorKind::Busy, "no free temporary name in " + folder.string() };
+    }
     bool write(const uint8_t *data, std::size_t size)
     {
-        m_out.write(reinterpret_cast<const char *>(data), std::streamsize(size));
-        return bool(m_out);
+        return size == 0 || std::fwrite(data, 1, size, m_file) == size;
     }
     bool keep()
     {
-        m_out.close();
-        m_kept = !m_out.fail();
+        const bool flushed = std::fflush(m_file) == 0;
+        const bool closed = std::fclose(m_file) == 0;
+        m_file = nullptr;
+        m_kept = flushed && closed;
         return m_kept;
     }
     const std::filesystem::path &path() const { return m_path; }
 
 private:
     std::filesystem::path m_path;
-    std::ofstream m_out;
+    std::FILE *m_file = nullptr;
     bool m_kept = false;
 };
 
@@ -468,17 +516,35 @@ public:
     }
 };
 
-std::filesystem::path TemporaryPath(const std::filesystem::path &folder, const std::string &name)
+// The failure of one file of a batch says which file it was.
+Status OfFile(const std::string &name, const Status &status)
 {
-    return folder / ("." + name + ".part");
+    if (status.ok() || status.kind() == ErrorKind::Cancelled) {
+        return status;
+    }
+    return { status.kind(), name + ": " + status.reason() };
 }
+
+// Gives a kept file the modification time its header carried.
+void SetModified(const std::filesystem::path &path, int64_t seconds)
+{
+    if (seconds <= 0) {
+        return;
+    }
+    const auto at = std::chrono::file_clock::from_sys(
+        std::chrono::sys_seconds(std::chrono::seconds(seconds)));
+    std::error_code ignored;
+    std::filesystem::last_write_time(path, at, ignored);
+}
+
+constexpr unsigned kNewFilePermissions = 0666;
 
 Status ReceiveXmodem(Receiver &receiver, bool crc, const std::filesystem::path &folder,
     const std::string &name, TransferProgress &progress, std::vector<ReceivedFile> &received)
 {
-    PartFile file(TemporaryPath(folder, name));
-    if (!file.isOpen()) {
-        return receiver.abort({ ErrorKind::Io, "cannot create " + file.path().string() });
+    PartFile file;
+    if (Status created = file.create(folder, kNewFilePermissions); !created) {
+        return receiver.abort(created);
     }
     progress.setName(name);
     progress.total.store(-1);
@@ -499,6 +565,59 @@ Status ReceiveXmodem(Receiver &receiver, bool crc, const std::filesystem::path &
         return { ErrorKind::Io, "cannot write " + file.path().string() };
     }
     received.push_back({ file.path(), name, done });
+    progress.files.fetch_add(1);
+    return {};
+}
+
+// One YMODEM file after its header: the blocks into a temporary file. The last
+// block is held until the next comes or the file ends, so that a file ending before
+// its declared size loses the padding of its last block.
+Status ReceiveYmodemFile(Receiver &receiver, bool &crc, const Header &header,
+    const std::string &name, const std::filesystem::path &folder, TransferProgress &progress,
+    std::vector<ReceivedFile> &received)
+{
+    // The sender's permission bits, never set-user-ID, set-group-ID or sticky; the
+    // umask narrows them as it does any new file's.
+    const unsigned permissions = header.mode != 0 ? header.mode & 0777 : kNewFilePermissions;
+    PartFile file;
+    if (Status created = file.create(folder, permissions); !created) {
+        return receiver.abort(created);
+    }
+    progress.setName(name);
+    progress.done.store(0);
+    progress.total.store(header.size);
+    int64_t done = 0;
+    std::vector<uint8_t> held;
+    const std::string cannotWrite = "cannot write " + file.path().string();
+    Status status = receiver.receiveBlocks(
+        1, crc, false, true, [&](const std::vector<uint8_t> &data, bool &) {
+            std::size_t take = data.size();
+            if (header.size >= 0) {
+                take = std::size_t(std::clamp<int64_t>(header.size - done, 0, int64_t(take)));
+            }
+            if (!file.write(held.data(), held.size())) {
+                return Status(ErrorKind::Io, cannotWrite);
+            }
+            held.assign(data.begin(), data.begin() + std::ptrdiff_t(take));
+            done += int64_t(take);
+            progress.done.store(done, std::memory_order_relaxed);
+            return Status();
+        });
+    if (!status) {
+        return status;
+    }
+    if (header.size >= 0 && done < header.size) {
+        // Ended early: the last block was padded, and the padding is no part of the file.
+        while (!held.empty() && held.back() == PAD) {
+            held.pop_back();
+            --done;
+        }
+    }
+    if (!file.write(held.data(), held.size()) || !file.keep()) {
+        return receiver.abort({ ErrorKind::Io, cannotWrite });
+    }
+    SetModified(file.path(), header.modified);
+    received.push_back({ file.path(), name, done, header.size });
     progress.files.fetch_add(1);
     return {};
 }
@@ -530,36 +649,36 @@ Status ReceiveYmodem(Receiver &receiver, const std::filesystem::path &folder,
         if (name.empty()) {
             name = "received";
         }
-        PartFile file(TemporaryPath(folder, name));
-        if (!file.isOpen()) {
-            return receiver.abort({ ErrorKind::Io, "cannot create " + file.path().string() });
-        }
-        progress.setName(name);
-        progress.done.store(0);
-        progress.total.store(header.size);
-        int64_t done = 0;
-        status = receiver.receiveBlocks(
-            1, crc, false, true, [&](const std::vector<uint8_t> &data, bool &) {
-                std::size_t take = data.size();
-                if (header.size >= 0) {
-                    take = std::size_t(std::clamp<int64_t>(header.size - done, 0, int64_t(take)));
-                }
-                if (!file.write(data.data(), take)) {
-                    return Status(ErrorKind::Io, "cannot write " + file.path().string());
-                }
-                done += int64_t(take);
-                progress.done.store(done, std::memory_order_relaxed);
-                return Status();
-            });
+        status = ReceiveYmodemFile(receiver, crc, header, name, folder, progress, received);
         if (!status) {
-            return status;
+            return OfFile(name, status);
         }
-        if (!file.keep()) {
-            return receiver.abort({ ErrorKind::Io, "cannot write " + file.path().string() });
-        }
-        received.push_back({ file.path(), name, done });
-        progress.files.fetch_add(1);
     }
+}
+
+// A file's modification time in seconds since 1970, 0 when unknown.
+int64_t ModifiedSeconds(const std::filesystem::path &path)
+{
+    std::error_code error;
+    const auto at = std::filesystem::last_write_time(path, error);
+    if (error) {
+        return 0;
+    }
+    const auto system = std::chrono::file_clock::to_sys(at);
+    return std::max<int64_t>(
+        0, std::chrono::duration_cast<std::chrono::seconds>(system.time_since_epoch()).count());
+}
+
+// A regular file's mode as a Unix st_mode: the type bit and the permissions.
+uint32_t UnixMode(const std::filesystem::path &path)
+{
+    constexpr uint32_t kRegularFile = 0100000;
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    if (error) {
+        return 0;
+    }
+    return kRegularFile | (static_cast<uint32_t>(status.permissions()) & 0777);
 }
 
 } // namespace
@@ -594,7 +713,8 @@ Status ModemSend(TransferLink &link, ModemKind kind,
         progress.setName(name);
         progress.done.store(0);
         progress.total.store(int64_t(size));
-        const std::vector<uint8_t> payload = HeaderPayload(name, int64_t(size));
+        const std::vector<uint8_t> payload
+            = HeaderPayload(name, int64_t(size), ModifiedSeconds(path), UnixMode(path));
         const std::vector<uint8_t> header
             = Block(0, payload.data(), payload.size(), payload.size() > 128 ? 1024 : 128, crc, 0);
         if (Status sent = sender.sendPacket(header, "the header of " + name); !sent) {

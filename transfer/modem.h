@@ -35,14 +35,19 @@ constexpr uint8_t PAD = 0x1A;
 // payload padded to `blockSize` with `pad`, then the sum or the CRC (high byte first).
 [[nodiscard]] std::vector<uint8_t> Block(uint8_t number, const uint8_t *data, std::size_t size,
     std::size_t blockSize, bool crc, uint8_t pad = PAD);
-// The YMODEM block 0 payload for a file: name, NUL, size in decimal (an empty name
-// ends the batch).
-[[nodiscard]] std::vector<uint8_t> HeaderPayload(const std::string &name, int64_t size);
-// Reads a block 0 payload: the name as sent and the size (-1 when not given).
+// The YMODEM block 0 payload for a file: name, NUL, size in decimal, then (when
+// either is known) the modification time in octal seconds since 1970 and the
+// file's mode in octal, a Unix st_mode (an empty name ends the batch).
+[[nodiscard]] std::vector<uint8_t> HeaderPayload(
+    const std::string &name, int64_t size, int64_t modified = 0, uint32_t mode = 0);
+// Reads a block 0 payload: the name as sent, the size (-1 when not given), the
+// modification time and the mode (0 when not given).
 struct Header
 {
     std::string name;
     int64_t size = -1;
+    int64_t modified = 0; // seconds since 1970, UTC
+    uint32_t mode = 0; // st_mode: the type bits and the permissions
 };
 [[nodiscard]] Header ParseHeader(const uint8_t *payload, std::size_t size);
 // A name from the far side made safe to create in the chosen folder: the last path
@@ -93,6 +98,10 @@ struct ReceivedFile
     std::filesystem::path temporary;
     std::string name; // as the far side named it (safe), or the name the user gave
     int64_t size = 0;
+    int64_t declared = -1; // the size the YMODEM header gave, -1 when none
+
+    // Fewer bytes came than the header declared: the sender ended the file early.
+    [[nodiscard]] bool isShort() const { return declared >= 0 && size < declared; }
 };
 
 // Sends `files` (one for XMODEM) over `link`. A cancel (the link's mark) sends CAN
@@ -102,8 +111,13 @@ struct ReceivedFile
     TransferProgress &progress);
 
 // Receives into `folder`. XMODEM has no names: its one file is called `xmodemName`.
-// Each complete file is added to `received` under a temporary name; a file not
-// complete is removed. Transfer thread.
+// Each file that ended properly is added to `received` under a temporary name of
+// its own (".byteway-N.part", created only where nothing is, so a link planted there
+// is never followed); a file that did not is removed, and the failure names it. A
+// YMODEM file takes the modification time and the permission bits its header gives
+// (narrowed by the umask); one that ended before its declared size keeps the bytes
+// that came, without the last block's padding (see ReceivedFile::isShort).
+// Transfer thread.
 [[nodiscard]] Status ModemReceive(TransferLink &link, ModemKind kind,
     const std::filesystem::path &folder, const std::string &xmodemName,
     const ModemTimeouts &timeouts, TransferProgress &progress, std::vector<ReceivedFile> &received);

@@ -53,6 +53,11 @@ inline constexpr UiText Ok { kContext, QT_TRANSLATE_NOOP("TransferTexts", "确�
 inline constexpr UiText Cancel { kContext, QT_TRANSLATE_NOOP("TransferTexts", "取消") };
 inline constexpr UiText Done { kContext, QT_TRANSLATE_NOOP("TransferTexts", "文件传输完成: %1") };
 inline constexpr UiText Failed { kContext, QT_TRANSLATE_NOOP("TransferTexts", "文件传输失败: %1") };
+inline constexpr UiText Figures { kContext,
+    QT_TRANSLATE_NOOP("TransferTexts", "%1 (%2 字节, %3 秒, %4 字节/秒)") };
+inline constexpr UiText ShortFile { kContext,
+    QT_TRANSLATE_NOOP("TransferTexts", "%1 不完整: 声明 %2 字节, 只收到 %3 字节") };
+inline constexpr UiText ReceivedPart { kContext, QT_TRANSLATE_NOOP("TransferTexts", "已收到: %1") };
 inline constexpr UiText Exists { kContext,
     QT_TRANSLATE_NOOP("TransferTexts", "文件 %1 已存在。是否替换？选择“否”则以新名称 %2 保存。") };
 inline constexpr UiText Title { kContext, QT_TRANSLATE_NOOP("TransferTexts", "文件传输") };

@@ -1782,5 +1782,17 @@ The settings file was left as it was.</translation>
         <source>确定</source>
         <translation>OK</translation>
     </message>
+    <message>
+        <source>%1 (%2 字节, %3 秒, %4 字节/秒)</source>
+        <translation>%1 (%2 bytes, %3 s, %4 bytes/s)</translation>
+    </message>
+    <message>
+        <source>%1 不完整: 声明 %2 字节, 只收到 %3 字节</source>
+        <translation>%1 is incomplete: %2 bytes declared, only %3 received</translation>
+    </message>
+    <message>
+        <source>已收到: %1</source>
+        <translation>received: %1</translation>
+    </message>
 </context>
 </TS>

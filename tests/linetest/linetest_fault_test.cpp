@@ -10,7 +10,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -114,5 +116,53 @@ TEST(EngineOpen, NotASerialDevice)
     ASSERT_FALSE(channel);
     EXPECT_EQ(channel.status().kind(), ErrorKind::NotSerial);
 }
+
+// A loopback with fewer data bits, or with old bytes waiting in the input: only the
+// data bits go out and count, and the old bytes are not taken for the pattern.
+struct LoopRow
+{
+    std::string name;
+    int dataBits;
+    std::vector<std::string> device; // besides --echo and --log
+};
+
+class LoopbackLine : public ::testing::TestWithParam<LoopRow>
+{
+};
+
+TEST_P(LoopbackLine, CountsOnlyTheDataBits)
+{
+    const LoopRow &row = GetParam();
+    const TempConfigHome home;
+    std::vector<std::string> args { "--link", home.root() + "/line", "--echo", "--log",
+        home.root() + "/log" };
+    args.insert(args.end(), row.device.begin(), row.device.end());
+    DeviceProcess device(args);
+    ASSERT_TRUE(device.waitFor("linked", 5000));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300)); // what it sends first waits
+    LineTestConfig config;
+    config.bytes = 20000;
+    config.framing.dataBits = static_cast<uint8_t>(row.dataBits);
+    auto channel = DeviceChannel::Open(home.root() + "/line", config.framing);
+    ASSERT_TRUE(channel) << channel.status().reason();
+    LineTest test(**channel, PatternGenerator(PatternKind::Prbs15), config);
+    test.Start();
+    test.Wait();
+    const LineTestSnapshot figures = test.snapshot();
+    EXPECT_EQ(figures.counts.errors(), 0u);
+    EXPECT_EQ(figures.bitsChecked(), 20000u * static_cast<uint64_t>(row.dataBits));
+    std::ifstream log(home.root() + "/log");
+    unsigned long long time = 0;
+    unsigned byte = 0, wide = 0;
+    while (log >> time >> std::hex >> byte >> std::dec) {
+        wide += byte >> row.dataBits != 0;
+    }
+    EXPECT_EQ(wide, 0u) << "bytes went out with more than the data bits";
+}
+
+INSTANTIATE_TEST_SUITE_P(Device, LoopbackLine,
+    ::testing::Values(LoopRow { "seven_bits", 7, {} },
+        LoopRow { "stale_input", 8, { "--pattern", "256", "--count", "300" } }),
+    RowName());
 
 } // namespace

@@ -71,6 +71,7 @@ INSTANTIATE_TEST_SUITE_P(Rows, CommandLine,
         OptionsRow {
             "mode", { "--device", "x", "--mode", "echo" }, "loopback, receive or transmit" },
         OptionsRow { "ber_range", { "--device", "x", "--max-ber", "2" }, "from 0 to 1" },
+        OptionsRow { "timeout", { "--device", "x", "--timeout", "0" }, "a number of seconds" },
         OptionsRow { "missing_value", { "--device" }, "needs a value" },
         OptionsRow { "flag_with_value", { "--help=yes" }, "takes no value" },
         OptionsRow { "unknown", { "--device", "x", "--verbose" }, "unknown argument" }),

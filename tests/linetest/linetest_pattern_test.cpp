@@ -8,8 +8,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 namespace {
 
@@ -250,6 +256,34 @@ TEST(CheckAcquire, FileStreamFromTheMiddle)
     checker.Finish(0, 0);
     EXPECT_EQ(checker.counts().checked, stream.size());
     EXPECT_EQ(checker.counts().errors(), 0u);
+}
+
+// Pattern files that are refused without being read, each with its reason.
+TEST(PatternFiles, RefusedWithAReason)
+{
+    const auto folder = std::filesystem::temp_directory_path() / "byteway-pattern-files";
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder / "empty").close();
+    std::ofstream(folder / "huge").close();
+    std::filesystem::resize_file(folder / "huge", kMaxPatternFileBytes + 1);
+    std::vector<std::pair<std::string, std::string>> rows { { folder.string(),
+                                                                "not a regular file" },
+        { (folder / "none").string(), "cannot read" }, { (folder / "empty").string(), "is empty" },
+        { (folder / "huge").string(), "larger than 1 MiB" } };
+#ifndef _WIN32
+    ASSERT_EQ(::mkfifo((folder / "fifo").c_str(), 0600), 0);
+    rows.insert(rows.end(),
+        { { (folder / "fifo").string(), "not a regular file" },
+            { "/dev/zero", "not a regular file" } });
+#endif
+    for (const auto &[path, reason] : rows) {
+        const Result<PatternGenerator> pattern = PatternFromName("file:" + path);
+        ASSERT_FALSE(pattern) << path;
+        EXPECT_NE(pattern.status().reason().find(reason), std::string::npos)
+            << pattern.status().reason();
+    }
+    std::filesystem::remove_all(folder);
 }
 
 } // namespace

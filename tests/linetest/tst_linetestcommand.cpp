@@ -119,6 +119,16 @@ void TestLineTestCommand::run_data()
     QTest::newRow("too short for max ber")
         << QStringList { "--echo" } << QStringList { "--bytes", "20000", "--max-ber", "1e-9" } << 1
         << 0 << 0 << QList<int>() << QString();
+    QTest::newRow("nothing comes back")
+        << QStringList { "--stall" } << QStringList { "--bytes", "20000", "--timeout", "1" } << 1
+        << 0 << 0 << QList<int>() << QStringLiteral("no data came back");
+    QTest::newRow("far end loses more than is under way")
+        << QStringList { "--echo", "--drop", "2000:100000" }
+        << QStringList { "--bytes", "20000", "--timeout", "1" } << 1 << 0 << 0 << QList<int>()
+        << QStringLiteral("lost the rest");
+    QTest::newRow("pattern is a folder")
+        << QStringList() << QStringList { "--bytes", "100", "--pattern", "file:@" } << 2 << 0 << 0
+        << QList<int>() << QStringLiteral("not a regular file");
     QTest::newRow("missing device") << QStringList() << QStringList { "--bytes", "100" } << 2 << 0
                                     << 0 << QList<int>() << QStringLiteral("No such file");
 }
@@ -145,6 +155,10 @@ void TestLineTestCommand::run()
         far = std::make_unique<DeviceProcess>(args);
         QVERIFY(far->waitFor("linked", 5000));
     }
+    // "@" in an option is the test's own folder.
+    for (QString &option : options) {
+        option.replace(QLatin1Char('@'), QString::fromStdString(home.root()) + QLatin1Char('/'));
+    }
     QProcess command;
     command.start(QStringLiteral(BYTEWAY_LINETEST),
         QStringList { "--device", link, "--json", json } + options);
@@ -162,12 +176,13 @@ void TestLineTestCommand::run()
 
     QCOMPARE(result.value(QLatin1String("passed")).toBool(), status == 0);
     if (!failure.isEmpty()) {
-        QVERIFY2(
-            result.value(QLatin1String("failure")).toString().contains(failure), qPrintable(err));
+        const QLatin1String field(status == 2 ? "failure" : "stopped");
+        QVERIFY2(result.value(field).toString().contains(failure), qPrintable(err));
         QVERIFY2(err.contains(failure), qPrintable(err));
         return;
     }
     QVERIFY(result.value(QLatin1String("failure")).isNull());
+    QVERIFY(result.value(QLatin1String("stopped")).isNull());
     QVERIFY(out.contains(status == 0 ? QLatin1String("PASSED") : QLatin1String("FAILED")));
     QCOMPARE(result.value(QLatin1String("corrupted")).toInt(), corrupted);
     QCOMPARE(result.value(QLatin1String("lost")).toInt(), lost);

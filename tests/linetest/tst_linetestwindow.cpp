@@ -81,8 +81,10 @@ void TestLineTestWindow::run_data()
     QTest::addColumn<int>("pattern"); // index in the pattern box
     QTest::addColumn<long long>("flipAt");
     QTest::addColumn<QString>("verdict");
-    QTest::newRow("clean counting") << 0 << -1LL << QStringLiteral("通过");
-    QTest::newRow("one fault prbs15") << 2 << 700LL << QStringLiteral("未通过");
+    QTest::addColumn<int>("stale"); // bytes waiting in the port before the start
+    QTest::newRow("clean counting") << 0 << -1LL << QStringLiteral("通过") << 0;
+    QTest::newRow("one fault prbs15") << 2 << 700LL << QStringLiteral("未通过") << 0;
+    QTest::newRow("stale input counting") << 0 << -1LL << QStringLiteral("通过") << 300;
 }
 
 void TestLineTestWindow::run()
@@ -90,6 +92,7 @@ void TestLineTestWindow::run()
     QFETCH(int, pattern);
     QFETCH(long long, flipAt);
     QFETCH(QString, verdict);
+    QFETCH(int, stale);
 
     AppFixture app;
     QVERIFY(app.prepare("", AppFixture::PortKind::PseudoTerminal));
@@ -105,6 +108,8 @@ void TestLineTestWindow::run()
     settings.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
     QCOMPARE(tcsetattr(line, TCSANOW, &settings), 0);
     ::close(line);
+    const QByteArray old(stale, '\x55');
+    QCOMPARE(::write(app.master(), old.constData(), size_t(old.size())), ssize_t(old.size()));
     const Echo echo(app.master(), flipAt);
 
     QVERIFY(MainForm->LineTestItem);

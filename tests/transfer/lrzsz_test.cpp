@@ -8,9 +8,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <csignal>
 #include <filesystem>
 #include <thread>
+
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -289,5 +292,90 @@ INSTANTIATE_TEST_SUITE_P(Cancel, CancelMidway,
         CancelRow { "far_side_cancels_our_send", Side::WeSend, true },
         CancelRow { "far_side_cancels_our_receive", Side::WeReceive, true }),
     RowName());
+
+// A device that keeps sending after a broken block: the purge must still hear the
+// cancel, which is also what ending the job does when the program quits.
+TEST(StreamingFarSide, CancelEndsThePurge)
+{
+    LrzszTest bench;
+    ASSERT_TRUE(bench.opened);
+    std::atomic<bool> streaming { true };
+    std::thread noise([&] {
+        const std::string chatter = "\x01" + std::string(63, 'x'); // a block start, then junk
+        while (streaming && ::write(bench.relay.endB(), chatter.data(), chatter.size()) > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    });
+    std::vector<ReceivedFile> received;
+    auto job = std::make_unique<TransferJob>(std::make_unique<PortLink>(bench.port),
+        [&](TransferLink &link, InterruptibleWait &, TransferProgress &progress) {
+            return ModemReceive(
+                link, ModemKind::Ymodem, bench.root + "/ours", {}, Quick(), progress, received);
+        });
+    for (int i = 0; i < 500 && job->progress.retries.load() == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_GT(job->progress.retries.load(), 0) << "no broken block was seen";
+    job->cancel();
+    for (int i = 0; i < 300 && !job->finished(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(job->finished()) << "the cancel waited for the line to fall quiet";
+    streaming = false;
+    noise.join();
+    job.reset();
+    EXPECT_TRUE(fs::is_empty(bench.root + "/ours"));
+}
+
+// Two files of one name in a batch from sb: each arrives whole under a temporary of
+// its own, and a link planted where a temporary could go is not followed.
+TEST(YmodemBatch, EqualNamesBothArriveWhole)
+{
+    LrzszTest bench;
+    ASSERT_TRUE(bench.opened);
+    const fs::path folder = bench.root + "/ours";
+    WriteFileBytes(bench.root + "/outside.txt", "keep");
+    fs::create_symlink(bench.root + "/outside.txt", folder / ".byteway-1.part");
+    const std::string sent[] = { PatternBytes(3000, 3), PatternBytes(4000, 4) };
+    for (const char *dir : { "one", "two" }) {
+        fs::create_directories(bench.peerFile(dir));
+        WriteFileBytes(bench.peerFile(std::string(dir) + "/conf.txt"), sent[dir[0] == 't']);
+    }
+    auto peer = bench.startPeer({ "sb", "-b", "-q", "one/conf.txt", "two/conf.txt" });
+    PortLink link(bench.port);
+    TransferProgress progress;
+    std::vector<ReceivedFile> received;
+    const Status status
+        = ModemReceive(link, ModemKind::Ymodem, folder, {}, Quick(), progress, received);
+    ASSERT_TRUE(status.ok()) << status.reason() << "\n" << bench.peerLog();
+    ASSERT_EQ(peer->wait(10000), 0) << bench.peerLog();
+    ASSERT_EQ(received.size(), 2u);
+    for (std::size_t i = 0; i < 2; ++i) {
+        ReceivedFile file = received[i];
+        file.name = FreeName(folder, file.name); // the second becomes "conf (2).txt"
+        ASSERT_TRUE(CommitReceived(file, folder, false).ok()) << file.name;
+        EXPECT_TRUE(ReadFileBytes((folder / file.name).string()) == sent[i]) << file.name;
+    }
+    EXPECT_EQ(ReadFileBytes(bench.root + "/outside.txt"), "keep") << "the link was followed";
+}
+
+// Block 0 carries the modification time and the mode: rb keeps them.
+TEST(YmodemHeader, RbKeepsTimeAndMode)
+{
+    LrzszTest bench;
+    ASSERT_TRUE(bench.opened);
+    const auto at = std::chrono::file_clock::from_sys(
+        std::chrono::sys_seconds(std::chrono::seconds(1000000000)));
+    WriteFileBytes(bench.ours("t.bin"), PatternBytes(2000));
+    fs::last_write_time(bench.ours("t.bin"), at);
+    fs::permissions(bench.ours("t.bin"), fs::perms::owner_all | fs::perms::group_read);
+    auto peer = bench.startPeer({ "rb", "-b", "-q" });
+    PortLink link(bench.port);
+    TransferProgress progress;
+    const Status status
+        = ModemSend(link, ModemKind::Ymodem, { fs::path(bench.ours("t.bin")) }, Quick(), progress);
+    ASSERT_TRUE(status.ok()) << status.reason() << "\n" << bench.peerLog();
+    ASSERT_EQ(peer->wait(10000), 0) << bench.peerLog();
+    EXPECT_EQ(fs::last_write_time(bench.peerFile("t.bin")), at);
+    EXPECT_EQ(fs::status(bench.peerFile("t.bin")).permissions() & fs::perms::owner_all,
+        fs::perms::owner_all);
+}
 
 } // namespace

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -230,6 +231,55 @@ INSTANTIATE_TEST_SUITE_P(Script, SendRows,
         SendRow { "no_request_times_out", ModemKind::Ymodem, {}, ErrorKind::Timeout, { kCancel } }),
     RowName());
 
+// One YMODEM file as a script sends it: what is kept, with the header's time and
+// permission bits (never set-user-ID).
+struct YmodemFileRow
+{
+    const char *name;
+    std::string fileName; // as the header gives it
+    int64_t declared;
+    std::size_t sent; // bytes in the one block
+    std::size_t kept;
+};
+
+class YmodemFiles : public ::testing::TestWithParam<YmodemFileRow>
+{
+};
+
+TEST_P(YmodemFiles, KeepsWhatCame)
+{
+    const YmodemFileRow &row = GetParam();
+    const fs::path folder = fs::temp_directory_path() / ("byteway-ymodem-" + std::string(row.name));
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    const Bytes header = HeaderPayload(row.fileName, row.declared, 1000000000, 0104600);
+    ScriptLink link({ Block(0, header.data(), header.size(), 1024, true, 0),
+                        DataBlock(1, Pattern(row.sent, 6), true, 1024), { EOT }, { EOT }, kEnd },
+        1);
+    TransferProgress progress;
+    std::vector<ReceivedFile> received;
+    const Status status
+        = ModemReceive(link, ModemKind::Ymodem, folder, {}, Instant(), progress, received);
+    ASSERT_TRUE(status.ok()) << status.reason();
+    ASSERT_EQ(received.size(), 1u);
+    EXPECT_EQ(received[0].isShort(), row.kept < std::size_t(row.declared));
+    EXPECT_EQ(fs::last_write_time(received[0].temporary),
+        std::chrono::file_clock::from_sys(
+            std::chrono::sys_seconds(std::chrono::seconds(1000000000))));
+#ifndef _WIN32
+    EXPECT_EQ(fs::status(received[0].temporary).permissions(), fs::perms(0600));
+#endif
+    ASSERT_TRUE(CommitReceived(received[0], folder, false).ok());
+    std::ifstream in(folder / row.fileName, std::ios::binary);
+    EXPECT_TRUE(Bytes(std::istreambuf_iterator<char>(in), {}) == Pattern(row.kept, 6));
+    fs::remove_all(folder);
+}
+
+INSTANTIATE_TEST_SUITE_P(Script, YmodemFiles,
+    ::testing::Values(YmodemFileRow { "short_loses_the_padding", "a.bin", 5000, 1000, 1000 },
+        YmodemFileRow { "name_of_250_bytes", std::string(246, 'n') + ".bin", 300, 300, 300 }),
+    RowName());
+
 TEST(ModemFormat, CrcHeaderAndNames)
 {
     const std::string check = "123456789";
@@ -240,6 +290,15 @@ TEST(ModemFormat, CrcHeaderAndNames)
     EXPECT_EQ(header.size, 1048577);
     const Bytes noSize = { 'a', 0, ' ' };
     EXPECT_EQ(ParseHeader(noSize.data(), noSize.size()).size, -1);
+    // The time and mode in octal, as lrzsz writes and reads them.
+    const Bytes full = HeaderPayload("fw.bin", 10, 07346545000, 0100640);
+    EXPECT_EQ(std::string(full.begin(), full.end()),
+        std::string("fw.bin\0"
+                    "10 7346545000 100640",
+            27));
+    const Header timed = ParseHeader(full.data(), full.size());
+    EXPECT_EQ(timed.modified, 07346545000);
+    EXPECT_EQ(timed.mode, 0100640u);
     const std::pair<const char *, const char *> names[] = { { "../../etc/passwd", "passwd" },
         { "C:\\boot\\fw.bin", "fw.bin" }, { "..", "" }, { "a\x01:b", "a__b" } };
     for (const auto &[given, safe] : names)
