@@ -175,8 +175,7 @@ Status NetLink::negotiate()
             return m_session->failure();
         }
         if (Clock::now() >= deadline) {
-            return { ErrorKind::Timeout,
-                "no RFC 2217 answer from " + m_target.host + " within the time-out" };
+            return { ErrorKind::Timeout, kNoNegotiation + m_target.host + " within the time-out" };
         }
         const netsocket::Socket socket = m_socket.load();
         if (!netsocket::Poll(socket, netsocket::kNoSocket, false, remainingMs(deadline)).readable) {

@@ -63,6 +63,9 @@ public:
     // How long a control request waits for its answer before returning; a late
     // answer still shows on the next look.
     static constexpr std::chrono::milliseconds kAnswerWait { 50 };
+    // The start of the reason (kind Timeout) when a server took the connection but
+    // did not answer the RFC 2217 negotiation within its time-out.
+    static constexpr const char *kNoNegotiation = "no RFC 2217 answer from ";
 
     explicit NetLink(Target target);
     // Stops the connecting thread (within one of its 20 ms slices; a lookup under

@@ -15,7 +15,8 @@ struct OpenFailure
         // A network port (portaddress.h):
         HostNotFound, // the name does not resolve
         ConnectionRefused, // nothing listens at the address
-        NoAnswer, // no connection or no RFC 2217 answer within the time-out
+        NoAnswer, // no connection within the time-out
+        NoNegotiation, // connected, but no RFC 2217 answer within the time-out
         SettingRefused, // the server answered a line setting with another value
         Dropped, // the connection ended while connecting or in use
         NetworkError, // any other network failure, or a server breaking the protocol

@@ -68,6 +68,9 @@ enum class LinkPhase { Ready, Connecting, Failed };
 [[nodiscard]] LinkPhase Phase(intptr_t handle);
 // The last NOTIFY-MODEMSTATE of an RFC 2217 port; false when none came.
 [[nodiscard]] bool ModemState(intptr_t handle, uint8_t &state);
+// Why a network link that has failed did so (kind None while it connects or is
+// open, and for devices).
+[[nodiscard]] OpenFailure LinkFailure(intptr_t handle);
 // Why the network link released last was lost (kind None when it was closed on
 // purpose); taken once.
 [[nodiscard]] OpenFailure TakeDropReason();

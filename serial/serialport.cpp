@@ -491,7 +491,14 @@ std::string SerialPort::lastError() const
 OpenFailure SerialPort::lastFailure() const
 {
     const std::lock_guard<std::mutex> lock(m_openLock);
-    return m_failure;
+    const int32_t port = FCurrentPort.load();
+    if (m_failure.kind != OpenFailure::Kind::None || !validPort(port)) {
+        return m_failure;
+    }
+    // A network link that failed shows the port lost (state) before the watch takes
+    // it out: its reason is the port's.
+    const Handle held(const_cast<Slot *>(&FHandles[port - 1]));
+    return held ? backend::LinkFailure(held.value) : m_failure;
 }
 
 std::string SerialPort::openedDevice() const
