@@ -57,6 +57,8 @@ QString PortReason(const OpenFailure &failure)
         return MainTexts::ReasonNetwork;
     case OpenFailure::Kind::NotSerial:
         return MainTexts::ReasonNotSerial;
+    case OpenFailure::Kind::Console:
+        return MainTexts::ReasonConsole;
     case OpenFailure::Kind::Refused:
     case OpenFailure::Kind::None:
         break;

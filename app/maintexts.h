@@ -243,6 +243,7 @@ inline constexpr UiText LineNotApplied { kContext,
     QT_TRANSLATE_NOOP("MainTexts", "原始 TCP，线路设置不适用") };
 inline constexpr UiText ReasonNotSerial { kContext,
     QT_TRANSLATE_NOOP("MainTexts", "不是串口设备") };
+inline constexpr UiText ReasonConsole { kContext, QT_TRANSLATE_NOOP("MainTexts", "是系统控制台") };
 inline constexpr UiText PortPending { kContext,
     QT_TRANSLATE_NOOP("MainTexts", "（下次打开：%1）") };
 

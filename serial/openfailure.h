@@ -21,6 +21,7 @@ struct OpenFailure
         Dropped, // the connection ended while connecting or in use
         NetworkError, // any other network failure, or a server breaking the protocol
         NotSerial, // it is there but is no terminal: a FIFO, a file, a folder, /dev/null
+        Console, // one of the kernel's active consoles (devicename.h CheckNotConsole)
     };
 
     Kind kind = Kind::None;
