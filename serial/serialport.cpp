@@ -484,8 +484,7 @@ bool SerialPort::lineErrors(LineErrorCounts &counts)
 
 std::string SerialPort::lastError() const
 {
-    const std::lock_guard<std::mutex> lock(m_openLock);
-    return m_failure.detail;
+    return lastFailure().detail;
 }
 
 OpenFailure SerialPort::lastFailure() const
