@@ -158,10 +158,16 @@ void CloseDevice(intptr_t handle)
         serial_backend::CloseDevice(handle);
         return;
     }
+    NoteDrop(handle);
     const std::unique_ptr<NetLink> netLink(link(handle));
-    if (netLink->phase() == NetLink::Phase::Failed) {
+}
+
+void NoteDrop(intptr_t handle)
+{
+    OpenFailure failure = LinkFailure(handle);
+    if (failure.kind != OpenFailure::Kind::None) {
         const std::lock_guard<std::mutex> lock(g_dropLock);
-        g_drop = LinkFailure(handle);
+        g_drop = std::move(failure);
     }
 }
 
@@ -354,6 +360,12 @@ Status SetRs485(intptr_t handle, const Rs485Settings &settings)
         return serial_backend::SetRs485(handle, settings);
     }
     return ControlLines::NotSupported("RS-485");
+}
+
+OpenFailure DropReason()
+{
+    const std::lock_guard<std::mutex> lock(g_dropLock);
+    return g_drop;
 }
 
 OpenFailure TakeDropReason()
