@@ -12,11 +12,8 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <mutex>
-#include <utility>
 
 #include <sys/resource.h>
 
@@ -227,21 +224,16 @@ TEST_F(BadServers, SilentServerIsReportedAsNotAnsweringBeforeTheRetry)
     ScriptedServer server(Drain);
     home.link(1, "rfc2217://127.0.0.1:" + std::to_string(server.port()));
     ASSERT_TRUE(port.Open(1, 57600, 0, 0, 8)) << port.lastError();
-    std::mutex lock;
-    std::vector<std::pair<SerialPort::State, OpenFailure::Kind>> reported;
+    std::atomic<bool> reportedLoss { false };
     PortWatch watch(port, [&] {
-        const std::lock_guard<std::mutex> guard(lock);
-        reported.emplace_back(port.state(), port.lastFailure().kind);
+        if (port.state() == SerialPort::State::Lost
+            && port.lastFailure().kind == OpenFailure::Kind::NoNegotiation) {
+            reportedLoss = true;
+        }
     });
     ASSERT_TRUE(WaitUntil([&] { return port.state() == SerialPort::State::Lost; }, 5s));
     EXPECT_EQ(port.lastFailure().kind, OpenFailure::Kind::NoNegotiation) << port.lastError();
-    const auto reportedLoss = [&] {
-        const std::lock_guard<std::mutex> guard(lock);
-        return std::find(reported.begin(), reported.end(),
-                   std::make_pair(SerialPort::State::Lost, OpenFailure::Kind::NoNegotiation))
-            != reported.end();
-    };
-    EXPECT_TRUE(WaitUntil(reportedLoss, 5s));
+    EXPECT_TRUE(WaitUntil([&] { return reportedLoss.load(); }, 5s));
 }
 
 void Echo(int fd, Stopping stopping)
