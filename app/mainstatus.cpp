@@ -47,6 +47,8 @@ QString PortReason(const OpenFailure &failure)
         return MainTexts::ReasonConnectionRefused;
     case OpenFailure::Kind::NoAnswer:
         return MainTexts::ReasonNoAnswer;
+    case OpenFailure::Kind::NoNegotiation:
+        return MainTexts::ReasonNoNegotiation;
     case OpenFailure::Kind::SettingRefused:
         return MainTexts::ReasonSettingRefused.arg(QString::fromStdString(failure.setting));
     case OpenFailure::Kind::Dropped:
@@ -55,6 +57,8 @@ QString PortReason(const OpenFailure &failure)
         return MainTexts::ReasonNetwork;
     case OpenFailure::Kind::NotSerial:
         return MainTexts::ReasonNotSerial;
+    case OpenFailure::Kind::Console:
+        return MainTexts::ReasonConsole;
     case OpenFailure::Kind::Refused:
     case OpenFailure::Kind::None:
         break;

@@ -233,6 +233,8 @@ inline constexpr UiText ReasonHostNotFound { kContext,
 inline constexpr UiText ReasonConnectionRefused { kContext,
     QT_TRANSLATE_NOOP("MainTexts", "连接被拒绝") };
 inline constexpr UiText ReasonNoAnswer { kContext, QT_TRANSLATE_NOOP("MainTexts", "超时无应答") };
+inline constexpr UiText ReasonNoNegotiation { kContext,
+    QT_TRANSLATE_NOOP("MainTexts", "服务器未在时限内应答 RFC 2217 协商") };
 inline constexpr UiText ReasonSettingRefused { kContext,
     QT_TRANSLATE_NOOP("MainTexts", "服务器拒绝了 %1") };
 inline constexpr UiText ReasonDropped { kContext, QT_TRANSLATE_NOOP("MainTexts", "连接已断开") };
@@ -241,6 +243,7 @@ inline constexpr UiText LineNotApplied { kContext,
     QT_TRANSLATE_NOOP("MainTexts", "原始 TCP，线路设置不适用") };
 inline constexpr UiText ReasonNotSerial { kContext,
     QT_TRANSLATE_NOOP("MainTexts", "不是串口设备") };
+inline constexpr UiText ReasonConsole { kContext, QT_TRANSLATE_NOOP("MainTexts", "是系统控制台") };
 inline constexpr UiText PortPending { kContext,
     QT_TRANSLATE_NOOP("MainTexts", "（下次打开：%1）") };
 

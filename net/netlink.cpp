@@ -1,6 +1,7 @@
 #include "netlink.h"
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -89,10 +90,41 @@ void NetLink::connect()
     m_settled.notify_all();
 }
 
+Result<std::vector<netsocket::Endpoint>> NetLink::lookUp(Clock::time_point deadline)
+{
+    // Shared with the lookup's thread, which fills it whenever the resolver answers,
+    // whether or not anybody still waits.
+    struct Lookup
+    {
+        std::mutex lock;
+        std::condition_variable done;
+        std::optional<Result<std::vector<netsocket::Endpoint>>> answer;
+    };
+    const auto lookup = std::make_shared<Lookup>();
+    std::thread([lookup, resolve = m_target.resolve, host = m_target.host, port = m_target.port] {
+        Result<std::vector<netsocket::Endpoint>> answer = resolve(host, port);
+        const std::lock_guard<std::mutex> lock(lookup->lock);
+        lookup->answer.emplace(std::move(answer));
+        lookup->done.notify_all();
+    }).detach();
+    std::unique_lock<std::mutex> lock(lookup->lock);
+    while (!lookup->answer) {
+        if (m_stop.load()) {
+            return Status(ErrorKind::Cancelled, "closed while connecting");
+        }
+        if (Clock::now() >= deadline) {
+            return Status(ErrorKind::Timeout,
+                "no answer from the name service for " + m_target.host + " within the time-out");
+        }
+        lookup->done.wait_for(lock, std::chrono::milliseconds(kSliceMs));
+    }
+    return std::move(*lookup->answer);
+}
+
 Status NetLink::connectSocket()
 {
     // Resolved afresh by every link, so a reconnect follows a name that moved.
-    auto endpoints = netsocket::Resolve(m_target.host, m_target.port);
+    auto endpoints = lookUp(Clock::now() + m_target.connectTimeout);
     if (!endpoints) {
         return endpoints.status();
     }
@@ -143,8 +175,7 @@ Status NetLink::negotiate()
             return m_session->failure();
         }
         if (Clock::now() >= deadline) {
-            return { ErrorKind::Timeout,
-                "no RFC 2217 answer from " + m_target.host + " within the time-out" };
+            return { ErrorKind::Timeout, kNoNegotiation + m_target.host + " within the time-out" };
         }
         const netsocket::Socket socket = m_socket.load();
         if (!netsocket::Poll(socket, netsocket::kNoSocket, false, remainingMs(deadline)).readable) {
@@ -181,6 +212,10 @@ bool NetLink::sendAll(const std::vector<uint8_t> &bytes, int waitMs)
         }
         done += static_cast<std::size_t>(sent);
         if (done < bytes.size()) {
+            if (m_stop.load()) {
+                fail({ ErrorKind::Cancelled, "closed while connecting" });
+                return false;
+            }
             if (Clock::now() >= deadline) {
                 fail({ ErrorKind::Timeout, "the server takes no data" });
                 return false;

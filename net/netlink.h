@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -18,6 +19,11 @@
 // One connection of a network port. The constructor returns at once: a thread of
 // its own resolves the name, connects without blocking and, for RFC 2217, negotiates
 // and applies the line settings; the link is open once all of that succeeded.
+//
+// The system's resolver cannot be interrupted, so the name is looked up on a thread
+// of its own that the link leaves behind when it is closed or the lookup outlasts the
+// connect time-out: the lookup keeps what it fills alive itself, and the destructor
+// never waits for it.
 //
 // Afterwards one thread reads (read) while another writes (write); the replies that
 // reading has to send go out under the same lock as written bytes, so a reply never
@@ -37,9 +43,14 @@ public:
         uint16_t port = 0;
         bool rfc2217 = false;
         Rfc2217Session::Line line;
-        // Connecting to one address, and the whole RFC 2217 negotiation.
+        // Looking the name up, connecting to one address, and the whole RFC 2217
+        // negotiation.
         std::chrono::milliseconds connectTimeout { 5000 };
         std::chrono::milliseconds negotiateTimeout { 5000 };
+        // How the name is looked up: the system's resolver, unless a test puts one
+        // in that it controls. Called on a thread that may outlive the link.
+        std::function<Result<std::vector<netsocket::Endpoint>>(const std::string &, uint16_t)>
+            resolve = netsocket::Resolve;
     };
     enum class Phase { Connecting, Open, Failed };
     enum class ReadResult { Data, Nothing, Failed };
@@ -52,9 +63,13 @@ public:
     // How long a control request waits for its answer before returning; a late
     // answer still shows on the next look.
     static constexpr std::chrono::milliseconds kAnswerWait { 50 };
+    // The start of the reason (kind Timeout) when a server took the connection but
+    // did not answer the RFC 2217 negotiation within its time-out.
+    static constexpr const char *kNoNegotiation = "no RFC 2217 answer from ";
 
     explicit NetLink(Target target);
-    // Stops the connecting thread and closes the connection.
+    // Stops the connecting thread (within one of its 20 ms slices; a lookup under
+    // way is left to finish alone) and closes the connection.
     ~NetLink();
     NetLink(const NetLink &) = delete;
     NetLink &operator=(const NetLink &) = delete;
@@ -92,6 +107,8 @@ public:
 
 private:
     void connect();
+    // The addresses of the host, or why there are none by `deadline` (or the close).
+    Result<std::vector<netsocket::Endpoint>> lookUp(std::chrono::steady_clock::time_point deadline);
     Status connectSocket();
     Status negotiate();
     // Sends all of `bytes` within about `waitMs`; false (and the link failed) if not.

@@ -49,8 +49,11 @@ Result<std::vector<Endpoint>> Resolve(const std::string &host, uint16_t port)
     addrinfo *found = nullptr;
     const std::string service = std::to_string(port);
     int code = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &found);
-    if (code == EAI_BADFLAGS || (code != 0 && hints.ai_flags != 0)) {
-        // AI_ADDRCONFIG hides ::1 and 127.0.0.1 on a machine with loopback only.
+    // AI_ADDRCONFIG hides ::1 and 127.0.0.1 on a machine with loopback only: a name
+    // that found no address of a configured family is asked again without it. A
+    // name service that did not answer (EAI_AGAIN) is not asked twice.
+    if (code == EAI_BADFLAGS || code == EAI_NONAME || code == EAI_NODATA
+        || code == EAI_ADDRFAMILY) {
         hints.ai_flags = 0;
         code = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &found);
     }

@@ -18,6 +18,9 @@ Result<std::string> CheckDeviceName(const std::string &typed)
     if (IsProgramsTerminal(name)) {
         return Status(ErrorKind::Refused, name + ": the terminal this program runs in");
     }
+    if (Status console = CheckNotConsole(name); !console) {
+        return console;
+    }
     return name;
 #endif
 }

@@ -15,11 +15,13 @@ struct OpenFailure
         // A network port (portaddress.h):
         HostNotFound, // the name does not resolve
         ConnectionRefused, // nothing listens at the address
-        NoAnswer, // no connection or no RFC 2217 answer within the time-out
+        NoAnswer, // no connection within the time-out
+        NoNegotiation, // connected, but no RFC 2217 answer within the time-out
         SettingRefused, // the server answered a line setting with another value
         Dropped, // the connection ended while connecting or in use
         NetworkError, // any other network failure, or a server breaking the protocol
         NotSerial, // it is there but is no terminal: a FIFO, a file, a folder, /dev/null
+        Console, // one of the kernel's active consoles (devicename.h CheckNotConsole)
     };
 
     Kind kind = Kind::None;

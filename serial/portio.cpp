@@ -46,7 +46,9 @@ OpenFailure toFailure(const Status &status, const std::string &device)
         failure.kind = OpenFailure::Kind::HostNotFound;
         break;
     case ErrorKind::Timeout:
-        failure.kind = OpenFailure::Kind::NoAnswer;
+        failure.kind = status.reason().rfind(NetLink::kNoNegotiation, 0) == 0
+            ? OpenFailure::Kind::NoNegotiation
+            : OpenFailure::Kind::NoAnswer;
         break;
     case ErrorKind::Lost:
         failure.kind = OpenFailure::Kind::Dropped;
@@ -156,15 +158,29 @@ void CloseDevice(intptr_t handle)
         serial_backend::CloseDevice(handle);
         return;
     }
+    NoteDrop(handle);
     const std::unique_ptr<NetLink> netLink(link(handle));
-    if (netLink->phase() == NetLink::Phase::Failed) {
+}
+
+void NoteDrop(intptr_t handle)
+{
+    OpenFailure failure = LinkFailure(handle);
+    if (failure.kind != OpenFailure::Kind::None) {
         const std::lock_guard<std::mutex> lock(g_dropLock);
-        g_drop = toFailure(netLink->failure(), "");
-        g_drop.device = PortAddress { netLink->target().rfc2217 ? PortAddress::Scheme::Rfc2217
-                                                                : PortAddress::Scheme::Tcp,
-            netLink->target().host, netLink->target().port }
-                            .text();
+        g_drop = std::move(failure);
     }
+}
+
+OpenFailure LinkFailure(intptr_t handle)
+{
+    if (!IsNetHandle(handle) || link(handle)->phase() != NetLink::Phase::Failed) {
+        return {};
+    }
+    const NetLink::Target &target = link(handle)->target();
+    return toFailure(link(handle)->failure(),
+        PortAddress { target.rfc2217 ? PortAddress::Scheme::Rfc2217 : PortAddress::Scheme::Tcp,
+            target.host, target.port }
+            .text());
 }
 
 bool ClearErrors(intptr_t handle)
@@ -344,6 +360,12 @@ Status SetRs485(intptr_t handle, const Rs485Settings &settings)
         return serial_backend::SetRs485(handle, settings);
     }
     return ControlLines::NotSupported("RS-485");
+}
+
+OpenFailure DropReason()
+{
+    const std::lock_guard<std::mutex> lock(g_dropLock);
+    return g_drop;
 }
 
 OpenFailure TakeDropReason()

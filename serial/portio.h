@@ -68,9 +68,18 @@ enum class LinkPhase { Ready, Connecting, Failed };
 [[nodiscard]] LinkPhase Phase(intptr_t handle);
 // The last NOTIFY-MODEMSTATE of an RFC 2217 port; false when none came.
 [[nodiscard]] bool ModemState(intptr_t handle, uint8_t &state);
+// Why a network link that has failed did so (kind None while it connects or is
+// open, and for devices).
+[[nodiscard]] OpenFailure LinkFailure(intptr_t handle);
 // Why the network link released last was lost (kind None when it was closed on
 // purpose); taken once.
 [[nodiscard]] OpenFailure TakeDropReason();
+// The same without taking it.
+[[nodiscard]] OpenFailure DropReason();
+// Keeps why a network link that failed did so as the drop reason, before the port
+// lets go of it (so that a port read as lost never lacks its reason); nothing for
+// devices and links that have not failed.
+void NoteDrop(intptr_t handle);
 
 // The time-outs of connecting and of the RFC 2217 negotiation, for every later
 // open (tests shorten them).

@@ -28,7 +28,11 @@ void PortWatch::run()
         }
         lock.unlock();
         SerialPort::State now = m_port.CheckDevice();
-        if (now == SerialPort::State::Lost && m_port.Reconnect()) {
+        // A port found lost at this look shows so, with its reason, until the next
+        // one: a network port opened again at once would be connecting before anybody
+        // saw why it was lost.
+        if (now == SerialPort::State::Lost && seen == SerialPort::State::Lost
+            && m_port.Reconnect()) {
             now = m_port.state();
         }
         if (now != seen && m_changed) {

@@ -10,9 +10,10 @@
 
 // Keeps a port alive from a thread of its own: every period it asks whether the
 // open device is still there (so an idle port notices an unplugged adapter too) and,
-// while the port is lost, tries to open it again. A port closed with Close is left
-// alone. `changed` runs on the watch's thread whenever the port's state differs from
-// the state it had at the previous look (it must not block).
+// while the port is lost, tries to open it again, from the look after the one that
+// found it lost (so that the loss is reported before the port connects again). A
+// port closed with Close is left alone. `changed` runs on the watch's thread whenever the port's
+// state differs from the state it had at the previous look (it must not block).
 class PortWatch
 {
 public:

@@ -100,6 +100,8 @@ intptr_t SerialPort::takeIfGone(const Handle &handle)
     if (!handle || !backend::DeviceGone(handle.value)) {
         return kInvalidHandle;
     }
+    // Before the port reads as lost, so that its reason is there with it.
+    backend::NoteDrop(handle.value);
     // While this attempt holds the handle nobody can release it, so its number cannot
     // have been reused: the exchange only succeeds on the very handle that failed. Of
     // several threads noticing at once, one takes it; a Close in between wins.
@@ -484,14 +486,24 @@ bool SerialPort::lineErrors(LineErrorCounts &counts)
 
 std::string SerialPort::lastError() const
 {
-    const std::lock_guard<std::mutex> lock(m_openLock);
-    return m_failure.detail;
+    return lastFailure().detail;
 }
 
 OpenFailure SerialPort::lastFailure() const
 {
     const std::lock_guard<std::mutex> lock(m_openLock);
-    return m_failure;
+    const int32_t port = FCurrentPort.load();
+    if (m_failure.kind != OpenFailure::Kind::None || !validPort(port)) {
+        return m_failure;
+    }
+    // A network link that failed shows the port lost (state) before the watch takes
+    // its reason: while it is in place, and once a transfer or a control call has
+    // released it.
+    if (FHandles[port - 1].handle.load() == kLostHandle) {
+        return backend::DropReason();
+    }
+    const Handle held(const_cast<Slot *>(&FHandles[port - 1]));
+    return held ? backend::LinkFailure(held.value) : m_failure;
 }
 
 std::string SerialPort::openedDevice() const

@@ -343,6 +343,13 @@ intptr_t OpenDevice(int32_t port, int32_t baudRate, uint8_t parity, uint8_t stop
     uint8_t dataBits, OpenFailure &failure)
 {
     const std::string device = DeviceName(port);
+    // Not even opened: a test's bytes must never reach the machine's console.
+    if (const Status console = CheckNotConsole(device); !console) {
+        failure.device = device;
+        failure.kind = OpenFailure::Kind::Console;
+        failure.detail = console.reason();
+        return kInvalidHandle;
+    }
     const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         describeFailure(failure, device, "opening");

@@ -925,6 +925,14 @@ sudo usermod -aG %1 $USER</translation>
         <source>转到发送栏(&amp;G)</source>
         <translation>&amp;Go to the send bar</translation>
     </message>
+    <message>
+        <source>服务器未在时限内应答 RFC 2217 协商</source>
+        <translation>the server did not answer the RFC 2217 negotiation in time</translation>
+    </message>
+    <message>
+        <source>是系统控制台</source>
+        <translation>it is the system console</translation>
+    </message>
 </context>
 <context>
     <name>SendBarTexts</name>

@@ -5,6 +5,7 @@
 #include "app/maintexts.h"
 #include "appfixture.h"
 #include "netservers.h"
+#include "serial/portio.h"
 
 #include <QLabel>
 #include <QStatusBar>
@@ -21,6 +22,7 @@ private slots:
     void stateField_data();
     void stateField();
     void droppedConnectionIsShownAndComesBack();
+    void silentServerIsNamedAsNotAnswering();
 };
 
 void NetPortStateTest::stateField_data()
@@ -125,6 +127,32 @@ void NetPortStateTest::droppedConnectionIsShownAndComesBack()
     }
     QTRY_VERIFY_WITH_TIMEOUT(
         MainForm->PortState->toolTip().contains(MainTexts::PortOpen.text()), 10000);
+}
+
+// A server that takes the connection and never answers the negotiation: the state
+// says so (and the message field keeps it) before the port connects again; it never
+// reads as a device that went away.
+void NetPortStateTest::silentServerIsNamedAsNotAnswering()
+{
+    ScriptedServer silent([](int, const std::atomic<bool> &stop) {
+        while (!stop) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    });
+    port_io::SetNetTimeouts(std::chrono::milliseconds(5000), std::chrono::milliseconds(500));
+    AppFixture fixture;
+    QVERIFY(fixture.prepare("00", AppFixture::PortKind::Missing));
+    const QString link = fixture.path(QStringLiteral("byteway/com1"));
+    QFile::remove(link);
+    QVERIFY(QFile::link(QStringLiteral("rfc2217://127.0.0.1:%1").arg(silent.port()), link));
+    ModalWatcher watcher;
+    QVERIFY(fixture.start());
+    const QString said
+        = QStringLiteral("COM1: ") + MainTexts::PortLostNet.arg(MainTexts::ReasonNoNegotiation);
+    QTRY_VERIFY2_WITH_TIMEOUT(MainForm->recentMessages().join(QLatin1Char('\n')).contains(said),
+        qPrintable(MainForm->recentMessages().join(QLatin1Char('\n'))), 10000);
+    QVERIFY(!MainForm->recentMessages().join(QLatin1Char('\n')).contains(MainTexts::PortLost));
+    port_io::SetNetTimeouts(std::chrono::milliseconds(5000), std::chrono::milliseconds(5000));
 }
 
 QTEST_MAIN(NetPortStateTest)

@@ -29,10 +29,10 @@ TEST_P(DeviceFaultOptions, ReadAndApplied)
     std::vector<std::string> args { "--echo" };
     args.insert(args.end(), row.args.begin(), row.args.end());
     DeviceOptions options;
-    std::string error;
-    ASSERT_EQ(ParseDeviceOptions(args, options, error), row.ok) << error;
+    const Status read = ParseDeviceOptions(args, options);
+    ASSERT_EQ(read.ok(), row.ok) << read.reason();
     if (!row.ok) {
-        EXPECT_FALSE(error.empty());
+        EXPECT_NE(read.reason().find(row.args.front()), std::string::npos) << read.reason();
         return;
     }
     FaultInjector injector(options.faults);
@@ -69,8 +69,7 @@ INSTANTIATE_TEST_SUITE_P(Rows, DeviceFaultOptions,
 TEST(DeviceFaultPause, ComesWhereTheOffsetLandsInTheOutput)
 {
     DeviceOptions options;
-    std::string error;
-    ASSERT_TRUE(ParseDeviceOptions({ "--drop", "1:2", "--pause", "5:250" }, options, error));
+    ASSERT_TRUE(ParseDeviceOptions({ "--drop", "1:2", "--pause", "5:250" }, options).ok());
     FaultInjector injector(options.faults);
     std::string out;
     const unsigned char stream[] = { 0, 1, 2, 3, 4, 5, 6 };

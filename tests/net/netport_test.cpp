@@ -7,6 +7,7 @@
 #include "rowname.h"
 #include "serial/portcontrollines.h"
 #include "serial/portio.h"
+#include "serial/portwatch.h"
 #include "serial/serialport.h"
 
 #include <gtest/gtest.h>
@@ -146,20 +147,20 @@ INSTANTIATE_TEST_SUITE_P(Rfc2217, BadServers,
     ::testing::Values(
         BadServerRow { "garbage",
             [](int fd, Stopping s) { Endless(fd, s, "garbage \x01\x02\x80 no telnet here"); },
-            OpenFailure::Kind::NoAnswer, "no RFC 2217 answer" },
+            OpenFailure::Kind::NoNegotiation, "no RFC 2217 answer" },
         BadServerRow { "close_in_a_subnegotiation",
             [](int fd, Stopping) { SendAll(fd, kAccept + "\xFF\xFA\x2C\x65\x00\x00"); },
             OpenFailure::Kind::Dropped, "connection" },
         BadServerRow { "endless_iacs",
             [](int fd, Stopping s) { Endless(fd, s, "\xFF\xFF\xFF\xF1\xFF\xFD\x05\xFF\xFB\x07"); },
-            OpenFailure::Kind::NoAnswer, "no RFC 2217 answer" },
+            OpenFailure::Kind::NoNegotiation, "no RFC 2217 answer" },
         BadServerRow { "endless_subnegotiation",
             [](int fd, Stopping s) {
                 SendAll(fd, kAccept + "\xFF\xFA\x2C");
                 Endless(fd, s, std::string(1024, 'x'));
             },
             OpenFailure::Kind::NetworkError, "malformed" },
-        BadServerRow { "no_answer", Drain, OpenFailure::Kind::NoAnswer, "no RFC 2217 answer" },
+        BadServerRow { "no_answer", Drain, OpenFailure::Kind::NoNegotiation, "no RFC 2217 answer" },
         BadServerRow { "com_port_option_refused",
             [](int fd, Stopping s) {
                 SendAll(fd, "\xFF\xFE\x2C");
@@ -213,6 +214,26 @@ TEST_F(BadServers, ConnectionNeverAnsweredLeavesOpenAtOnce)
     for (const int fd : filling) {
         ::close(fd);
     }
+}
+
+// A server that takes the connection and never answers the negotiation: the port
+// that the link's failure leaves lost says why, and the watch reports that loss
+// with its reason before it connects again.
+TEST_F(BadServers, SilentServerIsReportedAsNotAnsweringBeforeTheRetry)
+{
+    ScriptedServer server(Drain);
+    home.link(1, "rfc2217://127.0.0.1:" + std::to_string(server.port()));
+    ASSERT_TRUE(port.Open(1, 57600, 0, 0, 8)) << port.lastError();
+    std::atomic<bool> reportedLoss { false };
+    PortWatch watch(port, [&] {
+        if (port.state() == SerialPort::State::Lost
+            && port.lastFailure().kind == OpenFailure::Kind::NoNegotiation) {
+            reportedLoss = true;
+        }
+    });
+    ASSERT_TRUE(WaitUntil([&] { return port.state() == SerialPort::State::Lost; }, 5s));
+    EXPECT_EQ(port.lastFailure().kind, OpenFailure::Kind::NoNegotiation) << port.lastError();
+    EXPECT_TRUE(WaitUntil([&] { return reportedLoss.load(); }, 5s));
 }
 
 void Echo(int fd, Stopping stopping)

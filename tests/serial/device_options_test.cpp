@@ -39,11 +39,11 @@ TEST_P(DeviceOptionsParse, ReadsOrRefuses)
     const OptionsCase &c = GetParam();
     setenv("HOME", "/home/tester", 1);
     DeviceOptions options;
-    std::string error;
-    const bool ok = ParseDeviceOptions(c.args, options, error);
-    ASSERT_EQ(ok, c.ok) << error;
-    if (!ok) {
-        EXPECT_FALSE(error.empty());
+    const Status read = ParseDeviceOptions(c.args, options);
+    ASSERT_EQ(read.ok(), c.ok) << read.reason();
+    if (!read) {
+        EXPECT_EQ(read.kind(), ErrorKind::Invalid);
+        EXPECT_FALSE(read.reason().empty());
         return;
     }
     EXPECT_EQ(options.link, c.link);
@@ -93,8 +93,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, DeviceOptionsParse,
 TEST(DeviceOptions, HelpIsRecognisedAndUsageNamesEveryFlag)
 {
     DeviceOptions options;
-    std::string error;
-    ASSERT_TRUE(ParseDeviceOptions({ "--help" }, options, error));
+    ASSERT_TRUE(ParseDeviceOptions({ "--help" }, options).ok());
     EXPECT_TRUE(options.help);
     const std::string usage = DeviceUsage();
     for (const char *flag :

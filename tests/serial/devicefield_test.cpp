@@ -85,6 +85,44 @@ INSTANTIATE_TEST_SUITE_P(Names, DeviceNameCheck,
         NameRow { "own_terminal", "<pty>", true, "" }),
     RowName());
 
+// The kernel's active consoles, from a list in the system's form that names one
+// pseudo-terminal: that one is refused when chosen and when opened, with a reason
+// that names it; another is bound and opened as usual.
+class ConsoleRefusal : public ::testing::TestWithParam<bool>
+{
+protected:
+    void TearDown() override { SetConsoleListFile({}); }
+
+    TempConfigHome home;
+    PtyDevice console, other;
+    SerialPort port;
+};
+
+TEST_P(ConsoleRefusal, IsRefusedByNameWhenChosenAndWhenOpened)
+{
+    const std::string list = home.root() + "/console-active";
+    std::ofstream(list) << "tty0 " << console.slaveName().substr(5) << "\n";
+    SetConsoleListFile(list);
+    const bool listed = GetParam();
+    const std::string device = listed ? console.slaveName() : other.slaveName();
+    const Result<std::string> checked = CheckDeviceName(device);
+    home.link(1, device);
+    EXPECT_EQ(port.Open(1, 9600, 0, 0, 8), !listed) << port.lastError();
+    if (!listed) {
+        EXPECT_EQ(checked.ok() ? *checked : checked.status().reason(), device);
+        return;
+    }
+    const std::string kernelName = device.substr(5); // "pts/N", as the list names it
+    EXPECT_NE(checked.status().reason().find(kernelName), std::string::npos);
+    EXPECT_EQ(port.lastFailure().kind, OpenFailure::Kind::Console);
+    EXPECT_NE(port.lastError().find(kernelName), std::string::npos) << port.lastError();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Consoles, ConsoleRefusal, ::testing::Bool(), [](const ::testing::TestParamInfo<bool> &row) {
+        return std::string(row.param ? "listed_console" : "other_port");
+    });
+
 struct NotSerialRow
 {
     std::string name;

@@ -35,8 +35,7 @@ bool IsFaultOption(const std::string &name)
         || name == "--pause";
 }
 
-bool ParseFaultOption(
-    const std::string &name, const std::string &value, DeviceFaults &faults, std::string &error)
+Status ParseFaultOption(const std::string &name, const std::string &value, DeviceFaults &faults)
 {
     int64_t first = 0, second = 0;
     bool ok = false;
@@ -56,9 +55,9 @@ bool ParseFaultOption(
         faults.pauses.push_back({ first, second });
     }
     if (!ok) {
-        error = name + ": cannot use \"" + value + "\" (see --help)";
+        return { ErrorKind::Invalid, name + ": cannot use \"" + value + "\" (see --help)" };
     }
-    return ok;
+    return {};
 }
 
 const char *FaultUsage()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/status.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -44,9 +46,10 @@ struct DeviceFaults
 
 // Whether `name` is one of the fault options (each takes a value).
 [[nodiscard]] bool IsFaultOption(const std::string &name);
-// Reads one fault option's value into `faults`; false with `error` set.
-[[nodiscard]] bool ParseFaultOption(
-    const std::string &name, const std::string &value, DeviceFaults &faults, std::string &error);
+// Reads one fault option's value into `faults`; Invalid naming the option when the
+// value does not read.
+[[nodiscard]] Status ParseFaultOption(
+    const std::string &name, const std::string &value, DeviceFaults &faults);
 // The fault options' part of the --help text.
 [[nodiscard]] const char *FaultUsage();
 

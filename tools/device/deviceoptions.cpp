@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cstdlib>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -32,21 +33,25 @@ void splitOption(const std::string &arg, std::string &name, std::string &value, 
     value = inlineValue ? arg.substr(equals + 1) : std::string();
 }
 
-bool numberOption(const std::string &name, const std::string &value, int64_t low, int64_t high,
-    int64_t &target, std::string &error)
+Status numberOption(
+    const std::string &name, const std::string &value, int64_t low, int64_t high, int64_t &target)
 {
     if (readNumber(value, low, high, target)) {
-        return true;
+        return {};
     }
-    error = name + " needs a whole number from " + std::to_string(low) + " to "
-        + std::to_string(high) + ", not \"" + value + "\"";
-    return false;
+    return { ErrorKind::Invalid,
+        name + " needs a whole number from " + std::to_string(low) + " to " + std::to_string(high)
+            + ", not \"" + value + "\"" };
+}
+
+Status invalid(std::string reason)
+{
+    return { ErrorKind::Invalid, std::move(reason) };
 }
 
 } // namespace
 
-bool ParseDeviceOptions(
-    const std::vector<std::string> &args, DeviceOptions &options, std::string &error)
+Status ParseDeviceOptions(const std::vector<std::string> &args, DeviceOptions &options)
 {
     options = DeviceOptions();
     bool explicitEcho = false;
@@ -57,13 +62,11 @@ bool ParseDeviceOptions(
         const bool takesValue = name == "--link" || name == "--pattern" || name == "--rate"
             || name == "--count" || name == "--log" || IsFaultOption(name) || name == "--commands";
         if (!takesValue && inlineValue) {
-            error = name + " takes no value";
-            return false;
+            return invalid(name + " takes no value");
         }
         if (takesValue && !inlineValue) {
             if (i + 1 >= args.size()) {
-                error = name + " needs a value";
-                return false;
+                return invalid(name + " needs a value");
             }
             value = args[++i];
         }
@@ -78,48 +81,44 @@ bool ParseDeviceOptions(
             options.lines = true;
         } else if (name == "--commands") {
             if (value.empty()) {
-                error = name + " needs a file path";
-                return false;
+                return invalid(name + " needs a file path");
             }
             options.commands = expandHome(value);
             options.lines = true;
         } else if (name == "--link" || name == "--log") {
             if (value.empty()) {
-                error = name + " needs a file path";
-                return false;
+                return invalid(name + " needs a file path");
             }
             (name == "--link" ? options.link : options.log) = expandHome(value);
         } else if (name == "--pattern") {
-            if (!numberOption(name, value, 1, 256, number, error)) {
-                return false;
+            if (Status read = numberOption(name, value, 1, 256, number); !read) {
+                return read;
             }
             options.pattern = static_cast<int>(number);
             options.sending = true;
         } else if (name == "--rate") {
-            if (!numberOption(name, value, 0, 1000000000, options.rate, error)) {
-                return false;
+            if (Status read = numberOption(name, value, 0, 1000000000, options.rate); !read) {
+                return read;
             }
             options.sending = true;
         } else if (name == "--count") {
-            if (!numberOption(name, value, 1, INT64_MAX, options.count, error)) {
-                return false;
+            if (Status read = numberOption(name, value, 1, INT64_MAX, options.count); !read) {
+                return read;
             }
             options.sending = true;
         } else if (IsFaultOption(name)) {
-            if (!ParseFaultOption(name, value, options.faults, error)) {
-                return false;
+            if (Status read = ParseFaultOption(name, value, options.faults); !read) {
+                return read;
             }
         } else {
-            error = "unknown argument \"" + args[i] + "\"";
-            return false;
+            return invalid("unknown argument \"" + args[i] + "\"");
         }
     }
     if (options.stall && (explicitEcho || !options.log.empty())) {
-        error = "--stall reads nothing, so it cannot go with --echo or --log";
-        return false;
+        return invalid("--stall reads nothing, so it cannot go with --echo or --log");
     }
     options.echo = explicitEcho || (!options.sending && !options.stall);
-    return true;
+    return {};
 }
 
 static const char *DeviceBaseUsage();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/status.h"
 #include "devicefaults.h"
 
 #include <cstdint>
@@ -26,10 +27,10 @@ struct DeviceOptions
     bool help = false;
 };
 
-// Reads the arguments after the program name. False with `error` set when they are
-// unusable; `options` is then undefined.
-bool ParseDeviceOptions(
-    const std::vector<std::string> &args, DeviceOptions &options, std::string &error);
+// Reads the arguments after the program name. Invalid, saying which argument and
+// why, when they are unusable; `options` is then undefined.
+[[nodiscard]] Status ParseDeviceOptions(
+    const std::vector<std::string> &args, DeviceOptions &options);
 
 // The --help text.
 const char *DeviceUsage();

@@ -47,7 +47,7 @@ void installSignals()
 }
 
 // Replaces whatever link is at `path` (never another kind of file) by one to `target`.
-bool makeLink(const std::string &path, const std::string &target, std::string &error)
+Status makeLink(const std::string &path, const std::string &target)
 {
     namespace fs = std::filesystem;
     std::error_code code;
@@ -57,8 +57,7 @@ bool makeLink(const std::string &path, const std::string &target, std::string &e
     }
     const fs::file_status status = fs::symlink_status(link, code);
     if (fs::exists(status) && !fs::is_symlink(status)) {
-        error = path + " exists and is not a link; not replacing it";
-        return false;
+        return { ErrorKind::Refused, path + " exists and is not a link; not replacing it" };
     }
     const fs::path temporary = path + ".tmp" + std::to_string(getpid());
     fs::remove(temporary, code);
@@ -67,11 +66,11 @@ bool makeLink(const std::string &path, const std::string &target, std::string &e
         fs::rename(temporary, link, code);
     }
     if (code) {
+        Status failed = Status::FromErrorCode(code, "cannot link " + path);
         fs::remove(temporary, code);
-        error = "cannot link " + path + ": " + code.message();
-        return false;
+        return failed;
     }
-    return true;
+    return {};
 }
 
 // Removes the link only while it still points at this run's pty.
@@ -294,9 +293,10 @@ void describe(const DeviceOptions &options, const std::string &pty)
 int main(int argc, char **argv)
 {
     DeviceOptions options;
-    std::string error;
-    if (!ParseDeviceOptions(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
-        std::fprintf(stderr, "byteway-device: %s\n\n%s", error.c_str(), DeviceUsage());
+    if (const Status read
+        = ParseDeviceOptions(std::vector<std::string>(argv + 1, argv + argc), options);
+        !read) {
+        std::fprintf(stderr, "byteway-device: %s\n\n%s", read.reason().c_str(), DeviceUsage());
         return 2;
     }
     if (options.help) {
@@ -326,8 +326,9 @@ int main(int argc, char **argv)
             std::strerror(errno));
         return 1;
     }
-    if (!options.link.empty() && !makeLink(options.link, name, error)) {
-        std::fprintf(stderr, "byteway-device: %s\n", error.c_str());
+    if (const Status linked = options.link.empty() ? Status() : makeLink(options.link, name);
+        !linked) {
+        std::fprintf(stderr, "byteway-device: %s\n", linked.reason().c_str());
         return 1;
     }
     installSignals();
