@@ -9,6 +9,7 @@
 #include "serial/portio.h"
 #include "serial/portwatch.h"
 #include "serial/serialport.h"
+#include "waituntil.h"
 
 #include <gtest/gtest.h>
 
@@ -23,20 +24,6 @@ using namespace std::chrono_literals;
 using netservers::ScriptedServer;
 using netservers::SendAll;
 using Stopping = const std::atomic<bool> &;
-using Clock = std::chrono::steady_clock;
-
-template <typename Condition>
-bool WaitUntil(Condition condition, std::chrono::milliseconds limit)
-{
-    const auto deadline = Clock::now() + limit;
-    while (!condition()) {
-        if (Clock::now() >= deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(5ms);
-    }
-    return true;
-}
 
 long ResidentKb()
 {

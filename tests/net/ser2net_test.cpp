@@ -9,6 +9,7 @@
 #include "serial/portcontrollines.h"
 #include "serial/portwatch.h"
 #include "serial/serialport.h"
+#include "waituntil.h"
 
 #include <gtest/gtest.h>
 
@@ -19,20 +20,6 @@
 namespace {
 
 using namespace std::chrono_literals;
-using Clock = std::chrono::steady_clock;
-
-template <typename Condition>
-bool WaitUntil(Condition condition, std::chrono::milliseconds limit)
-{
-    const auto deadline = Clock::now() + limit;
-    while (!condition()) {
-        if (Clock::now() >= deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(5ms);
-    }
-    return true;
-}
 
 bool HaveSer2net()
 {
