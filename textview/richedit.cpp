@@ -3,6 +3,7 @@
 #include "richedit.h"
 
 #include "followview.h"
+#include "richeditaccessible.h"
 #include "text/codepage.h"
 #include "textview/store/cp936chars.h"
 
@@ -173,6 +174,9 @@ bool RichEdit::replaceSelection(std::string_view bytes, Rgb color)
         return false;
     }
     const bool append = removed == 0 && from == m_store.Size();
+    if (AccessibilityClientActive()) {
+        noteEdit(from, removed, bytes.size());
+    }
     if (append ? !m_store.Append(bytes, color) : !m_store.Replace(from, removed, bytes, color)) {
         return false;
     }
@@ -211,6 +215,36 @@ bool RichEdit::replaceSelection(std::string_view bytes, Rgb color)
     return true;
 }
 
+void RichEdit::noteEdit(std::size_t from, std::size_t removed, std::size_t inserted)
+{
+    PendingEdit &p = m_pendingEdit;
+    if (p.open && from >= p.from && from + removed <= p.from + p.inserted) {
+        // Inside (or right behind) what is not announced yet: it only grows or shrinks.
+        p.inserted = p.inserted + inserted - removed;
+        return;
+    }
+    announceEdit();
+    p.open = true;
+    p.from = from;
+    p.inserted = inserted;
+    p.removed = removed == 0 ? QString() : decode(from, removed);
+}
+
+bool RichEdit::announceEdit()
+{
+    PendingEdit &p = m_pendingEdit;
+    if (!p.open) {
+        return false;
+    }
+    p.open = false;
+    const QString removed = std::exchange(p.removed, QString());
+    if (!AccessibilityClientActive()) {
+        return false;
+    }
+    AnnounceTextChange(this, charOf(p.from), removed, decode(p.from, p.inserted));
+    return true;
+}
+
 void RichEdit::BeginBatch()
 {
     if (m_batchDepth++ == 0) {
@@ -225,6 +259,7 @@ void RichEdit::EndBatch()
     if (m_batchDepth <= 0 || --m_batchDepth > 0) {
         return;
     }
+    const bool announced = announceEdit();
     const Caret before = m_shown;
     const bool moved = !(m_caret == m_shown);
     m_shown = m_caret;
@@ -233,6 +268,9 @@ void RichEdit::EndBatch()
     }
     if (moved) {
         caretMoved(before);
+    } else if (announced && m_pendingEdit.from <= m_shown.position) {
+        // The caret kept its place in the text, but text before it moved its offset.
+        AnnounceCaret(this, charOf(m_shown.position));
     }
 }
 
@@ -299,6 +337,9 @@ void RichEdit::ClearDocument()
 {
     const bool large = m_store.Size() >= static_cast<std::size_t>(kLargeDocument);
     BeginBatch();
+    if (AccessibilityClientActive() && m_store.Size() > 0) {
+        noteEdit(0, m_store.Size(), 0);
+    }
     m_store.Clear();
     m_stops.clear();
     m_lastLineWidth = 0;
@@ -467,7 +508,8 @@ void RichEdit::cut()
         return;
     }
     copy();
-    typeText(QString());
+    // A refusal has beeped already.
+    static_cast<void>(typeText(QString()));
 }
 
 void RichEdit::paste()
@@ -477,19 +519,94 @@ void RichEdit::paste()
     }
     const QString text = QApplication::clipboard()->text();
     if (!text.isEmpty()) {
-        typeText(text);
+        // A refusal has beeped already.
+        static_cast<void>(typeText(text));
     }
 }
 
 // The user's typing, a paste or a cut: the text replaces the selection in the colour
-// of the text before it, and the view follows the caret.
-void RichEdit::typeText(const QString &text)
+// of the text before it, and the view follows the caret. Text the document refuses
+// changes nothing and beeps.
+bool RichEdit::typeText(const QString &text)
 {
     const Rgb color = m_shown.start() > 0 ? colorBefore(m_shown.start()) : m_insertColor;
     BeginBatch();
     m_followCaret = true;
-    replaceSelection(encode(text), color);
+    const bool ok = replaceSelection(encode(text), color);
     EndBatch();
+    if (!ok) {
+        QApplication::beep();
+    }
+    return ok;
+}
+
+QString RichEdit::textIn(int from, int to) const
+{
+    const std::size_t first = byteOf(from);
+    const std::size_t last = byteOf(std::max(from, to));
+    return decode(first, last - first);
+}
+
+std::pair<int, int> RichEdit::lineRange(int position) const
+{
+    const std::size_t line = m_store.LineOf(byteOf(position));
+    const std::size_t start = m_store.LineStart(line);
+    return { charOf(start), charOf(start + m_store.LineLength(line)) };
+}
+
+RichEdit::ColorSpan RichEdit::colorSpanAt(int position) const
+{
+    const std::size_t at = byteOf(position);
+    const std::size_t size = m_store.Size();
+    if (at >= size) {
+        return { characterCount(), characterCount(), m_insertColor };
+    }
+    ColorSpan span;
+    // Runs are looked for in a window around the position, widened until it holds
+    // where the colour changes on either side (or the end of the text).
+    for (std::size_t window = 256;; window *= 4) {
+        const std::size_t from = at > window ? at - window : 0;
+        const std::vector<TextStore::Run> runs = m_store.RunsIn(from, at + 1);
+        if (runs.back().start > from || from == 0) {
+            span.start = charOf(runs.back().start);
+            span.color = runs.back().color;
+            break;
+        }
+    }
+    for (std::size_t window = 256;; window *= 4) {
+        const std::size_t to = std::min(size, at + 1 + window);
+        const std::vector<TextStore::Run> runs = m_store.RunsIn(at, to);
+        if (runs.size() > 1 || to == size) {
+            span.end = charOf(runs.size() > 1 ? runs[1].start : size);
+            break;
+        }
+    }
+    return span;
+}
+
+void RichEdit::setSelection(int anchor, int position)
+{
+    const Caret before = m_shown;
+    m_shown = Caret { byteOf(anchor), byteOf(position) };
+    ensureCaretVisible();
+    if (!(before == m_shown)) {
+        caretMoved(before);
+    }
+    viewport()->update();
+}
+
+bool RichEdit::replaceText(int from, int to, const QString &text)
+{
+    if (m_readOnly) {
+        return false;
+    }
+    const Caret before = m_shown;
+    m_shown = Caret { byteOf(std::min(from, to)), byteOf(std::max(from, to)) };
+    if (typeText(text)) {
+        return true;
+    }
+    m_shown = before;
+    return false;
 }
 
 Rgb RichEdit::colorBefore(std::size_t position) const

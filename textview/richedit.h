@@ -144,6 +144,35 @@ public:
     QRect cursorRect(int position) const;
     // The character position nearest to `point` of the viewport.
     int cursorPositionAt(const QPoint &point) const;
+    // The character under `point` of the viewport, or -1 where there is none.
+    int characterAt(const QPoint &point) const;
+    // Where the character at `position` is drawn, in the viewport's coordinates (a
+    // line break: the width of a space).
+    QRect characterRect(int position) const;
+    // Scrolls the view so that the characters [from, to) show, as far as they fit.
+    void scrollToRange(int from, int to);
+
+    // The text of the characters [from, to) (clamped); a line break is "\n".
+    QString textIn(int from, int to) const;
+    // The line that holds `position`: where it starts and where its text ends (its
+    // line break not included), in characters.
+    std::pair<int, int> lineRange(int position) const;
+    // A stretch of text in one colour.
+    struct ColorSpan
+    {
+        int start = 0;
+        int end = 0;
+        Rgb color;
+    };
+    // The longest stretch of one colour around the character at `position`.
+    ColorSpan colorSpanAt(int position) const;
+    // Selects from `anchor` to `position` (clamped, an empty selection puts the
+    // caret), as the user would, and shows the caret.
+    void setSelection(int anchor, int position);
+    // Replaces the characters [from, to) by `text` as typing would (the colour of
+    // the text before it, the view following). False, with nothing changed, when the
+    // document is read-only or refuses the text.
+    bool replaceText(int from, int to, const QString &text);
 
     // The position of the first occurrence of `what` at or after `from`, or -1.
     // An empty `what` is never found. Occurrences do not span line breaks.
@@ -221,6 +250,21 @@ private:
     const Caret &caret() const { return m_batchDepth > 0 ? m_caret : m_shown; }
     std::size_t byteOf(int position) const;
     int charOf(std::size_t byte) const;
+    // An edit that assistive clients have not heard of yet: the bytes
+    // [from, from + inserted) replaced `removed`. Edits inside it are merged, so that
+    // a batch of received text makes one announcement.
+    struct PendingEdit
+    {
+        bool open = false;
+        std::size_t from = 0;
+        std::size_t inserted = 0;
+        QString removed;
+    };
+    // Records for assistive clients that [from, from + removed) becomes `inserted`
+    // bytes; called before the store changes.
+    void noteEdit(std::size_t from, std::size_t removed, std::size_t inserted);
+    // Announces the pending edit; false when there was none or no client listens.
+    bool announceEdit();
     // Ends an outside-a-batch change: the text, the scroll bars and the view.
     void changed(bool followCaret);
     void updateRanges();
@@ -232,7 +276,8 @@ private:
     void caretMoved(const Caret &before);
     void updateCaretMode();
     void restartBlink();
-    void typeText(const QString &text);
+    // False when the text was refused (nothing changed then, and it beeped).
+    bool typeText(const QString &text);
     void deleteAround(bool forward, bool wholeWord);
     std::size_t wordBoundary(std::size_t from, bool forward) const;
     std::size_t positionAt(const QPoint &point) const;
@@ -266,6 +311,7 @@ private:
     int m_capacity = kDefaultCapacity;
     bool m_readOnly = false;
     FollowView *m_follow = nullptr;
+    PendingEdit m_pendingEdit;
 
     // The x position where vertical caret moves aim.
     double m_goalX = -1;

@@ -2,6 +2,7 @@
 // keys, the mouse and the input method.
 #include "followview.h"
 #include "richedit.h"
+#include "richeditaccessible.h"
 #include "text/codepage.h"
 #include "textview/store/cp936chars.h"
 
@@ -60,6 +61,7 @@ RichEdit::RichEdit(QWidget *parent)
     : QAbstractScrollArea(parent)
 {
     setObjectName(QStringLiteral("RichEdit1"));
+    InstallRichEditAccessibility();
     setUpFont();
     m_follow = new FollowView(this);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -308,6 +310,59 @@ int RichEdit::cursorPositionAt(const QPoint &point) const
     return charOf(positionAt(point));
 }
 
+int RichEdit::characterAt(const QPoint &point) const
+{
+    if (point.y() < kMargin) {
+        return -1;
+    }
+    const auto line = static_cast<std::size_t>(verticalScrollBar()->value())
+        + static_cast<std::size_t>((point.y() - kMargin) / m_lineHeight);
+    const double x = point.x() - kMargin + horizontalScrollBar()->value();
+    if (line >= m_store.Lines() || x < 0) {
+        return -1;
+    }
+    const auto [column, at] = columnAt(line, x);
+    static_cast<void>(at);
+    if (column >= m_store.LineLength(line)) {
+        return -1;
+    }
+    return charOf(m_store.LineStart(line) + column);
+}
+
+QRect RichEdit::characterRect(int position) const
+{
+    const std::size_t at = byteOf(position);
+    const QRect left = caretRect(at);
+    const std::size_t line = m_store.LineOf(at);
+    const std::size_t end = m_store.LineStart(line) + m_store.LineLength(line);
+    double width = m_advances[' '];
+    if (at < end) {
+        const std::size_t next = Cp936::IsLead(m_store.Slice(at, 1).at(0)) ? at + 2 : at + 1;
+        width = columnX(line, next - m_store.LineStart(line))
+            - columnX(line, at - m_store.LineStart(line));
+    }
+    return QRect(
+        left.x(), left.y(), std::max(1, static_cast<int>(std::lround(width))), left.height());
+}
+
+void RichEdit::scrollToRange(int from, int to)
+{
+    const QRect first = characterRect(from);
+    const QRect last = characterRect(std::max(from, to - 1));
+    QScrollBar *vbar = verticalScrollBar();
+    const int rows = visibleLines();
+    const int top = (first.y() - kMargin) / m_lineHeight;
+    const int bottom = (last.y() - kMargin) / m_lineHeight;
+    if (top < 0 || bottom >= rows) {
+        vbar->setValue(vbar->value() + (top < 0 || bottom - top >= rows ? top : bottom - rows + 1));
+    }
+    QScrollBar *hbar = horizontalScrollBar();
+    const int width = viewport()->width() - 2 * kMargin;
+    if (first.x() < kMargin || first.x() > kMargin + width - 1) {
+        hbar->setValue(hbar->value() + first.x() - kMargin);
+    }
+}
+
 QRect RichEdit::caretRect(std::size_t position) const
 {
     const std::size_t line = m_store.LineOf(position);
@@ -536,12 +591,20 @@ void RichEdit::focusOutEvent(QFocusEvent *event)
 
 void RichEdit::caretMoved(const Caret &before)
 {
+    const bool announce = AccessibilityClientActive();
     if (before.position != m_shown.position) {
         emit cursorPositionChanged();
+        if (announce) {
+            AnnounceCaret(this, charOf(m_shown.position));
+        }
     }
     const bool hadSelection = before.anchor != before.position;
     if ((hadSelection || hasSelection()) && !(before == m_shown)) {
         emit selectionChanged();
+        if (announce) {
+            AnnounceSelection(
+                this, charOf(m_shown.start()), charOf(m_shown.end()), charOf(m_shown.position));
+        }
     }
     m_goalX = -1;
     updateCaretMode();
