@@ -12,6 +12,8 @@
 #include <QScrollBar>
 
 #include <algorithm>
+#include <array>
+#include <cctype>
 
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -32,13 +34,6 @@ bool storesAsItIs(std::string_view bytes)
 {
     return std::all_of(bytes.begin(), bytes.end(),
         [](char c) { return static_cast<unsigned char>(c) < 0x80 && c != '\r'; });
-}
-
-bool isWordChar(std::uint16_t code)
-{
-    const char pair[2] = { static_cast<char>(code >> 8), static_cast<char>(code & 0xFF) };
-    const QString decoded = FromCp936(std::string_view(pair, 2));
-    return decoded.size() == 1 && decoded.at(0).isLetterOrNumber();
 }
 
 // Line breaks as the store keeps them: a carriage return alone or before a line feed,
@@ -101,7 +96,60 @@ bool needsUnicodeFolding(const QString &what)
 
 RichEdit::~RichEdit() = default;
 
-std::string RichEdit::encode(const QString &text) const
+// Decoding a character costs a conversion: each double-byte code is judged once.
+bool RichEdit::isWordCode(std::uint16_t code)
+{
+    if (code < 0x80) {
+        return std::isalnum(code) != 0;
+    }
+    if (code <= 0xFF) {
+        return false; // the euro sign, alone of the single bytes above ASCII
+    }
+    static std::array<std::int8_t, 0x10000> known {};
+    std::int8_t &judged = known[code];
+    if (judged == 0) {
+        const char pair[2] = { static_cast<char>(code >> 8), static_cast<char>(code & 0xFF) };
+        const QString decoded = FromCp936(std::string_view(pair, 2));
+        judged = decoded.size() == 1 && decoded.at(0).isLetterOrNumber() ? 1 : -1;
+    }
+    return judged > 0;
+}
+
+std::vector<RichEdit::WordChar> RichEdit::wordChars(std::string_view text)
+{
+    std::vector<WordChar> chars;
+    chars.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        const bool pair = Cp936::IsLead(text[i]) && i + 1 < text.size();
+        const auto code = pair
+            ? static_cast<std::uint16_t>(byte << 8 | static_cast<unsigned char>(text[i + 1]))
+            : std::uint16_t { byte };
+        chars.push_back({ i, isWordCode(code) });
+        i += pair ? 2 : 1;
+    }
+    chars.push_back({ text.size(), false });
+    return chars;
+}
+
+namespace {
+
+// Whether a character of the BMP has a code page 936 form that decodes to it again;
+// each is converted once.
+bool hasCp936Form(char16_t code)
+{
+    static std::array<std::int8_t, 0x10000> known {};
+    std::int8_t &judged = known[code];
+    if (judged == 0) {
+        const QString one(QChar { code });
+        judged = FromCp936(ToCp936(one)) == one ? 1 : -1;
+    }
+    return judged > 0;
+}
+
+} // namespace
+
+std::string RichEdit::encode(const QString &text, bool *replaced) const
 {
     const QString lines = withLineFeeds(text);
     const bool ascii
@@ -114,16 +162,25 @@ std::string RichEdit::encode(const QString &text) const
     if (FromCp936(bytes) == lines) {
         return bytes;
     }
-    // Some character has no code page 936 form: each such character becomes "?".
-    bytes.clear();
+    // Some character has no code page 936 form: each such character (a pair of
+    // surrogates being one) becomes "?", and the rest is converted in one go.
+    QString kept;
+    kept.reserve(lines.size());
     for (qsizetype i = 0; i < lines.size(); ++i) {
-        const qsizetype width = lines.at(i).isHighSurrogate() && i + 1 < lines.size() ? 2 : 1;
-        const QString one = lines.mid(i, width);
-        const std::string encoded = ToCp936(one);
-        bytes += width == 1 && FromCp936(encoded) == one ? encoded : std::string("?");
-        i += width - 1;
+        const QChar c = lines.at(i);
+        if (c.isHighSurrogate() && i + 1 < lines.size() && lines.at(i + 1).isLowSurrogate()) {
+            ++i;
+            kept += QLatin1Char('?');
+        } else if (c.isSurrogate() || !hasCp936Form(c.unicode())) {
+            kept += QLatin1Char('?');
+        } else {
+            kept += c;
+        }
     }
-    return bytes;
+    if (replaced != nullptr) {
+        *replaced = true;
+    }
+    return ToCp936(kept);
 }
 
 QString RichEdit::decode(std::size_t from, std::size_t count) const
@@ -161,6 +218,19 @@ void RichEdit::shift(Caret &caret, std::size_t from, std::size_t removed, std::s
 bool RichEdit::replaceSelection(std::string_view bytes, Rgb color)
 {
     Caret &c = caret();
+    // A caret inside a character is put at the character's edges, so that the edit
+    // takes the whole character rather than being refused.
+    if (!m_store.IsCharBoundary(c.start()) || !m_store.IsCharBoundary(c.end())) {
+        std::size_t start = c.start();
+        std::size_t end = c.end();
+        while (start > 0 && !m_store.IsCharBoundary(start)) {
+            --start;
+        }
+        while (end < m_store.Size() && !m_store.IsCharBoundary(end)) {
+            ++end;
+        }
+        c = Caret { start, end };
+    }
     const std::size_t from = c.start();
     const std::size_t removed = c.end() - from;
     const std::size_t removedChars
@@ -177,7 +247,9 @@ bool RichEdit::replaceSelection(std::string_view bytes, Rgb color)
     if (AccessibilityClientActive()) {
         noteEdit(from, removed, bytes.size());
     }
-    if (append ? !m_store.Append(bytes, color) : !m_store.Replace(from, removed, bytes, color)) {
+    const Status stored
+        = append ? m_store.Append(bytes, color) : m_store.Replace(from, removed, bytes, color);
+    if (!stored) {
         return false;
     }
     if (append) {
@@ -205,6 +277,9 @@ bool RichEdit::replaceSelection(std::string_view bytes, Rgb color)
         }
         if (lastEdited < last && removed > 0) {
             m_lastLineWidth = columnX(last, m_store.LineLength(last));
+        }
+        if (removed > 0) {
+            shrinkWidest();
         }
     }
     c.anchor = c.position = from + bytes.size();
@@ -243,6 +318,26 @@ bool RichEdit::announceEdit()
     }
     AnnounceTextChange(this, charOf(p.from), removed, decode(p.from, p.inserted));
     return true;
+}
+
+// The widest line may have gone. No line is wider than its bytes at the widest
+// advance; when that bound falls below the width kept, a small document is measured
+// again line by line, a large one keeps the bound.
+void RichEdit::shrinkWidest()
+{
+    const double bound = static_cast<double>(m_store.LongestLine()) * m_widestAdvance;
+    if (bound >= m_widest) {
+        return;
+    }
+    m_widest = bound;
+    if (m_store.Size() > kMeasuredDocument) {
+        return;
+    }
+    double widest = 0;
+    for (std::size_t line = 0; line < m_store.Lines(); ++line) {
+        widest = std::max(widest, columnX(line, m_store.LineLength(line)));
+    }
+    m_widest = std::min(m_widest, widest);
 }
 
 void RichEdit::BeginBatch()
@@ -448,15 +543,28 @@ int RichEdit::findText(const QString &what, int from, bool matchCase, bool whole
     from = std::clamp(from, 0, characterCount());
     if (!matchCase && needsUnicodeFolding(what)) {
         // Letters beyond ASCII with a case of their own (Greek, Cyrillic, full-width
-        // Latin) are compared as the text shows them.
-        const QString text = toPlainText();
-        return static_cast<int>(findInText(text, from, what, Qt::CaseInsensitive, wholeWord));
+        // Latin) are compared as the text shows them, decoded a block of whole lines
+        // at a time (hits never span a line break).
+        for (std::size_t line = m_store.LineOf(byteOf(from)); line < m_store.Lines();) {
+            const std::size_t start = m_store.LineStart(line);
+            const std::size_t last = m_store.LineOf(std::min(m_store.Size(), start + kSearchBlock));
+            const std::size_t end = m_store.LineStart(last) + m_store.LineLength(last);
+            const QString text = decode(start, end - start);
+            const int base = charOf(start);
+            const qsizetype at
+                = findInText(text, std::max(0, from - base), what, Qt::CaseInsensitive, wholeWord);
+            if (at >= 0) {
+                return base + static_cast<int>(at);
+            }
+            line = last + 1;
+        }
+        return -1;
     }
     const std::string bytes = encode(what);
     if (FromCp936(bytes) != what) {
         return -1; // a character the document cannot hold
     }
-    const TextStore::FindOptions options { matchCase, wholeWord, &isWordChar };
+    const TextStore::FindOptions options { matchCase, wholeWord, &RichEdit::isWordCode };
     const std::optional<std::size_t> hit = m_store.Find(bytes, byteOf(from), options);
     return hit ? charOf(*hit) : -1;
 }
@@ -468,20 +576,35 @@ int RichEdit::findTextBefore(const QString &what, int before, bool matchCase, bo
     }
     before = std::min(before, characterCount());
     if (!matchCase && needsUnicodeFolding(what)) {
-        const QString text = toPlainText();
-        qsizetype last = -1;
-        for (qsizetype at = findInText(text, 0, what, Qt::CaseInsensitive, wholeWord);
-             at >= 0 && at < before;
-             at = findInText(text, at + 1, what, Qt::CaseInsensitive, wholeWord)) {
-            last = at;
+        // Blocks of whole lines from the one that holds `before` back to the start.
+        for (std::size_t lastLine = m_store.LineOf(byteOf(before));;) {
+            const std::size_t lastStart = m_store.LineStart(lastLine);
+            const std::size_t first
+                = m_store.LineOf(lastStart > kSearchBlock ? lastStart - kSearchBlock : 0);
+            const std::size_t start = m_store.LineStart(first);
+            const std::size_t end = lastStart + m_store.LineLength(lastLine);
+            const QString text = decode(start, end - start);
+            const int base = charOf(start);
+            qsizetype found = -1;
+            for (qsizetype at = findInText(text, 0, what, Qt::CaseInsensitive, wholeWord);
+                 at >= 0 && base + at < before;
+                 at = findInText(text, at + 1, what, Qt::CaseInsensitive, wholeWord)) {
+                found = at;
+            }
+            if (found >= 0) {
+                return base + static_cast<int>(found);
+            }
+            if (first == 0) {
+                return -1;
+            }
+            lastLine = first - 1;
         }
-        return static_cast<int>(last);
     }
     const std::string bytes = encode(what);
     if (FromCp936(bytes) != what) {
         return -1;
     }
-    const TextStore::FindOptions options { matchCase, wholeWord, &isWordChar };
+    const TextStore::FindOptions options { matchCase, wholeWord, &RichEdit::isWordCode };
     const std::optional<std::size_t> hit = m_store.FindBefore(bytes, byteOf(before), options);
     return hit ? charOf(*hit) : -1;
 }
@@ -530,12 +653,17 @@ void RichEdit::paste()
 bool RichEdit::typeText(const QString &text)
 {
     const Rgb color = m_shown.start() > 0 ? colorBefore(m_shown.start()) : m_insertColor;
+    bool replaced = false;
+    const std::string bytes = encode(text, &replaced);
     BeginBatch();
     m_followCaret = true;
-    const bool ok = replaceSelection(encode(text), color);
+    const bool ok = replaceSelection(bytes, color);
     EndBatch();
     if (!ok) {
         QApplication::beep();
+    } else if (replaced && !m_toldForeign) {
+        m_toldForeign = true;
+        emit foreignCharactersReplaced();
     }
     return ok;
 }

@@ -9,6 +9,7 @@
 #include <QRawFont>
 #include <QRegion>
 #include <QStringList>
+#include <QTextCharFormat>
 #include <QTimer>
 
 #include <algorithm>
@@ -96,6 +97,8 @@ public:
     static constexpr int kMaxPaintHoldMs = 100;
     // Columns between two kept x positions of a long line.
     static constexpr std::size_t kLongStride = 4096;
+    // Bytes of whole lines a case-blind search beyond ASCII decodes at a time.
+    static constexpr std::size_t kSearchBlock = std::size_t { 1 } << 16;
     // A tab reaches the next multiple of this many pixels, as in rich-text controls.
     static constexpr double kTabStop = 80;
 
@@ -210,6 +213,9 @@ signals:
     void selectionChanged();
     void cursorPositionChanged();
     void textChanged();
+    // The user typed or pasted a character that code page 936 lacks, and it became
+    // "?"; said once in the control's life, for the status message.
+    void foreignCharactersReplaced();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -268,6 +274,10 @@ private:
     // Ends an outside-a-batch change: the text, the scroll bars and the view.
     void changed(bool followCaret);
     void updateRanges();
+    void shrinkWidest();
+    // A document up to this many bytes is measured again when its widest line may
+    // have gone.
+    static constexpr std::size_t kMeasuredDocument = std::size_t { 1 } << 20;
     int visibleLines() const;
     // Makes the caret visible as a text control does after a key or an insertion.
     void ensureCaretVisible();
@@ -279,11 +289,25 @@ private:
     // False when the text was refused (nothing changed then, and it beeped).
     bool typeText(const QString &text);
     void deleteAround(bool forward, bool wholeWord);
+    // The one word rule of double-click, the word keys and whole-word search: a
+    // word is letters and digits (ASCII ones, and double-byte characters that decode
+    // to one); `code` is a byte or lead << 8 | trail.
+    static bool isWordCode(std::uint16_t code);
+    struct WordChar
+    {
+        std::size_t start;
+        bool word;
+    };
+    // The characters of `text`, which starts at a character: where each starts and
+    // whether it is a word character, then one more entry at the end of the text.
+    static std::vector<WordChar> wordChars(std::string_view text);
     std::size_t wordBoundary(std::size_t from, bool forward) const;
     std::size_t positionAt(const QPoint &point) const;
     QRect caretRect(std::size_t position) const;
     Rgb colorBefore(std::size_t position) const;
-    std::string encode(const QString &text) const;
+    // `text` in code page 936; `replaced` tells whether a character the page lacks
+    // was replaced by "?".
+    std::string encode(const QString &text, bool *replaced = nullptr) const;
     QString decode(std::size_t from, std::size_t count) const;
 
     // The view's geometry.
@@ -300,6 +324,11 @@ private:
     // The x position after `bytes` that start at `x`.
     double advanceOver(std::string_view bytes, double x) const;
     void paintLine(QPainter &painter, std::size_t line, int top, int x0);
+    void paintPreedit(QPainter &painter);
+    QRect preeditCursorRect() const;
+    // Where the text the input method is told surrounds the caret starts: its line,
+    // or of a long line the kLongLine bytes around the caret.
+    std::size_t surroundingStart() const;
 
     TextStore m_store;
     Caret m_shown;
@@ -312,6 +341,7 @@ private:
     bool m_readOnly = false;
     FollowView *m_follow = nullptr;
     PendingEdit m_pendingEdit;
+    bool m_toldForeign = false;
 
     // The x position where vertical caret moves aim.
     double m_goalX = -1;
@@ -321,6 +351,16 @@ private:
     bool m_steadyCaret = false;
     int m_blinkTimer = 0;
     QString m_preedit;
+    // Where the input method's cursor stands in m_preedit, and its parts' formats.
+    int m_preeditCursor = 0;
+    bool m_preeditCursorVisible = true;
+    struct PreeditFormat
+    {
+        int start;
+        int length;
+        QTextCharFormat format;
+    };
+    std::vector<PreeditFormat> m_preeditFormats;
 
     QFont m_font;
     // Printable ASCII is drawn as glyphs placed at their columns, with no shaping;
@@ -329,6 +369,8 @@ private:
     std::array<quint32, 128> m_glyphs {};
     std::array<double, 256> m_advances {};
     double m_narrowest = 1;
+    // The widest advance a byte can have (a tab's at most kTabStop).
+    double m_widestAdvance = kTabStop;
     double m_lastLineWidth = 0;
     double m_widest = 0;
     mutable std::unordered_map<std::size_t, std::vector<double>> m_stops;
