@@ -265,19 +265,7 @@ bool RichEdit::replaceSelection(std::string_view bytes, Rgb color)
         }
         m_widest = std::max(m_widest, m_lastLineWidth);
     } else {
-        m_stops.clear();
-        const std::size_t last = m_store.Lines() - 1;
-        const std::size_t lastEdited = m_store.LineOf(from + bytes.size());
-        for (std::size_t line = m_store.LineOf(from); line <= lastEdited; ++line) {
-            const double width = columnX(line, m_store.LineLength(line));
-            m_widest = std::max(m_widest, width);
-            if (line == last) {
-                m_lastLineWidth = width;
-            }
-        }
-        if (lastEdited < last && removed > 0) {
-            m_lastLineWidth = columnX(last, m_store.LineLength(last));
-        }
+        remeasure(m_store.LineOf(from), m_store.LineOf(from + bytes.size()), removed > 0);
         if (removed > 0) {
             shrinkWidest();
         }
@@ -318,6 +306,22 @@ bool RichEdit::announceEdit()
     }
     AnnounceTextChange(this, charOf(p.from), removed, decode(p.from, p.inserted));
     return true;
+}
+
+void RichEdit::remeasure(std::size_t first, std::size_t lastEdited, bool removed)
+{
+    m_stops.clear();
+    const std::size_t last = m_store.Lines() - 1;
+    for (std::size_t line = first; line <= lastEdited; ++line) {
+        const double width = columnX(line, m_store.LineLength(line));
+        m_widest = std::max(m_widest, width);
+        if (line == last) {
+            m_lastLineWidth = width;
+        }
+    }
+    if (lastEdited < last && removed) {
+        m_lastLineWidth = columnX(last, m_store.LineLength(last));
+    }
 }
 
 // The widest line may have gone. No line is wider than its bytes at the widest
@@ -607,6 +611,104 @@ int RichEdit::findTextBefore(const QString &what, int before, bool matchCase, bo
     const TextStore::FindOptions options { matchCase, wholeWord, &RichEdit::isWordCode };
     const std::optional<std::size_t> hit = m_store.FindBefore(bytes, byteOf(before), options);
     return hit ? charOf(*hit) : -1;
+}
+
+std::vector<int> RichEdit::findAll(
+    const QString &what, int from, bool matchCase, bool wholeWord) const
+{
+    std::vector<int> hits;
+    if (what.isEmpty() || what.contains(QLatin1Char('\n'))) {
+        return hits;
+    }
+    const auto length = static_cast<int>(what.size());
+    if (!matchCase && needsUnicodeFolding(what)) {
+        // Each block of lines is decoded once for all its hits.
+        from = std::clamp(from, 0, characterCount());
+        for (std::size_t line = m_store.LineOf(byteOf(from)); line < m_store.Lines();) {
+            const std::size_t start = m_store.LineStart(line);
+            const std::size_t last = m_store.LineOf(std::min(m_store.Size(), start + kSearchBlock));
+            const std::size_t end = m_store.LineStart(last) + m_store.LineLength(last);
+            const QString text = decode(start, end - start);
+            const int base = charOf(start);
+            for (qsizetype at
+                 = findInText(text, std::max(0, from - base), what, Qt::CaseInsensitive, wholeWord);
+                 at >= 0;
+                 at = findInText(text, at + length, what, Qt::CaseInsensitive, wholeWord)) {
+                hits.push_back(base + static_cast<int>(at));
+                from = hits.back() + length;
+            }
+            line = last + 1;
+        }
+        return hits;
+    }
+    for (int hit = findText(what, from, matchCase, wholeWord); hit >= 0;
+         hit = findText(what, hit + length, matchCase, wholeWord)) {
+        hits.push_back(hit);
+    }
+    return hits;
+}
+
+bool RichEdit::replaceAll(
+    const QString &what, const QString &with, int from, bool matchCase, bool wholeWord)
+{
+    const std::vector<int> hits = findAll(what, from, matchCase, wholeWord);
+    const auto length = static_cast<int>(what.size());
+    // Searching the text as it is finds what searching behind each replacement
+    // would, unless a whole word's left edge changes: the replacement ends in a word
+    // character where the search text does not, or the other way round.
+    const bool sameEdges = !wholeWord
+        || (!with.isEmpty() && with.back().isLetterOrNumber() == what.back().isLetterOrNumber());
+    std::vector<std::size_t> at;
+    at.reserve(hits.size());
+    std::size_t count = 0;
+    bool even = sameEdges;
+    for (const int hit : hits) {
+        at.push_back(byteOf(hit));
+        const std::size_t bytes = byteOf(hit + length) - at.back();
+        even = even && (count == 0 || bytes == count);
+        count = bytes;
+    }
+    if (!even) {
+        // One replacement at a time, each search behind the last one, in one batch.
+        BeginBatch();
+        bool ok = true;
+        for (int hit = findText(what, from, matchCase, wholeWord); hit >= 0 && ok;
+             hit = findText(what, hit + static_cast<int>(with.size()), matchCase, wholeWord)) {
+            m_caret = Caret { byteOf(hit), byteOf(hit + length) };
+            ok = replaceSelection(encode(with), m_insertColor);
+        }
+        EndBatch();
+        return ok;
+    }
+    if (at.empty()) {
+        setSelStart(from);
+        return true;
+    }
+    const std::string bytes = encode(with);
+    const std::size_t first = at.front();
+    const std::size_t end = at.back() + count;
+    const std::size_t grown = first + (end - first) - count * at.size() + bytes.size() * at.size();
+    const std::size_t chars = m_store.Chars() - hits.size() * static_cast<std::size_t>(length)
+        + hits.size() * static_cast<std::size_t>(with.size());
+    if (chars > static_cast<std::size_t>(std::max(m_capacity, 0))) {
+        return false;
+    }
+    BeginBatch();
+    if (AccessibilityClientActive()) {
+        noteEdit(first, end - first, grown - first);
+    }
+    if (!m_store.ReplaceEach(at, count, bytes, m_insertColor)) {
+        m_pendingEdit = PendingEdit {};
+        EndBatch();
+        return false;
+    }
+    remeasure(m_store.LineOf(first), m_store.LineOf(grown), true);
+    shrinkWidest();
+    m_caret.anchor = m_caret.position = grown;
+    shift(m_shown, first, end - first, grown - first);
+    m_dirty = true;
+    EndBatch();
+    return true;
 }
 
 void RichEdit::selectAll()

@@ -183,6 +183,16 @@ public:
     // The position of the last occurrence of `what` that starts before `before`, or -1.
     int findTextBefore(const QString &what, int before, bool matchCase, bool wholeWord) const;
 
+    // The hits that findText from `from`, then from behind each hit, finds in turn.
+    std::vector<int> findAll(const QString &what, int from, bool matchCase, bool wholeWord) const;
+    // Replaces, in the insertion colour, every hit that searching from `from` and
+    // then from behind each replacement finds, as repeated Replace does, but in one
+    // pass over the text with one update of the view. The caret ends behind the last
+    // replacement (or at `from`). False, with nothing changed, when the document
+    // refuses the result.
+    bool replaceAll(
+        const QString &what, const QString &with, int from, bool matchCase, bool wholeWord);
+
     // Characters in the document, line breaks included (not the final one).
     int characterCount() const;
     // Characters in the last line.
@@ -275,6 +285,9 @@ private:
     void changed(bool followCaret);
     void updateRanges();
     void shrinkWidest();
+    // Measures the lines [first, last] again after an edit (and the last line when
+    // text was `removed` before it).
+    void remeasure(std::size_t first, std::size_t last, bool removed);
     // A document up to this many bytes is measured again when its widest line may
     // have gone.
     static constexpr std::size_t kMeasuredDocument = std::size_t { 1 } << 20;

@@ -242,6 +242,62 @@ Status TextStore::Replace(std::size_t from, std::size_t count, std::string_view 
     return {};
 }
 
+Status TextStore::ReplaceEach(
+    const std::vector<std::size_t> &at, std::size_t count, std::string_view text, Rgb color)
+{
+    if (at.empty()) {
+        return {};
+    }
+    if (at.size() == 1) {
+        return Replace(at.front(), count, text, color);
+    }
+    for (std::size_t i = 0; i < at.size(); ++i) {
+        if (at[i] + count > m_size || (i > 0 && at[i] < at[i - 1] + count)) {
+            return Status(ErrorKind::Invalid, "the replaced ranges overlap or pass the end");
+        }
+        if (!IsCharBoundary(at[i]) || !IsCharBoundary(at[i] + count)) {
+            return InsideCharacter();
+        }
+    }
+    if (Cp936::EndsInsideChar(text)) {
+        return InsideCharacter();
+    }
+    const std::size_t removed = count * at.size();
+    if (text.size() != 0 && text.size() * at.size() > kMaxBytes - (m_size - removed)) {
+        return Full();
+    }
+    int index = 0;
+    if (!text.empty() && (index = ColorIndex(color)) < 0) {
+        return NoColorLeft();
+    }
+    const auto colorIndex = static_cast<ColorIndexType>(index);
+    const std::size_t from = at.front();
+    const std::size_t to = at.back() + count;
+    const std::size_t first = from == 0 ? 0 : PlaceOf(from - 1).chunk;
+    const std::size_t last = to == m_size ? m_chunks.size() - 1 : PlaceOf(to).chunk;
+    const std::size_t begin = m_starts[first].bytes;
+    const std::size_t end = EndOf(last);
+    std::string flat;
+    flat.reserve(end - begin - removed + text.size() * at.size());
+    FlatRuns runs;
+    std::size_t kept = begin;
+    for (const std::size_t hit : at) {
+        AddRuns(runs, kept, hit, flat.size());
+        flat.resize(flat.size() + (hit - kept));
+        CopyOut(kept, hit - kept, flat.data() + flat.size() - (hit - kept));
+        if (!text.empty()) {
+            AddRun(runs.starts, runs.colors, flat.size(), colorIndex);
+            flat.append(text);
+        }
+        kept = hit + count;
+    }
+    AddRuns(runs, kept, end, flat.size());
+    flat.resize(flat.size() + (end - kept));
+    CopyOut(kept, end - kept, flat.data() + flat.size() - (end - kept));
+    Relayout(first, last, flat, runs);
+    return {};
+}
+
 void TextStore::CopyOut(std::size_t from, std::size_t count, char *to) const
 {
     for (std::size_t done = 0; done < count;) {

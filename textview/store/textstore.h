@@ -100,6 +100,11 @@ public:
     {
         return Replace(from, count, {}, Rgb {});
     }
+    // Replaces the `count` bytes at each of `at` (ascending, not overlapping) by
+    // `text` in `color`, in one pass over the chunks they touch; on failure nothing
+    // changes, for the reasons Replace gives.
+    [[nodiscard]] Status ReplaceEach(
+        const std::vector<std::size_t> &at, std::size_t count, std::string_view text, Rgb color);
     // Gives the `count` bytes at `from` (clamped) the colour `color`; Refused (and
     // nothing changed) when `color` would be a colour beyond kMaxColors.
     [[nodiscard]] Status Recolor(std::size_t from, std::size_t count, Rgb color);
