@@ -56,6 +56,7 @@ private slots:
     void candidateWindowFollowsTheCaret();
     void surroundingTextOfALongLine();
     void foreignCharactersBecomeQuestionMarks();
+    void pasteWithOneForeignCharacter();
     void richTextWithManyColoursLoads();
     void horizontalRangeShrinks();
     void caseBlindSearchAcrossBlocks_data();
@@ -237,6 +238,17 @@ void RichEditInputTest::foreignCharactersBecomeQuestionMarks()
     edit.paste();
     QCOMPARE(edit.toPlainText(), QStringLiteral("?中?x"));
     QCOMPARE(told.count(), 1); // once per document
+}
+
+// A large paste with one character the code page lacks keeps all the rest.
+void RichEditInputTest::pasteWithOneForeignCharacter()
+{
+    const QString half = QStringLiteral("中文 text，").repeated(50000);
+    RichEdit edit;
+    QGuiApplication::clipboard()->setText(half + QStringLiteral("😀") + half);
+    edit.paste();
+    QCOMPARE(edit.characterCount(), static_cast<int>(2 * half.size() + 1));
+    QCOMPARE(edit.toPlainText(), half + QStringLiteral("?") + half);
 }
 
 void RichEditInputTest::richTextWithManyColoursLoads()
