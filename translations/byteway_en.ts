@@ -1138,6 +1138,13 @@ sudo usermod -aG %1 $USER</translation>
     </message>
 </context>
 <context>
+    <name>TMDIChild</name>
+    <message>
+        <source>文档内容</source>
+        <translation>Document text</translation>
+    </message>
+</context>
+<context>
     <name>Texts</name>
     <message>
         <source>参数设定</source>

@@ -1,3 +1,4 @@
+#include "document/ChildWin.h"
 #include "textview/richedit.h"
 #include "textview/richeditaccessible.h"
 
@@ -149,6 +150,11 @@ void RichEditAccessibleTest::roleStateAndText()
     edit.setReadOnly(true);
     QVERIFY(iface->state().readOnly);
     QVERIFY(iface->editableTextInterface() == nullptr);
+
+    // A document window's text is named for what it is.
+    TMDIChild window;
+    QCOMPARE(QAccessible::queryAccessibleInterface(window.RichEdit1)->text(QAccessible::Name),
+        QStringLiteral("文档内容"));
 
     // Offsets count UTF-16 units, a double-byte character one.
     RichEdit chinese;
