@@ -283,6 +283,8 @@ private:
     static constexpr int kProgressSteps = 1000;
     [[nodiscard]] Status loadWithProgress(TMDIChild *child, const QString &path);
     void createButtonBar();
+    // Gives the overflow button of a tool bar its accessible name.
+    static void nameToolBarOverflow(QToolBar *bar);
     void createToolBar();
     void fitEnglishToolBar();
     void createActions();

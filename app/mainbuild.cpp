@@ -85,6 +85,14 @@ QLabel *addLabel(QWidget *row, const char *name, const QString &text, int width)
 
 } // namespace
 
+void TMainForm::nameToolBarOverflow(QToolBar *bar)
+{
+    // The button that shows what does not fit is the tool bar's own, without text.
+    if (auto *more = bar->findChild<QToolButton *>(QStringLiteral("qt_toolbar_ext_button"))) {
+        more->setAccessibleName(MainTexts::ToolBarMoreName);
+    }
+}
+
 void TMainForm::createButtonBar()
 {
     Panel1 = new QWidget(this);
@@ -96,6 +104,7 @@ void TMainForm::createButtonBar()
         Icons::Button::Receive, true);
     BtnOption = addButton(Panel1, 2, "BtnOption", MainTexts::BtnOption, MainTexts::BtnOption,
         Icons::Button::Settings, false);
+    BtnOption->setAccessibleName(MainTexts::BtnOptionName);
     BtnClear = addButton(Panel1, 3, "BtnClear", MainTexts::BtnClear, MainTexts::BtnClear,
         Icons::Button::Clear, false);
     BtnFind = addButton(
@@ -112,6 +121,7 @@ void TMainForm::createToolBar()
     ToolBar1->setFloatable(false);
     ToolBar1->setStyleSheet(
         QStringLiteral("QToolBar#ToolBar1 { border: 1px solid palette(mid); }"));
+    nameToolBarOverflow(ToolBar1);
 
     // The controls stand side by side without gaps, the first one kToolBarIndent
     // pixels inside the border. QToolBar would put a margin and a spacing of its

@@ -12,11 +12,15 @@
 
 #include <QAction>
 #include <QMenu>
+#include <QToolBar>
 
 void TMainForm::SetUpSendBar()
 {
     SendBarDock = new SendBar(*m_config, this);
     addDockWidget(Qt::BottomDockWidgetArea, SendBarDock);
+    for (QToolBar *bar : SendBarDock->findChildren<QToolBar *>()) {
+        nameToolBarOverflow(bar);
+    }
     SendBarDock->setVisible(m_config->sendBarVisible());
     SendBarDock->setSendFunction([this](const std::string &bytes) { return SendBarBytes(bytes); });
     connect(SendBarDock, &SendBar::message, this, &TMainForm::showStateMessage);

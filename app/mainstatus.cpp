@@ -87,6 +87,8 @@ QString PortFailureAdvice(const OpenFailure &failure)
 
 void TMainForm::SetUpStatus()
 {
+    // Without a name of its own the bar is read by the hint it shows last.
+    StatusBar->setAccessibleName(MainTexts::StatusBarName);
     MessageField = new QLabel(StatusBar);
     MessageField->setObjectName(QStringLiteral("MessageField"));
     MessageField->setAccessibleName(MainTexts::MessageFieldName);

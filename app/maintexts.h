@@ -106,6 +106,12 @@ inline constexpr UiText BreakItem { kContext, QT_TRANSLATE_NOOP("MainTexts", "�
 inline constexpr UiText SendBarItem { kContext, QT_TRANSLATE_NOOP("MainTexts", "发送栏(&B)") };
 inline constexpr UiText SendLineItem { kContext, QT_TRANSLATE_NOOP("MainTexts", "转到发送栏(&G)") };
 inline constexpr UiText MessageFieldName { kContext, QT_TRANSLATE_NOOP("MainTexts", "消息") };
+// Accessible names where the caption cannot serve: " 设置" is padded, the status bar
+// would take its last hint, a tool bar's overflow button has no text.
+inline constexpr UiText BtnOptionName { kContext, QT_TRANSLATE_NOOP("MainTexts", "设置") };
+inline constexpr UiText StatusBarName { kContext, QT_TRANSLATE_NOOP("MainTexts", "状态栏") };
+inline constexpr UiText ToolBarMoreName { kContext,
+    QT_TRANSLATE_NOOP("MainTexts", "工具栏的更多控件") };
 inline constexpr UiText MessageHistory { kContext, QT_TRANSLATE_NOOP("MainTexts", "最近的消息：") };
 inline constexpr UiText SystemSays { kContext, QT_TRANSLATE_NOOP("MainTexts", "系统的说明：%1") };
 inline constexpr UiText NoAccessRemedy { kContext,

@@ -4,6 +4,7 @@
 #include "text/uitext.h"
 #include "textview/richedit.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -271,11 +272,14 @@ void ReplaceStep(QWidget *msgParent, RichEdit *edit, const TReplaceDialog &dlg, 
         }
     };
     replaceSelection();
-    FindStep(msgParent, edit, what, dlg.matchCase(), dlg.wholeWord());
-    // Every search after a replacement starts behind the inserted text, so a
-    // replacement that contains the search text cannot make this loop for ever.
-    while (all && edit->selLength() > 0) {
-        replaceSelection();
-        FindStep(msgParent, edit, what, dlg.matchCase(), dlg.wholeWord());
+    if (all) {
+        // Every search after a replacement starts behind the inserted text, so a
+        // replacement that contains the search text is never replaced again; the
+        // whole run is one pass over the text.
+        if (!edit->replaceAll(what, with, edit->selStart(), dlg.matchCase(), dlg.wholeWord())) {
+            QApplication::beep();
+        }
     }
+    // Selects the next hit, or (after a Replace All, always) says the search is done.
+    FindStep(msgParent, edit, what, dlg.matchCase(), dlg.wholeWord());
 }

@@ -27,6 +27,15 @@ inline constexpr UiText Duration { kContext, QT_TRANSLATE_NOOP("LineTestTexts", 
 inline constexpr UiText NoLimit { kContext, QT_TRANSLATE_NOOP("LineTestTexts", "不限") };
 inline constexpr UiText Rate { kContext, QT_TRANSLATE_NOOP("LineTestTexts", "速率(字节/秒):") };
 inline constexpr UiText LineSpeed { kContext, QT_TRANSLATE_NOOP("LineTestTexts", "线路最快") };
+// What assistive clients call the window's parts (captions with a colon are labels).
+inline constexpr UiText PatternName { kContext, QT_TRANSLATE_NOOP("LineTestTexts", "图案") };
+inline constexpr UiText ModeName { kContext, QT_TRANSLATE_NOOP("LineTestTexts", "方式") };
+inline constexpr UiText DurationName { kContext, QT_TRANSLATE_NOOP("LineTestTexts", "时长（秒）") };
+inline constexpr UiText RateName { kContext,
+    QT_TRANSLATE_NOOP("LineTestTexts", "速率（字节/秒）") };
+inline constexpr UiText ChartName { kContext,
+    QT_TRANSLATE_NOOP("LineTestTexts", "速率与错误的曲线") };
+inline constexpr UiText ErrorTableName { kContext, QT_TRANSLATE_NOOP("LineTestTexts", "错误位置") };
 inline constexpr UiText Start { kContext, QT_TRANSLATE_NOOP("LineTestTexts", "开始") };
 inline constexpr UiText Stop { kContext, QT_TRANSLATE_NOOP("LineTestTexts", "停止") };
 inline constexpr UiText SaveJson { kContext, QT_TRANSLATE_NOOP("LineTestTexts", "保存 JSON") };

@@ -7,6 +7,7 @@
 #include "serial/serialport.h"
 #include "text/localpath.h"
 
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QChart>
 #include <QChartView>
@@ -29,10 +30,22 @@
 #include <cmath>
 #include <fstream>
 #include <sstream>
+#include <tuple>
 
 namespace T = LineTestTexts;
 
 namespace {
+
+// The window is a top-level QWidget, which assistive clients would see as a filler:
+// it is a window.
+QAccessibleInterface *WindowFactory(const QString &className, QObject *object)
+{
+    if (className == QLatin1String("LineTestWindow") && object != nullptr
+        && object->isWidgetType()) {
+        return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Window);
+    }
+    return nullptr;
+}
 
 QString Number(double value)
 {
@@ -95,6 +108,12 @@ LineTestWindow::LineTestWindow(QWidget *parent)
 {
     setObjectName(QStringLiteral("LineTestWindow"));
     setWindowTitle(T::Caption);
+    setAccessibleName(T::Caption);
+    static const bool factoryInstalled = [] {
+        QAccessible::installFactory(&WindowFactory);
+        return true;
+    }();
+    static_cast<void>(factoryInstalled);
     resize(760, 620);
 
     patternBox = new QComboBox;
@@ -127,9 +146,14 @@ LineTestWindow::LineTestWindow(QWidget *parent)
     stopButton->setEnabled(false);
 
     auto *settings = new QHBoxLayout;
-    for (auto [caption, box] : { std::pair<QString, QWidget *> { T::Pattern, patternBox },
-             { T::Mode, modeBox }, { T::Duration, secondsBox }, { T::Rate, rateBox } }) {
-        settings->addWidget(new QLabel(caption));
+    for (auto [caption, box, name] :
+        { std::tuple<QString, QWidget *, QString> { T::Pattern, patternBox, T::PatternName },
+            { T::Mode, modeBox, T::ModeName }, { T::Duration, secondsBox, T::DurationName },
+            { T::Rate, rateBox, T::RateName } }) {
+        auto *label = new QLabel(caption);
+        label->setBuddy(box);
+        box->setAccessibleName(name);
+        settings->addWidget(label);
         settings->addWidget(box);
     }
     settings->addStretch();
@@ -179,11 +203,13 @@ LineTestWindow::LineTestWindow(QWidget *parent)
     m_errorSeries->attachAxis(m_errorAxis);
     chartView = new QChartView(m_chart);
     chartView->setObjectName(QStringLiteral("RateChart"));
+    chartView->setAccessibleName(T::ChartName);
     chartView->setRenderHint(QPainter::Antialiasing);
     chartView->setMinimumHeight(200);
 
     errorTable = new QTableWidget(0, 5);
     errorTable->setObjectName(QStringLiteral("ErrorTable"));
+    errorTable->setAccessibleName(T::ErrorTableName);
     errorTable->setHorizontalHeaderLabels({ T::Offset.text(), T::Kind.text(), T::Expected.text(),
         T::Received.text(), T::Time.text() });
     errorTable->horizontalHeader()->setStretchLastSection(true);

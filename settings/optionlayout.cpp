@@ -36,11 +36,31 @@ QLabel *AddLabel(QWidget *parent, const char *name, const UiText &caption, int x
     return label;
 }
 
-QLineEdit *AddEdit(QWidget *parent, const char *name, const char *text, int x, int y, int width)
+// A field's accessible name says what it holds: its label is a caption beside it,
+// often with padding, and without a name an assistive client reads its value.
+template <typename Widget>
+Widget *Accessible(Widget *widget, const UiText &name)
+{
+    widget->setAccessibleName(Texts::Text(name));
+    return widget;
+}
+
+// The editable combo box's line edit is what takes the focus: it is named too.
+QComboBox *Accessible(QComboBox *combo, const UiText &name)
+{
+    combo->setAccessibleName(Texts::Text(name));
+    if (combo->lineEdit() != nullptr) {
+        combo->lineEdit()->setAccessibleName(Texts::Text(name));
+    }
+    return combo;
+}
+
+QLineEdit *AddEdit(QWidget *parent, const char *name, const char *text, int x, int y, int width,
+    const UiText &accessibleName)
 {
     auto *edit = Named(new QLineEdit(Texts::Text(text), parent), name);
     edit->setGeometry(x, y, width, kFieldHeight);
-    return edit;
+    return Accessible(edit, accessibleName);
 }
 
 QCheckBox *AddCheck(
@@ -247,43 +267,50 @@ void TFrmOption::createSendingTab()
 
     ChkSendTimer = AddCheck(tab, "ChkSendTimer", Texts::kChkSendTimer, 14, 29, 73);
     Label1 = AddLabel(tab, "Label1", Texts::kLabel1, 88, 32);
-    TimeInterval = AddEdit(tab, "TimeInterval", Texts::kTimeIntervalText, 183, 28, 65);
+    TimeInterval = AddEdit(
+        tab, "TimeInterval", Texts::kTimeIntervalText, 183, 28, 65, Texts::kTimeIntervalName);
     Label11 = AddLabel(tab, "Label11", Texts::kLabel11, 256, 32);
     Label18 = AddLabel(tab, "Label18", Texts::kLabel18, 13, 68);
-    TwoCharDelay = AddEdit(tab, "TwoCharDelay", Texts::kTwoCharDelayText, 154, 65, 65);
+    TwoCharDelay = AddEdit(
+        tab, "TwoCharDelay", Texts::kTwoCharDelayText, 154, 65, 65, Texts::kTwoCharDelayName);
     Label19 = AddLabel(tab, "Label19", Texts::kLabel19, 224, 69);
 
     ManSetting = AddRadio(tab, "ManSetting", Texts::kManSetting, 17, 123, 73);
     ManSetting->setChecked(true);
-    SendChar = AddEdit(tab, "SendChar", Texts::kSendCharText, 96, 123, 169);
+    SendChar = AddEdit(tab, "SendChar", Texts::kSendCharText, 96, 123, 169, Texts::kSendCharName);
     GuardCp936(SendChar, Texts::Text(Texts::kSendCharOutsideCp936));
     AutoSetting = AddRadio(tab, "AutoSetting", Texts::kAutoSetting, 17, 158, 73);
     // The two labels belong to the frame; their places are those on the tab.
     Label2 = AddLabel(GroupBox1, "Label2", Texts::kLabel2, 96 - 8, 160 - 96);
-    SendStart = AddEdit(tab, "SendStart", Texts::kSendStartText, 114, 159, 33);
+    SendStart
+        = AddEdit(tab, "SendStart", Texts::kSendStartText, 114, 159, 33, Texts::kSendStartName);
     Label5 = AddLabel(GroupBox1, "Label5", Texts::kLabel5, 152 - 8, 160 - 96);
-    SendEnd = AddEdit(tab, "SendEnd", Texts::kSendEndText, 169, 159, 97);
+    SendEnd = AddEdit(tab, "SendEnd", Texts::kSendEndText, 169, 159, 97, Texts::kSendEndName);
 }
 
 void TFrmOption::createReceivingTab()
 {
     QWidget *tab = TabSheet2;
     Label3 = AddLabel(tab, "Label3", Texts::kLabel3, 24, 40);
-    LineCharNum = AddEdit(tab, "LineCharNum", Texts::kLineCharNumText, 112, 40, 121);
+    LineCharNum = AddEdit(
+        tab, "LineCharNum", Texts::kLineCharNumText, 112, 40, 121, Texts::kLineCharNumName);
     Label4 = AddLabel(tab, "Label4", Texts::kLabel4, 24, 72);
-    ParaCharNum = AddEdit(tab, "ParaCharNum", Texts::kParaCharNumText, 112, 72, 121);
+    ParaCharNum = AddEdit(
+        tab, "ParaCharNum", Texts::kParaCharNumText, 112, 72, 121, Texts::kParaCharNumName);
     ChkRecOrder = AddCheck(tab, "ChkRecOrder", Texts::kChkRecOrder, 16, 112, 273);
     Label8 = AddLabel(tab, "Label8", Texts::kLabel8, 16, 144);
-    ParaStart = AddEdit(tab, "ParaStart", Texts::kParaStartText, 104, 136, 57);
+    ParaStart
+        = AddEdit(tab, "ParaStart", Texts::kParaStartText, 104, 136, 57, Texts::kParaStartName);
     Label17 = AddLabel(tab, "Label17", Texts::kLabel17, 176, 144);
-    ParaEnd = AddEdit(tab, "ParaEnd", Texts::kParaEndText, 192, 136, 65);
+    ParaEnd = AddEdit(tab, "ParaEnd", Texts::kParaEndText, 192, 136, 65, Texts::kParaEndName);
 }
 
 void TFrmOption::createSystemTab()
 {
     QWidget *tab = TabSheet3;
     ChkAutoClear = AddCheck(tab, "ChkAutoClear", Texts::kChkAutoClear, 24, 32, 97);
-    ClearLineNum = AddEdit(tab, "ClearLineNum", Texts::kClearLineNumText, 24, 64, 81);
+    ClearLineNum = AddEdit(
+        tab, "ClearLineNum", Texts::kClearLineNumText, 24, 64, 81, Texts::kClearLineNumName);
     Label10 = AddLabel(tab, "Label10", Texts::kLabel10, 112, 72);
 }
 
@@ -293,18 +320,23 @@ void TFrmOption::createPortTab()
     Label12 = AddLabel(tab, "Label12", Texts::kLabel12, 16, 40);
     ComPort = AddCombo(tab, "ComPort", Texts::Items(Texts::kPortItems),
         Texts::Text(Texts::kComPortText), 80, 36, 65);
+    Accessible(ComPort, Texts::kComPortName);
     Label13 = AddLabel(tab, "Label13", Texts::kLabel13, 24, 80);
     ComBps = AddCombo(tab, "ComBps", Texts::Items(Texts::kBaudItems),
         Texts::Text(Texts::kComBpsText), 79, 77, 65);
+    Accessible(ComBps, Texts::kComBpsName);
     Label14 = AddLabel(tab, "Label14", Texts::kLabel14, 24, 128);
     ComBitNum = AddCombo(tab, "ComBitNum", Texts::Items(Texts::kDataBitItems),
         Texts::Text(Texts::kComBitNumText), 80, 124, 65);
+    Accessible(ComBitNum, Texts::kComBitNumName);
     Label15 = AddLabel(tab, "Label15", Texts::kLabel15, 152, 80);
     ComJO = AddCombo(tab, "ComJO", Texts::Items(Texts::kParityItems),
         Texts::Text(Texts::kParityItems[0]), 208, 76, 49);
+    Accessible(ComJO, Texts::kComJOName);
     Label16 = AddLabel(tab, "Label16", Texts::kLabel16, 160, 128);
     ComBitStop = AddCombo(tab, "ComBitStop", Texts::Items(Texts::kStopBitItems),
         Texts::Text(Texts::kStopBitItems[0]), 208, 124, 49);
+    Accessible(ComBitStop, Texts::kComBitStopName);
 #ifndef _WIN32
     ComPortDevice = Named(new QLabel(tab), "ComPortDevice");
     ComPortDevice->setGeometry(150, 36, 150, kFieldHeight);
@@ -316,7 +348,7 @@ void TFrmOption::createPortTab()
     // "/dev/ttyS0" would bind a real line the user never named.
     ComDevice->setCompleter(nullptr);
     ComDevice->setGeometry(48, 164, 208, kFieldHeight);
-    ComDevice->setAccessibleName(Texts::Text(Texts::kComDeviceName));
+    Accessible(ComDevice, Texts::kComDeviceName);
     // The entries carry their details; the list may be wider than the field.
     ComDevice->view()->setMinimumWidth(360);
     ComDevice->view()->setTextElideMode(Qt::ElideMiddle);

@@ -71,6 +71,26 @@ inline constexpr UiText kComDeviceRefreshTip { kContext,
 // Details of a listed device: %1 serial number; %1:%2 USB vendor and product.
 inline constexpr UiText kSerialNumber { kContext, QT_TRANSLATE_NOOP("Texts", "序列号 %1") };
 
+// What assistive clients call the fields (their captions are labels beside them).
+inline constexpr UiText kTimeIntervalName { kContext,
+    QT_TRANSLATE_NOOP("Texts", "发送时间间隔（毫秒）") };
+inline constexpr UiText kTwoCharDelayName { kContext,
+    QT_TRANSLATE_NOOP("Texts", "两个字符间的延时（微秒）") };
+inline constexpr UiText kSendCharName { kContext, QT_TRANSLATE_NOOP("Texts", "发送字符串") };
+inline constexpr UiText kSendStartName { kContext, QT_TRANSLATE_NOOP("Texts", "自动发送从") };
+inline constexpr UiText kSendEndName { kContext, QT_TRANSLATE_NOOP("Texts", "自动发送到") };
+inline constexpr UiText kLineCharNumName { kContext, QT_TRANSLATE_NOOP("Texts", "每行字数") };
+inline constexpr UiText kParaCharNumName { kContext, QT_TRANSLATE_NOOP("Texts", "每段字数") };
+inline constexpr UiText kParaStartName { kContext, QT_TRANSLATE_NOOP("Texts", "每段数据从") };
+inline constexpr UiText kParaEndName { kContext, QT_TRANSLATE_NOOP("Texts", "每段数据到") };
+inline constexpr UiText kClearLineNumName { kContext,
+    QT_TRANSLATE_NOOP("Texts", "自动清除的行数") };
+inline constexpr UiText kComPortName { kContext, QT_TRANSLATE_NOOP("Texts", "工作端口") };
+inline constexpr UiText kComBpsName { kContext, QT_TRANSLATE_NOOP("Texts", "波特率") };
+inline constexpr UiText kComBitNumName { kContext, QT_TRANSLATE_NOOP("Texts", "数据位") };
+inline constexpr UiText kComJOName { kContext, QT_TRANSLATE_NOOP("Texts", "奇偶校验") };
+inline constexpr UiText kComBitStopName { kContext, QT_TRANSLATE_NOOP("Texts", "停止位") };
+
 // The texts the edits and combo boxes have before FormShow fills them.
 inline constexpr const char *kTimeIntervalText = "1000"; // untranslated
 inline constexpr const char *kTwoCharDelayText = "100"; // untranslated

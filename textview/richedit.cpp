@@ -3,6 +3,7 @@
 #include "richedit.h"
 
 #include "followview.h"
+#include "richeditaccessible.h"
 #include "text/codepage.h"
 #include "textview/store/cp936chars.h"
 
@@ -11,6 +12,8 @@
 #include <QScrollBar>
 
 #include <algorithm>
+#include <array>
+#include <cctype>
 
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -31,13 +34,6 @@ bool storesAsItIs(std::string_view bytes)
 {
     return std::all_of(bytes.begin(), bytes.end(),
         [](char c) { return static_cast<unsigned char>(c) < 0x80 && c != '\r'; });
-}
-
-bool isWordChar(std::uint16_t code)
-{
-    const char pair[2] = { static_cast<char>(code >> 8), static_cast<char>(code & 0xFF) };
-    const QString decoded = FromCp936(std::string_view(pair, 2));
-    return decoded.size() == 1 && decoded.at(0).isLetterOrNumber();
 }
 
 // Line breaks as the store keeps them: a carriage return alone or before a line feed,
@@ -100,7 +96,60 @@ bool needsUnicodeFolding(const QString &what)
 
 RichEdit::~RichEdit() = default;
 
-std::string RichEdit::encode(const QString &text) const
+// Decoding a character costs a conversion: each double-byte code is judged once.
+bool RichEdit::isWordCode(std::uint16_t code)
+{
+    if (code < 0x80) {
+        return std::isalnum(code) != 0;
+    }
+    if (code <= 0xFF) {
+        return false; // the euro sign, alone of the single bytes above ASCII
+    }
+    static std::array<std::int8_t, 0x10000> known {};
+    std::int8_t &judged = known[code];
+    if (judged == 0) {
+        const char pair[2] = { static_cast<char>(code >> 8), static_cast<char>(code & 0xFF) };
+        const QString decoded = FromCp936(std::string_view(pair, 2));
+        judged = decoded.size() == 1 && decoded.at(0).isLetterOrNumber() ? 1 : -1;
+    }
+    return judged > 0;
+}
+
+std::vector<RichEdit::WordChar> RichEdit::wordChars(std::string_view text)
+{
+    std::vector<WordChar> chars;
+    chars.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        const bool pair = Cp936::IsLead(text[i]) && i + 1 < text.size();
+        const auto code = pair
+            ? static_cast<std::uint16_t>(byte << 8 | static_cast<unsigned char>(text[i + 1]))
+            : std::uint16_t { byte };
+        chars.push_back({ i, isWordCode(code) });
+        i += pair ? 2 : 1;
+    }
+    chars.push_back({ text.size(), false });
+    return chars;
+}
+
+namespace {
+
+// Whether a character of the BMP has a code page 936 form that decodes to it again;
+// each is converted once.
+bool hasCp936Form(char16_t code)
+{
+    static std::array<std::int8_t, 0x10000> known {};
+    std::int8_t &judged = known[code];
+    if (judged == 0) {
+        const QString one(QChar { code });
+        judged = FromCp936(ToCp936(one)) == one ? 1 : -1;
+    }
+    return judged > 0;
+}
+
+} // namespace
+
+std::string RichEdit::encode(const QString &text, bool *replaced) const
 {
     const QString lines = withLineFeeds(text);
     const bool ascii
@@ -113,16 +162,25 @@ std::string RichEdit::encode(const QString &text) const
     if (FromCp936(bytes) == lines) {
         return bytes;
     }
-    // Some character has no code page 936 form: each such character becomes "?".
-    bytes.clear();
+    // Some character has no code page 936 form: each such character (a pair of
+    // surrogates being one) becomes "?", and the rest is converted in one go.
+    QString kept;
+    kept.reserve(lines.size());
     for (qsizetype i = 0; i < lines.size(); ++i) {
-        const qsizetype width = lines.at(i).isHighSurrogate() && i + 1 < lines.size() ? 2 : 1;
-        const QString one = lines.mid(i, width);
-        const std::string encoded = ToCp936(one);
-        bytes += width == 1 && FromCp936(encoded) == one ? encoded : std::string("?");
-        i += width - 1;
+        const QChar c = lines.at(i);
+        if (c.isHighSurrogate() && i + 1 < lines.size() && lines.at(i + 1).isLowSurrogate()) {
+            ++i;
+            kept += QLatin1Char('?');
+        } else if (c.isSurrogate() || !hasCp936Form(c.unicode())) {
+            kept += QLatin1Char('?');
+        } else {
+            kept += c;
+        }
     }
-    return bytes;
+    if (replaced != nullptr) {
+        *replaced = true;
+    }
+    return ToCp936(kept);
 }
 
 QString RichEdit::decode(std::size_t from, std::size_t count) const
@@ -160,6 +218,19 @@ void RichEdit::shift(Caret &caret, std::size_t from, std::size_t removed, std::s
 bool RichEdit::replaceSelection(std::string_view bytes, Rgb color)
 {
     Caret &c = caret();
+    // A caret inside a character is put at the character's edges, so that the edit
+    // takes the whole character rather than being refused.
+    if (!m_store.IsCharBoundary(c.start()) || !m_store.IsCharBoundary(c.end())) {
+        std::size_t start = c.start();
+        std::size_t end = c.end();
+        while (start > 0 && !m_store.IsCharBoundary(start)) {
+            --start;
+        }
+        while (end < m_store.Size() && !m_store.IsCharBoundary(end)) {
+            ++end;
+        }
+        c = Caret { start, end };
+    }
     const std::size_t from = c.start();
     const std::size_t removed = c.end() - from;
     const std::size_t removedChars
@@ -173,7 +244,12 @@ bool RichEdit::replaceSelection(std::string_view bytes, Rgb color)
         return false;
     }
     const bool append = removed == 0 && from == m_store.Size();
-    if (append ? !m_store.Append(bytes, color) : !m_store.Replace(from, removed, bytes, color)) {
+    if (AccessibilityClientActive()) {
+        noteEdit(from, removed, bytes.size());
+    }
+    const Status stored
+        = append ? m_store.Append(bytes, color) : m_store.Replace(from, removed, bytes, color);
+    if (!stored) {
         return false;
     }
     if (append) {
@@ -189,18 +265,9 @@ bool RichEdit::replaceSelection(std::string_view bytes, Rgb color)
         }
         m_widest = std::max(m_widest, m_lastLineWidth);
     } else {
-        m_stops.clear();
-        const std::size_t last = m_store.Lines() - 1;
-        const std::size_t lastEdited = m_store.LineOf(from + bytes.size());
-        for (std::size_t line = m_store.LineOf(from); line <= lastEdited; ++line) {
-            const double width = columnX(line, m_store.LineLength(line));
-            m_widest = std::max(m_widest, width);
-            if (line == last) {
-                m_lastLineWidth = width;
-            }
-        }
-        if (lastEdited < last && removed > 0) {
-            m_lastLineWidth = columnX(last, m_store.LineLength(last));
+        remeasure(m_store.LineOf(from), m_store.LineOf(from + bytes.size()), removed > 0);
+        if (removed > 0) {
+            shrinkWidest();
         }
     }
     c.anchor = c.position = from + bytes.size();
@@ -209,6 +276,72 @@ bool RichEdit::replaceSelection(std::string_view bytes, Rgb color)
     }
     m_dirty = true;
     return true;
+}
+
+void RichEdit::noteEdit(std::size_t from, std::size_t removed, std::size_t inserted)
+{
+    PendingEdit &p = m_pendingEdit;
+    if (p.open && from >= p.from && from + removed <= p.from + p.inserted) {
+        // Inside (or right behind) what is not announced yet: it only grows or shrinks.
+        p.inserted = p.inserted + inserted - removed;
+        return;
+    }
+    announceEdit();
+    p.open = true;
+    p.from = from;
+    p.inserted = inserted;
+    p.removed = removed == 0 ? QString() : decode(from, removed);
+}
+
+bool RichEdit::announceEdit()
+{
+    PendingEdit &p = m_pendingEdit;
+    if (!p.open) {
+        return false;
+    }
+    p.open = false;
+    const QString removed = std::exchange(p.removed, QString());
+    if (!AccessibilityClientActive()) {
+        return false;
+    }
+    AnnounceTextChange(this, charOf(p.from), removed, decode(p.from, p.inserted));
+    return true;
+}
+
+void RichEdit::remeasure(std::size_t first, std::size_t lastEdited, bool removed)
+{
+    m_stops.clear();
+    const std::size_t last = m_store.Lines() - 1;
+    for (std::size_t line = first; line <= lastEdited; ++line) {
+        const double width = columnX(line, m_store.LineLength(line));
+        m_widest = std::max(m_widest, width);
+        if (line == last) {
+            m_lastLineWidth = width;
+        }
+    }
+    if (lastEdited < last && removed) {
+        m_lastLineWidth = columnX(last, m_store.LineLength(last));
+    }
+}
+
+// The widest line may have gone. No line is wider than its bytes at the widest
+// advance; when that bound falls below the width kept, a small document is measured
+// again line by line, a large one keeps the bound.
+void RichEdit::shrinkWidest()
+{
+    const double bound = static_cast<double>(m_store.LongestLine()) * m_widestAdvance;
+    if (bound >= m_widest) {
+        return;
+    }
+    m_widest = bound;
+    if (m_store.Size() > kMeasuredDocument) {
+        return;
+    }
+    double widest = 0;
+    for (std::size_t line = 0; line < m_store.Lines(); ++line) {
+        widest = std::max(widest, columnX(line, m_store.LineLength(line)));
+    }
+    m_widest = std::min(m_widest, widest);
 }
 
 void RichEdit::BeginBatch()
@@ -225,6 +358,7 @@ void RichEdit::EndBatch()
     if (m_batchDepth <= 0 || --m_batchDepth > 0) {
         return;
     }
+    const bool announced = announceEdit();
     const Caret before = m_shown;
     const bool moved = !(m_caret == m_shown);
     m_shown = m_caret;
@@ -233,6 +367,9 @@ void RichEdit::EndBatch()
     }
     if (moved) {
         caretMoved(before);
+    } else if (announced && m_pendingEdit.from <= m_shown.position) {
+        // The caret kept its place in the text, but text before it moved its offset.
+        AnnounceCaret(this, charOf(m_shown.position));
     }
 }
 
@@ -299,6 +436,9 @@ void RichEdit::ClearDocument()
 {
     const bool large = m_store.Size() >= static_cast<std::size_t>(kLargeDocument);
     BeginBatch();
+    if (AccessibilityClientActive() && m_store.Size() > 0) {
+        noteEdit(0, m_store.Size(), 0);
+    }
     m_store.Clear();
     m_stops.clear();
     m_lastLineWidth = 0;
@@ -407,15 +547,28 @@ int RichEdit::findText(const QString &what, int from, bool matchCase, bool whole
     from = std::clamp(from, 0, characterCount());
     if (!matchCase && needsUnicodeFolding(what)) {
         // Letters beyond ASCII with a case of their own (Greek, Cyrillic, full-width
-        // Latin) are compared as the text shows them.
-        const QString text = toPlainText();
-        return static_cast<int>(findInText(text, from, what, Qt::CaseInsensitive, wholeWord));
+        // Latin) are compared as the text shows them, decoded a block of whole lines
+        // at a time (hits never span a line break).
+        for (std::size_t line = m_store.LineOf(byteOf(from)); line < m_store.Lines();) {
+            const std::size_t start = m_store.LineStart(line);
+            const std::size_t last = m_store.LineOf(std::min(m_store.Size(), start + kSearchBlock));
+            const std::size_t end = m_store.LineStart(last) + m_store.LineLength(last);
+            const QString text = decode(start, end - start);
+            const int base = charOf(start);
+            const qsizetype at
+                = findInText(text, std::max(0, from - base), what, Qt::CaseInsensitive, wholeWord);
+            if (at >= 0) {
+                return base + static_cast<int>(at);
+            }
+            line = last + 1;
+        }
+        return -1;
     }
     const std::string bytes = encode(what);
     if (FromCp936(bytes) != what) {
         return -1; // a character the document cannot hold
     }
-    const TextStore::FindOptions options { matchCase, wholeWord, &isWordChar };
+    const TextStore::FindOptions options { matchCase, wholeWord, &RichEdit::isWordCode };
     const std::optional<std::size_t> hit = m_store.Find(bytes, byteOf(from), options);
     return hit ? charOf(*hit) : -1;
 }
@@ -427,22 +580,135 @@ int RichEdit::findTextBefore(const QString &what, int before, bool matchCase, bo
     }
     before = std::min(before, characterCount());
     if (!matchCase && needsUnicodeFolding(what)) {
-        const QString text = toPlainText();
-        qsizetype last = -1;
-        for (qsizetype at = findInText(text, 0, what, Qt::CaseInsensitive, wholeWord);
-             at >= 0 && at < before;
-             at = findInText(text, at + 1, what, Qt::CaseInsensitive, wholeWord)) {
-            last = at;
+        // Blocks of whole lines from the one that holds `before` back to the start.
+        for (std::size_t lastLine = m_store.LineOf(byteOf(before));;) {
+            const std::size_t lastStart = m_store.LineStart(lastLine);
+            const std::size_t first
+                = m_store.LineOf(lastStart > kSearchBlock ? lastStart - kSearchBlock : 0);
+            const std::size_t start = m_store.LineStart(first);
+            const std::size_t end = lastStart + m_store.LineLength(lastLine);
+            const QString text = decode(start, end - start);
+            const int base = charOf(start);
+            qsizetype found = -1;
+            for (qsizetype at = findInText(text, 0, what, Qt::CaseInsensitive, wholeWord);
+                 at >= 0 && base + at < before;
+                 at = findInText(text, at + 1, what, Qt::CaseInsensitive, wholeWord)) {
+                found = at;
+            }
+            if (found >= 0) {
+                return base + static_cast<int>(found);
+            }
+            if (first == 0) {
+                return -1;
+            }
+            lastLine = first - 1;
         }
-        return static_cast<int>(last);
     }
     const std::string bytes = encode(what);
     if (FromCp936(bytes) != what) {
         return -1;
     }
-    const TextStore::FindOptions options { matchCase, wholeWord, &isWordChar };
+    const TextStore::FindOptions options { matchCase, wholeWord, &RichEdit::isWordCode };
     const std::optional<std::size_t> hit = m_store.FindBefore(bytes, byteOf(before), options);
     return hit ? charOf(*hit) : -1;
+}
+
+std::vector<int> RichEdit::findAll(
+    const QString &what, int from, bool matchCase, bool wholeWord) const
+{
+    std::vector<int> hits;
+    if (what.isEmpty() || what.contains(QLatin1Char('\n'))) {
+        return hits;
+    }
+    const auto length = static_cast<int>(what.size());
+    if (!matchCase && needsUnicodeFolding(what)) {
+        // Each block of lines is decoded once for all its hits.
+        from = std::clamp(from, 0, characterCount());
+        for (std::size_t line = m_store.LineOf(byteOf(from)); line < m_store.Lines();) {
+            const std::size_t start = m_store.LineStart(line);
+            const std::size_t last = m_store.LineOf(std::min(m_store.Size(), start + kSearchBlock));
+            const std::size_t end = m_store.LineStart(last) + m_store.LineLength(last);
+            const QString text = decode(start, end - start);
+            const int base = charOf(start);
+            for (qsizetype at
+                 = findInText(text, std::max(0, from - base), what, Qt::CaseInsensitive, wholeWord);
+                 at >= 0;
+                 at = findInText(text, at + length, what, Qt::CaseInsensitive, wholeWord)) {
+                hits.push_back(base + static_cast<int>(at));
+                from = hits.back() + length;
+            }
+            line = last + 1;
+        }
+        return hits;
+    }
+    for (int hit = findText(what, from, matchCase, wholeWord); hit >= 0;
+         hit = findText(what, hit + length, matchCase, wholeWord)) {
+        hits.push_back(hit);
+    }
+    return hits;
+}
+
+bool RichEdit::replaceAll(
+    const QString &what, const QString &with, int from, bool matchCase, bool wholeWord)
+{
+    const std::vector<int> hits = findAll(what, from, matchCase, wholeWord);
+    const auto length = static_cast<int>(what.size());
+    // Searching the text as it is finds what searching behind each replacement
+    // would, unless a whole word's left edge changes: the replacement ends in a word
+    // character where the search text does not, or the other way round.
+    const bool sameEdges = !wholeWord
+        || (!with.isEmpty() && with.back().isLetterOrNumber() == what.back().isLetterOrNumber());
+    std::vector<std::size_t> at;
+    at.reserve(hits.size());
+    std::size_t count = 0;
+    bool even = sameEdges;
+    for (const int hit : hits) {
+        at.push_back(byteOf(hit));
+        const std::size_t bytes = byteOf(hit + length) - at.back();
+        even = even && (count == 0 || bytes == count);
+        count = bytes;
+    }
+    if (!even) {
+        // One replacement at a time, each search behind the last one, in one batch.
+        BeginBatch();
+        bool ok = true;
+        for (int hit = findText(what, from, matchCase, wholeWord); hit >= 0 && ok;
+             hit = findText(what, hit + static_cast<int>(with.size()), matchCase, wholeWord)) {
+            m_caret = Caret { byteOf(hit), byteOf(hit + length) };
+            ok = replaceSelection(encode(with), m_insertColor);
+        }
+        EndBatch();
+        return ok;
+    }
+    if (at.empty()) {
+        setSelStart(from);
+        return true;
+    }
+    const std::string bytes = encode(with);
+    const std::size_t first = at.front();
+    const std::size_t end = at.back() + count;
+    const std::size_t grown = first + (end - first) - count * at.size() + bytes.size() * at.size();
+    const std::size_t chars = m_store.Chars() - hits.size() * static_cast<std::size_t>(length)
+        + hits.size() * static_cast<std::size_t>(with.size());
+    if (chars > static_cast<std::size_t>(std::max(m_capacity, 0))) {
+        return false;
+    }
+    BeginBatch();
+    if (AccessibilityClientActive()) {
+        noteEdit(first, end - first, grown - first);
+    }
+    if (!m_store.ReplaceEach(at, count, bytes, m_insertColor)) {
+        m_pendingEdit = PendingEdit {};
+        EndBatch();
+        return false;
+    }
+    remeasure(m_store.LineOf(first), m_store.LineOf(grown), true);
+    shrinkWidest();
+    m_caret.anchor = m_caret.position = grown;
+    shift(m_shown, first, end - first, grown - first);
+    m_dirty = true;
+    EndBatch();
+    return true;
 }
 
 void RichEdit::selectAll()
@@ -467,7 +733,8 @@ void RichEdit::cut()
         return;
     }
     copy();
-    typeText(QString());
+    // A refusal has beeped already.
+    static_cast<void>(typeText(QString()));
 }
 
 void RichEdit::paste()
@@ -477,19 +744,99 @@ void RichEdit::paste()
     }
     const QString text = QApplication::clipboard()->text();
     if (!text.isEmpty()) {
-        typeText(text);
+        // A refusal has beeped already.
+        static_cast<void>(typeText(text));
     }
 }
 
 // The user's typing, a paste or a cut: the text replaces the selection in the colour
-// of the text before it, and the view follows the caret.
-void RichEdit::typeText(const QString &text)
+// of the text before it, and the view follows the caret. Text the document refuses
+// changes nothing and beeps.
+bool RichEdit::typeText(const QString &text)
 {
     const Rgb color = m_shown.start() > 0 ? colorBefore(m_shown.start()) : m_insertColor;
+    bool replaced = false;
+    const std::string bytes = encode(text, &replaced);
     BeginBatch();
     m_followCaret = true;
-    replaceSelection(encode(text), color);
+    const bool ok = replaceSelection(bytes, color);
     EndBatch();
+    if (!ok) {
+        QApplication::beep();
+    } else if (replaced && !m_toldForeign) {
+        m_toldForeign = true;
+        emit foreignCharactersReplaced();
+    }
+    return ok;
+}
+
+QString RichEdit::textIn(int from, int to) const
+{
+    const std::size_t first = byteOf(from);
+    const std::size_t last = byteOf(std::max(from, to));
+    return decode(first, last - first);
+}
+
+std::pair<int, int> RichEdit::lineRange(int position) const
+{
+    const std::size_t line = m_store.LineOf(byteOf(position));
+    const std::size_t start = m_store.LineStart(line);
+    return { charOf(start), charOf(start + m_store.LineLength(line)) };
+}
+
+RichEdit::ColorSpan RichEdit::colorSpanAt(int position) const
+{
+    const std::size_t at = byteOf(position);
+    const std::size_t size = m_store.Size();
+    if (at >= size) {
+        return { characterCount(), characterCount(), m_insertColor };
+    }
+    ColorSpan span;
+    // Runs are looked for in a window around the position, widened until it holds
+    // where the colour changes on either side (or the end of the text).
+    for (std::size_t window = 256;; window *= 4) {
+        const std::size_t from = at > window ? at - window : 0;
+        const std::vector<TextStore::Run> runs = m_store.RunsIn(from, at + 1);
+        if (runs.back().start > from || from == 0) {
+            span.start = charOf(runs.back().start);
+            span.color = runs.back().color;
+            break;
+        }
+    }
+    for (std::size_t window = 256;; window *= 4) {
+        const std::size_t to = std::min(size, at + 1 + window);
+        const std::vector<TextStore::Run> runs = m_store.RunsIn(at, to);
+        if (runs.size() > 1 || to == size) {
+            span.end = charOf(runs.size() > 1 ? runs[1].start : size);
+            break;
+        }
+    }
+    return span;
+}
+
+void RichEdit::setSelection(int anchor, int position)
+{
+    const Caret before = m_shown;
+    m_shown = Caret { byteOf(anchor), byteOf(position) };
+    ensureCaretVisible();
+    if (!(before == m_shown)) {
+        caretMoved(before);
+    }
+    viewport()->update();
+}
+
+bool RichEdit::replaceText(int from, int to, const QString &text)
+{
+    if (m_readOnly) {
+        return false;
+    }
+    const Caret before = m_shown;
+    m_shown = Caret { byteOf(std::min(from, to)), byteOf(std::max(from, to)) };
+    if (typeText(text)) {
+        return true;
+    }
+    m_shown = before;
+    return false;
 }
 
 Rgb RichEdit::colorBefore(std::size_t position) const

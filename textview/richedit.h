@@ -9,6 +9,7 @@
 #include <QRawFont>
 #include <QRegion>
 #include <QStringList>
+#include <QTextCharFormat>
 #include <QTimer>
 
 #include <algorithm>
@@ -96,6 +97,8 @@ public:
     static constexpr int kMaxPaintHoldMs = 100;
     // Columns between two kept x positions of a long line.
     static constexpr std::size_t kLongStride = 4096;
+    // Bytes of whole lines a case-blind search beyond ASCII decodes at a time.
+    static constexpr std::size_t kSearchBlock = std::size_t { 1 } << 16;
     // A tab reaches the next multiple of this many pixels, as in rich-text controls.
     static constexpr double kTabStop = 80;
 
@@ -144,12 +147,51 @@ public:
     QRect cursorRect(int position) const;
     // The character position nearest to `point` of the viewport.
     int cursorPositionAt(const QPoint &point) const;
+    // The character under `point` of the viewport, or -1 where there is none.
+    int characterAt(const QPoint &point) const;
+    // Where the character at `position` is drawn, in the viewport's coordinates (a
+    // line break: the width of a space).
+    QRect characterRect(int position) const;
+    // Scrolls the view so that the characters [from, to) show, as far as they fit.
+    void scrollToRange(int from, int to);
+
+    // The text of the characters [from, to) (clamped); a line break is "\n".
+    QString textIn(int from, int to) const;
+    // The line that holds `position`: where it starts and where its text ends (its
+    // line break not included), in characters.
+    std::pair<int, int> lineRange(int position) const;
+    // A stretch of text in one colour.
+    struct ColorSpan
+    {
+        int start = 0;
+        int end = 0;
+        Rgb color;
+    };
+    // The longest stretch of one colour around the character at `position`.
+    ColorSpan colorSpanAt(int position) const;
+    // Selects from `anchor` to `position` (clamped, an empty selection puts the
+    // caret), as the user would, and shows the caret.
+    void setSelection(int anchor, int position);
+    // Replaces the characters [from, to) by `text` as typing would (the colour of
+    // the text before it, the view following). False, with nothing changed, when the
+    // document is read-only or refuses the text.
+    bool replaceText(int from, int to, const QString &text);
 
     // The position of the first occurrence of `what` at or after `from`, or -1.
     // An empty `what` is never found. Occurrences do not span line breaks.
     int findText(const QString &what, int from, bool matchCase, bool wholeWord) const;
     // The position of the last occurrence of `what` that starts before `before`, or -1.
     int findTextBefore(const QString &what, int before, bool matchCase, bool wholeWord) const;
+
+    // The hits that findText from `from`, then from behind each hit, finds in turn.
+    std::vector<int> findAll(const QString &what, int from, bool matchCase, bool wholeWord) const;
+    // Replaces, in the insertion colour, every hit that searching from `from` and
+    // then from behind each replacement finds, as repeated Replace does, but in one
+    // pass over the text with one update of the view. The caret ends behind the last
+    // replacement (or at `from`). False, with nothing changed, when the document
+    // refuses the result.
+    bool replaceAll(
+        const QString &what, const QString &with, int from, bool matchCase, bool wholeWord);
 
     // Characters in the document, line breaks included (not the final one).
     int characterCount() const;
@@ -181,6 +223,9 @@ signals:
     void selectionChanged();
     void cursorPositionChanged();
     void textChanged();
+    // The user typed or pasted a character that code page 936 lacks, and it became
+    // "?"; said once in the control's life, for the status message.
+    void foreignCharactersReplaced();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -221,9 +266,31 @@ private:
     const Caret &caret() const { return m_batchDepth > 0 ? m_caret : m_shown; }
     std::size_t byteOf(int position) const;
     int charOf(std::size_t byte) const;
+    // An edit that assistive clients have not heard of yet: the bytes
+    // [from, from + inserted) replaced `removed`. Edits inside it are merged, so that
+    // a batch of received text makes one announcement.
+    struct PendingEdit
+    {
+        bool open = false;
+        std::size_t from = 0;
+        std::size_t inserted = 0;
+        QString removed;
+    };
+    // Records for assistive clients that [from, from + removed) becomes `inserted`
+    // bytes; called before the store changes.
+    void noteEdit(std::size_t from, std::size_t removed, std::size_t inserted);
+    // Announces the pending edit; false when there was none or no client listens.
+    bool announceEdit();
     // Ends an outside-a-batch change: the text, the scroll bars and the view.
     void changed(bool followCaret);
     void updateRanges();
+    void shrinkWidest();
+    // Measures the lines [first, last] again after an edit (and the last line when
+    // text was `removed` before it).
+    void remeasure(std::size_t first, std::size_t last, bool removed);
+    // A document up to this many bytes is measured again when its widest line may
+    // have gone.
+    static constexpr std::size_t kMeasuredDocument = std::size_t { 1 } << 20;
     int visibleLines() const;
     // Makes the caret visible as a text control does after a key or an insertion.
     void ensureCaretVisible();
@@ -232,13 +299,28 @@ private:
     void caretMoved(const Caret &before);
     void updateCaretMode();
     void restartBlink();
-    void typeText(const QString &text);
+    // False when the text was refused (nothing changed then, and it beeped).
+    bool typeText(const QString &text);
     void deleteAround(bool forward, bool wholeWord);
+    // The one word rule of double-click, the word keys and whole-word search: a
+    // word is letters and digits (ASCII ones, and double-byte characters that decode
+    // to one); `code` is a byte or lead << 8 | trail.
+    static bool isWordCode(std::uint16_t code);
+    struct WordChar
+    {
+        std::size_t start;
+        bool word;
+    };
+    // The characters of `text`, which starts at a character: where each starts and
+    // whether it is a word character, then one more entry at the end of the text.
+    static std::vector<WordChar> wordChars(std::string_view text);
     std::size_t wordBoundary(std::size_t from, bool forward) const;
     std::size_t positionAt(const QPoint &point) const;
     QRect caretRect(std::size_t position) const;
     Rgb colorBefore(std::size_t position) const;
-    std::string encode(const QString &text) const;
+    // `text` in code page 936; `replaced` tells whether a character the page lacks
+    // was replaced by "?".
+    std::string encode(const QString &text, bool *replaced = nullptr) const;
     QString decode(std::size_t from, std::size_t count) const;
 
     // The view's geometry.
@@ -255,6 +337,11 @@ private:
     // The x position after `bytes` that start at `x`.
     double advanceOver(std::string_view bytes, double x) const;
     void paintLine(QPainter &painter, std::size_t line, int top, int x0);
+    void paintPreedit(QPainter &painter);
+    QRect preeditCursorRect() const;
+    // Where the text the input method is told surrounds the caret starts: its line,
+    // or of a long line the kLongLine bytes around the caret.
+    std::size_t surroundingStart() const;
 
     TextStore m_store;
     Caret m_shown;
@@ -266,6 +353,8 @@ private:
     int m_capacity = kDefaultCapacity;
     bool m_readOnly = false;
     FollowView *m_follow = nullptr;
+    PendingEdit m_pendingEdit;
+    bool m_toldForeign = false;
 
     // The x position where vertical caret moves aim.
     double m_goalX = -1;
@@ -275,6 +364,16 @@ private:
     bool m_steadyCaret = false;
     int m_blinkTimer = 0;
     QString m_preedit;
+    // Where the input method's cursor stands in m_preedit, and its parts' formats.
+    int m_preeditCursor = 0;
+    bool m_preeditCursorVisible = true;
+    struct PreeditFormat
+    {
+        int start;
+        int length;
+        QTextCharFormat format;
+    };
+    std::vector<PreeditFormat> m_preeditFormats;
 
     QFont m_font;
     // Printable ASCII is drawn as glyphs placed at their columns, with no shaping;
@@ -283,6 +382,8 @@ private:
     std::array<quint32, 128> m_glyphs {};
     std::array<double, 256> m_advances {};
     double m_narrowest = 1;
+    // The widest advance a byte can have (a tab's at most kTabStop).
+    double m_widestAdvance = kTabStop;
     double m_lastLineWidth = 0;
     double m_widest = 0;
     mutable std::unordered_map<std::size_t, std::vector<double>> m_stops;

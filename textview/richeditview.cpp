@@ -2,6 +2,7 @@
 // keys, the mouse and the input method.
 #include "followview.h"
 #include "richedit.h"
+#include "richeditaccessible.h"
 #include "text/codepage.h"
 #include "textview/store/cp936chars.h"
 
@@ -19,6 +20,7 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyleHints>
+#include <QTextCharFormat>
 
 #include <cctype>
 #include <cmath>
@@ -48,18 +50,13 @@ QFont documentFont()
     return font;
 }
 
-bool isWordByte(char byte)
-{
-    const auto value = static_cast<unsigned char>(byte);
-    return value >= 0x80 || std::isalnum(value) != 0 || byte == '_';
-}
-
 } // namespace
 
 RichEdit::RichEdit(QWidget *parent)
     : QAbstractScrollArea(parent)
 {
     setObjectName(QStringLiteral("RichEdit1"));
+    InstallRichEditAccessibility();
     setUpFont();
     m_follow = new FollowView(this);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -109,6 +106,7 @@ void RichEdit::setUpFont()
         if (byte >= 0x20) {
             m_narrowest = std::min(m_narrowest, std::max(1.0, m_advances[byte]));
         }
+        m_widestAdvance = std::max(m_widestAdvance, m_advances[byte]);
     }
     m_lineHeight = static_cast<int>(std::ceil(metrics.height()));
     m_ascent = static_cast<int>(std::ceil(metrics.ascent()));
@@ -204,6 +202,8 @@ void RichEdit::showEvent(QShowEvent *event)
 void RichEdit::scrollContentsBy(int, int)
 {
     viewport()->update();
+    // The input method's candidate window follows the caret.
+    updateMicroFocus();
 }
 
 // stops[k] is the x position of column k * kLongStride; they are added as far as
@@ -308,6 +308,59 @@ int RichEdit::cursorPositionAt(const QPoint &point) const
     return charOf(positionAt(point));
 }
 
+int RichEdit::characterAt(const QPoint &point) const
+{
+    if (point.y() < kMargin) {
+        return -1;
+    }
+    const auto line = static_cast<std::size_t>(verticalScrollBar()->value())
+        + static_cast<std::size_t>((point.y() - kMargin) / m_lineHeight);
+    const double x = point.x() - kMargin + horizontalScrollBar()->value();
+    if (line >= m_store.Lines() || x < 0) {
+        return -1;
+    }
+    const auto [column, at] = columnAt(line, x);
+    static_cast<void>(at);
+    if (column >= m_store.LineLength(line)) {
+        return -1;
+    }
+    return charOf(m_store.LineStart(line) + column);
+}
+
+QRect RichEdit::characterRect(int position) const
+{
+    const std::size_t at = byteOf(position);
+    const QRect left = caretRect(at);
+    const std::size_t line = m_store.LineOf(at);
+    const std::size_t end = m_store.LineStart(line) + m_store.LineLength(line);
+    double width = m_advances[' '];
+    if (at < end) {
+        const std::size_t next = Cp936::IsLead(m_store.Slice(at, 1).at(0)) ? at + 2 : at + 1;
+        width = columnX(line, next - m_store.LineStart(line))
+            - columnX(line, at - m_store.LineStart(line));
+    }
+    return QRect(
+        left.x(), left.y(), std::max(1, static_cast<int>(std::lround(width))), left.height());
+}
+
+void RichEdit::scrollToRange(int from, int to)
+{
+    const QRect first = characterRect(from);
+    const QRect last = characterRect(std::max(from, to - 1));
+    QScrollBar *vbar = verticalScrollBar();
+    const int rows = visibleLines();
+    const int top = (first.y() - kMargin) / m_lineHeight;
+    const int bottom = (last.y() - kMargin) / m_lineHeight;
+    if (top < 0 || bottom >= rows) {
+        vbar->setValue(vbar->value() + (top < 0 || bottom - top >= rows ? top : bottom - rows + 1));
+    }
+    QScrollBar *hbar = horizontalScrollBar();
+    const int width = viewport()->width() - 2 * kMargin;
+    if (first.x() < kMargin || first.x() > kMargin + width - 1) {
+        hbar->setValue(hbar->value() + first.x() - kMargin);
+    }
+}
+
 QRect RichEdit::caretRect(std::size_t position) const
 {
     const std::size_t line = m_store.LineOf(position);
@@ -362,19 +415,7 @@ void RichEdit::paintEvent(QPaintEvent *event)
         paintLine(painter, line, top, x0);
     }
     if (!m_preedit.isEmpty()) {
-        // What the input method is composing stands over the text at the caret,
-        // underlined, until it is committed.
-        const QRect caret = cursorRect();
-        QFont underlined = m_font;
-        underlined.setUnderline(true);
-        const QFontMetrics metrics(underlined);
-        painter.fillRect(
-            QRect(caret.x(), caret.y(), metrics.horizontalAdvance(m_preedit) + 1, m_lineHeight),
-            palette().brush(QPalette::Base));
-        painter.setFont(underlined);
-        painter.setPen(
-            toQColor(m_shown.start() > 0 ? colorBefore(m_shown.start()) : m_insertColor));
-        painter.drawText(QPointF(caret.x(), caret.y() + m_ascent), m_preedit);
+        paintPreedit(painter);
     } else if (hasFocus() && (m_caretOn || m_steadyCaret)) {
         const QRect caret = cursorRect();
         if (event->rect().intersects(caret)) {
@@ -392,6 +433,63 @@ void RichEdit::paintEvent(QPaintEvent *event)
         ? 0
         : std::min(m_lastPaintNs * kPaintCostFactor, kMaxPaintHoldMs * kNsPerMs);
     m_sincePaint.start();
+}
+
+// What the input method is composing stands over the text at the caret until it is
+// committed: in the formats the input method gives for its parts (underlined where
+// it gives none), with its own cursor.
+void RichEdit::paintPreedit(QPainter &painter)
+{
+    const QRect caret = caretRect(m_shown.position);
+    const QColor text
+        = toQColor(m_shown.start() > 0 ? colorBefore(m_shown.start()) : m_insertColor);
+    const QFontMetricsF metrics(m_font);
+    painter.fillRect(
+        QRectF(caret.x(), caret.y(), metrics.horizontalAdvance(m_preedit) + 1, m_lineHeight),
+        palette().brush(QPalette::Base));
+    // Each character of the preedit text takes the format of the last range over it.
+    std::vector<QTextCharFormat> formats(static_cast<std::size_t>(m_preedit.size()));
+    for (const PreeditFormat &range : m_preeditFormats) {
+        for (int i = std::max(range.start, 0);
+             i < std::min(range.start + range.length, static_cast<int>(m_preedit.size())); ++i) {
+            formats[static_cast<std::size_t>(i)] = range.format;
+        }
+    }
+    double x = caret.x();
+    for (qsizetype i = 0; i < m_preedit.size();) {
+        qsizetype end = i + 1;
+        while (end < m_preedit.size()
+            && formats[static_cast<std::size_t>(end)] == formats[static_cast<std::size_t>(i)]) {
+            ++end;
+        }
+        const QString piece = m_preedit.mid(i, end - i);
+        const QTextCharFormat &format = formats[static_cast<std::size_t>(i)];
+        QFont font = m_font;
+        font.setUnderline(format.isEmpty() || format.fontUnderline()
+            || format.underlineStyle() != QTextCharFormat::NoUnderline);
+        const double width = QFontMetricsF(font).horizontalAdvance(piece);
+        if (format.background().style() != Qt::NoBrush) {
+            painter.fillRect(QRectF(x, caret.y(), width, m_lineHeight), format.background());
+        }
+        painter.setFont(font);
+        painter.setPen(
+            format.foreground().style() != Qt::NoBrush ? format.foreground().color() : text);
+        painter.drawText(QPointF(x, caret.y() + m_ascent), piece);
+        x += width;
+        i = end;
+    }
+    painter.setFont(m_font);
+    if (m_preeditCursorVisible && hasFocus()) {
+        painter.fillRect(preeditCursorRect(), text);
+    }
+}
+
+QRect RichEdit::preeditCursorRect() const
+{
+    const QRect caret = caretRect(m_shown.position);
+    const double x = QFontMetricsF(m_font).horizontalAdvance(
+        m_preedit.left(std::clamp<qsizetype>(m_preeditCursor, 0, m_preedit.size())));
+    return caret.translated(static_cast<int>(std::lround(x)), 0);
 }
 
 void RichEdit::paintLine(QPainter &painter, std::size_t line, int top, int x0)
@@ -536,16 +634,25 @@ void RichEdit::focusOutEvent(QFocusEvent *event)
 
 void RichEdit::caretMoved(const Caret &before)
 {
+    const bool announce = AccessibilityClientActive();
     if (before.position != m_shown.position) {
         emit cursorPositionChanged();
+        if (announce) {
+            AnnounceCaret(this, charOf(m_shown.position));
+        }
     }
     const bool hadSelection = before.anchor != before.position;
     if ((hadSelection || hasSelection()) && !(before == m_shown)) {
         emit selectionChanged();
+        if (announce) {
+            AnnounceSelection(
+                this, charOf(m_shown.start()), charOf(m_shown.end()), charOf(m_shown.position));
+        }
     }
     m_goalX = -1;
     updateCaretMode();
     restartBlink();
+    updateMicroFocus();
 }
 
 void RichEdit::moveCaretTo(std::size_t position, bool keepAnchor)
@@ -575,28 +682,28 @@ std::size_t RichEdit::wordBoundary(std::size_t from, bool forward) const
     if (!forward && from == start) {
         return from == 0 ? 0 : from - 1;
     }
-    const std::string text = m_store.Slice(start, end - start);
-    std::size_t at = from - start;
+    const std::vector<WordChar> chars = wordChars(m_store.Slice(start, end - start));
+    const std::size_t last = chars.size() - 1; // the entry for the end of the line
+    std::size_t k = static_cast<std::size_t>(
+        std::lower_bound(chars.begin(), chars.end(), from - start,
+            [](const WordChar &c, std::size_t at) { return c.start < at; })
+        - chars.begin());
     if (forward) {
-        while (at < text.size() && isWordByte(text[at])) {
-            ++at;
+        while (k < last && chars[k].word) {
+            ++k;
         }
-        while (at < text.size() && !isWordByte(text[at])) {
-            ++at;
+        while (k < last && !chars[k].word) {
+            ++k;
         }
     } else {
-        while (at > 0 && !isWordByte(text[at - 1])) {
-            --at;
+        while (k > 0 && !chars[k - 1].word) {
+            --k;
         }
-        while (at > 0 && isWordByte(text[at - 1])) {
-            --at;
+        while (k > 0 && chars[k - 1].word) {
+            --k;
         }
     }
-    std::size_t position = start + at;
-    if (!m_store.IsCharBoundary(position)) {
-        position += forward ? 1 : -1;
-    }
-    return position;
+    return start + chars[k].start;
 }
 
 void RichEdit::deleteAround(bool forward, bool wholeWord)
@@ -735,8 +842,10 @@ void RichEdit::keyPressEvent(QKeyEvent *event)
         }
     } else {
         const QString text = event->text();
-        const bool printable = !text.isEmpty()
-            && std::all_of(text.begin(), text.end(), [](QChar c) { return c.isPrint(); })
+        // Judged by code point: a character beyond the BMP (an emoji) is two units.
+        const QList<uint> codes = text.toUcs4();
+        const bool printable = !codes.isEmpty()
+            && std::all_of(codes.begin(), codes.end(), [](uint c) { return QChar::isPrint(c); })
             && !(event->modifiers() & (Qt::ControlModifier | Qt::MetaModifier));
         if (!printable || m_readOnly) {
             QAbstractScrollArea::keyPressEvent(event);
@@ -758,14 +867,57 @@ bool RichEdit::focusNextPrevChild(bool next)
 
 void RichEdit::inputMethodEvent(QInputMethodEvent *event)
 {
-    if (!event->commitString().isEmpty() && !m_readOnly) {
+    const bool replaces = event->replacementStart() != 0 || event->replacementLength() != 0;
+    if ((!event->commitString().isEmpty() || replaces) && !m_readOnly) {
+        if (replaces) {
+            // The commit takes the place of text around the caret (after the
+            // selection goes, as in Qt's own controls): its offsets count characters
+            // from the caret.
+            if (hasSelection()) {
+                typeText(QString());
+            }
+            const int caret = charOf(m_shown.position);
+            const int from = std::clamp(caret + event->replacementStart(), 0, characterCount());
+            const int to = std::clamp(from + event->replacementLength(), from, characterCount());
+            m_shown = Caret { byteOf(from), byteOf(to) };
+        }
         typeText(event->commitString());
     }
-    if (m_preedit != event->preeditString()) {
-        m_preedit = event->preeditString();
-        viewport()->update();
+    m_preeditCursor = static_cast<int>(event->preeditString().size());
+    m_preeditCursorVisible = true;
+    m_preeditFormats.clear();
+    for (const QInputMethodEvent::Attribute &attribute : event->attributes()) {
+        if (attribute.type == QInputMethodEvent::Cursor) {
+            m_preeditCursor = attribute.start;
+            m_preeditCursorVisible = attribute.length > 0;
+        } else if (attribute.type == QInputMethodEvent::TextFormat) {
+            const QTextCharFormat format = attribute.value.value<QTextFormat>().toCharFormat();
+            if (format.isValid()) {
+                m_preeditFormats.push_back({ attribute.start, attribute.length, format });
+            }
+        }
     }
+    m_preedit = event->preeditString();
+    viewport()->update();
+    updateMicroFocus();
     event->accept();
+}
+
+std::size_t RichEdit::surroundingStart() const
+{
+    const std::size_t line = m_store.LineOf(m_shown.position);
+    const std::size_t start = m_store.LineStart(line);
+    const std::size_t length = m_store.LineLength(line);
+    if (length <= static_cast<std::size_t>(kLongLine)) {
+        return start;
+    }
+    // Of a long line, the kLongLine bytes around the caret.
+    const std::size_t half = static_cast<std::size_t>(kLongLine) / 2;
+    std::size_t from = std::clamp(m_shown.position, start + half, start + length - half) - half;
+    if (!m_store.IsCharBoundary(from)) {
+        ++from;
+    }
+    return from;
 }
 
 QVariant RichEdit::inputMethodQuery(Qt::InputMethodQuery query) const
@@ -774,21 +926,29 @@ QVariant RichEdit::inputMethodQuery(Qt::InputMethodQuery query) const
     case Qt::ImEnabled:
         return !m_readOnly;
     case Qt::ImCursorRectangle:
-        return QRectF(cursorRect().translated(viewport()->pos()));
+        return QRectF((m_preedit.isEmpty() ? cursorRect() : preeditCursorRect())
+                          .translated(viewport()->pos()));
     case Qt::ImFont:
         return m_font;
     case Qt::ImCursorPosition:
     case Qt::ImAnchorPosition: {
-        const std::size_t lineStart = m_store.LineStart(m_store.LineOf(m_shown.position));
+        // Offsets into the surrounding text, the anchor kept inside it.
+        const std::size_t from = surroundingStart();
+        const std::size_t line = m_store.LineOf(m_shown.position);
+        const std::size_t end = std::min(m_store.LineStart(line) + m_store.LineLength(line),
+            from + static_cast<std::size_t>(kLongLine));
         const std::size_t of = query == Qt::ImCursorPosition ? m_shown.position : m_shown.anchor;
-        return charOf(std::max(of, lineStart)) - charOf(lineStart);
+        return charOf(std::clamp(of, from, end)) - charOf(from);
     }
     case Qt::ImSurroundingText: {
+        const std::size_t from = surroundingStart();
         const std::size_t line = m_store.LineOf(m_shown.position);
-        const std::size_t length = m_store.LineLength(line);
-        return length > static_cast<std::size_t>(kLongLine)
-            ? QString()
-            : decode(m_store.LineStart(line), length);
+        const std::size_t lineEnd = m_store.LineStart(line) + m_store.LineLength(line);
+        std::size_t end = std::min(lineEnd, from + static_cast<std::size_t>(kLongLine));
+        if (!m_store.IsCharBoundary(end)) {
+            --end;
+        }
+        return decode(from, end - from);
     }
     case Qt::ImCurrentSelection:
         return selectedText();
@@ -835,20 +995,22 @@ void RichEdit::mouseDoubleClickEvent(QMouseEvent *event)
     const std::size_t line = m_store.LineOf(at);
     const std::size_t start = m_store.LineStart(line);
     const std::size_t end = start + m_store.LineLength(line);
-    std::size_t from = at;
-    std::size_t to = at;
-    const std::string text = m_store.Slice(start, end - start);
-    while (from > start && isWordByte(text[from - 1 - start])) {
+    const std::vector<WordChar> chars = wordChars(m_store.Slice(start, end - start));
+    const std::size_t last = chars.size() - 1;
+    const auto k = static_cast<std::size_t>(
+        std::lower_bound(chars.begin(), chars.end(), at - start,
+            [](const WordChar &c, std::size_t pos) { return c.start < pos; })
+        - chars.begin());
+    std::size_t from = k;
+    std::size_t to = k;
+    while (from > 0 && chars[from - 1].word) {
         --from;
     }
-    while (to < end && isWordByte(text[to - start])) {
+    while (to < last && chars[to].word) {
         ++to;
     }
-    if (!m_store.IsCharBoundary(from)) {
-        ++from;
-    }
     const Caret before = m_shown;
-    m_shown = Caret { from, to };
+    m_shown = Caret { start + chars[from].start, start + chars[to].start };
     caretMoved(before);
     viewport()->update();
 }

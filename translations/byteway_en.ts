@@ -295,6 +295,30 @@
         <source>无法读取图案文件: %1</source>
         <translation>Cannot read the pattern file: %1</translation>
     </message>
+    <message>
+        <source>图案</source>
+        <translation>Pattern</translation>
+    </message>
+    <message>
+        <source>方式</source>
+        <translation>Mode</translation>
+    </message>
+    <message>
+        <source>时长（秒）</source>
+        <translation>Duration (seconds)</translation>
+    </message>
+    <message>
+        <source>速率（字节/秒）</source>
+        <translation>Rate (bytes/second)</translation>
+    </message>
+    <message>
+        <source>速率与错误的曲线</source>
+        <translation>Rate and error chart</translation>
+    </message>
+    <message>
+        <source>错误位置</source>
+        <translation>Error places</translation>
+    </message>
 </context>
 <context>
     <name>LineTexts</name>
@@ -933,6 +957,18 @@ sudo usermod -aG %1 $USER</translation>
         <source>是系统控制台</source>
         <translation>it is the system console</translation>
     </message>
+    <message>
+        <source>设置</source>
+        <translation>Settings</translation>
+    </message>
+    <message>
+        <source>状态栏</source>
+        <translation>Status bar</translation>
+    </message>
+    <message>
+        <source>工具栏的更多控件</source>
+        <translation>More tool bar controls</translation>
+    </message>
 </context>
 <context>
     <name>SendBarTexts</name>
@@ -1460,6 +1496,13 @@ sudo usermod -aG %1 $USER</translation>
     </message>
 </context>
 <context>
+    <name>TMDIChild</name>
+    <message>
+        <source>文档内容</source>
+        <translation>Document text</translation>
+    </message>
+</context>
+<context>
     <name>Texts</name>
     <message>
         <source>参数设定</source>
@@ -1662,6 +1705,66 @@ Please check the port settings.</translation>
         <translation>The settings could not be saved to %1:
 %2
 The settings file was left as it was.</translation>
+    </message>
+    <message>
+        <source>发送时间间隔（毫秒）</source>
+        <translation>Send interval (milliseconds)</translation>
+    </message>
+    <message>
+        <source>两个字符间的延时（微秒）</source>
+        <translation>Delay between two characters (microseconds)</translation>
+    </message>
+    <message>
+        <source>发送字符串</source>
+        <translation>Send text</translation>
+    </message>
+    <message>
+        <source>自动发送从</source>
+        <translation>Automatic send from</translation>
+    </message>
+    <message>
+        <source>自动发送到</source>
+        <translation>Automatic send to</translation>
+    </message>
+    <message>
+        <source>每行字数</source>
+        <translation>Bytes per line</translation>
+    </message>
+    <message>
+        <source>每段字数</source>
+        <translation>Bytes per block</translation>
+    </message>
+    <message>
+        <source>每段数据从</source>
+        <translation>Block data from</translation>
+    </message>
+    <message>
+        <source>每段数据到</source>
+        <translation>Block data to</translation>
+    </message>
+    <message>
+        <source>自动清除的行数</source>
+        <translation>Lines before clearing</translation>
+    </message>
+    <message>
+        <source>工作端口</source>
+        <translation>Port</translation>
+    </message>
+    <message>
+        <source>波特率</source>
+        <translation>Baud rate</translation>
+    </message>
+    <message>
+        <source>数据位</source>
+        <translation>Data bits</translation>
+    </message>
+    <message>
+        <source>奇偶校验</source>
+        <translation>Parity</translation>
+    </message>
+    <message>
+        <source>停止位</source>
+        <translation>Stop bits</translation>
     </message>
 </context>
 <context>

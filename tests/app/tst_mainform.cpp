@@ -4,6 +4,7 @@
 #include "text/codepage.h"
 #include "textview/richedit.h"
 
+#include <QAccessible>
 #include <QFile>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -27,6 +28,7 @@ private slots:
     void startUpWithPort_data();
     void startUpWithPort();
     void startUpWithoutPort();
+    void controlsHaveNames();
     void settingsSavedOnClose_data();
     void settingsSavedOnClose();
     void edit2FollowsSettings();
@@ -116,6 +118,31 @@ void MainFormTest::startUpWithoutPort()
     QCOMPARE(MainForm->Edit2->text(), QStringLiteral("01 02"));
     QCOMPARE(MainForm->ActiveChild()->windowTitle(), QStringLiteral("窗口1"));
     QVERIFY(!MainForm->BtnCom->isChecked());
+}
+
+// Controls whose caption, value or hint an assistive client would read as a name.
+void MainFormTest::controlsHaveNames()
+{
+    AppFixture fixture;
+    QVERIFY(fixture.prepare("01 02", AppFixture::PortKind::PseudoTerminal));
+    QVERIFY(fixture.start());
+    const auto nameOf = [](QObject *object) {
+        QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(object);
+        return iface != nullptr ? iface->text(QAccessible::Name) : QStringLiteral("<none>");
+    };
+    QCOMPARE(MainForm->BtnOption->text(), QStringLiteral(" 设置"));
+    QCOMPARE(nameOf(MainForm->BtnOption), QStringLiteral("设置"));
+
+    MainForm->StatusBar->showMessage(QStringLiteral("一个提示"));
+    QCOMPARE(nameOf(MainForm->StatusBar), QStringLiteral("状态栏"));
+
+    const QList<QToolBar *> bars = MainForm->findChildren<QToolBar *>();
+    QVERIFY(bars.size() >= 2); // the tool bar and the send bar's
+    for (QToolBar *bar : bars) {
+        auto *more = bar->findChild<QToolButton *>(QStringLiteral("qt_toolbar_ext_button"));
+        QVERIFY(more);
+        QCOMPARE(nameOf(more), QStringLiteral("工具栏的更多控件"));
+    }
 }
 
 using CloseWay = std::function<void()>;

@@ -187,6 +187,21 @@ void FindReplaceTest::replace_data()
     QTest::newRow("replace-all-chinese")
         << QStringLiteral("接收a接收") << 0 << 0 << QStringLiteral("接收") << QStringLiteral("收")
         << false << false << "a" << QStringLiteral("收a收") << 0 << 1;
+    // One pass over a long line gives what one replacement at a time gave.
+    QTest::newRow("replace-all-one-long-line")
+        << QStringLiteral("ab ").repeated(20000) + QStringLiteral("ab") << 0 << 0 << "ab"
+        << "xyz" << false << false << "a"
+        << QStringLiteral("xyz ").repeated(20000) + QStringLiteral("xyz") << 0 << 1;
+    QTest::newRow("replace-all-case-blind-greek")
+        << QStringLiteral("Σα σα\nΣΑ") << 0 << 0 << QStringLiteral("σα") << QStringLiteral("ω")
+        << false << false << "a" << QStringLiteral("ω ω\nω") << 0 << 1;
+    // A whole word's left edge is the replacement's last character.
+    QTest::newRow("replace-all-whole-word-edge-changes") << "-x-x" << 0 << 0 << "-x"
+                                                         << "-" << false << true << "a"
+                                                         << "--" << 0 << 1;
+    QTest::newRow("replace-all-whole-word-edge-removed") << "x-x -x" << 0 << 0 << "-x"
+                                                         << "" << false << true << "a"
+                                                         << "x-x " << 0 << 1;
 }
 
 void FindReplaceTest::replace()

@@ -5,6 +5,7 @@
 #include "appfixture.h"
 #include "linetest/linetestwindow.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QChartView>
 #include <QComboBox>
@@ -74,7 +75,43 @@ class TestLineTestWindow : public QObject
 private slots:
     void run_data();
     void run();
+    void partsHaveNames_data();
+    void partsHaveNames();
 };
+
+void TestLineTestWindow::partsHaveNames_data()
+{
+    QTest::addColumn<QString>("part"); // object name; empty: the window
+    QTest::addColumn<int>("role");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("window") << QString() << int(QAccessible::Window) << QStringLiteral("线路测试");
+    QTest::newRow("duration") << QStringLiteral("SecondsBox") << int(QAccessible::SpinBox)
+                              << QStringLiteral("时长（秒）");
+    QTest::newRow("rate") << QStringLiteral("RateBox") << int(QAccessible::SpinBox)
+                          << QStringLiteral("速率（字节/秒）");
+    QTest::newRow("chart") << QStringLiteral("RateChart") << -1
+                           << QStringLiteral("速率与错误的曲线");
+    QTest::newRow("errors") << QStringLiteral("ErrorTable") << int(QAccessible::Table)
+                            << QStringLiteral("错误位置");
+}
+
+// What an assistive client reads: a window (not a filler) and a name for every part
+// that says what it is, not what it shows.
+void TestLineTestWindow::partsHaveNames()
+{
+    QFETCH(QString, part);
+    QFETCH(int, role);
+    QFETCH(QString, name);
+    LineTestWindow window;
+    QWidget *widget = part.isEmpty() ? &window : window.findChild<QWidget *>(part);
+    QVERIFY(widget);
+    QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(widget);
+    QVERIFY(iface);
+    QCOMPARE(iface->text(QAccessible::Name), name);
+    if (role >= 0) {
+        QCOMPARE(int(iface->role()), role);
+    }
+}
 
 void TestLineTestWindow::run_data()
 {

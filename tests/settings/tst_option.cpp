@@ -6,6 +6,7 @@
 #include "settings/optiontexts.h"
 #include "settings/settingsfile.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -53,6 +54,8 @@ private slots:
     void init();
 
     void windowAndControls();
+    void fieldsHaveNames_data();
+    void fieldsHaveNames();
     void formShowFillsEveryControl();
     void opensOnTheLastActiveTab();
     void exitFallback_data();
@@ -179,6 +182,49 @@ void OptionTest::typeInto(QLineEdit *edit, const QString &text)
     edit->selectAll();
     QTest::keyClick(edit, Qt::Key_Delete);
     QTest::keyClicks(edit, text);
+}
+
+void OptionTest::fieldsHaveNames_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("name");
+    const std::pair<const char *, const char *> rows[] = {
+        { "TimeInterval", "发送时间间隔（毫秒）" },
+        { "TwoCharDelay", "两个字符间的延时（微秒）" },
+        { "SendChar", "发送字符串" },
+        { "SendStart", "自动发送从" },
+        { "SendEnd", "自动发送到" },
+        { "LineCharNum", "每行字数" },
+        { "ParaCharNum", "每段字数" },
+        { "ParaStart", "每段数据从" },
+        { "ParaEnd", "每段数据到" },
+        { "ClearLineNum", "自动清除的行数" },
+        { "ComPort", "工作端口" },
+        { "ComBps", "波特率" },
+        { "ComDevice", "设备" },
+    };
+    for (const auto &[field, name] : rows) {
+        QTest::newRow(field) << QString::fromLatin1(field) << QString::fromUtf8(name);
+    }
+}
+
+// What an assistive client reads for a field is its name, never its value. Of an
+// editable combo box that is the line edit, which takes the focus (on Linux Qt gives
+// the box itself its text as name and its label as a relation).
+void OptionTest::fieldsHaveNames()
+{
+    QFETCH(QString, field);
+    QFETCH(QString, name);
+    m_dialog->show();
+    auto *widget = m_dialog->findChild<QWidget *>(field);
+    QVERIFY(widget);
+    if (auto *combo = qobject_cast<QComboBox *>(widget)) {
+        QVERIFY(combo->lineEdit());
+        widget = combo->lineEdit();
+    }
+    QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(widget);
+    QVERIFY(iface);
+    QCOMPARE(iface->text(QAccessible::Name), name);
 }
 
 void OptionTest::windowAndControls()

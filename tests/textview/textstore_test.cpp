@@ -150,13 +150,14 @@ TEST(TextStore, RefusesAColourBeyondItsPaletteAndKeepsItsText)
 {
     TextStore store;
     for (std::size_t i = 0; i < TextStore::kMaxColors; ++i) {
-        ASSERT_TRUE(store.Append("x", Rgb { static_cast<uint8_t>(i), 1, 2 }));
+        ASSERT_TRUE(
+            store.Append("x", Rgb { static_cast<uint8_t>(i), static_cast<uint8_t>(i >> 8), 200 }));
     }
     EXPECT_FALSE(store.Append("y\n", Rgb { 0, 0, 9 }));
     EXPECT_EQ(store.Size(), TextStore::kMaxColors);
     EXPECT_EQ(store.Lines(), 1U);
-    EXPECT_TRUE(store.Append("z", Rgb { 3, 1, 2 }));
-    EXPECT_EQ(store.RunsIn(store.Size() - 1, store.Size()).front().color, (Rgb { 3, 1, 2 }));
+    EXPECT_TRUE(store.Append("z", Rgb { 3, 0, 200 }));
+    EXPECT_EQ(store.RunsIn(store.Size() - 1, store.Size()).front().color, (Rgb { 3, 0, 200 }));
 }
 
 // An edit: Replace(from, count, text, color), or with recolor Recolor(from, count, color).
@@ -429,3 +430,38 @@ INSTANTIATE_TEST_SUITE_P(Rows, TextStoreFind,
     [](const testing::TestParamInfo<FindCase> &row) { return std::string(row.param.name); });
 
 } // namespace
+
+// A refusal says why: the caller corrects the position, or tells the user.
+struct Refusal
+{
+    const char *name;
+    std::string before;
+    std::size_t from;
+    std::size_t count;
+    std::string text;
+    ErrorKind kind;
+};
+
+class TextStoreRefusal : public testing::TestWithParam<Refusal>
+{
+};
+
+TEST_P(TextStoreRefusal, SaysWhyAndChangesNothing)
+{
+    const Refusal &row = GetParam();
+    TextStore store(8);
+    ASSERT_TRUE(store.Append(row.before, Colors::Black));
+    const Status refused = store.Replace(row.from, row.count, row.text, Colors::Red);
+    EXPECT_FALSE(refused.ok());
+    EXPECT_EQ(refused.kind(), row.kind);
+    EXPECT_FALSE(refused.reason().empty());
+    EXPECT_EQ(store.Slice(0, store.Size()), row.before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, TextStoreRefusal,
+    testing::Values(
+        Refusal { "start_inside_a_character", "a\xD6\xD0z", 2, 0, "x", ErrorKind::Invalid },
+        Refusal { "end_inside_a_character", "a\xD6\xD0z", 0, 2, "x", ErrorKind::Invalid },
+        Refusal { "text_ends_inside_a_character", "abc", 1, 0, "x\xD6", ErrorKind::Invalid },
+        Refusal { "past_the_end", "abc", 4, 0, "x", ErrorKind::Invalid }),
+    [](const testing::TestParamInfo<Refusal> &row) { return std::string(row.param.name); });

@@ -12,7 +12,7 @@ constexpr std::size_t kMaxBytes = std::numeric_limits<std::uint32_t>::max();
 
 // Adds a run behind runs kept in order, unless it would not change the colour.
 template <typename Starts, typename Colors, typename Start>
-void AddRun(Starts &starts, Colors &colors, Start start, std::uint8_t color)
+void AddRun(Starts &starts, Colors &colors, Start start, ColorIndexType color)
 {
     if (colors.empty() || colors.back() != color) {
         starts.push_back(start);
@@ -37,13 +37,13 @@ void CountBreaks(TextChunk &chunk, std::size_t from, std::size_t to)
 }
 
 // Gives [lo, hi) of `chunk` the colour `color`.
-void ColorRange(TextChunk &chunk, std::size_t lo, std::size_t hi, std::uint8_t color)
+void ColorRange(TextChunk &chunk, std::size_t lo, std::size_t hi, ColorIndexType color)
 {
     const auto &starts = chunk.runStarts;
     const std::size_t atHi = static_cast<std::size_t>(
         std::upper_bound(starts.begin(), starts.end(), hi) - starts.begin() - 1);
     std::vector<std::uint16_t> newStarts;
-    std::vector<std::uint8_t> newColors;
+    std::vector<ColorIndexType> newColors;
     for (std::size_t i = 0; i < starts.size() && starts[i] < lo; ++i) {
         AddRun(newStarts, newColors, starts[i], chunk.runColors[i]);
     }
@@ -58,19 +58,37 @@ void ColorRange(TextChunk &chunk, std::size_t lo, std::size_t hi, std::uint8_t c
     chunk.runColors = std::move(newColors);
 }
 
+Status Full()
+{
+    return Status(ErrorKind::Refused, "the document has no room for the text");
+}
+
+Status NoColorLeft()
+{
+    return Status(ErrorKind::Refused, "the document has no room for another colour");
+}
+
+Status InsideCharacter()
+{
+    return Status(ErrorKind::Invalid, "the edit would cut a character in two");
+}
+
 } // namespace
 
 TextStore::TextStore(std::size_t chunkSize)
     : m_chunkSize(std::clamp(chunkSize, kMinChunkSize, kChunkSize))
 { }
 
-bool TextStore::Append(std::string_view text, Rgb color)
+Status TextStore::Append(std::string_view text, Rgb color)
 {
     if (text.empty()) {
-        return true;
+        return {};
     }
-    if (text.size() > kMaxBytes - m_size || Cp936::EndsInsideChar(text)) {
-        return false;
+    if (text.size() > kMaxBytes - m_size) {
+        return Full();
+    }
+    if (Cp936::EndsInsideChar(text)) {
+        return InsideCharacter();
     }
     // Receiving appends run after run in the colour of the end: no palette look-up.
     int index = -1;
@@ -80,13 +98,13 @@ bool TextStore::Append(std::string_view text, Rgb color)
         index = ColorIndex(color);
     }
     if (index < 0) {
-        return false;
+        return NoColorLeft();
     }
-    AppendToLast(text, static_cast<std::uint8_t>(index));
-    return true;
+    AppendToLast(text, static_cast<ColorIndexType>(index));
+    return {};
 }
 
-void TextStore::StartChunk(std::uint8_t color)
+void TextStore::StartChunk(ColorIndexType color)
 {
     Start start;
     if (!m_chunks.empty()) {
@@ -129,7 +147,7 @@ std::size_t TextStore::Chars() const
     return m_size - m_doubles;
 }
 
-void TextStore::AppendToLast(std::string_view text, std::uint8_t color)
+void TextStore::AppendToLast(std::string_view text, ColorIndexType color)
 {
     std::size_t lineStart = m_lastLineStart;
     bool closed = m_chunks.empty();
@@ -168,27 +186,29 @@ void TextStore::AppendToLast(std::string_view text, std::uint8_t color)
     m_lastLineStart = lineStart;
 }
 
-bool TextStore::Replace(std::size_t from, std::size_t count, std::string_view text, Rgb color)
+Status TextStore::Replace(std::size_t from, std::size_t count, std::string_view text, Rgb color)
 {
     if (from > m_size) {
-        return false;
+        return Status(ErrorKind::Invalid, "the edit starts past the end of the document");
     }
     count = std::min(count, m_size - from);
     if (count == 0 && text.empty()) {
-        return true;
+        return {};
     }
-    if (text.size() > kMaxBytes - (m_size - count) || Cp936::EndsInsideChar(text)
-        || !IsCharBoundary(from) || !IsCharBoundary(from + count)) {
-        return false;
+    if (text.size() > kMaxBytes - (m_size - count)) {
+        return Full();
+    }
+    if (Cp936::EndsInsideChar(text) || !IsCharBoundary(from) || !IsCharBoundary(from + count)) {
+        return InsideCharacter();
     }
     int index = 0;
     if (!text.empty() && (index = ColorIndex(color)) < 0) {
-        return false;
+        return NoColorLeft();
     }
-    const auto color8 = static_cast<std::uint8_t>(index);
+    const auto color8 = static_cast<ColorIndexType>(index);
     if (from == m_size) {
         AppendToLast(text, color8);
-        return true;
+        return {};
     }
     // The chunks that hold the replaced range (an insertion between two chunks goes
     // into the earlier), and a neighbour that the result leaves room for: edits that
@@ -219,7 +239,63 @@ bool TextStore::Replace(std::size_t from, std::size_t count, std::string_view te
     }
     AddRuns(runs, from + count, end, from - begin + text.size());
     Relayout(first, last, flat, runs);
-    return true;
+    return {};
+}
+
+Status TextStore::ReplaceEach(
+    const std::vector<std::size_t> &at, std::size_t count, std::string_view text, Rgb color)
+{
+    if (at.empty()) {
+        return {};
+    }
+    if (at.size() == 1) {
+        return Replace(at.front(), count, text, color);
+    }
+    for (std::size_t i = 0; i < at.size(); ++i) {
+        if (at[i] + count > m_size || (i > 0 && at[i] < at[i - 1] + count)) {
+            return Status(ErrorKind::Invalid, "the replaced ranges overlap or pass the end");
+        }
+        if (!IsCharBoundary(at[i]) || !IsCharBoundary(at[i] + count)) {
+            return InsideCharacter();
+        }
+    }
+    if (Cp936::EndsInsideChar(text)) {
+        return InsideCharacter();
+    }
+    const std::size_t removed = count * at.size();
+    if (text.size() != 0 && text.size() * at.size() > kMaxBytes - (m_size - removed)) {
+        return Full();
+    }
+    int index = 0;
+    if (!text.empty() && (index = ColorIndex(color)) < 0) {
+        return NoColorLeft();
+    }
+    const auto colorIndex = static_cast<ColorIndexType>(index);
+    const std::size_t from = at.front();
+    const std::size_t to = at.back() + count;
+    const std::size_t first = from == 0 ? 0 : PlaceOf(from - 1).chunk;
+    const std::size_t last = to == m_size ? m_chunks.size() - 1 : PlaceOf(to).chunk;
+    const std::size_t begin = m_starts[first].bytes;
+    const std::size_t end = EndOf(last);
+    std::string flat;
+    flat.reserve(end - begin - removed + text.size() * at.size());
+    FlatRuns runs;
+    std::size_t kept = begin;
+    for (const std::size_t hit : at) {
+        AddRuns(runs, kept, hit, flat.size());
+        flat.resize(flat.size() + (hit - kept));
+        CopyOut(kept, hit - kept, flat.data() + flat.size() - (hit - kept));
+        if (!text.empty()) {
+            AddRun(runs.starts, runs.colors, flat.size(), colorIndex);
+            flat.append(text);
+        }
+        kept = hit + count;
+    }
+    AddRuns(runs, kept, end, flat.size());
+    flat.resize(flat.size() + (end - kept));
+    CopyOut(kept, end - kept, flat.data() + flat.size() - (end - kept));
+    Relayout(first, last, flat, runs);
+    return {};
 }
 
 void TextStore::CopyOut(std::size_t from, std::size_t count, char *to) const
@@ -331,24 +407,24 @@ void TextStore::RecountFrom(std::size_t chunk)
     m_lastLineStart = m_breaks == 0 ? 0 : BreakPosition(m_breaks - 1) + 1;
 }
 
-bool TextStore::Recolor(std::size_t from, std::size_t count, Rgb color)
+Status TextStore::Recolor(std::size_t from, std::size_t count, Rgb color)
 {
     from = std::min(from, m_size);
     count = std::min(count, m_size - from);
     if (count == 0) {
-        return true;
+        return {};
     }
     const int index = ColorIndex(color);
     if (index < 0) {
-        return false;
+        return NoColorLeft();
     }
     for (std::size_t c = PlaceOf(from).chunk;
          c < m_chunks.size() && m_starts[c].bytes < from + count; ++c) {
         const std::size_t start = m_starts[c].bytes;
         ColorRange(m_chunks[c], std::max(from, start) - start,
-            std::min(from + count, EndOf(c)) - start, static_cast<std::uint8_t>(index));
+            std::min(from + count, EndOf(c)) - start, static_cast<ColorIndexType>(index));
     }
-    return true;
+    return {};
 }
 
 void TextStore::Clear()
@@ -362,19 +438,24 @@ void TextStore::Clear()
     m_longest = 0;
     m_lastLineStart = 0;
     m_colors.clear();
+    m_colorIndex.clear();
 }
 
 int TextStore::ColorIndex(Rgb color)
 {
-    const auto known = std::find(m_colors.begin(), m_colors.end(), color);
-    if (known != m_colors.end()) {
-        return static_cast<int>(known - m_colors.begin());
+    const std::uint32_t key = std::uint32_t { color.r } << 16 | std::uint32_t { color.g } << 8
+        | std::uint32_t { color.b };
+    const auto known = m_colorIndex.find(key);
+    if (known != m_colorIndex.end()) {
+        return known->second;
     }
     if (m_colors.size() == kMaxColors) {
         return -1;
     }
     m_colors.push_back(color);
-    return static_cast<int>(m_colors.size() - 1);
+    const auto index = static_cast<int>(m_colors.size() - 1);
+    m_colorIndex.emplace(key, index);
+    return index;
 }
 
 TextStore::Place TextStore::PlaceOf(std::size_t pos) const

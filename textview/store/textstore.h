@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/status.h"
 #include "document/documentops.h"
 
 #include <cstddef>
@@ -8,7 +9,11 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
+
+// The index of a run's colour in its store's palette.
+using ColorIndexType = std::uint16_t;
 
 // One chunk of a TextStore's text with its lines and colour runs, as offsets into it.
 struct TextChunk
@@ -22,7 +27,7 @@ struct TextChunk
     std::vector<std::uint16_t> breaks;
     // The first run starts at 0; neighbours differ in colour.
     std::vector<std::uint16_t> runStarts;
-    std::vector<std::uint8_t> runColors;
+    std::vector<ColorIndexType> runColors;
 };
 
 // A document's text held compactly: code page 936 bytes as received (one byte a
@@ -54,7 +59,7 @@ public:
     // The smallest chunk size a store accepts (room for a character and a split).
     static constexpr std::size_t kMinChunkSize = 4;
     // Colours a store tells apart; runs keep an index into them.
-    static constexpr std::size_t kMaxColors = 256;
+    static constexpr std::size_t kMaxColors = std::size_t { 1 } << 16;
 
     struct Run
     {
@@ -77,26 +82,32 @@ public:
     // `chunkSize` is clamped to [kMinChunkSize, kChunkSize]; tests use small chunks.
     explicit TextStore(std::size_t chunkSize = kChunkSize);
 
-    // Appends `text` in `color`. False (and nothing stored) when the store would
-    // pass its size limit, `color` would be a colour beyond kMaxColors or `text`
-    // ends inside a character.
-    [[nodiscard]] bool Append(std::string_view text, Rgb color);
+    // Appends `text` in `color`. On failure nothing is stored: Refused when the
+    // store would pass its size limit or `color` would be a colour beyond
+    // kMaxColors, Invalid when `text` ends inside a character.
+    [[nodiscard]] Status Append(std::string_view text, Rgb color);
     // Replaces the `count` bytes at `from` (clamped to the text) by `text` in
-    // `color`. False (and nothing changed) when Append would refuse `text`, `from`
-    // is past the end, or either end of the replaced range is inside a character.
-    [[nodiscard]] bool Replace(
+    // `color`. On failure nothing changes: what Append refuses, and Invalid when
+    // `from` is past the end or either end of the replaced range is inside a
+    // character.
+    [[nodiscard]] Status Replace(
         std::size_t from, std::size_t count, std::string_view text, Rgb color);
-    [[nodiscard]] bool Insert(std::size_t pos, std::string_view text, Rgb color)
+    [[nodiscard]] Status Insert(std::size_t pos, std::string_view text, Rgb color)
     {
         return Replace(pos, 0, text, color);
     }
-    [[nodiscard]] bool Remove(std::size_t from, std::size_t count)
+    [[nodiscard]] Status Remove(std::size_t from, std::size_t count)
     {
         return Replace(from, count, {}, Rgb {});
     }
-    // Gives the `count` bytes at `from` (clamped) the colour `color`; false (and
+    // Replaces the `count` bytes at each of `at` (ascending, not overlapping) by
+    // `text` in `color`, in one pass over the chunks they touch; on failure nothing
+    // changes, for the reasons Replace gives.
+    [[nodiscard]] Status ReplaceEach(
+        const std::vector<std::size_t> &at, std::size_t count, std::string_view text, Rgb color);
+    // Gives the `count` bytes at `from` (clamped) the colour `color`; Refused (and
     // nothing changed) when `color` would be a colour beyond kMaxColors.
-    [[nodiscard]] bool Recolor(std::size_t from, std::size_t count, Rgb color);
+    [[nodiscard]] Status Recolor(std::size_t from, std::size_t count, Rgb color);
     // Removes everything and gives the chunks back.
     void Clear();
 
@@ -155,7 +166,7 @@ private:
     struct FlatRuns
     {
         std::vector<std::size_t> starts;
-        std::vector<std::uint8_t> colors;
+        std::vector<ColorIndexType> colors;
     };
 
     // The index of `color` in m_colors, added when new; -1 when there is no room.
@@ -166,8 +177,8 @@ private:
     {
         return m_starts[chunk].bytes + m_chunks[chunk].used;
     }
-    void AppendToLast(std::string_view text, std::uint8_t color);
-    void StartChunk(std::uint8_t color);
+    void AppendToLast(std::string_view text, ColorIndexType color);
+    void StartChunk(ColorIndexType color);
     // Counts the double-byte characters appended to the last chunk since last time.
     void CountAppended() const;
     void CopyOut(std::size_t from, std::size_t count, char *to) const;
@@ -197,4 +208,6 @@ private:
     std::size_t m_longest = 0;
     std::size_t m_lastLineStart = 0;
     std::vector<Rgb> m_colors;
+    // Where each colour of m_colors is in it, by its 24-bit value.
+    std::unordered_map<std::uint32_t, int> m_colorIndex;
 };
