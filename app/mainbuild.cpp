@@ -152,6 +152,8 @@ void TMainForm::createToolBar()
     ComboDataType->addItems({ MainTexts::Hexadecimal, MainTexts::Decimal, MainTexts::Characters });
     ComboDataType->setCurrentIndex(0);
     ComboDataType->setFixedWidth(104);
+    ComboDataType->setAccessibleName(MainTexts::ComboDataTypeName);
+    ComboDataType->lineEdit()->setAccessibleName(MainTexts::ComboDataTypeName);
     rowLayout->addWidget(ComboDataType);
     Label2->setBuddy(ComboDataType);
     if (CurrentInterfaceLanguage() == InterfaceLanguage::English) {

@@ -88,6 +88,8 @@ void TMainForm::CreateDocumentWindow(const QString &name)
 {
     auto *child = new TMDIChild;
     child->setWindowTitle(name);
+    connect(child->RichEdit1, &RichEdit::foreignCharactersReplaced, this,
+        [this] { showStateMessage(MainTexts::ForeignCharacters); });
     MdiArea->addSubWindow(child);
     child->showMaximized();
     MdiArea->setActiveSubWindow(child);

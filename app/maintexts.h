@@ -23,6 +23,10 @@ inline constexpr const char *kContext = "MainTexts";
 
 inline const QString MainCaption = QStringLiteral("Byteway"); // untranslated
 
+// A typed or pasted character that code page 936 lacks, said once per document.
+inline constexpr UiText ForeignCharacters { kContext,
+    QT_TRANSLATE_NOOP("MainTexts", "文档以 GBK 保存文字：其中没有的字符已换成“?”") };
+
 inline constexpr UiText BtnSend { kContext, QT_TRANSLATE_NOOP("MainTexts", "发送") };
 inline constexpr UiText BtnRecieve { kContext, QT_TRANSLATE_NOOP("MainTexts", "接收") };
 inline constexpr UiText BtnOption { kContext, QT_TRANSLATE_NOOP("MainTexts", " 设置") };
@@ -33,6 +37,7 @@ inline constexpr UiText BtnComHint { kContext, QT_TRANSLATE_NOOP("MainTexts", "�
 
 inline constexpr UiText Label1 { kContext, QT_TRANSLATE_NOOP("MainTexts", "当前发送数据：") };
 inline constexpr UiText Label2 { kContext, QT_TRANSLATE_NOOP("MainTexts", "数据格式：") };
+inline constexpr UiText ComboDataTypeName { kContext, QT_TRANSLATE_NOOP("MainTexts", "数据格式") };
 inline const QString Edit2Initial = QStringLiteral("00"); // untranslated
 // The notation words live with the code that reads them back.
 inline constexpr UiText Hexadecimal = NotationTexts::Hexadecimal;

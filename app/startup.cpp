@@ -3,8 +3,10 @@
 #include "Main.h"
 #include "about.h"
 #include "settings/option.h"
+#include "text/accessiblecombo.h"
 
 #ifndef _WIN32
+#include <QAccessible>
 #include <QApplication>
 #include <QSocketNotifier>
 
@@ -19,6 +21,11 @@
 
 void CreateMainObjects()
 {
+    static const bool combosNamed = [] {
+        QAccessible::installFactory(AccessibleComboFactory);
+        return true;
+    }();
+    static_cast<void>(combosNamed);
     MainForm = new TMainForm;
     AboutBox = new TAboutBox(MainForm);
     FrmOption = new TFrmOption(MainForm);

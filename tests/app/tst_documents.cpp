@@ -36,6 +36,8 @@ private slots:
     void editCommands_data();
     void editCommands();
     void cutAndPasteThroughMenu();
+    void foreignCharacterToldOncePerDocument_data();
+    void foreignCharacterToldOncePerDocument();
     void openDialog_data();
     void openDialog();
     void saveAs_data();
@@ -370,6 +372,42 @@ void DocumentsTest::cutAndPasteThroughMenu()
     QTRY_VERIFY(child->RichEdit1->hasFocus());
     MainForm->PasteItem->trigger();
     QCOMPARE(child->RichEdit1->lines(), QStringList { "41 42" });
+}
+
+void DocumentsTest::foreignCharacterToldOncePerDocument_data()
+{
+    QTest::addColumn<bool>("pasted");
+    QTest::newRow("typed") << false;
+    QTest::newRow("pasted") << true;
+}
+
+// A character GBK lacks becomes "?" whether typed or pasted, and the message field
+// says so the first time in each document only.
+void DocumentsTest::foreignCharacterToldOncePerDocument()
+{
+    QFETCH(bool, pasted);
+    const QString emoji = QString::fromUtf8("\xF0\x9F\x98\x80");
+    const auto enter = [&](RichEdit *edit) {
+        if (pasted) {
+            QApplication::clipboard()->setText(emoji);
+            edit->paste();
+        } else {
+            QTest::sendKeyEvent(QTest::Click, edit, Qt::Key_unknown, emoji, Qt::NoModifier);
+        }
+    };
+    MainForm->showStateMessage(QStringLiteral("-"));
+    RichEdit *first = MainForm->ActiveChild()->RichEdit1;
+    enter(first);
+    QCOMPARE(first->lines(), QStringList { "?" });
+    QVERIFY(MainForm->stateMessage().contains(QStringLiteral("?")));
+    MainForm->showStateMessage(QStringLiteral("-"));
+    enter(first);
+    QCOMPARE(first->lines(), QStringList { "??" });
+    QCOMPARE(MainForm->stateMessage(), QStringLiteral("-"));
+
+    MainForm->FileNew1Execute();
+    enter(MainForm->ActiveChild()->RichEdit1);
+    QVERIFY(MainForm->stateMessage().contains(QStringLiteral("?")));
 }
 
 void DocumentsTest::openDialog_data()

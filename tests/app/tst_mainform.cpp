@@ -135,6 +135,11 @@ void MainFormTest::controlsHaveNames()
 
     MainForm->StatusBar->showMessage(QStringLiteral("一个提示"));
     QCOMPARE(nameOf(MainForm->StatusBar), QStringLiteral("状态栏"));
+    // A combo box says what it is; its current item is its value.
+    QCOMPARE(nameOf(MainForm->ComboDataType), QStringLiteral("数据格式"));
+    QCOMPARE(
+        QAccessible::queryAccessibleInterface(MainForm->ComboDataType)->text(QAccessible::Value),
+        MainForm->ComboDataType->currentText());
 
     const QList<QToolBar *> bars = MainForm->findChildren<QToolBar *>();
     QVERIFY(bars.size() >= 2); // the tool bar and the send bar's
