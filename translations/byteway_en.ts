@@ -434,6 +434,20 @@ RTS/CTS flow control drives RTS</translation>
         <source>当前设备不支持 RS-485：%1</source>
         <translation>This device has no RS-485: %1</translation>
     </message>
+    <message>
+        <source>%1
+状态未知：服务器没有报告这条线的状态</source>
+        <translation>%1
+State unknown: the server has not reported this line</translation>
+    </message>
+    <message>
+        <source>状态未知</source>
+        <translation>State unknown</translation>
+    </message>
+    <message>
+        <source>%1 ?</source>
+        <translation>%1 ?</translation>
+    </message>
 </context>
 <context>
     <name>MainTexts</name>
@@ -1142,49 +1156,6 @@ sudo usermod -aG %1 $USER</translation>
     </message>
 </context>
 <context>
-    <name>SystemReasonTexts</name>
-    <message>
-        <source>没有权限</source>
-        <translation>No permission</translation>
-    </message>
-    <message>
-        <source>设备正被其他程序占用</source>
-        <translation>The device is in use by another program</translation>
-    </message>
-    <message>
-        <source>设备或文件不存在</source>
-        <translation>The device or file does not exist</translation>
-    </message>
-    <message>
-        <source>这个设备不是串口，不支持这项操作</source>
-        <translation>The device is not a serial port and cannot do this</translation>
-    </message>
-    <message>
-        <source>读写出错</source>
-        <translation>Reading or writing failed</translation>
-    </message>
-    <message>
-        <source>对方拒绝了连接</source>
-        <translation>The far side refused the connection</translation>
-    </message>
-    <message>
-        <source>等待回应超时</source>
-        <translation>No answer in time</translation>
-    </message>
-    <message>
-        <source>网络不通，到不了对方</source>
-        <translation>The network cannot reach the far side</translation>
-    </message>
-    <message>
-        <source>找不到这个主机名</source>
-        <translation>The host name is not known</translation>
-    </message>
-    <message>
-        <source>%1（%2）</source>
-        <translation>%1 (%2)</translation>
-    </message>
-</context>
-<context>
     <name>SessionTexts</name>
     <message>
         <source>会话视图</source>
@@ -1449,6 +1420,49 @@ sudo usermod -aG %1 $USER</translation>
     <message>
         <source>发</source>
         <translation>TX</translation>
+    </message>
+</context>
+<context>
+    <name>SystemReasonTexts</name>
+    <message>
+        <source>没有权限</source>
+        <translation>No permission</translation>
+    </message>
+    <message>
+        <source>设备正被其他程序占用</source>
+        <translation>The device is in use by another program</translation>
+    </message>
+    <message>
+        <source>设备或文件不存在</source>
+        <translation>The device or file does not exist</translation>
+    </message>
+    <message>
+        <source>这个设备不是串口，不支持这项操作</source>
+        <translation>The device is not a serial port and cannot do this</translation>
+    </message>
+    <message>
+        <source>读写出错</source>
+        <translation>Reading or writing failed</translation>
+    </message>
+    <message>
+        <source>对方拒绝了连接</source>
+        <translation>The far side refused the connection</translation>
+    </message>
+    <message>
+        <source>等待回应超时</source>
+        <translation>No answer in time</translation>
+    </message>
+    <message>
+        <source>网络不通，到不了对方</source>
+        <translation>The network cannot reach the far side</translation>
+    </message>
+    <message>
+        <source>找不到这个主机名</source>
+        <translation>The host name is not known</translation>
+    </message>
+    <message>
+        <source>%1（%2）</source>
+        <translation>%1 (%2)</translation>
     </message>
 </context>
 <context>
