@@ -97,31 +97,12 @@ TEST_P(LightBackground, everyColourStaysAsItIs)
 INSTANTIATE_TEST_SUITE_P(Bases, LightBackground, testing::ValuesIn(kLightBackgrounds),
     [](const testing::TestParamInfo<Background> &row) { return std::string(row.param.name); });
 
-struct Known
+// The measure the rows above rely on, against figures of its definition.
+TEST(ContrastRatio, matchesTheDefinition)
 {
-    const char *name;
-    Rgb a;
-    Rgb b;
-    double ratio;
-};
-
-class ContrastFigures : public testing::TestWithParam<Known>
-{
-};
-
-// Figures of the WCAG definition, to show the measure itself is right.
-TEST_P(ContrastFigures, matchTheDefinition)
-{
-    EXPECT_NEAR(ContrastRatio(GetParam().a, GetParam().b), GetParam().ratio, 0.01);
-    EXPECT_NEAR(ContrastRatio(GetParam().b, GetParam().a), GetParam().ratio, 0.01);
+    EXPECT_NEAR(ContrastRatio(Colors::Black, { 255, 255, 255 }), 21.0, 0.01);
+    EXPECT_NEAR(ContrastRatio({ 255, 255, 255 }, Colors::Green), 5.14, 0.01);
+    EXPECT_NEAR(ContrastRatio(Colors::Blue, { 255, 255, 255 }), 8.59, 0.01);
 }
-
-INSTANTIATE_TEST_SUITE_P(Pairs, ContrastFigures,
-    testing::Values(Known { "black_on_white", Colors::Black, { 255, 255, 255 }, 21.0 },
-        Known { "same", { 30, 30, 30 }, { 30, 30, 30 }, 1.0 },
-        Known { "blue_on_white", Colors::Blue, { 255, 255, 255 }, 8.59 },
-        Known { "green_on_white", Colors::Green, { 255, 255, 255 }, 5.14 },
-        Known { "grey_767676_on_white", { 118, 118, 118 }, { 255, 255, 255 }, 4.54 }),
-    [](const testing::TestParamInfo<Known> &row) { return std::string(row.param.name); });
 
 } // namespace

@@ -294,37 +294,6 @@ TEST(NetPort, PyserialRfc2217ServerLoop)
     EXPECT_EQ(counts.total(), 0U);
 }
 
-// A server that ignores the questions for DTR and RTS at open (it sends them back)
-// and reports no modem state leaves every line unknown, never off; a setting it
-// answers makes that line known.
-TEST(NetPort, LinesTheServerDidNotReportAreUnknown)
-{
-    TempConfigHome home;
-    ScriptedServer server(
-        [](int fd, Stopping stopping) { netservers::AcceptingRfc2217(fd, stopping); });
-    home.link(1, "rfc2217://127.0.0.1:" + std::to_string(server.port()));
-    SerialPort port;
-    ASSERT_TRUE(port.Open(1, 9600, 0, 0, 8)) << port.lastError();
-    ASSERT_TRUE(WaitUntil([&] { return port.CheckDevice() != SerialPort::State::Connecting; }, 5s));
-    ASSERT_EQ(port.state(), SerialPort::State::Open) << port.lastError();
-    PortControlLines lines(port);
-    const Result<ModemLines> atOpen = lines.lines();
-    ASSERT_TRUE(atOpen.ok()) << atOpen.status().reason();
-    for (const ModemLine line : { ModemLine::Dtr, ModemLine::Rts, ModemLine::Cts, ModemLine::Dsr,
-             ModemLine::Dcd, ModemLine::Ri }) {
-        EXPECT_FALSE(atOpen->known(line)) << static_cast<int>(line);
-    }
-    ASSERT_TRUE(lines.setLine(ModemLine::Dtr, true).ok());
-    ASSERT_TRUE(WaitUntil(
-        [&] {
-            const Result<ModemLines> now = lines.lines();
-            return now.ok() && now->known(ModemLine::Dtr);
-        },
-        5s));
-    EXPECT_TRUE(lines.lines()->get(ModemLine::Dtr));
-    EXPECT_FALSE(lines.lines()->known(ModemLine::Rts));
-}
-
 // The server goes away in use: the port is lost with the reason, and comes back
 // with the watch once the server listens again.
 TEST(NetPort, DroppedConnectionIsALostPortThatComesBack)
