@@ -18,6 +18,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QSignalBlocker>
+#include <QStyle>
 #include <QToolButton>
 
 #include <functional>
@@ -85,11 +86,29 @@ protected:
     {
         if (watched == m_button && event->type() == QEvent::EnabledChange) {
             m_item->setEnabled(m_button->isEnabled());
+        } else if (watched == m_button
+            && (event->type() == QEvent::DynamicPropertyChange
+                || event->type() == QEvent::ToolTipChange)) {
+            showKnown();
         }
         return false;
     }
 
 private:
+    // A control line the port cannot tell (LineStrip's "lineKnown") shows a question
+    // mark in place of the check, with the strip's reason as the item's tooltip.
+    void showKnown()
+    {
+        const QVariant known = m_button->property("lineKnown");
+        if (!known.isValid()) {
+            return;
+        }
+        const bool unknown = !known.toBool();
+        m_item->setIcon(
+            unknown ? m_button->style()->standardIcon(QStyle::SP_MessageBoxQuestion) : QIcon());
+        m_item->setToolTip(unknown ? m_button->toolTip() : QString());
+    }
+
     QToolButton *m_button;
     QAction *m_item;
 };
@@ -170,6 +189,7 @@ void TMainForm::SetUpKeyboard()
     // The control lines, with the keys terminal users know: F7 and F8 for DTR and
     // RTS, F5 and F6 for a pulse and a break.
     PortMenu->addSeparator();
+    PortMenu->setToolTipsVisible(true);
     DtrItem = addMirror(
         PortMenu, "DtrItem", MainTexts::DtrItem, Lines->LineDTR, QKeySequence(Qt::Key_F7));
     RtsItem = addMirror(

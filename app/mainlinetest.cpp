@@ -9,6 +9,9 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
+#include <QScreen>
+
+#include <algorithm>
 
 void TMainForm::SetUpLineTest()
 {
@@ -32,6 +35,18 @@ void TMainForm::SetUpLineTest()
                 return true;
             };
             LineTestForm->releasePort = [this] { PortHold::Release(*this); };
+            // A window of its own is put where the system puts new windows (a
+            // corner of the screen); this one opens over the window it belongs to.
+            QRect place(QPoint(), LineTestForm->size());
+            place.moveCenter(frameGeometry().center());
+            if (const QScreen *screen = this->screen()) {
+                const QRect room = screen->availableGeometry();
+                place.moveLeft(std::clamp(place.left(), room.left(),
+                    std::max(room.left(), room.right() - place.width())));
+                place.moveTop(std::clamp(
+                    place.top(), room.top(), std::max(room.top(), room.bottom() - place.height())));
+            }
+            LineTestForm->move(place.topLeft());
         }
         LineTestForm->show();
         LineTestForm->raise();

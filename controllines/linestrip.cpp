@@ -8,6 +8,7 @@
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QMenu>
+#include <QStyle>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -20,6 +21,8 @@ const char *const kLampStyle
     = "QCheckBox::indicator { width: 9px; height: 9px; border-radius: 5px;"
       " border: 1px solid palette(dark); background: palette(button); }"
       "QCheckBox::indicator:checked { background: #22b14c; border-color: #127a30; }"
+      "QCheckBox::indicator:indeterminate { background: palette(window);"
+      " border: 1px dashed palette(text); }"
       "QCheckBox::indicator:disabled { background: palette(window); border-color: palette(mid); }";
 
 QString reasonText(const Status &status)
@@ -37,9 +40,11 @@ bool portAway(const Status &status)
 // An asserted output is filled green with white text, an idle one keeps the
 // palette's button: plain at a glance in a light and a dark palette alike (white
 // on this green is above 4.5:1).
+// A line whose state the port does not know has a dashed frame and a question mark.
 const char *const kOutputStyle
     = "QToolButton:checked { background: #1e7b34; color: white; border: 1px solid #0f4d20;"
-      " border-radius: 2px; }";
+      " border-radius: 2px; }"
+      "QToolButton[lineKnown=\"false\"] { border: 1px dashed palette(text); border-radius: 2px; }";
 
 } // namespace
 
@@ -87,6 +92,7 @@ LineStrip::LineStrip(ControlLines &lines, QWidget *parent)
         box->setObjectName(QLatin1String(name));
         box->setAccessibleName(caption);
         box->setStyleSheet(QLatin1String(kLampStyle));
+        box->setTristate(true);
         box->setFocusPolicy(Qt::NoFocus);
         box->setAttribute(Qt::WA_TransparentForMouseEvents);
         lamps->addWidget(box);
@@ -182,7 +188,9 @@ void LineStrip::pulse(ModemLine line)
         refresh();
         return;
     }
-    const bool before = now->get(line);
+    // A line the port does not know is taken as asserted, as ports are opened: the
+    // pulse then drops it for its length.
+    const bool before = now->known(line) ? now->get(line) : true;
     if (!m_lines.setLine(line, !before).ok()) {
         refresh();
         return;
@@ -252,7 +260,16 @@ void LineStrip::display(const Result<ModemLines> &lines)
             enabled = false;
             tip = LineTexts::RtsOwned.arg(tip);
         }
-        widget->setChecked(lines.ok() && lines->get(line));
+        const bool known = !lines.ok() || lines->known(line);
+        if (!known) {
+            tip = LineTexts::Unknown.arg(tip);
+        }
+        showKnown(widget, line, known);
+        if (auto *lamp = qobject_cast<QCheckBox *>(widget); lamp && !known) {
+            lamp->setCheckState(Qt::PartiallyChecked);
+        } else {
+            widget->setChecked(lines.ok() && lines->get(line));
+        }
         if (IsOutputLine(line)) {
             widget->setEnabled(enabled);
         } else {
@@ -278,6 +295,23 @@ void LineStrip::display(const Result<ModemLines> &lines)
     LineBreak->setEnabled(open && m_breakRefusal.isEmpty() && !m_breaking);
     if (LineBreak->toolTip() != breakTip) {
         LineBreak->setToolTip(breakTip);
+    }
+}
+
+void LineStrip::showKnown(QAbstractButton *widget, ModemLine line, bool known)
+{
+    const QString caption = LineTexts::NameOf(line);
+    const QString text = known ? caption : LineTexts::UnknownCaption.arg(caption);
+    if (widget->text() == text) {
+        return;
+    }
+    widget->setText(text);
+    widget->setAccessibleDescription(known ? QString() : LineTexts::UnknownState.text());
+    if (IsOutputLine(line)) {
+        widget->setProperty("lineKnown", known);
+        // A dynamic property takes effect in the style sheet only when polished again.
+        widget->style()->unpolish(widget);
+        widget->style()->polish(widget);
     }
 }
 

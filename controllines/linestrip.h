@@ -6,6 +6,7 @@
 
 #include <array>
 
+class QAbstractButton;
 class QAction;
 class QCheckBox;
 class QTimer;
@@ -19,6 +20,9 @@ class QToolButton;
 //
 // A pulse turns the line to the other state and back after pulseMs; a break holds
 // the transmit line for breakMs. Both end on a timer, so the window never waits.
+// A line whose state the port cannot tell (a network server that has not reported
+// it) shows neither on nor off: a dashed frame, a question mark, and why in its
+// tooltip; the indicators are then partly checked.
 class LineStrip : public QWidget
 {
     Q_OBJECT
@@ -61,6 +65,8 @@ private:
     void endBreak();
     void display(const Result<ModemLines> &lines);
     QString hintOf(ModemLine line) const;
+    // Marks a line the port does not know: its caption, look and description.
+    static void showKnown(QAbstractButton *widget, ModemLine line, bool known);
 
     ControlLines &m_lines;
     QTimer *m_poll = nullptr;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "serial/controllines.h"
 #include "text/uitext.h"
 
 #include <QString>
@@ -17,6 +18,13 @@ inline const QString Dsr = QStringLiteral("DSR"); // untranslated
 inline const QString Dcd = QStringLiteral("DCD"); // untranslated
 inline const QString Ri = QStringLiteral("RI"); // untranslated
 
+// The caption of a line: its name.
+inline QString NameOf(ModemLine line)
+{
+    const QString names[] = { Dtr, Rts, Cts, Dsr, Dcd, Ri };
+    return names[static_cast<int>(line)];
+}
+
 inline constexpr UiText DtrHint { kContext,
     QT_TRANSLATE_NOOP("LineTexts", "DTR（数据终端就绪）：按下为有效，显示驱动程序读回的状态") };
 inline constexpr UiText RtsHint { kContext,
@@ -32,6 +40,10 @@ inline constexpr UiText BreakHint { kContext,
 inline constexpr UiText Unsupported { kContext, QT_TRANSLATE_NOOP("LineTexts", "%1\n不可用：%2") };
 inline constexpr UiText RtsOwned { kContext,
     QT_TRANSLATE_NOOP("LineTexts", "%1\nRTS/CTS 流控掌管着 RTS") };
+inline constexpr UiText Unknown { kContext,
+    QT_TRANSLATE_NOOP("LineTexts", "%1\n状态未知：服务器没有报告这条线的状态") };
+inline constexpr UiText UnknownState { kContext, QT_TRANSLATE_NOOP("LineTexts", "状态未知") };
+inline constexpr UiText UnknownCaption { kContext, QT_TRANSLATE_NOOP("LineTexts", "%1 ?") };
 inline constexpr UiText PortClosed { kContext, QT_TRANSLATE_NOOP("LineTexts", "串口未打开") };
 
 // The settings dialog's port tab and the options dialog.

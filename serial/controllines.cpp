@@ -45,6 +45,17 @@ void ModemLines::set(ModemLine line, bool on)
     }
 }
 
+bool ModemLines::known(ModemLine line) const
+{
+    return (unknown & (1U << static_cast<unsigned>(line))) == 0;
+}
+
+void ModemLines::setKnown(ModemLine line, bool isKnown)
+{
+    const auto bit = static_cast<uint8_t>(1U << static_cast<unsigned>(line));
+    unknown = static_cast<uint8_t>(isKnown ? unknown & ~bit : unknown | bit);
+}
+
 Status ControlLines::NotSupported(const char *what)
 {
     return { ErrorKind::Refused, std::string(what) + ": not supported by this port" };

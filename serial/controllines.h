@@ -27,8 +27,14 @@ struct ModemLines
     bool dcd = false;
     bool ri = false;
 
+    // One bit per line (1 << line) whose state the port could not learn: a network
+    // server that has not reported it. get() says false for such a line. A port
+    // that always knows leaves it 0.
+    uint8_t unknown = 0;
     [[nodiscard]] bool get(ModemLine line) const;
     void set(ModemLine line, bool on);
+    [[nodiscard]] bool known(ModemLine line) const;
+    void setKnown(ModemLine line, bool isKnown);
     bool operator==(const ModemLines &) const = default;
 };
 

@@ -289,16 +289,22 @@ Result<ModemLines> GetModemLines(intptr_t handle)
     if (!control) {
         return control.status();
     }
-    // A line the server has not reported is shown off, never as asked.
+    // A line the server has not reported is unknown, never taken as asked: a server
+    // may ignore the question at open and the setting alike.
     ModemLines lines;
     lines.dtr = control->dtr == Rfc2217Session::Known::On;
     lines.rts = control->rts == Rfc2217Session::Known::On;
+    lines.setKnown(ModemLine::Dtr, control->dtr != Rfc2217Session::Known::Unknown);
+    lines.setKnown(ModemLine::Rts, control->rts != Rfc2217Session::Known::Unknown);
     uint8_t state = 0;
-    if (netLink->modemState(state)) {
-        lines.cts = (state & 0x10) != 0;
-        lines.dsr = (state & 0x20) != 0;
-        lines.ri = (state & 0x40) != 0;
-        lines.dcd = (state & 0x80) != 0;
+    const bool reported = netLink->modemState(state);
+    lines.cts = (state & 0x10) != 0;
+    lines.dsr = (state & 0x20) != 0;
+    lines.ri = (state & 0x40) != 0;
+    lines.dcd = (state & 0x80) != 0;
+    for (const ModemLine input :
+        { ModemLine::Cts, ModemLine::Dsr, ModemLine::Dcd, ModemLine::Ri }) {
+        lines.setKnown(input, reported);
     }
     return lines;
 }

@@ -1,5 +1,6 @@
 // The rich-text control's view: layout of the lines it shows, painting, the caret,
 // keys, the mouse and the input method.
+#include "document/displaycolours.h"
 #include "followview.h"
 #include "richedit.h"
 #include "richeditaccessible.h"
@@ -527,6 +528,10 @@ void RichEdit::paintLine(QPainter &painter, std::size_t line, int top, int x0)
     }
     const double baseline = top + m_ascent;
     const QColor selectedColor = palette().color(QPalette::Active, QPalette::HighlightedText);
+    // The store keeps the document's colours; a dark background only changes how they are drawn.
+    const QColor base = palette().color(QPalette::Base);
+    const Rgb background { static_cast<uint8_t>(base.red()), static_cast<uint8_t>(base.green()),
+        static_cast<uint8_t>(base.blue()) };
     QList<quint32> glyphs;
     QList<QPointF> positions;
     const auto flush = [&] {
@@ -556,7 +561,8 @@ void RichEdit::paintLine(QPainter &painter, std::size_t line, int top, int x0)
             if (b >= e) {
                 continue;
             }
-            painter.setPen(piece == 1 ? selectedColor : toQColor(runs[i].color));
+            painter.setPen(
+                piece == 1 ? selectedColor : toQColor(DisplayColour(runs[i].color, background)));
             for (std::size_t k = b; k < e;) {
                 const auto byte = static_cast<unsigned char>(text[k]);
                 if (byte >= 0x20 && byte < 0x7F && m_rawFont.isValid()) {

@@ -458,6 +458,20 @@ RTS/CTS flow control drives RTS</translation>
         <source>当前设备不支持 RS-485：%1</source>
         <translation>This device has no RS-485: %1</translation>
     </message>
+    <message>
+        <source>%1
+状态未知：服务器没有报告这条线的状态</source>
+        <translation>%1
+State unknown: the server has not reported this line</translation>
+    </message>
+    <message>
+        <source>状态未知</source>
+        <translation>State unknown</translation>
+    </message>
+    <message>
+        <source>%1 ?</source>
+        <translation>%1 ?</translation>
+    </message>
 </context>
 <context>
     <name>MainTexts</name>

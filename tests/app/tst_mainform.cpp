@@ -1,6 +1,7 @@
 #include "app/intervaltimer.h"
 #include "appfixture.h"
 #include "document/ChildWin.h"
+#include "linetest/linetestwindow.h"
 #include "text/codepage.h"
 #include "textview/richedit.h"
 
@@ -10,6 +11,7 @@
 #include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScreen>
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QToolBar>
@@ -40,6 +42,7 @@ private slots:
     void exitWhileReceiving();
     void barLayout_data();
     void barLayout();
+    void lineTestOpensOverTheMainWindow();
 };
 
 static QList<QToolButton *> buttonBar()
@@ -363,6 +366,30 @@ void MainFormTest::barLayout()
         : static_cast<QWidget *>(MainForm->ToolBar1);
     QCOMPARE(control->mapTo(bar, QPoint()).x(), x);
     QCOMPARE(control->width(), width);
+}
+
+// The line test's window opens over the main window, not where the system puts new
+// windows; the main window stands in the screen's middle, where the line test's
+// window fits across.
+void MainFormTest::lineTestOpensOverTheMainWindow()
+{
+    AppFixture fixture;
+    QVERIFY(fixture.prepare("00", AppFixture::PortKind::Missing));
+    ModalWatcher watcher;
+    QVERIFY(fixture.start());
+    const QRect room = MainForm->screen()->availableGeometry();
+    QRect main = MainForm->frameGeometry();
+    main.moveCenter(room.center());
+    MainForm->move(main.topLeft());
+    QTRY_COMPARE(MainForm->frameGeometry().center(), room.center());
+    MainForm->LineTestItem->trigger();
+    QVERIFY(MainForm->LineTestForm);
+    QVERIFY(QTest::qWaitForWindowExposed(MainForm->LineTestForm));
+    const QRect form = MainForm->LineTestForm->frameGeometry();
+    QVERIFY2(std::abs(form.center().x() - room.center().x()) <= 2,
+        qPrintable(QStringLiteral("%1,%2").arg(form.x()).arg(form.y())));
+    QVERIFY(form.top() >= room.top());
+    MainForm->LineTestForm->close();
 }
 
 QTEST_MAIN(MainFormTest)

@@ -4,11 +4,15 @@
 
 #include "app/maintexts.h"
 #include "appfixture.h"
+#include "controllines/linestrip.h"
+#include "controllines/linetexts.h"
 #include "netservers.h"
 #include "serial/portio.h"
 
+#include <QAction>
 #include <QLabel>
 #include <QStatusBar>
+#include <QToolButton>
 
 #include <memory>
 
@@ -23,6 +27,7 @@ private slots:
     void stateField();
     void droppedConnectionIsShownAndComesBack();
     void silentServerIsNamedAsNotAnswering();
+    void unknownLinesInTheStripAndTheMenu();
 };
 
 void NetPortStateTest::stateField_data()
@@ -153,6 +158,39 @@ void NetPortStateTest::silentServerIsNamedAsNotAnswering()
         qPrintable(MainForm->recentMessages().join(QLatin1Char('\n'))), 10000);
     QVERIFY(!MainForm->recentMessages().join(QLatin1Char('\n')).contains(MainTexts::PortLost));
     port_io::SetNetTimeouts(std::chrono::milliseconds(5000), std::chrono::milliseconds(5000));
+}
+
+// A server that leaves the questions for DTR and RTS unanswered: both show as
+// unknown, in the strip and in the 串口 menu, until F7 sets DTR and the server's
+// answer makes it known.
+void NetPortStateTest::unknownLinesInTheStripAndTheMenu()
+{
+    ScriptedServer listener(
+        [](int fd, const std::atomic<bool> &stop) { netservers::AcceptingRfc2217(fd, stop); });
+    AppFixture fixture;
+    QVERIFY(fixture.prepare("00", AppFixture::PortKind::Missing));
+    const QString link = fixture.path(QStringLiteral("byteway/com1"));
+    QFile::remove(link);
+    QVERIFY(QFile::link(QStringLiteral("rfc2217://127.0.0.1:%1").arg(listener.port()), link));
+    QVERIFY(fixture.start());
+    LineStrip *strip = MainForm->Lines;
+    const QString unknown = LineTexts::UnknownState.text();
+    for (auto [button, item] : { std::pair { strip->LineDTR, MainForm->DtrItem },
+             std::pair { strip->LineRTS, MainForm->RtsItem } }) {
+        QTRY_VERIFY(button->isEnabled() && button->toolTip().contains(unknown));
+        QVERIFY(!button->isChecked());
+        QVERIFY(!item->isChecked());
+        QVERIFY2(!item->icon().isNull(), qPrintable(item->objectName()));
+        QVERIFY(item->toolTip().contains(unknown));
+    }
+    MainForm->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(MainForm));
+    QTest::keyClick(MainForm, Qt::Key_F7);
+    QTRY_VERIFY(MainForm->DtrItem->isChecked());
+    QVERIFY(MainForm->DtrItem->icon().isNull());
+    QVERIFY(!MainForm->DtrItem->toolTip().contains(unknown));
+    QCOMPARE(strip->LineDTR->text(), LineTexts::Dtr);
+    QVERIFY(!MainForm->RtsItem->icon().isNull());
 }
 
 QTEST_MAIN(NetPortStateTest)

@@ -2,6 +2,7 @@
 // the timing of pulses and breaks as the port sees the calls.
 
 #include "controllines/linestrip.h"
+#include "controllines/linetexts.h"
 #include "settings/appconfig.h"
 
 #include <QAccessible>
@@ -47,6 +48,7 @@ public:
         // A driver that ignores the request: the strip must show what it reads.
         if (!stuck) {
             state.set(line, on);
+            state.setKnown(line, true);
         }
         return {};
     }
@@ -95,6 +97,9 @@ private slots:
     void refusedBreakGreysWithoutRetrying();
     void optionsKeptInByteWayConf_data();
     void optionsKeptInByteWayConf();
+    void unknownLineShowsAsUnknown_data();
+    void unknownLineShowsAsUnknown();
+    void pulseOfUnknownLineDropsIt();
 };
 
 void TestLineStrip::showsEachLine_data()
@@ -343,6 +348,79 @@ void TestLineStrip::optionsKeptInByteWayConf()
     const bool defaults = options == OpenLineOptions() && pulseMs == 100;
     QFile file(path);
     QCOMPARE(file.exists() && file.size() > 0, !defaults);
+}
+
+void TestLineStrip::unknownLineShowsAsUnknown_data()
+{
+    QTest::addColumn<int>("line");
+    const char *names[] = { "DTR", "RTS", "CTS", "DSR", "DCD", "RI" };
+    for (int line = 0; line < 6; ++line) {
+        QTest::addRow("%s", names[line]) << line;
+    }
+}
+
+// A line the port cannot tell is neither on nor off, and only that line; once the
+// port reports it, it is shown like the others again. The others are on, so an
+// unknown line shown as off would pass for known.
+void TestLineStrip::unknownLineShowsAsUnknown()
+{
+    QFETCH(int, line);
+    const auto which = static_cast<ModemLine>(line);
+    FakeLines fake;
+    for (int other = 0; other < 6; ++other) {
+        fake.state.set(static_cast<ModemLine>(other), true);
+    }
+    fake.state.set(which, false);
+    fake.state.setKnown(which, false);
+    LineStrip strip(fake);
+    const std::array<QAbstractButton *, 6> widgets { strip.LineDTR, strip.LineRTS, strip.LineCTS,
+        strip.LineDSR, strip.LineDCD, strip.LineRI };
+    const char *names[] = { "DTR", "RTS", "CTS", "DSR", "DCD", "RI" };
+    const QString unknownTip = LineTexts::UnknownState.text();
+    for (int index = 0; index < 6; ++index) {
+        QAbstractButton *widget = widgets[static_cast<std::size_t>(index)];
+        const QString name = QString::fromLatin1(names[index]);
+        const bool unknown = index == line;
+        QCOMPARE(widget->text(), unknown ? LineTexts::UnknownCaption.arg(name) : name);
+        QCOMPARE(widget->toolTip().contains(unknownTip), unknown);
+        QCOMPARE(widget->accessibleDescription().isEmpty(), !unknown);
+        QCOMPARE(widget->accessibleName(), name);
+        QVERIFY(widget->isEnabled());
+        if (auto *lamp = qobject_cast<QCheckBox *>(widget)) {
+            QCOMPARE(lamp->checkState(), unknown ? Qt::PartiallyChecked : Qt::Checked);
+        } else {
+            QCOMPARE(widget->isChecked(), !unknown);
+            QCOMPARE(widget->property("lineKnown") == QVariant(false), unknown);
+        }
+    }
+    fake.state.setKnown(which, true);
+    strip.refresh();
+    QAbstractButton *widget = widgets[static_cast<std::size_t>(line)];
+    QCOMPARE(widget->text(), QString::fromLatin1(names[line]));
+    QVERIFY(!widget->toolTip().contains(unknownTip));
+    QVERIFY(widget->accessibleDescription().isEmpty());
+    if (auto *lamp = qobject_cast<QCheckBox *>(widget)) {
+        QCOMPARE(lamp->checkState(), Qt::Unchecked);
+    } else {
+        QCOMPARE(widget->property("lineKnown"), QVariant(true));
+    }
+}
+
+// Ports are opened with DTR and RTS asserted, so a pulse of a line the port cannot
+// tell drops it and raises it again.
+void TestLineStrip::pulseOfUnknownLineDropsIt()
+{
+    FakeLines fake;
+    fake.state.setKnown(ModemLine::Dtr, false);
+    LineStrip strip(fake);
+    strip.setPulseMs(20);
+    strip.LineDTRPulse->trigger();
+    QTRY_VERIFY(!strip.pulsing(ModemLine::Dtr));
+    QCOMPARE(fake.calls.size(), std::size_t(2));
+    QCOMPARE(fake.calls[0].on, false);
+    QCOMPARE(fake.calls[1].on, true);
+    QVERIFY(strip.LineDTR->isChecked());
+    QCOMPARE(strip.LineDTR->text(), QStringLiteral("DTR"));
 }
 
 QTEST_MAIN(TestLineStrip)

@@ -1,5 +1,6 @@
 #include "docstesthelpers.h"
 #include "document/ChildWin.h"
+#include "document/displaycolours.h"
 #include "text/codepage.h"
 #include "textview/richedit.h"
 
@@ -61,6 +62,8 @@ private slots:
     void inputMethodComposesAtTheCaret();
     void textIsKeptInCodePage936_data();
     void textIsKeptInCodePage936();
+    void coloursReadOnTheBase_data();
+    void coloursReadOnTheBase();
 };
 
 void RichEditTest::lineCount_data()
@@ -671,6 +674,64 @@ void RichEditTest::textIsKeptInCodePage936()
     QCOMPARE(edit.toPlainText(), shown);
     QCOMPARE(edit.characterCount(), shown.size());
     QCOMPARE(edit.findText(shown.mid(2, 1), 0, true, false), 2);
+}
+
+void RichEditTest::coloursReadOnTheBase_data()
+{
+    QTest::addColumn<QColor>("base");
+    QTest::addColumn<QColor>("color");
+    const QColor dark(30, 30, 30);
+    const QColor white(Qt::white);
+    QTest::newRow("dark-black") << dark << QColor(0, 0, 0);
+    QTest::newRow("dark-blue") << dark << QColor(0, 0, 255);
+    QTest::newRow("dark-green") << dark << QColor(0, 128, 0);
+    QTest::newRow("dark-red") << dark << QColor(255, 0, 0);
+    QTest::newRow("white-blue") << white << QColor(0, 0, 255);
+    QTest::newRow("white-green") << white << QColor(0, 128, 0);
+}
+
+// Painting draws a run in its colour as the base shows it best, and the document keeps
+// the colour it was given (a saved file takes that one).
+void RichEditTest::coloursReadOnTheBase()
+{
+    QFETCH(QColor, base);
+    QFETCH(QColor, color);
+    const auto rgb = [](const QColor &c) {
+        return Rgb { static_cast<uint8_t>(c.red()), static_cast<uint8_t>(c.green()),
+            static_cast<uint8_t>(c.blue()) };
+    };
+    RichEdit edit;
+    QPalette pal = edit.palette();
+    pal.setColor(QPalette::Base, base);
+    edit.setPalette(pal);
+    edit.resize(300, 100);
+    edit.SetInsertColor(rgb(color));
+    QVERIFY(edit.InsertAtCaret("MMMM HHHH"));
+    edit.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&edit));
+    edit.clearFocus(); // the caret inverts the base
+    QTest::qWait(RichEdit::kMaxPaintHoldMs + 20);
+    const QImage shown = edit.viewport()->grab().toImage();
+    // The pixel furthest from the base is one the text covers wholly.
+    QColor ink = base;
+    int furthest = 0;
+    for (int y = 0; y < shown.height(); ++y) {
+        for (int x = 0; x < shown.width(); ++x) {
+            const QColor pixel(shown.pixel(x, y));
+            const int distance = std::abs(pixel.red() - base.red())
+                + std::abs(pixel.green() - base.green()) + std::abs(pixel.blue() - base.blue());
+            if (distance > furthest) {
+                furthest = distance;
+                ink = pixel;
+            }
+        }
+    }
+    const Rgb expected = DisplayColour(rgb(color), rgb(base));
+    QVERIFY2(std::abs(ink.red() - expected.r) <= 8 && std::abs(ink.green() - expected.g) <= 8
+            && std::abs(ink.blue() - expected.b) <= 8,
+        qPrintable(ink.name()));
+    const std::vector<ColorRun> kept { { "MMMM HHHH", color.name() } };
+    QCOMPARE(DescribeRuns(ColorRuns(edit)), DescribeRuns(kept));
 }
 
 QTEST_MAIN(RichEditTest)
