@@ -42,12 +42,12 @@ cmake -S . -B "$build" -DBYTEWAY_CORE_ONLY=ON -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" >/dev/null
 cmake --build "$build" -j "$jobs"
 
-# The device runs on this side of the emulator, so it is built natively; it is two
-# plain C++ files.
+# The device runs on this side of the emulator, so it is built natively; it is its
+# own plain C++ files and the project's error shape (base/status.cpp).
 device="$build/native/byteway-device"
 mkdir -p "$build/native"
-g++ -std=c++20 -O2 -Itools/modemsim -o "$device" tools/device/main.cpp tools/device/deviceoptions.cpp \
-    tools/device/devicefaults.cpp -lutil -pthread
+g++ -std=c++20 -O2 -I. -Itools/modemsim -o "$device" tools/device/main.cpp \
+    tools/device/deviceoptions.cpp tools/device/devicefaults.cpp base/status.cpp -lutil -pthread
 # The modem lines of a UART for one pseudo-terminal pair, preloaded into the device
 # that plays them and into Wine, whose serial calls end in the same ioctls.
 modemsim="$(cd "$build/native" && pwd)/libbyteway-modemsim.so"
