@@ -1,12 +1,12 @@
 #include "automationfile.h"
 
+#include "bytepattern.h"
 #include "settings/wholefile.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <optional>
-#include <regex>
 
 namespace {
 
@@ -431,11 +431,10 @@ Status CheckPattern(const Pattern &pattern)
         if (pattern.source.empty()) {
             return { ErrorKind::Invalid, "the regular expression is empty" };
         }
-        try {
-            const std::regex compiled(pattern.source, std::regex::ECMAScript);
-        } catch (const std::regex_error &error) {
+        Result<BytePattern> compiled = BytePattern::Compile(pattern.source);
+        if (!compiled) {
             return { ErrorKind::Invalid,
-                std::string("the regular expression does not compile: ") + error.what() };
+                "the regular expression does not compile: " + compiled.status().reason() };
         }
         return {};
     }
