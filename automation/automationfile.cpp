@@ -584,7 +584,7 @@ Result<AutomationSet> ImportAutomation(const std::filesystem::path &path)
 {
     Result<std::string> text = ReadRegularFile(path, kMaxAutomationFileBytes + 1, FileAccess::Read);
     if (!text) {
-        return text.status();
+        return Status(text.status().kind(), path.string() + ": " + text.status().reason());
     }
     if (text->size() > kMaxAutomationFileBytes) {
         return Status(ErrorKind::Invalid,

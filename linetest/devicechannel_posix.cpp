@@ -141,6 +141,7 @@ Result<std::size_t> DeviceChannel::Write(const uint8_t *data, std::size_t size, 
 
 Result<std::size_t> DeviceChannel::Read(uint8_t *data, std::size_t size, int waitMs)
 {
+    bool hungUp = false;
     for (;;) {
         const ssize_t count = ::read(m_readFd, data, size);
         if (count > 0) {
@@ -153,6 +154,11 @@ Result<std::size_t> DeviceChannel::Read(uint8_t *data, std::size_t size, int wai
             return Status::FromErrno(errno == EIO ? ErrorKind::Lost : ErrorKind::Io, errno, "read");
         }
         if (waitMs < 0) {
+            // A terminal whose other side has gone reports readable with a hang-up,
+            // then reads nothing: that is the end of the line, not a quiet one.
+            if (hungUp) {
+                return Status(ErrorKind::Lost, "the device hung up");
+            }
             return std::size_t { 0 };
         }
         pollfd waiter { m_readFd, POLLIN, 0 };
@@ -163,6 +169,7 @@ Result<std::size_t> DeviceChannel::Read(uint8_t *data, std::size_t size, int wai
         if (!(waiter.revents & POLLIN) && (waiter.revents & (POLLHUP | POLLERR | POLLNVAL))) {
             return Status(ErrorKind::Lost, "the device hung up");
         }
+        hungUp = (waiter.revents & POLLHUP) != 0;
         waitMs = -1; // one more read, no second wait
     }
 }
