@@ -472,6 +472,7 @@ Result<BytePattern> BytePattern::Compile(std::string_view source)
         if (pattern.m_program[pc].op == Op::Match) {
             return Status(ErrorKind::Invalid, "the expression matches empty input");
         }
+        pattern.m_firstBytes |= pattern.m_classes[pattern.m_program[pc].x];
     }
     return pattern;
 }
@@ -519,6 +520,11 @@ void BytePattern::addState(std::vector<uint32_t> &list, uint32_t pc, bool atStar
 
 bool BytePattern::step(uint8_t byte)
 {
+    // Most bytes of a stream start nothing and continue nothing: skip the states.
+    if (m_current.empty() && !m_firstBytes.test(byte)) {
+        m_atStart = false;
+        return false;
+    }
     ++m_generation;
     addState(m_current, 0, m_atStart); // a match may start at this byte
     m_atStart = false;

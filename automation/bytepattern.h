@@ -51,6 +51,7 @@ private:
 
     std::vector<Instruction> m_program;
     std::vector<std::bitset<256>> m_classes;
+    std::bitset<256> m_firstBytes; // the bytes a match can start with
     std::vector<uint32_t> m_current, m_next, m_stack;
     std::vector<uint64_t> m_mark; // per instruction: the generation that added it
     uint64_t m_generation = 1;
