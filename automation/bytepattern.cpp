@@ -290,7 +290,7 @@ private:
                 return set;
             }
             m_at += 2;
-            set.set(static_cast<std::size_t>(high * 16 + low));
+            set.set(static_cast<std::size_t>(high) * 16 + static_cast<std::size_t>(low));
             return set;
         }
         default:

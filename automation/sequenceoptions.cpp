@@ -80,7 +80,7 @@ Status ParseSequenceOptions(const std::vector<std::string> &args, SequenceOption
             options.help = true;
             continue;
         }
-        if (!takesValue && name.rfind("-", 0) == 0 && name.size() > 1) {
+        if (!takesValue && name.rfind('-', 0) == 0 && name.size() > 1) {
             return { ErrorKind::Invalid, "unknown argument \"" + args[i] + "\"" };
         }
         if (!takesValue) {

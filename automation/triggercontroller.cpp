@@ -102,12 +102,13 @@ void TriggerController::tick()
     }
     while (!m_waiting.empty()) {
         const Waiting &front = m_waiting.front();
-        if (send && send(front.bytes, front.rule)) {
-            m_waiting.pop_front();
-        } else if (now - front.sinceMs > kReplyWaitMs) {
-            m_waiting.pop_front();
-        } else {
+        // A reply that could not go out for kReplyWaitMs is dropped: it answers
+        // something long past.
+        const bool gone
+            = (send && send(front.bytes, front.rule)) || now - front.sinceMs > kReplyWaitMs;
+        if (!gone) {
             break;
         }
+        m_waiting.pop_front();
     }
 }
