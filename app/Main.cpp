@@ -159,6 +159,7 @@ void TMainForm::FormCreate()
     SetUpCapture();
     SetUpLines();
     SetUpSendBar();
+    SetUpAutomation();
     SetUpEchoOrder();
     SetUpKeyboard();
     SetUpPlacement();

@@ -17,6 +17,10 @@ class EditCommands;
 class IntervalTimer;
 class LineTestWindow;
 class SessionWindow;
+class AutomationStore;
+class TriggerController;
+class TriggerWindow;
+class SequenceWindow;
 class LineOptionsRow;
 class LineStrip;
 class PortControlLines;
@@ -259,6 +263,16 @@ public:
     void SetUpPlacement();
     void savePlacement();
 
+    // 工具 → 自动应答 and 序列, their windows and the triggers' switch
+    // (mainautomation.cpp).
+    void SetUpAutomation();
+    QAction *TriggersItem = nullptr;
+    QAction *TriggerSwitchItem = nullptr;
+    QAction *SequencesItem = nullptr;
+    AutomationStore *Automation = nullptr;
+    TriggerController *Triggers = nullptr;
+    QPointer<TriggerWindow> TriggerForm;
+    QPointer<SequenceWindow> SequenceForm;
     // 工具 → 线路测试 and its window (mainlinetest.cpp).
     void SetUpLineTest();
     QAction *LineTestItem = nullptr;

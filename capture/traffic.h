@@ -19,6 +19,15 @@ protected:
     ~TrafficListener() = default;
 };
 
+// Looks at every received byte (the triggers), on the receive thread: it must take
+// the byte at once and never wait. It must live as long as the program.
+class ReceivedObserver
+{
+public:
+    virtual ~ReceivedObserver() = default;
+    virtual void receivedByte(uint8_t byte) = 0;
+};
+
 // The one place every byte that passes the port goes through: the receive thread
 // hands it each byte it has read, the send loop each byte the port has taken. It
 // counts them and, while a recording runs, hands them to `recorder` in the order
@@ -31,6 +40,9 @@ public:
         m_received.fetch_add(1, std::memory_order_relaxed);
         recorder.add(CaptureDirection::Received, byte);
         tell(CaptureDirection::Received, byte);
+        if (ReceivedObserver *watcher = observer.load(std::memory_order_acquire)) {
+            watcher->receivedByte(byte);
+        }
     }
     void sent(uint8_t byte)
     {
@@ -43,6 +55,7 @@ public:
     uint64_t sentTotal() const { return m_sent.load(std::memory_order_relaxed); }
 
     CaptureRecorder recorder;
+    std::atomic<ReceivedObserver *> observer { nullptr };
 
     // Sets the one listener (nullptr: none). A listener must outlive every byte
     // that may still be passing when it is replaced, so set one that lives as long

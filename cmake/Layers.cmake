@@ -8,11 +8,11 @@ set(BYTEWAY_LAYERS
     "settings_core capture_core"
     "document_core sendbar_core session_core"
     "textview_store linetest_core"
-    "receive_core send_core"
+    "receive_core send_core automation_core"
     "transfer_core"
     "text_ui"
     "settings_config"
-    "textview_ui controllines_ui sendbar_ui linetest_ui session_ui"
+    "textview_ui controllines_ui sendbar_ui linetest_ui session_ui automation_ui"
     "document_ui transfer_ui"
     "receive_ui send_ui settings_ui"
     "app_ui")

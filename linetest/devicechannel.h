@@ -25,6 +25,8 @@ public:
     Result<std::size_t> Read(uint8_t *data, std::size_t size, int waitMs) override;
     void DiscardInput() override;
     bool LineErrors(LineErrorCounts &counts) const override;
+    // The descriptor read from, for the control lines of the same device.
+    [[nodiscard]] int readDescriptor() const { return m_readFd; }
 
 private:
     int m_writeFd;

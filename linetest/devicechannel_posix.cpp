@@ -149,6 +149,7 @@ void DeviceChannel::DiscardInput()
 
 Result<std::size_t> DeviceChannel::Read(uint8_t *data, std::size_t size, int waitMs)
 {
+    bool hungUp = false;
     for (;;) {
         const ssize_t count = ::read(m_readFd, data, size);
         if (count > 0) {
@@ -161,6 +162,11 @@ Result<std::size_t> DeviceChannel::Read(uint8_t *data, std::size_t size, int wai
             return Status::FromErrno(errno == EIO ? ErrorKind::Lost : ErrorKind::Io, errno, "read");
         }
         if (waitMs < 0) {
+            // A terminal whose other side has gone reports readable with a hang-up,
+            // then reads nothing: that is the end of the line, not a quiet one.
+            if (hungUp) {
+                return Status(ErrorKind::Lost, "the device hung up");
+            }
             return std::size_t { 0 };
         }
         pollfd waiter { m_readFd, POLLIN, 0 };
@@ -171,6 +177,7 @@ Result<std::size_t> DeviceChannel::Read(uint8_t *data, std::size_t size, int wai
         if (!(waiter.revents & POLLIN) && (waiter.revents & (POLLHUP | POLLERR | POLLNVAL))) {
             return Status(ErrorKind::Lost, "the device hung up");
         }
+        hungUp = (waiter.revents & POLLHUP) != 0;
         waitMs = -1; // one more read, no second wait
     }
 }

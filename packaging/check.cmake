@@ -39,7 +39,7 @@ if(CHECK STREQUAL "consistency")
     string(REGEX MATCH "<launchable type=\"desktop-id\">([^<]*)</launchable>" _ "${xml}")
     expect("metadata launcher" "${CMAKE_MATCH_1}" "${APP_ID}.desktop")
     string(REGEX MATCHALL "<binary>[^<]*</binary>" binaries "${xml}")
-    expect("metadata binaries" "${binaries}" "<binary>byteway</binary>;<binary>byteway-device</binary>;<binary>byteway-linetest</binary>")
+    expect("metadata binaries" "${binaries}" "<binary>byteway</binary>;<binary>byteway-device</binary>;<binary>byteway-linetest</binary>;<binary>byteway-sequence</binary>")
     # The version of the build is the newest in the metadata, the changelog and
     # the manual pages.
     string(REGEX MATCH "<release version=\"([^\"]*)\"" _ "${xml}")

@@ -63,6 +63,7 @@ const QString kSendBarVisible = QStringLiteral("sendBar/visible");
 const QString kSendLine = QStringLiteral("sendBar/line");
 const QString kSendHistory = QStringLiteral("sendBar/history");
 const QString kQuickCommands = QStringLiteral("sendBar/commands");
+const QString kAutomation = QStringLiteral("automation/file");
 
 } // namespace
 
@@ -292,6 +293,16 @@ QStringList AppConfig::quickCommands() const
 Status AppConfig::setQuickCommands(const QStringList &lines)
 {
     return write(kQuickCommands, lines);
+}
+
+QString AppConfig::automationText() const
+{
+    return m_settings.value(kAutomation).toString();
+}
+
+Status AppConfig::setAutomationText(const QString &text)
+{
+    return write(kAutomation, text);
 }
 
 bool AppConfig::splitLines() const

@@ -60,6 +60,9 @@ public:
     [[nodiscard]] Status setSendHistory(const QStringList &lines);
     QStringList quickCommands() const;
     [[nodiscard]] Status setQuickCommands(const QStringList &lines);
+    // The last used triggers and sequences, as their file's text (empty: none).
+    QString automationText() const;
+    [[nodiscard]] Status setAutomationText(const QString &text);
     // Whether each change between sending and receiving starts a line of its own
     // (off: received text continues a line behind a finished send's echo).
     bool splitLines() const;

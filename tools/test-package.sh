@@ -50,7 +50,8 @@ if echo "$output" | grep -q '^[EWI]: '; then
     fail "appstreamcli validate reported:
 $output"
 fi
-for page in packaging/byteway.1 packaging/byteway-device.1 packaging/byteway-linetest.1; do
+for page in packaging/byteway.1 packaging/byteway-device.1 packaging/byteway-linetest.1 \
+    packaging/byteway-sequence.1; do
     silent groff -ww -z -man -Tutf8 "$page"
 done
 
@@ -83,7 +84,7 @@ while IFS= read -r path; do
     fi
 done <"$files"
 grep -qx /usr/share/doc/byteway "$own_folders" || fail "dpkg does not count /usr/share/doc/byteway as the package's"
-for path in /usr/bin/byteway /usr/bin/byteway-device /usr/bin/byteway-linetest \
+for path in /usr/bin/byteway /usr/bin/byteway-device /usr/bin/byteway-linetest /usr/bin/byteway-sequence \
     /usr/share/applications/$app_id.desktop \
     /usr/share/metainfo/$app_id.metainfo.xml \
     /usr/share/icons/hicolor/scalable/apps/$app_id.svg \
@@ -92,7 +93,7 @@ for path in /usr/bin/byteway /usr/bin/byteway-device /usr/bin/byteway-linetest \
     /usr/share/icons/hicolor/128x128/apps/$app_id.png \
     /usr/share/icons/hicolor/256x256/apps/$app_id.png \
     /usr/share/man/man1/byteway.1.gz /usr/share/man/man1/byteway-device.1.gz \
-    /usr/share/man/man1/byteway-linetest.1.gz \
+    /usr/share/man/man1/byteway-linetest.1.gz /usr/share/man/man1/byteway-sequence.1.gz \
     /usr/share/doc/byteway/copyright /usr/share/doc/byteway/changelog.gz; do
     [ -f "$path" ] || fail "$path is not installed"
     grep -qx "$path" "$files" || fail "$path is not listed as the package's"
@@ -108,6 +109,8 @@ man -w byteway >/dev/null || fail "man does not find byteway(1)"
 man -w byteway-device >/dev/null || fail "man does not find byteway-device(1)"
 byteway-linetest --help | grep -q -- '--max-ber' || fail "byteway-linetest --help printed no usage"
 man -w byteway-linetest >/dev/null || fail "man does not find byteway-linetest(1)"
+byteway-sequence --help | grep -q -- '--sequence' || fail "byteway-sequence --help printed no usage"
+man -w byteway-sequence >/dev/null || fail "man does not find byteway-sequence(1)"
 
 # The installed program starts as the launcher starts it (no arguments) on settings
 # of its own: a throw-away home, so the user's settings are never touched. With no

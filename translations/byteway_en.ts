@@ -17,6 +17,185 @@
     </message>
 </context>
 <context>
+    <name>AutomationTexts</name>
+    <message>
+        <source>自动应答…</source>
+        <translation>Auto-reply…</translation>
+    </message>
+    <message>
+        <source>收到的数据符合规则时自动回复</source>
+        <translation>Reply automatically when received data matches a rule</translation>
+    </message>
+    <message>
+        <source>启用自动应答</source>
+        <translation>Auto-reply on</translation>
+    </message>
+    <message>
+        <source>打开或关闭全部自动应答规则 (每次启动都是关闭的)</source>
+        <translation>Turn all auto-reply rules on or off (off at every start)</translation>
+    </message>
+    <message>
+        <source>序列…</source>
+        <translation>Sequences…</translation>
+    </message>
+    <message>
+        <source>按步骤运行测试: 发送、等待、检查应答、控制线</source>
+        <translation>Run a test step by step: send, wait, check answers, control lines</translation>
+    </message>
+    <message>
+        <source>自动应答</source>
+        <translation>Auto-reply</translation>
+    </message>
+    <message>
+        <source>序列</source>
+        <translation>Sequences</translation>
+    </message>
+    <message>
+        <source>规则</source>
+        <translation>Rules</translation>
+    </message>
+    <message>
+        <source>步骤</source>
+        <translation>Steps</translation>
+    </message>
+    <message>
+        <source>规则和序列 (文本)</source>
+        <translation>Rules and sequences (text)</translation>
+    </message>
+    <message>
+        <source>应用</source>
+        <translation>Apply</translation>
+    </message>
+    <message>
+        <source>导入…</source>
+        <translation>Import…</translation>
+    </message>
+    <message>
+        <source>导出…</source>
+        <translation>Export…</translation>
+    </message>
+    <message>
+        <source>开启</source>
+        <translation>On</translation>
+    </message>
+    <message>
+        <source>恢复暂停的规则</source>
+        <translation>Resume paused rules</translation>
+    </message>
+    <message>
+        <source>名称</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>匹配</source>
+        <translation>Match</translation>
+    </message>
+    <message>
+        <source>回复</source>
+        <translation>Reply</translation>
+    </message>
+    <message>
+        <source>匹配次数</source>
+        <translation>Matched</translation>
+    </message>
+    <message>
+        <source>回复次数</source>
+        <translation>Fired</translation>
+    </message>
+    <message>
+        <source>状态</source>
+        <translation>State</translation>
+    </message>
+    <message>
+        <source>有效</source>
+        <translation>Active</translation>
+    </message>
+    <message>
+        <source>停用</source>
+        <translation>Disabled</translation>
+    </message>
+    <message>
+        <source>已暂停</source>
+        <translation>Paused</translation>
+    </message>
+    <message>
+        <source>已完成</source>
+        <translation>Done</translation>
+    </message>
+    <message>
+        <source>自动应答: %1</source>
+        <translation>Auto-reply: %1</translation>
+    </message>
+    <message>
+        <source>序列:</source>
+        <translation>Sequence:</translation>
+    </message>
+    <message>
+        <source>开始</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>停止</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>结果</source>
+        <translation>Result</translation>
+    </message>
+    <message>
+        <source>时间(秒)</source>
+        <translation>Time (s)</translation>
+    </message>
+    <message>
+        <source>说明</source>
+        <translation>Detail</translation>
+    </message>
+    <message>
+        <source>通过</source>
+        <translation>Passed</translation>
+    </message>
+    <message>
+        <source>失败</source>
+        <translation>Failed</translation>
+    </message>
+    <message>
+        <source>正在运行第 %1 步 (%2 秒): %3</source>
+        <translation>Running step %1 (%2 s): %3</translation>
+    </message>
+    <message>
+        <source>%1: %2 步通过, %3 步失败, 用时 %4 秒 %5</source>
+        <translation>%1: %2 steps passed, %3 failed, %4 s %5</translation>
+    </message>
+    <message>
+        <source>未通过</source>
+        <translation>Failed</translation>
+    </message>
+    <message>
+        <source>无法运行</source>
+        <translation>Could not run</translation>
+    </message>
+    <message>
+        <source>已停止</source>
+        <translation>Stopped</translation>
+    </message>
+    <message>
+        <source>没有序列: 先在文本中写一个 [sequence] 并应用</source>
+        <translation>No sequence: write a [sequence] in the text and apply it first</translation>
+    </message>
+    <message>
+        <source>端口未打开, 无法运行序列</source>
+        <translation>The port is not open; the sequence cannot run</translation>
+    </message>
+    <message>
+        <source>已应用: %1 条规则, %2 个序列</source>
+        <translation>Applied: %1 rules, %2 sequences</translation>
+    </message>
+    <message>
+        <source>自动化文件 (*.ini *.txt);;所有文件 (*)</source>
+        <translation>Automation files (*.ini *.txt);;All files (*)</translation>
+    </message>
+</context>
+<context>
     <name>DocumentFile</name>
     <message>
         <source>Cannot open file &quot;%1&quot;: %2</source>
