@@ -1,55 +1,18 @@
 #include "sequenceoptions.h"
 
+#include "linetest/linetestoptions.h"
+
 #include <algorithm>
-#include <charconv>
 
 namespace {
 
-bool ReadInteger(const std::string &text, int64_t low, int64_t high, int64_t &value)
-{
-    const char *end = text.data() + text.size();
-    const auto [where, status] = std::from_chars(text.data(), end, value);
-    return status == std::errc() && where == end && !text.empty() && value >= low && value <= high;
-}
-
-Status Bad(const std::string &name, const std::string &value, const std::string &wanted)
-{
-    return { ErrorKind::Invalid, name + " needs " + wanted + ", not \"" + value + "\"" };
-}
-
 Status ReadValued(const std::string &name, const std::string &value, SequenceOptions &options)
 {
-    int64_t number = 0;
-    if (name == "--device") {
-        options.device = value;
-    } else if (name == "--port") {
-        if (!ReadInteger(value, 1, 8, number)) {
-            return Bad(name, value, "a port number from 1 to 8");
-        }
-        options.port = static_cast<int>(number);
-    } else if (name == "--baud") {
-        if (!ReadInteger(value, 1, 100000000, number)) {
-            return Bad(name, value, "a baud rate");
-        }
-        options.framing.baudRate = static_cast<int32_t>(number);
-    } else if (name == "--data") {
-        if (!ReadInteger(value, 5, 8, number)) {
-            return Bad(name, value, "5, 6, 7 or 8");
-        }
-        options.framing.dataBits = static_cast<uint8_t>(number);
-    } else if (name == "--parity") {
-        const auto *const code = std::find(kParityNames.begin(), kParityNames.end(), value);
-        if (code == kParityNames.end()) {
-            return Bad(name, value, "none, odd, even, mark or space");
-        }
-        options.framing.parity = static_cast<uint8_t>(code - kParityNames.begin());
-    } else if (name == "--stop") {
-        const auto *const code = std::find(kStopBitsNames.begin(), kStopBitsNames.end(), value);
-        if (code == kStopBitsNames.end()) {
-            return Bad(name, value, "1, 1.5 or 2");
-        }
-        options.framing.stopBits = static_cast<uint8_t>(code - kStopBitsNames.begin());
-    } else if (name == "--sequence") {
+    if (const auto line
+        = ReadLineSwitch(name, value, options.device, options.port, options.framing)) {
+        return *line;
+    }
+    if (name == "--sequence") {
         options.sequence = value;
     } else {
         options.json = value;

@@ -32,6 +32,45 @@ Status Bad(const std::string &name, const std::string &value, const std::string 
 
 } // namespace
 
+std::optional<Status> ReadLineSwitch(const std::string &name, const std::string &value,
+    std::string &device, int &port, LineFraming &framing)
+{
+    int64_t number = 0;
+    if (name == "--device") {
+        device = value;
+    } else if (name == "--port") {
+        if (!ReadInteger(value, 1, 8, number)) {
+            return Bad(name, value, "a port number from 1 to 8");
+        }
+        port = static_cast<int>(number);
+    } else if (name == "--baud") {
+        if (!ReadInteger(value, 1, 100000000, number)) {
+            return Bad(name, value, "a baud rate");
+        }
+        framing.baudRate = static_cast<int32_t>(number);
+    } else if (name == "--data") {
+        if (!ReadInteger(value, 5, 8, number)) {
+            return Bad(name, value, "5, 6, 7 or 8");
+        }
+        framing.dataBits = static_cast<uint8_t>(number);
+    } else if (name == "--parity") {
+        const auto *const code = std::find(kParityNames.begin(), kParityNames.end(), value);
+        if (code == kParityNames.end()) {
+            return Bad(name, value, "none, odd, even, mark or space");
+        }
+        framing.parity = static_cast<uint8_t>(code - kParityNames.begin());
+    } else if (name == "--stop") {
+        const auto *const code = std::find(kStopBitsNames.begin(), kStopBitsNames.end(), value);
+        if (code == kStopBitsNames.end()) {
+            return Bad(name, value, "1, 1.5 or 2");
+        }
+        framing.stopBits = static_cast<uint8_t>(code - kStopBitsNames.begin());
+    } else {
+        return std::nullopt;
+    }
+    return Status();
+}
+
 Status ParseLineTestOptions(const std::vector<std::string> &args, LineTestOptions &options)
 {
     options = LineTestOptions();
@@ -64,40 +103,11 @@ Status ParseLineTestOptions(const std::vector<std::string> &args, LineTestOption
         double real = 0;
         if (name == "--help" || name == "-h") {
             options.help = true;
-        } else if (name == "--device") {
-            options.device = value;
-        } else if (name == "--port") {
-            if (!ReadInteger(value, 1, 8, number)) {
-                return Bad(name, value, "a port number from 1 to 8");
+        } else if (const auto line
+            = ReadLineSwitch(name, value, options.device, options.port, options.framing)) {
+            if (!*line) {
+                return *line;
             }
-            options.port = static_cast<int>(number);
-        } else if (name == "--baud") {
-            if (!ReadInteger(value, 1, 100000000, number)) {
-                return Bad(name, value, "a baud rate");
-            }
-            options.framing.baudRate = static_cast<int32_t>(number);
-        } else if (name == "--data") {
-            if (!ReadInteger(value, 5, 8, number)) {
-                return Bad(name, value, "5, 6, 7 or 8");
-            }
-            options.framing.dataBits = static_cast<uint8_t>(number);
-        } else if (name == "--parity") {
-            bool found = false;
-            for (uint8_t code = 0; code < kParityCodeCount; ++code) {
-                if (value == kParityNames.at(code)) {
-                    options.framing.parity = code;
-                    found = true;
-                }
-            }
-            if (!found) {
-                return Bad(name, value, "none, odd, even, mark or space");
-            }
-        } else if (name == "--stop") {
-            const auto *const code = std::find(kStopBitsNames.begin(), kStopBitsNames.end(), value);
-            if (code == kStopBitsNames.end()) {
-                return Bad(name, value, "1, 1.5 or 2");
-            }
-            options.framing.stopBits = static_cast<uint8_t>(code - kStopBitsNames.begin());
         } else if (name == "--pattern") {
             options.pattern = value;
         } else if (name == "--mode") {
