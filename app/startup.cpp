@@ -5,8 +5,9 @@
 #include "settings/option.h"
 #include "text/accessiblecombo.h"
 
-#ifndef _WIN32
 #include <QAccessible>
+
+#ifndef _WIN32
 #include <QApplication>
 #include <QSocketNotifier>
 

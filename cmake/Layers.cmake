@@ -65,10 +65,12 @@ function(byteway_check_layers)
     set_tests_properties(layers_hold PROPERTIES LABELS "core")
 endfunction()
 
-# The static libraries defined in FOLDER and below it, except tests, benchmarks and tools.
+# The static libraries defined in FOLDER and below it, except tests, benchmarks, tools
+# and what comes from outside the tree (GoogleTest in the cross build).
 function(byteway_collect_libraries folder out)
     set(result "")
-    if(NOT folder MATCHES "/(tests|bench|tools|packaging)(/|$)")
+    string(FIND "${folder}/" "${PROJECT_SOURCE_DIR}/" inside)
+    if(inside EQUAL 0 AND NOT folder MATCHES "^${PROJECT_SOURCE_DIR}/(tests|bench|tools|packaging)(/|$)")
         get_property(targets DIRECTORY ${folder} PROPERTY BUILDSYSTEM_TARGETS)
         foreach(name IN LISTS targets)
             get_target_property(type ${name} TYPE)

@@ -16,7 +16,9 @@ public:
 
     QString text(QAccessible::Text t) const override
     {
-        if (t == QAccessible::Value) {
+        // A box nobody named reads as its value, as Qt's own interface has it.
+        if (t == QAccessible::Value
+            || (t == QAccessible::Name && box()->accessibleName().isEmpty())) {
             return box()->isEditable() && box()->lineEdit() ? box()->lineEdit()->text()
                                                             : box()->currentText();
         }
@@ -68,9 +70,8 @@ private:
 QAccessibleInterface *AccessibleComboFactory(const QString &className, QObject *object)
 {
     Q_UNUSED(className);
+    // Every combo box: Qt asks while the box is still being built, before it has a
+    // name, and keeps the answer.
     auto *box = qobject_cast<QComboBox *>(object);
-    if (box == nullptr || box->accessibleName().isEmpty()) {
-        return nullptr;
-    }
-    return new AccessibleCombo(box);
+    return box != nullptr ? new AccessibleCombo(box) : nullptr;
 }

@@ -37,8 +37,11 @@ SystemCause CauseOf(const Status &failure)
         return SystemCause::NameNotFound;
     }
     for (const auto &[code, cause] : kCodes) {
+        // Where the system has no text of its own for a code (Windows' C library for
+        // most network codes) it says "Unknown error", which would match any other.
         const std::string text = std::make_error_code(code).message();
-        if (!text.empty() && reason.find(text) != std::string::npos) {
+        if (!text.empty() && !text.starts_with("Unknown error")
+            && reason.find(text) != std::string::npos) {
             return cause;
         }
     }

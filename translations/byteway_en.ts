@@ -1162,6 +1162,14 @@ sudo usermod -aG %1 $USER</translation>
         <source>工具栏的更多控件</source>
         <translation>More tool bar controls</translation>
     </message>
+    <message>
+        <source>文档以 GBK 保存文字：其中没有的字符已换成“?”</source>
+        <translation>Documents keep their text in GBK: characters it lacks became &quot;?&quot;</translation>
+    </message>
+    <message>
+        <source>数据格式</source>
+        <translation>Data format</translation>
+    </message>
 </context>
 <context>
     <name>SendBarTexts</name>

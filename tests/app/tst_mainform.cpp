@@ -6,6 +6,7 @@
 #include "textview/richedit.h"
 
 #include <QAccessible>
+#include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -145,7 +146,7 @@ void MainFormTest::controlsHaveNames()
         MainForm->ComboDataType->currentText());
 
     const QList<QToolBar *> bars = MainForm->findChildren<QToolBar *>();
-    QVERIFY(bars.size() >= 2); // the tool bar and the send bar's
+    QVERIFY(!bars.isEmpty()); // the tool bar, and any the send bar has
     for (QToolBar *bar : bars) {
         auto *more = bar->findChild<QToolButton *>(QStringLiteral("qt_toolbar_ext_button"));
         QVERIFY(more);
