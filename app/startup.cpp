@@ -3,7 +3,7 @@
 #include "Main.h"
 #include "about.h"
 #include "settings/option.h"
-#include "text/accessiblecombo.h"
+#include "text/accessiblewidgets.h"
 
 #include <QAccessible>
 
@@ -23,7 +23,7 @@
 void CreateMainObjects()
 {
     static const bool combosNamed = [] {
-        QAccessible::installFactory(AccessibleComboFactory);
+        QAccessible::installFactory(AccessibleWidgetsFactory);
         return true;
     }();
     static_cast<void>(combosNamed);

@@ -5,6 +5,7 @@
 #include "linetesttexts.h"
 #include "portchannel.h"
 #include "serial/serialport.h"
+#include "text/accessiblewidgets.h"
 #include "text/localpath.h"
 
 #include <QAccessibleWidget>
@@ -35,17 +36,6 @@
 namespace T = LineTestTexts;
 
 namespace {
-
-// The window is a top-level QWidget, which assistive clients would see as a filler:
-// it is a window.
-QAccessibleInterface *WindowFactory(const QString &className, QObject *object)
-{
-    if (className == QLatin1String("LineTestWindow") && object != nullptr
-        && object->isWidgetType()) {
-        return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Window);
-    }
-    return nullptr;
-}
 
 QString Number(double value)
 {
@@ -110,7 +100,7 @@ LineTestWindow::LineTestWindow(QWidget *parent)
     setWindowTitle(T::Caption);
     setAccessibleName(T::Caption);
     static const bool factoryInstalled = [] {
-        QAccessible::installFactory(&WindowFactory);
+        QAccessible::installFactory(&AccessibleWidgetsFactory);
         return true;
     }();
     static_cast<void>(factoryInstalled);

@@ -284,11 +284,10 @@ void Add(std::vector<TextSpan> &spans, std::string_view text, bool mark)
 
 void AddControl(std::vector<TextSpan> &spans, uint8_t byte)
 {
-    // The control pictures: U+2400 + byte, U+2421 for DEL.
-    const unsigned code = byte == 0x7F ? 0x2421 : 0x2400 + byte;
-    const char picture[3] = { char(0xE0 | (code >> 12)), char(0x80 | ((code >> 6) & 0x3F)),
-        char(0x80 | (code & 0x3F)) };
-    Add(spans, std::string_view(picture, 3), true);
+    // Caret notation, as cat -v writes it: ^@ to ^_ and ^? for DEL. Unlike the
+    // Unicode control pictures, every font the program may draw with has it.
+    const char mark[2] = { '^', byte == 0x7F ? '?' : char('@' + byte) };
+    Add(spans, std::string_view(mark, 2), true);
 }
 
 void AddByteMark(std::vector<TextSpan> &spans, uint8_t byte)

@@ -100,7 +100,7 @@ struct TextOptions
 };
 
 // The text of `bytes` (a row without its ending) as spans. Control bytes become
-// the control pictures U+2400.., other bytes that are not text "\xHH"; ANSI
+// caret notation (^M, ^J), other bytes that are not text "\xHH"; ANSI
 // sequences (ESC [ ... final) are left out or shown as marks.
 std::vector<TextSpan> DecodeText(std::string_view bytes, const TextOptions &options);
 

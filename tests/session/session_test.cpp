@@ -122,9 +122,9 @@ TEST(SessionText, LinesByEachBreakRule)
         LineBreak lineBreak;
         std::vector<std::string> lines;
     } rows[] = {
-        { LineBreak::Lf, { "a[␍]b[␍]", "c", "d", "e" } },
-        { LineBreak::Cr, { "a", "b", "[␊]c[␊]d", "e[␊]" } },
-        { LineBreak::CrLf, { "a[␍]b", "c[␊]d", "e[␊]" } },
+        { LineBreak::Lf, { "a[^M]b[^M]", "c", "d", "e" } },
+        { LineBreak::Cr, { "a", "b", "[^J]c[^J]d", "e[^J]" } },
+        { LineBreak::CrLf, { "a[^M]b", "c[^J]d", "e[^J]" } },
         { LineBreak::Any, { "a", "b", "c", "d", "e" } },
     };
     for (const auto &row : rows) {
@@ -142,11 +142,11 @@ TEST(SessionText, DecodesEachEncodingAndAnsi)
         TextOptions options;
         std::string text;
     } rows[] = {
-        { mixed, { TextEncoding::Ascii, true }, "A[\\xC3\\xA9]|[\\xD6\\xD0]|[\\xFF␁]" },
-        { mixed, { TextEncoding::Utf8, true }, "A\xC3\xA9|[\\xD6\\xD0]|[\\xFF␁]" },
-        { mixed, { TextEncoding::Gbk, true }, "A\xC3\xA9|\xD6\xD0|[\\xFF␁]" },
-        { ansi, { TextEncoding::Utf8, true }, "red[␛]" },
-        { ansi, { TextEncoding::Utf8, false }, "[␛[31m]red[␛[0m␛]" },
+        { mixed, { TextEncoding::Ascii, true }, "A[\\xC3\\xA9]|[\\xD6\\xD0]|[\\xFF^A]" },
+        { mixed, { TextEncoding::Utf8, true }, "A\xC3\xA9|[\\xD6\\xD0]|[\\xFF^A]" },
+        { mixed, { TextEncoding::Gbk, true }, "A\xC3\xA9|\xD6\xD0|[\\xFF^A]" },
+        { ansi, { TextEncoding::Utf8, true }, "red[^[]" },
+        { ansi, { TextEncoding::Utf8, false }, "[^[[31m]red[^[[0m^[]" },
     };
     for (const auto &row : rows) {
         std::string text;

@@ -1,4 +1,4 @@
-#include "accessiblecombo.h"
+#include "accessiblewidgets.h"
 
 #include <QAbstractItemView>
 #include <QAccessibleWidget>
@@ -16,13 +16,15 @@ public:
 
     QString text(QAccessible::Text t) const override
     {
-        // A box nobody named reads as its value, as Qt's own interface has it.
-        if (t == QAccessible::Value
-            || (t == QAccessible::Name && box()->accessibleName().isEmpty())) {
-            return box()->isEditable() && box()->lineEdit() ? box()->lineEdit()->text()
-                                                            : box()->currentText();
+        const QString value = box()->isEditable() && box()->lineEdit() ? box()->lineEdit()->text()
+                                                                       : box()->currentText();
+        if (t == QAccessible::Value) {
+            return value;
         }
-        return QAccessibleWidget::text(t);
+        // The accessible name, else the caption of the label it is the buddy of; a box
+        // with neither reads as its value, as Qt's own interface has it.
+        const QString text = QAccessibleWidget::text(t);
+        return t == QAccessible::Name && text.isEmpty() ? value : text;
     }
 
     // The list first, then the edit field of an editable box.
@@ -65,13 +67,36 @@ private:
     QComboBox *box() const { return static_cast<QComboBox *>(widget()); }
 };
 
+// A plain QWidget of the program's own: a window while it is one (Qt would call a
+// top-level one a filler), a client otherwise. Asked each time, since Qt keeps the
+// interface from the widget's construction, when a widget made without a parent is
+// a window for a moment.
+class AccessiblePlainWidget : public QAccessibleWidget
+{
+public:
+    explicit AccessiblePlainWidget(QWidget *widget)
+        : QAccessibleWidget(widget)
+    { }
+    QAccessible::Role role() const override
+    {
+        return widget()->isWindow() ? QAccessible::Window : QAccessible::Client;
+    }
+};
+
 } // namespace
 
-QAccessibleInterface *AccessibleComboFactory(const QString &className, QObject *object)
+QAccessibleInterface *AccessibleWidgetsFactory(const QString &className, QObject *object)
 {
-    Q_UNUSED(className);
     // Every combo box: Qt asks while the box is still being built, before it has a
     // name, and keeps the answer.
-    auto *box = qobject_cast<QComboBox *>(object);
-    return box != nullptr ? new AccessibleCombo(box) : nullptr;
+    if (auto *box = qobject_cast<QComboBox *>(object)) {
+        return new AccessibleCombo(box);
+    }
+    auto *widget = qobject_cast<QWidget *>(object);
+    if (widget != nullptr && className == QLatin1String(widget->metaObject()->className())
+        && widget->metaObject()->superClass() == &QWidget::staticMetaObject
+        && !className.startsWith(QLatin1Char('Q'))) {
+        return new AccessiblePlainWidget(widget);
+    }
+    return nullptr;
 }
