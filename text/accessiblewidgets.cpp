@@ -16,15 +16,18 @@ public:
 
     QString text(QAccessible::Text t) const override
     {
-        const QString value = box()->isEditable() && box()->lineEdit() ? box()->lineEdit()->text()
-                                                                       : box()->currentText();
+        QString value = box()->isEditable() && box()->lineEdit() ? box()->lineEdit()->text()
+                                                                 : box()->currentText();
         if (t == QAccessible::Value) {
             return value;
         }
         // The accessible name, else the caption of the label it is the buddy of; a box
         // with neither reads as its value, as Qt's own interface has it.
-        const QString text = QAccessibleWidget::text(t);
-        return t == QAccessible::Name && text.isEmpty() ? value : text;
+        QString text = QAccessibleWidget::text(t);
+        if (t == QAccessible::Name && text.isEmpty()) {
+            return value;
+        }
+        return text;
     }
 
     // The list first, then the edit field of an editable box.
