@@ -26,7 +26,7 @@ set(CPACK_PACKAGE_DESCRIPTION
     "byteway-device, a demo device on a pseudo-terminal for trying the program
 "
     "without hardware, byteway-linetest, a line test with a pattern for scripts,\n"
-    "and byteway-sequence, which runs a scripted test sequence and says whether it passed.")
+    "and byteway-sequence, which runs a scripted test and says whether it passed.")
 string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/strip.cmake)
