@@ -9,6 +9,17 @@
 #include <QFileDialog>
 #include <QLabel>
 
+void ShowApplied(const Status &applied, const AutomationStore &store, QLabel *status)
+{
+    if (!applied) {
+        status->setText(QString::fromStdString(applied.reason()));
+        return;
+    }
+    status->setText(AutomationTexts::Applied.text()
+                        .arg(store.set().rules.size())
+                        .arg(store.set().sequences.size()));
+}
+
 void ImportAutomationFile(QWidget *parent, AutomationStore &store, QLabel *status)
 {
     const QString path = QFileDialog::getOpenFileName(

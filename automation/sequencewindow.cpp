@@ -129,13 +129,7 @@ void SequenceWindow::showSequences()
 
 void SequenceWindow::apply()
 {
-    if (const Status applied = m_store.applySequences(m_text->toPlainText()); !applied) {
-        m_status->setText(QString::fromStdString(applied.reason()));
-        return;
-    }
-    m_status->setText(AutomationTexts::Applied.text()
-                          .arg(m_store.set().rules.size())
-                          .arg(m_store.set().sequences.size()));
+    ShowApplied(m_store.applySequences(m_text->toPlainText()), m_store, m_status);
 }
 
 void SequenceWindow::startRun()
